@@ -1,0 +1,16 @@
+#pragma once
+
+#include "snapshot/lzfse/OutputBuffer.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv::lzfse::detail {
+
+// Decodes one LZVN payload that must produce exactly nRawBytes bytes, appended
+// to `out` (matches may reach into earlier blocks). The caller has checked
+// that nRawBytes fits the output limit. Returns nullptr or a short reason.
+const char* decodeLzvnBlock(const std::uint8_t* payload, std::size_t payloadSize,
+                            std::uint32_t nRawBytes, OutputBuffer& out);
+
+} // namespace qv::lzfse::detail
