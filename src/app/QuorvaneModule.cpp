@@ -1,0 +1,288 @@
+#include "app/QuorvaneModule.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "engine/FolderScanner.h"
+#include "engine/PathResolution.h"
+#include "engine/SortOrder.h"
+#include "engine/UserPrompt.h"
+#include "platform/Volumes.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <cstring>
+
+namespace qv {
+namespace {
+
+enum class PathKind { Missing, Folder, File };
+
+bool isSnapshotPath(const std::string& path) { return path.size() > 5 && path.ends_with(".qvss"); }
+
+PathKind kindOf(platform::FileSystem& fs, const std::string& path, bool folderTab) {
+    platform::EntryStat st;
+    if (path.empty() || fs.statPath(path, true, st) != 0) return PathKind::Missing;
+    if (st.type == platform::EntryType::Folder) return PathKind::Folder;
+    // On the folder tab a snapshot file stands for the folder it recorded.
+    if (folderTab && isSnapshotPath(path)) return PathKind::Folder;
+    return PathKind::File;
+}
+
+// Runs `call` on the module's thread and waits for it; runs it at once when already there.
+template <class F>
+void onMainThreadWaiting(QObject* module, F call) {
+    if (QThread::currentThread() == module->thread()) call();
+    else QMetaObject::invokeMethod(module, call, Qt::BlockingQueuedConnection);
+}
+
+}  // namespace
+
+// Hands the scan's reports from the comparison thread to the window.
+class QuorvaneModule::ScanBridge final : public ScanObserver {
+public:
+    explicit ScanBridge(QuorvaneModule& module) : m_module(module) {}
+
+    void scanPhase(const char* key) override {
+        QString text = Messages::text(key);
+        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.setHeader(text); }, Qt::QueuedConnection);
+    }
+
+    void scanProgress(std::uint64_t processed) override {
+        QMetaObject::invokeMethod(
+            &m_module,
+            [this, processed] {
+                m_module.setHeader(Messages::format("StatusLabelItem", QLocale().toString(qulonglong(processed))));
+                emit m_module.progress(processed);
+            },
+            Qt::QueuedConnection);
+    }
+
+    void scanRedraw() override {
+        QMetaObject::invokeMethod(&m_module, [this] { emit m_module.treeChanged(); }, Qt::QueuedConnection);
+    }
+
+    void rootLevelListed(KRootItem& root) override {
+        onMainThreadWaiting(&m_module, [&root] {
+            if (FolderPart* f = const_cast<FolderPart*>(root.folderIfAny())) sortByStateOnly(f->children);
+        });
+    }
+
+    ReadErrorAnswer readError(const std::string& path, int error) override {
+        ReadErrorAnswer answer;
+        onMainThreadWaiting(&m_module, [&] { answer = m_module.EnumeratorError(path, error); });
+        return answer;
+    }
+
+private:
+    QuorvaneModule& m_module;
+};
+
+QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform::FileSystem& fs, QObject* parent)
+    : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)) {
+    m_state.loadOptions(settings);
+}
+
+QuorvaneModule::~QuorvaneModule() {
+    if (m_thread) {
+        m_scanner->cancel();
+        // The thread may be waiting for this (main) thread; let it through before waiting.
+        while (!m_thread->wait(10)) QCoreApplication::processEvents();
+        delete m_thread;
+    }
+}
+
+void QuorvaneModule::setHeader(const QString& text) {
+    m_state.headerStatus = text;
+    emit statusChanged(text);
+}
+
+void QuorvaneModule::showAlert(const char* key) {
+    const QString text = Messages::text(key);
+    if (m_lastAlert.isEmpty()) m_lastAlert = text;
+    m_prompt.inform(text);
+}
+
+ReadErrorAnswer QuorvaneModule::EnumeratorError(const std::string& path, int error) {
+    const QString details = Messages::format("readErrorLine", QString::fromUtf8(path.c_str()),
+                                             QString::fromLocal8Bit(std::strerror(error)));
+    ReadErrorAnswer result;
+    if (m_prompt.showsUI()) {
+        Question q{Messages::text("dirAccessErr"), details,
+                   {Messages::text("continue"), Messages::text("StopBtn")}, true};
+        const Answer a = m_prompt.ask(q);
+        result.dontShowAgain = a.suppress;
+        result.stop = a.button == 1;
+    } else {
+        qWarning("Error: %s", qPrintable(details));
+    }
+    return result;
+}
+
+bool QuorvaneModule::CheckComparedFolders(bool folderTab) {
+    std::string* paths[2] = {&m_state.leftPath, &m_state.rightPath};
+    QString* messages[2] = {&m_state.leftMessage, &m_state.rightMessage};
+    PathKind kinds[2];
+    for (int i = 0; i < 2; ++i) {
+        if (!KItem::MultiFolderForSide(i + 1, m_root.get()))
+            *paths[i] = paths[i]->empty() ? std::string() : StringByResolvingSymlinksAndAliases(*paths[i], m_fs);
+        kinds[i] = kindOf(m_fs, *paths[i], folderTab);
+        if (folderTab) {
+            if (kinds[i] == PathKind::Missing)
+                *messages[i] = Messages::text(paths[i]->empty() ? "notset" : "Inaccessible");
+            else
+                messages[i]->clear();
+        }
+    }
+    if (kinds[0] == PathKind::Missing || kinds[1] == PathKind::Missing) {
+        setHeader(Messages::text(folderTab ? "SelCmpDirs" : "SelCmpDirs2"));
+        return false;
+    }
+    if (kinds[0] != kinds[1]) {
+        setHeader(Messages::text(folderTab ? "leftRightNotFolder" : "leftRightNotFile"));
+        return false;
+    }
+    const bool folders = kinds[0] == PathKind::Folder;
+    if (folders != folderTab) m_state.selectedTab = folders ? WindowState::FolderTab : WindowState::FileTab;
+    if (m_state.leftPath == m_state.rightPath) {
+        setHeader(Messages::text("sameFiles"));
+        return false;
+    }
+    setHeader(Messages::text("StartCmp"));
+    if (folderTab) {
+        m_state.leftMessage.clear();
+        m_state.rightMessage.clear();
+        m_parentItem = nullptr;
+    }
+    return true;
+}
+
+bool QuorvaneModule::FoldersOk(bool folderTab) {
+    const std::string& left = m_state.leftPath;
+    const std::string& right = m_state.rightPath;
+    if (left.empty()) return showAlert("emptyLeft"), false;
+    if (right.empty()) return showAlert("emptyRight"), false;
+    if (left == right) return showAlert("sameFiles"), false;
+    const PathKind l = kindOf(m_fs, left, folderTab), r = kindOf(m_fs, right, folderTab);
+    if (l == PathKind::Missing) return showAlert(folderTab ? "leftFolderDontExist" : "leftFileDontExist"), false;
+    if (r == PathKind::Missing) return showAlert(folderTab ? "rightFolderDontExist" : "rightFileDontExist"), false;
+    const PathKind wanted = folderTab ? PathKind::Folder : PathKind::File;
+    if (l != wanted || r != wanted) return showAlert(folderTab ? "leftRightNotFolder" : "leftRightNotFile"), false;
+    return true;
+}
+
+void QuorvaneModule::CheckForCaseSensDrives() {
+    const bool left = platform::isCaseSensitive(m_leftFolderPath);
+    const bool right = platform::isCaseSensitive(m_rightFolderPath);
+    if (!left && !right) {
+        m_state.caseSensitivityNote.clear();
+    } else if (left && right) {
+        m_state.caseSensitivityNote = Messages::text("csMsg1");
+    } else {
+        const std::string mountPoint = platform::mountOf(left ? m_leftFolderPath : m_rightFolderPath).mountPoint;
+        const std::string name(lastPathComponent(mountPoint));
+        m_state.caseSensitivityNote = Messages::format("csMsg2", QString::fromUtf8(name.c_str()));
+    }
+}
+
+ScanOptions QuorvaneModule::scanOptionsForRun() const {
+    ScanOptions o;
+    o.iDisableAllFilters = m_settings.boolValue(QStringLiteral("cmpEverything"));
+    o.iIgnoreSubfolders = o.iDisableAllFilters ? false : !m_state.optSubfolders;
+    o.iIncludeHidden = o.iDisableAllFilters || m_state.optHidden;
+    o.iIncludeAliases = o.iDisableAllFilters || m_state.optIncludeAliases;
+    o.iIgnoreExtensions = m_settings.boolValue(QStringLiteral("optIgnoreExt"));
+    o.iCalculateSameCompare = m_settings.boolValue(QStringLiteral("calculateSameCompare"));
+    return o;
+}
+
+void QuorvaneModule::applyRootOptions(KRootItem& root) const {
+    root.iIgnoreDate = m_state.optIgnoreDate;
+    root.iIgnore2secDate = m_state.optIgnore2secDate;
+    root.iCmpFileContents = m_state.optCmpContents;
+    root.iResolveAliases = m_state.optResolveAliases;
+    root.iCmpRsrc = m_state.optCompareRsrc;
+    root.iCmpTags = m_state.optCompareTags;
+    root.iIgnoreExt = m_settings.boolValue(QStringLiteral("optIgnoreExt"));
+    root.iFoldersOnTop = m_settings.boolValue(QStringLiteral("optFoldersTop"));
+    if (m_settings.boolValue(QStringLiteral("optIgnoreSize"))) {
+        root.iIgnoreSizeValue = m_settings.stringValue(QStringLiteral("optIgnoreSizeValue")).toLongLong();
+        root.iIgnoreSizeIn = m_settings.intValue(QStringLiteral("optIgnoreSizeIn"));
+    }
+}
+
+bool QuorvaneModule::Compare(bool scripted) {
+    Q_UNUSED(scripted);
+    m_lastAlert.clear();
+    if (m_thread) {
+        Cancel();
+        for (KItem* child : m_root->iChildren())
+            if (child->iCmpState != 2) child->iCmpState = 0;
+        emit treeChanged();
+        return false;
+    }
+    m_state.leftPath = withoutTrailingSlash(m_state.leftPath);
+    m_state.rightPath = withoutTrailingSlash(m_state.rightPath);
+    CheckComparedFolders(true);
+    if (m_state.selectedTab != WindowState::FolderTab) return false;
+    if (!FoldersOk(true)) return false;
+    m_leftFolderPath = m_state.leftPath;
+    m_rightFolderPath = m_state.rightPath;
+
+    CheckForCaseSensDrives();
+    m_parentItem = nullptr;
+
+    std::unique_ptr<KRootItem> root = KRootItem::ItemWithFolder(m_rightFolderPath, kSideRight);
+    root->SetDateColumns(m_leftFolderPath, kSideLeft);
+    root->setILeftPath(m_leftFolderPath);
+    root->setIRightPath(m_rightFolderPath);
+    if (m_root) {
+        root->iSortingColumn = m_root->iSortingColumn;
+        root->iSortAscending = m_root->iSortAscending;
+    } else {
+        root->iSortingColumn = 0;
+    }
+    applyRootOptions(*root);
+    m_root = std::move(root);   // the old tree is released here
+    m_lastRunCancelled = false;
+
+    m_scanner = std::make_unique<FolderScanner>(m_fs, *m_bridge);
+    m_scanner->setOptions(scanOptionsForRun());
+    KRootItem* runRoot = m_root.get();
+    FolderScanner* scanner = m_scanner.get();
+    m_thread = QThread::create([scanner, runRoot] { scanner->CompareThread(*runRoot); });
+    connect(m_thread, &QThread::finished, this, &QuorvaneModule::CompareThreadFinished, Qt::QueuedConnection);
+    setHeader(Messages::text("scanning"));
+    m_thread->start();
+    return true;
+}
+
+void QuorvaneModule::Cancel() {
+    if (!m_thread) return;
+    m_scanner->cancel();
+    setHeader(Messages::text("aborting"));
+}
+
+void QuorvaneModule::CompareThreadFinished() {
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_parentItem = m_root.get();
+    m_anyFilterOn = m_scanner->iAnyFilterOn;
+    m_lastRunCancelled = m_scanner->isCancelled();
+    if (m_lastRunCancelled) {
+        setHeader(Messages::text("TaskAborted"));
+        for (KItem* child : m_root->iChildren())
+            if (child->iCmpState == 1) child->iCmpState = 0;
+    } else {
+        for (KItem* child : m_root->iChildren()) child->iCmpState = 2;
+        QMutexLocker lock(&m_root->iSemafor());
+        m_root->Resort();
+    }
+    emit treeChanged();
+    emit compareThreadFinished(!m_lastRunCancelled);
+}
+
+}  // namespace qv

@@ -1,0 +1,53 @@
+#pragma once
+// The user's stored options over the table of registered defaults. A stored
+// value wins over the registered one; a value given for one run (the command
+// line's --set) wins over both and is never written.
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class QSettings;
+
+namespace qv {
+
+enum class SettingType { Bool, Int, String, Color, Font };
+
+struct RegisteredDefault {
+    QString key;
+    SettingType type;
+    QVariant value;   // invalid for a font that cannot be made
+};
+
+class Settings {
+public:
+    // The process-wide settings, stored under $XDG_CONFIG_HOME/Quorvane/.
+    static Settings& instance();
+
+    // The registration table, built once.
+    static const std::vector<RegisteredDefault>& QVDefaults();
+    static const RegisteredDefault* registered(const QString& key);
+    static QString typeName(SettingType type);
+    // Reads a value of the key's type from text; false (and `error` set) when it does not parse.
+    static bool parseValue(const RegisteredDefault& entry, const QString& text, QVariant& out);
+
+    QVariant value(const QString& key) const;
+    bool boolValue(const QString& key) const;
+    qint64 intValue(const QString& key) const;
+    QString stringValue(const QString& key) const;
+
+    void setOverride(const QString& key, const QVariant& value);
+    void clearOverrides();
+
+    explicit Settings(std::unique_ptr<QSettings> store);
+    ~Settings();
+
+private:
+    std::unique_ptr<QSettings> m_store;
+    QHash<QString, QVariant> m_overrides;
+};
+
+}  // namespace qv

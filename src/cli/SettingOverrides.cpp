@@ -1,0 +1,23 @@
+#include "cli/SettingOverrides.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+
+namespace qv {
+
+QString applySettingOverride(Settings& settings, const std::string& assignment) {
+    const QString text = QString::fromStdString(assignment);
+    const qsizetype eq = text.indexOf('=');
+    if (eq <= 0) return Messages::format("cliBadSetSyntax", text);
+    const QString key = text.left(eq);
+    const QString valueText = text.mid(eq + 1);
+    const RegisteredDefault* entry = Settings::registered(key);
+    if (!entry) return Messages::format("cliUnknownKey", key);
+    QVariant value;
+    if (!Settings::parseValue(*entry, valueText, value))
+        return Messages::format("cliBadValue", valueText, key, Settings::typeName(entry->type));
+    settings.setOverride(key, value);
+    return {};
+}
+
+}  // namespace qv

@@ -1,0 +1,199 @@
+#include "cli/TreeWriter.h"
+
+#include "app/Messages.h"
+#include "cli/StateWords.h"
+#include "engine/KRootItem.h"
+#include "engine/NameOrder.h"
+
+#include <QLocale>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace qv {
+namespace {
+
+constexpr std::size_t kFlushAt = 1 << 20;
+
+void appendNumber(std::string& out, long long v) {
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, end);
+}
+
+void appendBool(std::string& out, bool v) { out += v ? "true" : "false"; }
+
+// Length of the valid UTF-8 sequence at p, or 0 when the byte there does not start one.
+std::size_t validSequenceLength(const unsigned char* p, const unsigned char* end) {
+    unsigned char c = *p;
+    std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    if (n <= 1 || static_cast<std::size_t>(end - p) < n) return n == 1 ? 1 : 0;
+    return isValidUtf8(std::string_view(reinterpret_cast<const char*>(p), n)) ? n : 0;
+}
+
+}  // namespace
+
+void appendJsonString(std::string& out, std::string_view bytes) {
+    static const char* hex = "0123456789abcdef";
+    out += '"';
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++p;
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++p;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++p;
+        } else if (std::size_t n = validSequenceLength(p, end)) {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+        } else {
+            out += "\\udc";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++p;
+        }
+    }
+    out += '"';
+}
+
+void appendSeconds(std::string& out, long long ns) {
+    unsigned long long magnitude = ns < 0 ? 0ULL - static_cast<unsigned long long>(ns) : static_cast<unsigned long long>(ns);
+    if (ns < 0) out += '-';
+    appendNumber(out, static_cast<long long>(magnitude / 1000000000ULL));
+    char frac[10];
+    unsigned long long f = magnitude % 1000000000ULL;
+    for (int i = 8; i >= 0; --i, f /= 10) frac[i] = static_cast<char>('0' + f % 10);
+    frac[9] = 0;
+    out += '.';
+    out.append(frac, 9);
+}
+
+void TreeWriter::append(std::string_view text) {
+    m_buffer.append(text);
+    if (m_buffer.size() >= kFlushAt) flush();
+}
+
+void TreeWriter::flush() {
+    if (!m_buffer.empty()) std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+    m_buffer.clear();
+    std::fflush(m_out);
+}
+
+void TreeWriter::writeJson(const KRootItem& root) {
+    std::string path;
+    jsonNode(root, path);
+    flush();
+}
+
+void TreeWriter::jsonNode(const KItem& item, std::string& path) {
+    std::string& o = m_buffer;
+    o += "{\"path\":";
+    appendJsonString(o, path);
+    for (int side = kSideLeft; side <= kSideRight; ++side) {
+        const char* suffix = side == kSideLeft ? "1" : "2";
+        const bool present = item.hasSide(side);
+        o += ",\"name";
+        o += suffix;
+        o += "\":";
+        if (present) appendJsonString(o, item.nameForSide(side));
+        else o += "null";
+    }
+    o += ",\"state\":";
+    appendNumber(o, item.iState);
+    for (int side = kSideLeft; side <= kSideRight; ++side) {
+        const char* suffix = side == kSideLeft ? "1" : "2";
+        const bool present = item.hasSide(side);
+        const long long size = side == kSideLeft ? item.iSize1 : item.iSize2;
+        const long long date = side == kSideLeft ? item.iDate1 : item.iDate2;
+        o += ",\"dir";
+        o += suffix;
+        o += "\":";
+        appendBool(o, present && (side == kSideLeft ? item.iDir1 : item.iDir2));
+        o += ",\"size";
+        o += suffix;
+        o += "\":";
+        if (present) appendNumber(o, size);
+        else o += "null";
+        o += ",\"mtime";
+        o += suffix;
+        o += "\":";
+        if (present && date != platform::kNoTime) appendSeconds(o, date);
+        else o += "null";
+        o += ",\"link";
+        o += suffix;
+        o += "\":";
+        appendBool(o, present && item.isLink(side));
+    }
+    o += "}\n";
+    if (o.size() >= kFlushAt) flush();
+
+    const std::size_t base = path.size();
+    for (const KItem* child : item.iChildren()) {
+        if (base) path += '/';
+        path.append(child->nameForSide(child->hasSide(kSideLeft) ? kSideLeft : kSideRight));
+        jsonNode(*child, path);
+        path.resize(base);
+    }
+}
+
+void TreeWriter::writeText(const KRootItem& root) {
+    std::array<std::uint64_t, kStateTagsDiffer + 1> counts{};
+    std::uint64_t total = 0;
+    auto count = [&](auto&& self, const KItem& item) -> void {
+        for (const KItem* child : item.iChildren()) {
+            if (child->iState >= 0 && child->iState <= kStateTagsDiffer) ++counts[child->iState];
+            ++total;
+            self(self, *child);
+        }
+    };
+    count(count, root);
+
+    const QString words = stateWords(root.iState);
+    append(words.toStdString());
+    append(std::string(static_cast<std::size_t>(std::max<qsizetype>(1, 24 - words.size())), ' '));
+    append(root.iLeftPath() + "  <->  " + root.iRightPath() + "\n");
+    for (const KItem* child : root.iChildren()) textNode(*child, 0);
+    QStringList parts;
+    for (int s = 0; s <= kStateTagsDiffer; ++s)
+        if (counts[s]) parts << QStringLiteral("%1 %2").arg(QLocale().toString(qulonglong(counts[s])), stateWords(s));
+    const QString summary = Messages::format("summaryItems", QLocale().toString(qulonglong(total)),
+                                             parts.isEmpty() ? QStringLiteral("-") : parts.join(QStringLiteral(", ")));
+    append(summary.toStdString());
+    append("\n");
+    flush();
+}
+
+void TreeWriter::textNode(const KItem& item, int depth) {
+    {
+        std::string line;
+        const QString words = stateWords(item.iState);
+        line += words.toStdString();
+        const int pad = 24 - static_cast<int>(words.size());
+        line.append(static_cast<std::size_t>(pad > 1 ? pad : 1), ' ');
+        line.append(static_cast<std::size_t>(depth) * 2, ' ');
+        const int side = item.hasSide(kSideLeft) ? kSideLeft : kSideRight;
+        line += QString::fromUtf8(item.nameForSide(side).data(), qsizetype(item.nameForSide(side).size())).toStdString();
+        if ((item.hasSide(kSideLeft) && item.iDir1) || (item.hasSide(kSideRight) && item.iDir2)) line += '/';
+        if (item.hasSide(kSideLeft) && item.hasSide(kSideRight) && item.nameForSide(kSideLeft) != item.nameForSide(kSideRight)) {
+            line += "  (right: ";
+            line += QString::fromUtf8(item.nameBytes().data(), qsizetype(item.nameBytes().size())).toStdString();
+            line += ')';
+        }
+        line += '\n';
+        append(line);
+    }
+    for (const KItem* child : item.iChildren()) textNode(*child, depth + 1);
+}
+
+}  // namespace qv

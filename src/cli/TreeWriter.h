@@ -1,0 +1,42 @@
+#pragma once
+// Writes a comparison tree to a stream: one JSON object per node, or an
+// indented text tree with a summary line.
+
+#include <cstdio>
+#include <string>
+
+namespace qv {
+
+class KItem;
+class KRootItem;
+
+class TreeWriter {
+public:
+    explicit TreeWriter(std::FILE* out) : m_out(out) {}
+    ~TreeWriter() { flush(); }
+
+    // Depth-first, parents before children, the root first with "path": "".
+    void writeJson(const KRootItem& root);
+    // An indented tree, one line per node with its state in words, then the summary.
+    void writeText(const KRootItem& root);
+
+    void flush();
+
+private:
+    void jsonNode(const KItem& item, std::string& path);
+    void textNode(const KItem& item, int depth);
+    void append(std::string_view text);
+
+    std::FILE* m_out;
+    std::string m_buffer;
+};
+
+// Appends `bytes` as a JSON string. Bytes that are not UTF-8 become the lone
+// surrogates U+DC80..U+DCFF, so a reader can restore the exact file name
+// (Python's os.fsencode does).
+void appendJsonString(std::string& out, std::string_view bytes);
+
+// Nanoseconds since the epoch as seconds with a nine-digit fraction.
+void appendSeconds(std::string& out, long long ns);
+
+}  // namespace qv

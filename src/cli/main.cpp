@@ -1,0 +1,32 @@
+// The quorvane command: a headless front end over the comparison controller.
+
+#include "cli/CompareCommand.h"
+#include "app/Messages.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
+
+    // Arguments stay bytes: a path that is not valid UTF-8 must reach the file system intact.
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fprintf(args.empty() ? stderr : stdout, "%s\n", qPrintable(qv::Messages::text("cliUsage")));
+        return args.empty() ? 2 : 0;
+    }
+    if (args[0] == "--version") {
+        std::printf("quorvane %s\n", QUORVANE_VERSION);
+        return 0;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "compare") return qv::runCompareCommand(app, args);
+    std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
+    return 2;
+}

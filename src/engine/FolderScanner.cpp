@@ -1,0 +1,477 @@
+#include "engine/FolderScanner.h"
+
+#include "engine/EntryAdmission.h"
+#include "engine/KRootItem.h"
+#include "engine/NameLookup.h"
+#include "engine/PathResolution.h"
+
+#include <QMutexLocker>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace qv {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kThrottle = std::chrono::milliseconds(300);
+
+bool isFolderPath(platform::FileSystem& fs, const std::string& path) {
+    platform::EntryStat st;
+    return fs.statPath(path, true, st) == 0 && st.type == platform::EntryType::Folder;
+}
+
+// Keeps one listing buffer per recursion level alive while that level runs.
+class DepthGuard {
+public:
+    explicit DepthGuard(std::size_t& depth) : m_depth(depth) { ++m_depth; }
+    ~DepthGuard() { --m_depth; }
+
+private:
+    std::size_t& m_depth;
+};
+
+}  // namespace
+
+// The exact spellings of one listing, sorted on first use: most folders never
+// need them, since they only matter when a name pairs with a different spelling.
+class FolderScanner::LeftNames {
+public:
+    explicit LeftNames(const platform::Listing& listing) : m_listing(listing) {}
+
+    bool contains(std::string_view name) {
+        if (!m_built) {
+            m_names.reserve(m_listing.entries.size());
+            for (const auto& e : m_listing.entries) m_names.push_back(m_listing.name(e));
+            std::sort(m_names.begin(), m_names.end());
+            m_built = true;
+        }
+        return std::binary_search(m_names.begin(), m_names.end(), name);
+    }
+
+    ExactNameTest test() {
+        return [this](std::string_view name) { return contains(name); };
+    }
+
+private:
+    const platform::Listing& m_listing;
+    std::vector<std::string_view> m_names;
+    bool m_built = false;
+};
+
+FolderScanner::FolderScanner(platform::FileSystem& fs, ScanObserver& observer) : m_fs(fs), m_observer(observer) {}
+
+FolderScanner::~FolderScanner() = default;
+
+platform::Listing& FolderScanner::listingForDepth() {
+    while (m_listings.size() <= m_depth) m_listings.push_back(std::make_unique<platform::Listing>());
+    return *m_listings[m_depth];
+}
+
+int FolderScanner::CompareThread(KRootItem& root) {
+    m_root = &root;
+    root.iCancelled = &m_cancelled;
+    const std::string left = root.iLeftPath();
+    const std::string right = root.iRightPath();
+    if (!isFolderPath(m_fs, left) || !isFolderPath(m_fs, right)) return root.iState;
+
+    m_lastProgress = Clock::now();
+    m_lastRedraw = Clock::time_point();
+    m_needsRefresh = false;
+    iToCalcFolders.clear();
+    iProcessedLeftFiles = 0;
+    iAnyFilterOn = false;
+    m_reportProgress = true;
+
+    int state = CompareFolder(left, right, &root);
+    if (root.iAError1 || root.iAError2) state = kStateNoEntry;
+    root.iState = state == kStateCancelled ? kStateNotCompared : state;
+    root.iCompared = true;
+    return root.iState;
+}
+
+bool FolderScanner::ReportProgressWantsCancel() {
+    if (!m_reportProgress) return isCancelled();
+    const auto now = Clock::now();
+    if (now - m_lastProgress <= kThrottle) return false;
+    if (isCancelled()) return true;
+    m_lastProgress = now;
+    m_observer.scanProgress(iProcessedLeftFiles);
+    return false;
+}
+
+void FolderScanner::RefreshItem(KItem* item) {
+    if (item) item->iCmpState = 1;
+    const auto now = Clock::now();
+    if (now - m_lastRedraw <= kThrottle) {
+        m_needsRefresh = true;
+        return;
+    }
+    m_observer.scanRedraw();
+    m_lastRedraw = now;
+    m_needsRefresh = false;
+}
+
+bool FolderScanner::reportListingErrors(const platform::Listing& listing, const std::string& folder,
+                                        bool folderErrorIsNoted) {
+    auto ask = [&](const std::string& path, int error) {
+        if (iDontShowErrors) return false;
+        ReadErrorAnswer answer = m_observer.readError(path, error);
+        if (answer.dontShowAgain) iDontShowErrors = true;
+        if (answer.stop) cancel();
+        return answer.stop;
+    };
+    if (listing.folderError && !folderErrorIsNoted && ask(folder, listing.folderError)) return true;
+    for (const platform::ListingError& e : listing.entryErrors) {
+        // An entry deleted between the listing and its examination is simply gone.
+        if (e.error == ENOENT) continue;
+        if (ask(joinPath(folder, e.name), e.error)) return true;
+    }
+    return false;
+}
+
+void FolderScanner::queueForSize(std::string path, KItem* parent, int side) {
+    iToCalcFolders.push_back({std::move(path), parent, side});
+}
+
+bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool withKeys, int state, bool appendOnly) {
+    const int side = state == kStateOnlyLeft ? kSideLeft : kSideRight;
+    if (!isFolderPath(m_fs, url)) return true;
+
+    DepthGuard depth(m_depth);
+    platform::Listing& listing = listingForDepth();
+    m_fs.listFolder(url, listing);
+    if (reportListingErrors(listing, url, withKeys)) return false;
+    LeftNames names(listing);
+
+    QMutexLocker lock(&m_root->iSemafor());
+    FolderTally tally;
+    std::vector<KItem*> kept;
+    kept.reserve(listing.entries.size());
+    const bool mergeIntoRoot = appendOnly && parent->isRootItem();
+
+    for (const platform::ListedEntry& e : listing.entries) {
+        const std::string_view name = listing.name(e);
+        const Admission admission = admitEntry(name, e.stat, m_options);
+        if (admission == Admission::PassedOver) continue;
+        const bool isFolder = e.stat.type == platform::EntryType::Folder;
+        if (admission == Admission::LeftOut) {
+            iAnyFilterOn = true;
+            if (withKeys && !m_options.iCalculateSameCompare) {
+                if (isFolder) {
+                    queueForSize(joinPath(url, name), parent, side);
+                    ++tally.folders;
+                } else {
+                    tally.bytes += e.stat.size;
+                    ++tally.files;
+                }
+            }
+            continue;
+        }
+
+        KItem node(m_root, parent);
+        KItem::FillFromURL(node, {name, &e.stat, url}, side, std::nullopt, false);
+        if (side == kSideRight) ++iProcessedLeftFiles;
+        if (ReportProgressWantsCancel()) return false;
+        node.iState = state;
+        node.iHidden = isHiddenName(name);
+
+        if (isFolder) {
+            if (withKeys) {
+                ++tally.folders;
+            } else {
+                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled).FolderSize(joinPath(url, name));
+                FolderPart& f = node.folder();
+                if (side == kSideLeft) {
+                    node.iSize1 = totals.size;
+                    f.iFiles1 = totals.files;
+                    f.iFolders1 = totals.folders;
+                } else {
+                    node.iSize2 = totals.size;
+                    f.iFiles2 = totals.files;
+                    f.iFolders2 = totals.folders;
+                }
+                node.iSizeReady = true;
+            }
+            if (!parent->isRootItem() && m_options.iIgnoreSubfolders) {
+                iAnyFilterOn = true;
+                continue;
+            }
+        } else if (side == kSideRight && withKeys) {
+            tally.bytes += node.iSize2;
+            ++tally.files;
+        }
+
+        if (mergeIntoRoot) {
+            KItem* found = SortedObjectWithRName(parent->iChildrenSorted(), name, names.test());
+            if (!found && !isFolder && m_root->iIgnoreExt && parent->iChildrenSortedWithoutExt()) {
+                found = SortedObjectWithRNameIgnoringExt(*parent->iChildrenSortedWithoutExt(), name, names.test());
+                if (found) found->iDiffExt = true;
+            }
+            if (found) {
+                found->CopySideValuesFrom(node, name);
+                found->iState = kStateNotCompared;
+                continue;
+            }
+        }
+        kept.push_back(KItem::persist(std::move(node)));
+    }
+
+    if (listing.folderError) (side == kSideRight ? parent->iAError2 : parent->iAError1) = true;
+    if (side == kSideRight && withKeys) {
+        for (KItem* up = parent; up; up = up->iParent()) {
+            up->iSize2 += tally.bytes;
+            up->folder().iFiles2 += tally.files;
+            up->folder().iFolders2 += tally.folders;
+        }
+        parent->iSizeReady = true;
+    }
+    if (appendOnly) {
+        for (KItem* k : kept) parent->folder().children.push_back(k);
+        parent->AddChildrenSorted(kept);
+    } else if (parent->isRootItem()) {
+        parent->SetChildrenWithoutSorting(std::move(kept));
+    } else {
+        parent->setIChildren(std::move(kept));
+    }
+    return true;
+}
+
+KItem* FolderScanner::partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, bool allowExtension) {
+    KItem* n = SortedObjectWithRName(parent->iChildrenSorted(), x.nameBytes(), leftNames.test());
+    if (!n && allowExtension && m_root->iIgnoreExt && parent->iChildrenSortedWithoutExt()) {
+        n = SortedObjectWithRNameIgnoringExt(*parent->iChildrenSortedWithoutExt(), x.nameBytes(), leftNames.test());
+        if (n) {
+            n->iDiffExt = true;
+            x.iDiffExt = true;
+        }
+    }
+    return n;
+}
+
+void FolderScanner::listOneSidedInto(KItem* node, const std::string& path, int state) {
+    SetFolderContent(node, path, false, state);
+    std::int64_t sum = 0;
+    for (const KItem* child : node->iChildren()) sum += state == kStateOnlyLeft ? child->iSize1 : child->iSize2;
+    (state == kStateOnlyLeft ? node->iSize1 : node->iSize2) = sum;
+    node->iSizeReady = true;
+}
+
+int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* parent, LeftNames& leftNames) {
+    KItem* n;
+    if (parent->isRootItem()) {
+        n = ItemWithLeftName(parent->iChildrenSorted(), x.nameBytes());
+        if (n && n->iState != kStateOnlyLeft) RefreshItem(n);
+    } else {
+        n = partnerOf(x, parent, leftNames, true);
+        if (m_needsRefresh) RefreshItem(nullptr);
+    }
+    if (!n) {
+        x.iCompared = true;
+        return kStateLeftUnpaired;
+    }
+    if (!n->hasSide(kSideRight)) return kStateOnlyLeft;
+
+    if (n->iDir2) {
+        // A file facing a folder: the folder's contents are shown as right-only entries.
+        n->CopySideValuesFrom(x, x.nameBytes());
+        listOneSidedInto(n, joinPath(right, n->nameForSide(kSideRight)), kStateOnlyRight);
+        n->iState = kStateDifferent;
+        n->iCompared = x.iCompared = true;
+        return kStateDifferent;
+    }
+    int r = x.CompareWithNode(n, true);
+    if (r == kStateDatesDiffer && m_root->iCmpFileContents && !m_root->iIgnoreDate) r = kStateEqual;
+    return r;
+}
+
+int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const std::string& right, KItem* parent,
+                                  LeftNames& leftNames, FolderTally& tally) {
+    const bool atRoot = parent->isRootItem();
+    KItem* n = nullptr;
+    if (atRoot) {
+        n = ItemWithLeftName(parent->iChildrenSorted(), x.nameBytes());
+        if (n && !n->hasSide(kSideRight)) {
+            queueForSize(leftPath, parent, kSideLeft);
+            return kStateNotCompared;
+        }
+        if (n) RefreshItem(n);
+    } else {
+        n = partnerOf(x, parent, leftNames, false);
+        if (m_needsRefresh) RefreshItem(nullptr);
+    }
+    if (!n) {
+        // The right folder may exist although its listing left it out.
+        const std::string rightPath = joinPath(right, x.nameBytes());
+        platform::EntryStat st;
+        if (m_fs.statPath(rightPath, false, st) != 0 || st.type != platform::EntryType::Folder) {
+            x.iCompared = true;
+            return kStateLeftUnpaired;
+        }
+        n = KItem::ItemWithFolder(rightPath, kSideRight, m_root, parent);
+        if (!n) {
+            x.iCompared = true;
+            return kStateLeftUnpaired;
+        }
+        parent->appendChild(n);
+    }
+
+    int r;
+    if (!n->iDir2) {
+        // A folder facing a file: its contents are shown as left-only entries.
+        listOneSidedInto(n, leftPath, kStateOnlyLeft);
+        r = kStateDifferent;
+    } else {
+        r = CompareFolder(leftPath, joinPath(right, n->nameForSide(kSideRight)), n);
+        if (n->iAError1 || n->iAError2) r = kStateNoEntry;
+        tally.bytes += n->iSize1;
+        if (const FolderPart* f = n->folderIfAny()) {
+            tally.files += f->iFiles1;
+            tally.folders += f->iFolders1;
+        }
+    }
+    n->CopySideValuesFrom(x, x.nameBytes());
+    n->iState = r == kStateCancelled ? kStateNotCompared : r;
+    n->iCompared = true;
+    if (atRoot && r != kStateCancelled) n->iCmpState = 2;
+    return r;
+}
+
+int FolderScanner::CompareFolder(const std::string& left, const std::string& right, KItem* folderParent) {
+    if (isCancelled()) return kStateCancelled;
+    KItem* parent = folderParent;
+    const bool atRoot = parent->isRootItem();
+    if (atRoot) m_reportProgress = false;
+
+    if (!SetFolderContent(parent, right, true, kStateOnlyRight)) return kStateCancelled;
+    if (atRoot) {
+        if (!SetFolderContent(parent, left, true, kStateOnlyLeft, true)) return kStateCancelled;
+        m_observer.rootLevelListed(*m_root);
+        iProcessedLeftFiles = 1;
+        m_reportProgress = true;
+        m_observer.scanPhase("comparing");
+        RefreshItem(nullptr);
+    }
+    if (!isFolderPath(m_fs, left)) return kStateDifferent;
+
+    DepthGuard depth(m_depth);
+    platform::Listing& listing = listingForDepth();
+    m_fs.listFolder(left, listing);
+    if (reportListingErrors(listing, left, true)) return kStateCancelled;
+    LeftNames leftNames(listing);
+    const std::size_t queuedBefore = iToCalcFolders.size();
+
+    QMutexLocker lock(&m_root->iSemafor());
+    FolderPart& rootTotals = m_root->folder();
+    FolderTally tally;
+    std::vector<KItem*> leftOnly;
+    int f = 0;
+
+    for (const platform::ListedEntry& e : listing.entries) {
+        const std::string_view name = listing.name(e);
+        const Admission admission = admitEntry(name, e.stat, m_options);
+        if (admission == Admission::PassedOver) continue;
+        const bool isFolder = e.stat.type == platform::EntryType::Folder;
+        if (admission == Admission::LeftOut) {
+            iAnyFilterOn = true;
+            if (!m_options.iCalculateSameCompare) {
+                if (isFolder) {
+                    queueForSize(joinPath(left, name), parent, kSideLeft);
+                    ++tally.folders;
+                    ++rootTotals.iFolders1;
+                } else {
+                    tally.bytes += e.stat.size;
+                    ++tally.files;
+                    ++rootTotals.iFiles1;
+                }
+            }
+            continue;
+        }
+
+        KItem x(m_root, parent);
+        KItem::FillFromURL(x, {name, &e.stat, left}, kSideLeft, std::nullopt, false);
+        x.iHidden = isHiddenName(name);
+        ++iProcessedLeftFiles;
+        if (ReportProgressWantsCancel()) return kStateCancelled;
+
+        int r;
+        if (!isFolder) {
+            ++rootTotals.iFiles1;
+            tally.bytes += x.iSize1;
+            ++tally.files;
+            r = pairLeftFile(x, right, parent, leftNames);
+        } else {
+            ++rootTotals.iFolders1;
+            ++tally.folders;
+            if (!atRoot && m_options.iIgnoreSubfolders) {
+                iAnyFilterOn = true;
+                continue;
+            }
+            r = pairLeftFolder(x, joinPath(left, name), right, parent, leftNames, tally);
+        }
+
+        switch (r) {
+        case kStateSizesDiffer: case kStateDatesDiffer: case kStateSizesAndDatesDiffer: case kStateDifferent:
+        case kStateNoEntry: case kStateRsrcDiffers: case kStateTagsDiffer:
+            f = kStateDifferent;
+            break;
+        case kStateEqual:
+            if (f == 0) f = kStateEqual;
+            break;
+        case kStateNotCompared: case kStateOnlyLeft:
+            break;
+        case kStateLeftUnpaired:
+            x.iState = kStateOnlyLeft;
+            if (isFolder) {
+                queueForSize(joinPath(left, name), parent, kSideLeft);
+                x.iSizeReady = false;
+            }
+            leftOnly.push_back(KItem::persist(std::move(x)));
+            f = kStateDifferent;
+            break;
+        case kStateCancelled:
+            if (isCancelled()) return kStateCancelled;
+            break;
+        default:
+            qWarning("%d Shouldn't be called: %.*s", r, static_cast<int>(name.size()), name.data());
+        }
+    }
+
+    if (!leftOnly.empty()) {
+        for (KItem* k : leftOnly) parent->folder().children.push_back(k);
+        parent->AddChildrenSorted(leftOnly);
+    }
+    if (listing.folderError) parent->iAError1 = true;
+    for (KItem* child : parent->iChildren()) {
+        if (child->iDir2 && child->iState == kStateOnlyRight) {
+            queueForSize(child->PathForSide(kSideRight), parent, kSideRight);
+            child->iSizeReady = false;
+        }
+    }
+    if (iToCalcFolders.size() > queuedBefore) {
+        for (KItem* up = parent; up; up = up->iParent()) up->iSizeReady = false;
+    } else {
+        parent->iSizeReady = true;
+    }
+    parent->iSize1 = tally.bytes;
+    parent->folder().iFiles1 = tally.files;
+    parent->folder().iFolders1 = tally.folders;
+
+    if (f == kStateEqual) {
+        const auto& children = parent->iChildren();
+        if (std::all_of(children.begin(), children.end(), [](const KItem* c) { return c->iCompared; }))
+            return kStateEqual;
+        f = kStateDifferent;
+    }
+    if (m_root->iIgnoreExt) {
+        for (KItem* child : parent->iChildren()) {
+            if (!child->iCompared && child->iState == kStateNotCompared && child->iDiffExt && !child->iDir1)
+                child->iState = child->CompareWithNode(child, false);
+        }
+    }
+    if (f != 0) return f;
+    return parent->iChildren().empty() ? kStateEqual : kStateDifferent;
+}
+
+}  // namespace qv

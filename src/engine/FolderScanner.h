@@ -1,0 +1,84 @@
+#pragma once
+// One folder comparison from the first listing to the last folder pair:
+// listing both sides, admitting entries, pairing them by name, descending
+// into folder pairs and folding each result into the folder above.
+
+#include "engine/FolderSize.h"
+#include "engine/ScanObserver.h"
+#include "engine/ScanOptions.h"
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class KItem;
+class KRootItem;
+
+// A one-sided folder whose size is computed after the scan.
+struct SizeRequest {
+    std::string path;
+    KItem* parent = nullptr;
+    int side = 0;
+};
+
+class FolderScanner {
+public:
+    FolderScanner(platform::FileSystem& fs, ScanObserver& observer);
+    ~FolderScanner();
+
+    void setOptions(const ScanOptions& options) { m_options = options; }
+
+    // Compares the root's two folders into it and returns the root's state.
+    int CompareThread(KRootItem& root);
+    int CompareFolder(const std::string& left, const std::string& right, KItem* folderParent);
+    // Lists one folder of one side (state 7 left, 8 right) into `parent`.
+    // Returns false when the run was cancelled.
+    bool SetFolderContent(KItem* parent, const std::string& url, bool withKeys, int state, bool appendOnly = false);
+
+    void cancel() { m_cancelled.store(true); }
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    const std::atomic<bool>& cancelFlag() const { return m_cancelled; }
+
+    bool iAnyFilterOn = false;
+    std::vector<SizeRequest> iToCalcFolders;
+    std::uint64_t iProcessedLeftFiles = 0;
+    bool iDontShowErrors = false;
+
+private:
+    struct FolderTally {
+        std::int64_t bytes = 0;
+        std::uint64_t files = 0;
+        std::uint64_t folders = 0;
+    };
+    class LeftNames;
+
+    bool ReportProgressWantsCancel();
+    void RefreshItem(KItem* item);
+    // True when the user chose to stop.
+    bool reportListingErrors(const platform::Listing& listing, const std::string& folder, bool folderErrorIsNoted);
+    platform::Listing& listingForDepth();
+    void queueForSize(std::string path, KItem* parent, int side);
+    int pairLeftFile(KItem& x, const std::string& right, KItem* parent, LeftNames& leftNames);
+    int pairLeftFolder(KItem& x, const std::string& leftPath, const std::string& right, KItem* parent,
+                       LeftNames& leftNames, FolderTally& tally);
+    void listOneSidedInto(KItem* node, const std::string& path, int state);
+    KItem* partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, bool allowExtension);
+
+    platform::FileSystem& m_fs;
+    ScanObserver& m_observer;
+    ScanOptions m_options;
+    KRootItem* m_root = nullptr;
+    std::atomic<bool> m_cancelled{false};
+    bool m_reportProgress = false;
+    std::chrono::steady_clock::time_point m_lastProgress, m_lastRedraw;
+    bool m_needsRefresh = false;
+    std::vector<std::unique_ptr<platform::Listing>> m_listings;
+    std::size_t m_depth = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,31 @@
+#include "engine/FolderSize.h"
+
+#include "engine/EntryAdmission.h"
+#include "engine/PathResolution.h"
+
+namespace qv {
+
+FolderTotals FolderSizer::FolderSize(const std::string& path) {
+    FolderTotals totals;
+    platform::Listing listing;
+    m_fs.listFolder(path, listing);
+    for (const platform::ListedEntry& e : listing.entries) {
+        if (cancelled()) return {};
+        std::string_view name = listing.name(e);
+        Admission a = admitEntry(name, e.stat, m_options);
+        if (a == Admission::PassedOver) continue;
+        if (a == Admission::LeftOut && m_options.iCalculateSameCompare) continue;
+        if (e.stat.type == platform::EntryType::Folder) {
+            FolderTotals sub = FolderSize(joinPath(path, name));
+            totals.size += sub.size;
+            totals.files += sub.files;
+            totals.folders += sub.folders + 1;
+        } else {
+            totals.size += e.stat.size;
+            totals.files += 1;
+        }
+    }
+    return totals;
+}
+
+}  // namespace qv

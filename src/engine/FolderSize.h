@@ -1,0 +1,36 @@
+#pragma once
+// Totals of a folder's contents on disk, counted with the same admission as the scan.
+
+#include "engine/ScanOptions.h"
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+struct FolderTotals {
+    std::int64_t size = 0;
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+};
+
+class FolderSizer {
+public:
+    FolderSizer(platform::FileSystem& fs, const ScanOptions& options, const std::atomic<bool>* cancelled)
+        : m_fs(fs), m_options(options), m_cancelled(cancelled) {}
+
+    // Size, files and folders below `path` (the folder itself not counted).
+    // Symbolic links count as files of their own size and are not followed.
+    FolderTotals FolderSize(const std::string& path);
+
+private:
+    bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
+
+    platform::FileSystem& m_fs;
+    ScanOptions m_options;
+    const std::atomic<bool>* m_cancelled;
+};
+
+}  // namespace qv

@@ -1,0 +1,73 @@
+#include "engine/KRootItem.h"
+
+#include "engine/PathResolution.h"
+
+#include <QLocale>
+#include <QtGlobal>
+
+namespace qv {
+
+std::string withoutTrailingSlash(std::string path) {
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+KRootItem::KRootItem() : KItem(nullptr, nullptr) {
+    iDir1 = iDir2 = true;
+    setHasSide(kSideLeft, true);
+    setHasSide(kSideRight, true);
+}
+
+KRootItem::~KRootItem() = default;
+
+std::unique_ptr<KRootItem> KRootItem::ItemWithFolder(const std::string& path, int side) {
+    auto root = std::make_unique<KRootItem>();
+    root->SetDateColumns(path, side);
+    return root;
+}
+
+void KRootItem::SetDateColumns(const std::string& path, int side) {
+    platform::EntryStat st;
+    const std::int64_t date = platform::systemFileSystem().statPath(path, true, st) == 0 ? st.mtimeNs : platform::kNoTime;
+    std::string_view name = store().keepName(lastPathComponent(path));
+    if (side == kSideLeft) {
+        iDate1 = date;
+        setIName2(name);
+    } else {
+        iDate2 = date;
+        setIName(name);
+    }
+}
+
+const std::string& KRootItem::PathForSide(int side) const {
+    static const std::string none;
+    if (side == kSideLeft) return m_leftPath;
+    if (side == kSideRight) return m_rightPath;
+    qWarning("Accessing KRootItem for SideBoth!");
+    return none;
+}
+
+void KRootItem::setILeftPath(std::string path) {
+    m_leftPath = withoutTrailingSlash(std::move(path));
+    setIName2(store().keepName(lastPathComponent(m_leftPath)));
+    iSizeReady = false;
+}
+
+void KRootItem::setIRightPath(std::string path) {
+    m_rightPath = withoutTrailingSlash(std::move(path));
+    iSizeReady = false;
+}
+
+QString KRootItem::FilesFolders1(const QString& what) const {
+    const FolderPart* f = folderIfAny();
+    const std::uint64_t n = !f ? 0 : (what == QLatin1String("files") ? f->iFiles1 : f->iFolders1);
+    return QLocale().toString(static_cast<qulonglong>(n));
+}
+
+QString KRootItem::FilesFolders2(const QString& what) const {
+    const FolderPart* f = folderIfAny();
+    const std::uint64_t n = !f ? 0 : (what == QLatin1String("files") ? f->iFiles2 : f->iFolders2);
+    return QLocale().toString(static_cast<qulonglong>(n));
+}
+
+}  // namespace qv

@@ -1,0 +1,75 @@
+#include "engine/PathResolution.h"
+
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace qv {
+
+std::string standardizePath(const std::string& path) {
+    if (path.empty()) return path;
+    const bool absolute = path[0] == '/';
+    std::vector<std::string_view> parts;
+    std::string_view rest(path);
+    while (!rest.empty()) {
+        size_t slash = rest.find('/');
+        std::string_view part = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (part == ".." && absolute) {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        if (part == ".." && !parts.empty() && parts.back() != "..") {
+            parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out = absolute ? "/" : "";
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += '/';
+        out += parts[i];
+    }
+    if (out.empty()) out = absolute ? "/" : ".";
+    return out;
+}
+
+std::string joinPath(const std::string& folder, std::string_view name) {
+    std::string out;
+    out.reserve(folder.size() + 1 + name.size());
+    out = folder;
+    if (out.empty() || out.back() != '/') out += '/';
+    out.append(name);
+    return out;
+}
+
+std::string_view lastPathComponent(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos || path.size() == 1) return path;
+    return path.substr(slash + 1);
+}
+
+std::string StringByResolvingSymlinksAndAliases(const std::string& path, platform::FileSystem& fs) {
+    std::string standard = standardizePath(path);
+    if (standard.empty() || standard[0] != '/') return path;
+    platform::EntryStat st;
+    if (fs.statPath(standard, false, st) != 0) return path;
+    if (st.type != platform::EntryType::Symlink) return standard;
+    std::string target;
+    if (fs.readLink(standard, target) != 0) {
+        char resolved[PATH_MAX];
+        if (::realpath(standard.c_str(), resolved)) return standardizePath(resolved);
+        return standard;
+    }
+    if (target.empty()) return standard;
+    if (target[0] != '/') {
+        std::string_view folder(standard);
+        folder = folder.substr(0, folder.rfind('/'));
+        target = joinPath(folder.empty() ? std::string("/") : std::string(folder), target);
+    }
+    return standardizePath(target);
+}
+
+}  // namespace qv

@@ -1,0 +1,21 @@
+#pragma once
+#include "platform/FileSystem.h"
+
+#include <string>
+
+namespace qv {
+
+// Collapses repeated slashes and "." components, resolves ".." textually and
+// drops a trailing slash ("/" stays "/"). Relative paths keep their form.
+std::string standardizePath(const std::string& path);
+
+// Where a path leads when it is a symbolic link (one step; a relative
+// destination is taken from the link's folder); any other path comes back
+// standardised. A path that cannot be examined comes back unchanged.
+std::string StringByResolvingSymlinksAndAliases(const std::string& path,
+                                                platform::FileSystem& fs = platform::systemFileSystem());
+
+std::string joinPath(const std::string& folder, std::string_view name);
+std::string_view lastPathComponent(std::string_view path);
+
+}  // namespace qv

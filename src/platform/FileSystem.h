@@ -1,0 +1,74 @@
+#pragma once
+// The engine's only door to the file system. Everything the scan needs of a
+// folder goes through this interface, so tests can swap in a version that
+// fails on chosen paths (CI runs as root, where permission bits stop nothing).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv::platform {
+
+enum class EntryType : std::uint8_t { File, Folder, Symlink, Other };
+
+constexpr std::int64_t kNoTime = INT64_MIN;
+
+// Metadata of one file-system object, as read by one statx call.
+struct EntryStat {
+    EntryType type = EntryType::Other;
+    std::uint32_t mode = 0;
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = kNoTime;   // content modification, ns since the epoch
+    std::int64_t btimeNs = kNoTime;   // creation, when the file system records it
+    std::int64_t atimeNs = kNoTime;   // last access
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+// One entry of a folder listing. The name lives in Listing::names.
+struct ListedEntry {
+    std::uint32_t nameOffset = 0;
+    std::uint16_t nameLength = 0;
+    EntryStat stat;
+};
+
+// A failure met while listing: the entry it concerns ("" for the folder itself) and errno.
+struct ListingError {
+    std::string name;
+    int error = 0;
+};
+
+// The direct children of one folder. Reused from listing to listing so the
+// hot path allocates only when a folder is larger than any seen before.
+struct Listing {
+    std::vector<ListedEntry> entries;
+    std::string names;
+    int folderError = 0;                 // errno when the folder itself could not be read
+    std::vector<ListingError> entryErrors;
+
+    std::string_view name(const ListedEntry& e) const { return {names.data() + e.nameOffset, e.nameLength}; }
+    void clear() { entries.clear(); names.clear(); folderError = 0; entryErrors.clear(); }
+};
+
+enum StatFields : unsigned { kStatBasic = 0, kStatBirthTime = 1, kStatAccessTime = 2 };
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Lists a folder without descending and without following links: "." and
+    // ".." are dropped, every other name is kept byte for byte.
+    virtual void listFolder(const std::string& path, Listing& out, unsigned fields = kStatBasic) = 0;
+
+    // Returns 0 and fills `out`, or an errno value.
+    virtual int statPath(const std::string& path, bool followLinks, EntryStat& out, unsigned fields = kStatBasic) = 0;
+
+    // The stored destination of a symbolic link, or an errno value.
+    virtual int readLink(const std::string& path, std::string& target) = 0;
+};
+
+// The real file system of the running process.
+FileSystem& systemFileSystem();
+
+}  // namespace qv::platform
