@@ -9,6 +9,10 @@ namespace {
 
 // One triple yields at most 315 literals and a 2359-byte match.
 constexpr std::size_t kMaxTripleOutput = kMaxL + kMaxM;
+// Up-front reservation per compressed byte (plus a fixed allowance), enough
+// for ordinary data without trusting the header of a hostile block.
+constexpr std::size_t kExpectedRatio = 64;
+constexpr std::size_t kExpectedSlack = 64 * 1024;
 
 // Freshly built tables cover every state only when the frequencies sum to
 // the state count exactly; a table that is never consulted may be anything
@@ -96,7 +100,12 @@ const char* decodeLzfseBlock(const std::uint8_t* block, const LzfseBlockHeader& 
     const std::size_t start = out.size();
     const std::size_t blockEnd = start + h.nRawBytes;
     {
+        // n_raw_bytes is only believed as far as the block could back it up;
+        // extremely compressible blocks grow the buffer as they go instead.
+        const std::size_t blockBytes = static_cast<std::size_t>(lmdEnd - block);
         std::size_t plausible = std::size_t{h.nMatches} * kMaxTripleOutput;
+        if (plausible > blockBytes * kExpectedRatio + kExpectedSlack)
+            plausible = blockBytes * kExpectedRatio + kExpectedSlack;
         if (plausible > h.nRawBytes) plausible = h.nRawBytes;
         out.expect(plausible);
     }
