@@ -1,0 +1,106 @@
+// The compare command as scripts see it: the installed binary, its exit
+// status, its JSON lines and its error messages.
+
+#include "support/TempTree.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qv::test {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+Result runQuorvane(const QStringList& args) {
+    QTemporaryDir config;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVANE_BIN), args);
+    p.waitForFinished(60000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+std::map<QString, QJsonObject> nodesByPath(const QByteArray& out) {
+    std::map<QString, QJsonObject> nodes;
+    for (const QByteArray& line : out.split('\n')) {
+        if (line.isEmpty()) continue;
+        QJsonParseError error{};
+        const QJsonObject o = QJsonDocument::fromJson(line, &error).object();
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        nodes[o.value(QStringLiteral("path")).toString()] = o;
+    }
+    return nodes;
+}
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+TEST(CompareCommandTest, ExitStatusTellsEqualDifferentAndError) {
+    TempTree left, right;
+    left.file("a", 3);
+    right.file("a", 3);
+    EXPECT_EQ(runQuorvane({"compare", q(left.root()), q(right.root())}).exitCode, 0);
+    right.file("b", 1);
+    const Result different = runQuorvane({"compare", q(left.root()), q(right.root())});
+    EXPECT_EQ(different.exitCode, 1);
+    EXPECT_TRUE(different.out.contains("only right")) << different.out.toStdString();
+
+    for (const QStringList& bad : {QStringList{"compare", q(left.root())},
+                                   QStringList{"compare", q(left.root()), q(left.path("nope"))},
+                                   QStringList{"compare", q(left.root()), q(right.root()), "--set", "noSuchKey=1"},
+                                   QStringList{"compare", q(left.root()), q(right.root()), "--set", "optCmpContents=perhaps"},
+                                   QStringList{"compare", q(left.root()), q(right.root()), "--frobnicate"},
+                                   QStringList{"launch"}}) {
+        const Result r = runQuorvane(bad);
+        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), r.err.startsWith("quorvane:") ? r.err.count('\n') : -1);
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
+TEST(CompareCommandTest, JsonListsEveryNodeParentsFirstWithTheContractFields) {
+    TempTree left, right;
+    left.file("dir/x.txt", 5, 'x', kBaseTimeNs + 123);
+    right.file("dir/x.txt", 6);
+    left.file("Same", 2);
+    right.file("SAME", 2);
+    right.link("ln", "/nowhere");
+    const Result r = runQuorvane({"compare", "--json", q(left.root()), q(right.root()), "--set", "optIgnoreDates=yes"});
+    ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(QJsonDocument::fromJson(lines.first()).object().value(QStringLiteral("path")).toString(), QString());
+    auto nodes = nodesByPath(r.out);
+    ASSERT_EQ(nodes.size(), 5u);
+    const QJsonObject x = nodes[QStringLiteral("dir/x.txt")];
+    EXPECT_EQ(x.value(QStringLiteral("state")).toInt(), 2);   // dates ignored: sizes alone differ
+    EXPECT_EQ(x.value(QStringLiteral("size1")).toInt(), 5);
+    EXPECT_EQ(x.value(QStringLiteral("size2")).toInt(), 6);
+    EXPECT_FALSE(x.value(QStringLiteral("dir1")).toBool());
+    EXPECT_DOUBLE_EQ(x.value(QStringLiteral("mtime2")).toDouble(), 1600000000.0);
+    const QJsonObject same = nodes[QStringLiteral("Same")];
+    EXPECT_EQ(same.value(QStringLiteral("name2")).toString(), QStringLiteral("SAME"));
+    EXPECT_EQ(same.value(QStringLiteral("state")).toInt(), 1);
+    const QJsonObject ln = nodes[QStringLiteral("ln")];
+    EXPECT_TRUE(ln.value(QStringLiteral("name1")).isNull());
+    EXPECT_TRUE(ln.value(QStringLiteral("mtime1")).isNull());
+    EXPECT_TRUE(ln.value(QStringLiteral("link2")).toBool());
+    EXPECT_EQ(ln.value(QStringLiteral("state")).toInt(), 8);
+    EXPECT_TRUE(nodes[QStringLiteral("dir")].value(QStringLiteral("dir1")).toBool());
+    // Parents come before their children.
+    EXPECT_LT(r.out.indexOf("\"path\":\"dir\""), r.out.indexOf("\"path\":\"dir/x.txt\""));
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,39 @@
+#pragma once
+// The real file system with failures injected on chosen paths, for the cases
+// that permission bits cannot produce when the tests run as root.
+
+#include "platform/FileSystem.h"
+
+#include <functional>
+#include <map>
+#include <string>
+
+namespace qv::test {
+
+class FaultyFileSystem final : public platform::FileSystem {
+public:
+    // Listing this folder fails with `error`.
+    void failListing(const std::string& path, int error) { m_listingErrors[path] = error; }
+    // Listing this folder reports `error` for its entry `name`, which is left out.
+    void failEntry(const std::string& folder, const std::string& name, int error) {
+        m_entryErrors[folder] = {name, error};
+    }
+    // Called before every listing (to cancel a run part-way, say).
+    std::function<void(const std::string&)> beforeListing;
+
+    void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override;
+    int statPath(const std::string& path, bool followLinks, platform::EntryStat& out, unsigned fields) override {
+        return platform::systemFileSystem().statPath(path, followLinks, out, fields);
+    }
+    int readLink(const std::string& path, std::string& target) override {
+        return platform::systemFileSystem().readLink(path, target);
+    }
+
+    int listings = 0;
+
+private:
+    std::map<std::string, int> m_listingErrors;
+    std::map<std::string, std::pair<std::string, int>> m_entryErrors;
+};
+
+}  // namespace qv::test

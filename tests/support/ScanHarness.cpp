@@ -1,0 +1,37 @@
+#include "support/ScanHarness.h"
+
+namespace qv::test {
+namespace {
+
+KItem* findByPath(KItem* item, const std::string& path) {
+    for (KItem* child : item->iChildren()) {
+        const std::string p = child->iPath();
+        if (p == path) return child;
+        if (path.size() > p.size() && path.compare(0, p.size(), p) == 0 && path[p.size()] == '/')
+            if (KItem* found = findByPath(child, path)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+KItem* ScanRun::node(const std::string& relativePath) const { return findByPath(root.get(), relativePath); }
+
+std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right, const ScanOptions& options,
+                                     const RootSetup& setup, platform::FileSystem* fs) {
+    auto run = std::make_unique<ScanRun>();
+    run->root = KRootItem::ItemWithFolder(right, kSideRight);
+    run->root->SetDateColumns(left, kSideLeft);
+    run->root->setILeftPath(left);
+    run->root->setIRightPath(right);
+    run->root->iIgnoreDate = setup.ignoreDate;
+    run->root->iIgnore2secDate = setup.ignore2sec;
+    run->root->iIgnoreExt = setup.ignoreExt;
+    run->root->iResolveAliases = setup.resolveAliases;
+    run->scanner = std::make_unique<FolderScanner>(fs ? *fs : platform::systemFileSystem(), run->observer);
+    run->scanner->setOptions(options);
+    run->scanner->CompareThread(*run->root);
+    return run;
+}
+
+}  // namespace qv::test

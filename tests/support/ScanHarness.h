@@ -1,0 +1,46 @@
+#pragma once
+// Runs the folder scan on the calling thread and records what it reports.
+
+#include "engine/FolderScanner.h"
+#include "engine/KRootItem.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+struct RecordingObserver final : ScanObserver {
+    std::vector<std::string> phases;
+    std::vector<std::string> readErrors;
+    ReadErrorAnswer answer;
+    bool rootListed = false;
+
+    void scanPhase(const char* key) override { phases.emplace_back(key); }
+    void scanProgress(std::uint64_t) override {}
+    void rootLevelListed(KRootItem&) override { rootListed = true; }
+    ReadErrorAnswer readError(const std::string& path, int) override {
+        readErrors.push_back(path);
+        return answer;
+    }
+};
+
+struct ScanRun {
+    std::unique_ptr<KRootItem> root;
+    RecordingObserver observer;
+    std::unique_ptr<FolderScanner> scanner;
+
+    // The node at a path relative to the roots ("a/b.txt"), or nullptr.
+    KItem* node(const std::string& relativePath) const;
+};
+
+// How a test sets up the root's options before the scan.
+struct RootSetup {
+    bool ignoreDate = false, ignore2sec = false, ignoreExt = false, resolveAliases = false;
+};
+
+std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right,
+                                     const ScanOptions& options = {}, const RootSetup& setup = {},
+                                     platform::FileSystem* fs = nullptr);
+
+}  // namespace qv::test

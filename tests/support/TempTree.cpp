@@ -1,0 +1,77 @@
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv::test {
+namespace {
+
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+    // Tests may have removed permissions; put them back so the tree can go.
+    ::chmod(path, 0700);
+    return ::remove(path);
+}
+
+void makeParents(const std::string& path) {
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+        ::mkdir(path.substr(0, slash).c_str(), 0755);
+}
+
+}  // namespace
+
+TempTree::TempTree() {
+    const char* base = std::getenv("TMPDIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/qvtest-XXXXXX";
+    char* made = ::mkdtemp(templ.data());
+    if (!made) ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
+    m_root = templ;
+}
+
+TempTree::~TempTree() {
+    ::nftw(m_root.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string TempTree::path(const std::string& relative) const {
+    return relative.empty() ? m_root : m_root + "/" + relative;
+}
+
+void TempTree::file(const std::string& relative, std::size_t size, char fill, std::int64_t mtimeNs) {
+    fileWithText(relative, std::string(size, fill), mtimeNs);
+}
+
+void TempTree::fileWithText(const std::string& relative, const std::string& text, std::int64_t mtimeNs) {
+    const std::string full = path(relative);
+    makeParents(full);
+    int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0) << full << ": " << std::strerror(errno);
+    ASSERT_EQ(::write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    setTime(relative, mtimeNs);
+}
+
+void TempTree::folder(const std::string& relative) {
+    const std::string full = path(relative);
+    makeParents(full + "/");
+}
+
+void TempTree::link(const std::string& relative, const std::string& target) {
+    const std::string full = path(relative);
+    makeParents(full);
+    ASSERT_EQ(::symlink(target.c_str(), full.c_str()), 0) << full << ": " << std::strerror(errno);
+}
+
+void TempTree::setTime(const std::string& relative, std::int64_t mtimeNs) {
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = mtimeNs / 1'000'000'000LL;
+    times[0].tv_nsec = times[1].tv_nsec = mtimeNs % 1'000'000'000LL;
+    ASSERT_EQ(::utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+}  // namespace qv::test

@@ -1,0 +1,34 @@
+#pragma once
+// Real folders in a temporary directory, with exact sizes, nanosecond times
+// and links, removed when the test ends.
+
+#include <cstdint>
+#include <string>
+
+namespace qv::test {
+
+// A fixed modification time, so that two sides built apart still match.
+constexpr std::int64_t kBaseTimeNs = 1'600'000'000LL * 1'000'000'000LL;
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::string& root() const { return m_root; }
+    std::string path(const std::string& relative) const;
+
+    // A file of `size` bytes filled with `fill` (parents made as needed).
+    void file(const std::string& relative, std::size_t size = 0, char fill = 'x', std::int64_t mtimeNs = kBaseTimeNs);
+    void fileWithText(const std::string& relative, const std::string& text, std::int64_t mtimeNs = kBaseTimeNs);
+    void folder(const std::string& relative);
+    void link(const std::string& relative, const std::string& target);
+    void setTime(const std::string& relative, std::int64_t mtimeNs);
+
+private:
+    std::string m_root;
+};
+
+}  // namespace qv::test
