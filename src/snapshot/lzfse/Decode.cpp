@@ -18,7 +18,51 @@ namespace {
 
 using namespace detail;
 
+// Sum of the plausible outputs of the blocks ahead, found by walking their
+// headers only. One reservation for the whole stream avoids regrowing (and
+// copying) the output once per block. Malformed headers just end the walk;
+// decoding reports them.
+std::size_t expectedOutput(std::span<const std::uint8_t> in) {
+    const std::uint8_t* const data = in.data();
+    const std::size_t n = in.size();
+    std::size_t p = 0, total = 0;
+    while (n - p >= 4) {
+        const std::uint8_t* const block = data + p;
+        const std::size_t avail = n - p;
+        std::size_t blockOutput, blockSize;
+        switch (load32(block)) {
+        case kMagicRaw:
+            if (avail < kRawHeaderSize || load32(block + 4) > avail - kRawHeaderSize) return total;
+            blockOutput = load32(block + 4);
+            blockSize = kRawHeaderSize + blockOutput;
+            break;
+        case kMagicLzvn:
+            if (avail < kLzvnHeaderSize || load32(block + 8) > avail - kLzvnHeaderSize) return total;
+            blockOutput = plausibleLzvnOutput(load32(block + 4), load32(block + 8));
+            blockSize = kLzvnHeaderSize + load32(block + 8);
+            break;
+        case kMagicV1:
+        case kMagicV2: {
+            LzfseBlockHeader h;
+            if (load32(block) == kMagicV1 ? parseV1Header(block, avail, h) : parseV2Header(block, avail, h))
+                return total;
+            const std::uint64_t size = std::uint64_t{h.headerSize} + h.nLiteralPayloadBytes + h.nLmdPayloadBytes;
+            if (size > avail) return total;
+            blockOutput = plausibleLzfseOutput(h);
+            blockSize = static_cast<std::size_t>(size);
+            break;
+        }
+        default: // end of stream or garbage
+            return total;
+        }
+        total += blockOutput;
+        p += blockSize;
+    }
+    return total;
+}
+
 const char* decodeStream(std::span<const std::uint8_t> in, OutputBuffer& out) {
+    out.expect(expectedOutput(in));
     const std::uint8_t* const data = in.data();
     const std::size_t n = in.size();
     std::size_t p = 0;

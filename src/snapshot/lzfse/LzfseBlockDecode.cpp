@@ -41,6 +41,16 @@ inline std::int32_t decodeValue(const ValueDecodeEntry* table, std::uint32_t& st
 
 } // namespace
 
+std::size_t plausibleLzfseOutput(const LzfseBlockHeader& h) {
+    // n_raw_bytes is only believed as far as the block could back it up;
+    // extremely compressible blocks grow the buffer as they go instead.
+    const std::size_t blockBytes = h.headerSize + std::size_t{h.nLiteralPayloadBytes} + h.nLmdPayloadBytes;
+    std::size_t plausible = std::size_t{h.nMatches} * kMaxTripleOutput;
+    if (plausible > blockBytes * kExpectedRatio + kExpectedSlack)
+        plausible = blockBytes * kExpectedRatio + kExpectedSlack;
+    return plausible < h.nRawBytes ? plausible : h.nRawBytes;
+}
+
 const char* decodeLzfseBlock(const std::uint8_t* block, const LzfseBlockHeader& h, LzfseDecodeWorkspace& ws,
                              OutputBuffer& out) {
     if (h.nLiterals > kMaxLiteralsPerBlock) return "too many literals in LZFSE block";
@@ -99,16 +109,7 @@ const char* decodeLzfseBlock(const std::uint8_t* block, const LzfseBlockHeader& 
 
     const std::size_t start = out.size();
     const std::size_t blockEnd = start + h.nRawBytes;
-    {
-        // n_raw_bytes is only believed as far as the block could back it up;
-        // extremely compressible blocks grow the buffer as they go instead.
-        const std::size_t blockBytes = static_cast<std::size_t>(lmdEnd - block);
-        std::size_t plausible = std::size_t{h.nMatches} * kMaxTripleOutput;
-        if (plausible > blockBytes * kExpectedRatio + kExpectedSlack)
-            plausible = blockBytes * kExpectedRatio + kExpectedSlack;
-        if (plausible > h.nRawBytes) plausible = h.nRawBytes;
-        out.expect(plausible);
-    }
+    out.expect(plausibleLzfseOutput(h));
     std::uint8_t* base = out.data();
     std::size_t capEnd = out.capacity();
     std::size_t pos = start;

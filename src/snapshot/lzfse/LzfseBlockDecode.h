@@ -26,4 +26,8 @@ struct LzfseDecodeWorkspace {
 const char* decodeLzfseBlock(const std::uint8_t* block, const LzfseBlockHeader& h, LzfseDecodeWorkspace& ws,
                              OutputBuffer& out);
 
+// Output the block can really produce: its declared size, capped by what its
+// triples and compressed size could expand to.
+std::size_t plausibleLzfseOutput(const LzfseBlockHeader& h);
+
 } // namespace qv::lzfse::detail

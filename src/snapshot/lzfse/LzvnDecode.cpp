@@ -52,17 +52,18 @@ constexpr std::size_t kMaxExpansion = 136;
 
 } // namespace
 
+std::size_t plausibleLzvnOutput(std::uint32_t nRawBytes, std::size_t payloadSize) {
+    const std::size_t bound = payloadSize * kMaxExpansion;
+    return bound < nRawBytes ? bound : nRawBytes;
+}
+
 const char* decodeLzvnBlock(const std::uint8_t* payload, std::size_t payloadSize,
                             std::uint32_t nRawBytes, OutputBuffer& out) {
     // An empty LZVN block is never written; refusing it keeps the loop simpler.
     if (nRawBytes == 0) return "LZVN block declares no output";
     const std::size_t start = out.size();
     const std::size_t blockEnd = start + nRawBytes;
-    {
-        std::size_t plausible = payloadSize * kMaxExpansion;
-        if (plausible > nRawBytes) plausible = nRawBytes;
-        out.expect(plausible);
-    }
+    out.expect(plausibleLzvnOutput(nRawBytes, payloadSize));
     std::uint8_t* base = out.data();
     std::size_t capEnd = out.capacity();
     std::size_t pos = start;

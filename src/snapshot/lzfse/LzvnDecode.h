@@ -13,4 +13,8 @@ namespace qv::lzfse::detail {
 const char* decodeLzvnBlock(const std::uint8_t* payload, std::size_t payloadSize,
                             std::uint32_t nRawBytes, OutputBuffer& out);
 
+// Output the block can really produce: its declared size, capped by what its
+// payload could expand to.
+std::size_t plausibleLzvnOutput(std::uint32_t nRawBytes, std::size_t payloadSize);
+
 } // namespace qv::lzfse::detail
