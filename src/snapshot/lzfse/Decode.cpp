@@ -61,8 +61,17 @@ std::size_t expectedOutput(std::span<const std::uint8_t> in) {
     return total;
 }
 
+// Per-block allowances must not add up across a stream of tiny blocks that
+// all claim huge sizes. Up front, no more than a generous ordinary
+// compression ratio is reserved; beyond it the buffer grows as data arrives.
+std::size_t cappedExpectedOutput(std::span<const std::uint8_t> in) {
+    const std::size_t expected = expectedOutput(in);
+    const std::size_t cap = in.size() * 16 + 64 * 1024;
+    return expected < cap ? expected : cap;
+}
+
 const char* decodeStream(std::span<const std::uint8_t> in, OutputBuffer& out) {
-    out.expect(expectedOutput(in));
+    out.expect(cappedExpectedOutput(in));
     const std::uint8_t* const data = in.data();
     const std::size_t n = in.size();
     std::size_t p = 0;

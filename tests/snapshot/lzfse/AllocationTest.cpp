@@ -47,10 +47,26 @@ TEST(LzfseAllocation, ClaimedSizesDoNotDriveAllocation) {
     }
     EXPECT_GE(checked, 3);
 
+    // Many blocks that each claim 4 GiB and the most triples a block may
+    // hold: whatever is reserved must stay in proportion to the input, not
+    // to the sum of the claims.
+    Bytes one = readVector("bad/v2_n_raw_4gib.lzfse");
+    ASSERT_GT(one.size(), 16u);
+    // n_matches lives in bits 40..59 of the first packed header word (bytes 8..15).
+    one[13] = 0x10;
+    one[14] = 0x27;
+    one[15] &= 0xF0;
+    Bytes many;
+    for (int i = 0; i < 1000; ++i) many.insert(many.end(), one.begin(), one.end() - 4);
+    many.insert(many.end(), one.end() - 4, one.end());
+    largestAllocation = 0;
+    Bytes out;
+    EXPECT_FALSE(decode(many, out));
+    EXPECT_LT(largestAllocation.load(), 32 * many.size() + (std::size_t{1} << 20));
+
     // A valid stream still gets the memory it needs.
     const Bytes english = readVector("valid/english_1m.lzfse");
     largestAllocation = 0;
-    Bytes out;
     ASSERT_TRUE(decode(english, out));
     EXPECT_GE(largestAllocation.load(), out.size());
 }
