@@ -72,7 +72,7 @@ void reportUnreadableRoot(const std::string& path) {
 int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& args) {
     CompareArgs parsed;
     if (QString problem = parseArgs(args, parsed); !problem.isEmpty())
-        return fail(problem + '\n' + Messages::text("cliUsage"));
+        return fail(problem);
 
     Settings& settings = Settings::instance();
     for (const std::string& assignment : parsed.assignments)
@@ -115,9 +115,9 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
     });
 
     if (!module.Compare()) {
-        QString message = module.lastAlert();
-        if (message.isEmpty()) message = module.state().headerStatus;
-        return fail(message);
+        // Two files: the window would move to its file tab; this command compares folders.
+        if (module.state().selectedTab == WindowState::FileTab) return fail(Messages::text("SelCmpDirs"));
+        return fail(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
     }
     return app.exec();
 }

@@ -345,6 +345,20 @@ TEST_F(FolderScannerTest, WithoutSubfoldersOnlyTheRootFoldersArePaired) {
     EXPECT_TRUE(run->scanner->iAnyFilterOn);
 }
 
+TEST_F(FolderScannerTest, DeepTreesFoldEveryLevel) {
+    std::string deep;
+    for (int i = 0; i < 120; ++i) deep += (i ? "/" : "") + std::string("level") + std::to_string(i);
+    left.file(deep + "/leaf", 1);
+    right.file(deep + "/leaf", 2);
+    auto run = scan();
+    EXPECT_EQ(stateOf(*run, deep + "/leaf"), kStateSizesDiffer);
+    int differentLevels = 0;
+    for (KItem* n = run->node(deep); n && !n->isRootItem(); n = n->iParent())
+        differentLevels += n->iState == kStateDifferent;
+    EXPECT_EQ(differentLevels, 120);
+    EXPECT_EQ(run->root->iSize2, 2);
+}
+
 TEST_F(FolderScannerTest, FolderTotalsAddUpPerSide) {
     left.file("a/1", 10);
     left.file("a/b/2", 20);
