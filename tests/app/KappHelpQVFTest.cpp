@@ -190,6 +190,9 @@ TEST(KappHelpQVF, PermissionStringsOfEveryKind) {
     // No block device can be made without privileges; its mode alone will do.
     EXPECT_EQ(KappHelpQVF::GetPermString(S_IFBLK | 0660), "brw-rw----");
     EXPECT_EQ(KappHelpQVF::GetPermString(0), "----------");
+    // Type nibbles no file system uses fall back to "-", at both ends of the folding.
+    EXPECT_EQ(KappHelpQVF::GetPermString(0x7000 | 0644), "-rw-r--r--");
+    EXPECT_EQ(KappHelpQVF::GetPermString(0xF000 | 0644), "-rw-r--r--");
 }
 
 TEST(KappHelpQVF, SameVolumeJudgesMissingPathsByTheirAncestor) {
