@@ -18,6 +18,8 @@ enum ComparisonState : std::int32_t {
     kStateNoEntry = 10,
     kStateRsrcDiffers = 11,
     kStateTagsDiffer = 12,
+    // The scan's own mark for a pair whose files are still being read; never shown.
+    kStatePending = -1,
 };
 
 // Values of KItem::iCopyTo.

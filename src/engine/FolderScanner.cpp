@@ -1,5 +1,6 @@
 #include "engine/FolderScanner.h"
 
+#include "engine/ContentCheckQueue.h"
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
 #include "engine/NameLookup.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 namespace qv {
 namespace {
@@ -60,7 +62,8 @@ private:
     bool m_built = false;
 };
 
-FolderScanner::FolderScanner(platform::FileSystem& fs, ScanObserver& observer) : m_fs(fs), m_observer(observer) {}
+FolderScanner::FolderScanner(platform::FileSystem& fs, ScanObserver& observer)
+    : m_fs(fs), m_observer(observer), m_contentWorkers(std::thread::hardware_concurrency()) {}
 
 FolderScanner::~FolderScanner() = default;
 
@@ -72,6 +75,7 @@ platform::Listing& FolderScanner::listingForDepth() {
 int FolderScanner::CompareThread(KRootItem& root) {
     m_root = &root;
     root.iCancelled = &m_cancelled;
+    root.setFileSystem(m_fs);
     const std::string left = root.iLeftPath();
     const std::string right = root.iRightPath();
     if (!isFolderPath(m_fs, left) || !isFolderPath(m_fs, right)) return root.iState;
@@ -83,10 +87,18 @@ int FolderScanner::CompareThread(KRootItem& root) {
     iProcessedLeftFiles = 0;
     iAnyFilterOn = false;
     m_reportProgress = true;
+    iAlreadyResolvedPaths.clear();
+    if (root.iCmpFileContents || root.iCmpRsrc || root.iCmpTags)
+        m_contentChecks = std::make_unique<ContentCheckQueue>(root, m_contentWorkers);
 
-    int state = CompareFolder(left, right, &root);
-    if (root.iAError1 || root.iAError2) state = kStateNoEntry;
+    const int state = CompareFolder(left, right, &root);
     root.iState = state == kStateCancelled ? kStateNotCompared : state;
+    if (m_contentChecks) {
+        m_contentChecks->finish();
+        m_contentChecks.reset();
+    }
+    if (root.iAError1 || root.iAError2) root.iState = kStateNoEntry;
+    if (isCancelled()) root.iState = kStateNotCompared;
     root.iCompared = true;
     return root.iState;
 }
@@ -281,9 +293,49 @@ int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* paren
         n->iCompared = x.iCompared = true;
         return kStateDifferent;
     }
-    int r = x.CompareWithNode(n, true);
+    int r;
+    if (m_root->iResolveAliases && AreTheyTwoLinksToFolders(x, n, r)) return r;
+    r = x.CompareWithNode(n, true, m_contentChecks.get());
     if (r == kStateDatesDiffer && m_root->iCmpFileContents && !m_root->iIgnoreDate) r = kStateEqual;
     return r;
+}
+
+bool FolderScanner::isFolderLink(const std::string& link) const {
+    platform::EntryStat st;
+    return !link.empty() && m_fs.statPath(link, true, st) == 0 && st.type == platform::EntryType::Folder;
+}
+
+bool FolderScanner::AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res) {
+    const std::string leftLink = x.linkForSide(kSideLeft);
+    const std::string rightLink = right->linkForSide(kSideRight);
+    if (!isFolderLink(leftLink) || !isFolderLink(rightLink)) return false;
+
+    // A link met again means a cycle: compare the nested pair without following links.
+    const bool resolveAliases = m_root->iResolveAliases;
+    if (!iAlreadyResolvedPaths.insert(leftLink).second) m_root->iResolveAliases = false;
+    std::vector<SizeRequest> savedQueue;
+    savedQueue.swap(iToCalcFolders);
+    const bool savedFilterOn = iAnyFilterOn;
+    const std::uint64_t savedProcessed = iProcessedLeftFiles;
+    std::unique_ptr<ContentCheckQueue> savedChecks = std::move(m_contentChecks);
+    KRootItem* realRoot = m_root;
+
+    // The nested tree is dropped afterwards, so its files are read at once.
+    std::unique_ptr<KRootItem> nested = realRoot->copyForNestedRun(leftLink, rightLink);
+    m_root = nested.get();
+    res = CompareFolder(leftLink, rightLink, nested.get());
+    m_root = realRoot;
+
+    right->iState = res == kStateCancelled ? kStateNotCompared : res;
+    right->CopySideValuesFrom(x, x.nameBytes());
+    right->iCompared = x.iCompared = true;
+
+    m_root->iResolveAliases = resolveAliases;
+    m_contentChecks = std::move(savedChecks);
+    iToCalcFolders.swap(savedQueue);
+    iAnyFilterOn = savedFilterOn;
+    iProcessedLeftFiles = savedProcessed;
+    return true;
 }
 
 int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const std::string& right, KItem* parent,
@@ -331,6 +383,9 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
             tally.folders += f->iFolders1;
         }
     }
+    if (r == kStateEqual && m_root->iCmpTags &&
+        KItem::CompareTags(leftPath, joinPath(right, n->nameForSide(kSideRight)), false) == kStateTagsDiffer)
+        r = kStateTagsDiffer;
     n->CopySideValuesFrom(x, x.nameBytes());
     n->iState = r == kStateCancelled ? kStateNotCompared : r;
     n->iCompared = true;
@@ -417,6 +472,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
             f = kStateDifferent;
             break;
         case kStateEqual:
+        case kStatePending:   // folded as equal; a difference found later marks the folders above
             if (f == 0) f = kStateEqual;
             break;
         case kStateNotCompared: case kStateOnlyLeft:
@@ -467,7 +523,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     if (m_root->iIgnoreExt) {
         for (KItem* child : parent->iChildren()) {
             if (!child->iCompared && child->iState == kStateNotCompared && child->iDiffExt && !child->iDir1)
-                child->iState = child->CompareWithNode(child, false);
+                child->CompareWithNode(child, false, m_contentChecks.get());
         }
     }
     if (f != 0) return f;

@@ -11,11 +11,13 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace qv {
 
+class ContentCheckQueue;
 class KItem;
 class KRootItem;
 
@@ -32,6 +34,8 @@ public:
     ~FolderScanner();
 
     void setOptions(const ScanOptions& options) { m_options = options; }
+    // Threads that read the files of equal-sized pairs; 0 reads them on the scan's own thread.
+    void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
 
     // Compares the root's two folders into it and returns the root's state.
     int CompareThread(KRootItem& root);
@@ -48,6 +52,7 @@ public:
     std::vector<SizeRequest> iToCalcFolders;
     std::uint64_t iProcessedLeftFiles = 0;
     bool iDontShowErrors = false;
+    std::set<std::string> iAlreadyResolvedPaths;
 
 private:
     struct FolderTally {
@@ -68,6 +73,9 @@ private:
                        LeftNames& leftNames, FolderTally& tally);
     void listOneSidedInto(KItem* node, const std::string& path, int state);
     KItem* partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, bool allowExtension);
+    // Two links to folders are compared as the folders; `res` gets the nested result.
+    bool AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res);
+    bool isFolderLink(const std::string& link) const;
 
     platform::FileSystem& m_fs;
     ScanObserver& m_observer;
@@ -78,6 +86,8 @@ private:
     std::chrono::steady_clock::time_point m_lastProgress, m_lastRedraw;
     bool m_needsRefresh = false;
     std::vector<std::unique_ptr<platform::Listing>> m_listings;
+    unsigned m_contentWorkers = 0;
+    std::unique_ptr<ContentCheckQueue> m_contentChecks;
     std::size_t m_depth = 0;
 };
 

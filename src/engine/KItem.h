@@ -17,6 +17,7 @@
 
 namespace qv {
 
+class ContentCheckQueue;
 class KRootItem;
 
 // One listed entry as the scan hands it to node creation.
@@ -108,11 +109,21 @@ public:
     KItem* ItemForPath(std::string_view path, int side);
 
     // --- comparison -----------------------------------------------------
-    int CompareWithNodes(const std::vector<KItem*>& sorted, const std::vector<KItem*>* noExtSorted);
-    int CompareWithNode(KItem* right, bool copyValues);
+    // Compares this left node with its right counterpart and stores the state
+    // in `right`. When the pair needs its files read and `deferred` is given,
+    // the reading is handed to it and kStatePending comes back.
+    int CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* deferred = nullptr);
     void CopySideValuesFrom(const KItem& other, std::string_view name);
     void setIOffsetSize(bool value);
     static bool MultiFolderForSide(int side, const KRootItem* root);
+
+    // --- comparison of two files on disk (1, 5, 10, 11 or 12) ----------------
+    static int CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
+    static int CompareRsrcFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
+    static int CompareExtendedFinderFile(const std::string& file1, const std::string& file2, bool followLinks);
+    static int CompareTagsFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
+    static int CompareTags(const std::string& tags1, const std::string& tags2, bool followLinks);
+    static int TryResolveAndComparePaths(const std::string& file1, const std::string& file2);
 
     // --- sides ----------------------------------------------------------
     bool hasSide(int side) const { return side == kSideLeft ? m_present1 : m_present2; }

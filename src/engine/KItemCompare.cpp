@@ -1,5 +1,6 @@
 // The pair comparison of two entries by size and date.
 
+#include "engine/ContentCheckQueue.h"
 #include "engine/KItem.h"
 #include "engine/KRootItem.h"
 
@@ -21,7 +22,7 @@ SideValues valuesOf(const KItem& node, int side, const KRootItem& root) {
     const std::string& link = node.linkForSide(side);
     if (root.iResolveAliases && !link.empty()) {
         platform::EntryStat st;
-        if (platform::systemFileSystem().statPath(link, true, st) == 0) {
+        if (root.fileSystem().statPath(link, true, st) == 0) {
             v.folder = st.type == platform::EntryType::Folder;
             v.size = v.folder ? 0 : st.size;
             v.dateNs = st.mtimeNs;
@@ -38,9 +39,9 @@ SideValues valuesOf(const KItem& node, int side, const KRootItem& root) {
 
 }  // namespace
 
-int KItem::CompareWithNode(KItem* right, bool copyValues) {
+int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* deferred) {
     KItem& y = *right;
-    const KRootItem& root = *rootOrSelf();
+    KRootItem& root = *rootOrSelf();
     const SideValues left = valuesOf(*this, kSideLeft, root);
     const SideValues rightValues = valuesOf(y, kSideRight, root);
 
@@ -77,6 +78,26 @@ int KItem::CompareWithNode(KItem* right, bool copyValues) {
     iCompared = true;
     y.iState = state;
     if (copyValues) y.CopySideValuesFrom(*this, nameBytes());
+
+    // Further checks read the files: contents when asked, attributes and tags
+    // only for a pair that came out equal. A date difference alone is settled
+    // by the contents.
+    const bool extraChecks = state == kStateEqual && (root.iCmpRsrc || root.iCmpTags);
+    if (state != kStateEqual && state != kStateDatesDiffer) return state;
+    if (!root.iCmpFileContents && !extraChecks) return state;
+
+    y.iState = kStateNotCompared;
+    y.setLinkForSide(kSideLeft, linkForSide(kSideLeft));
+    const std::string& link1 = linkForSide(kSideLeft);
+    const std::string& link2 = y.linkForSide(kSideRight);
+    std::string path1 = root.iResolveAliases && !link1.empty() ? link1 : PathForSide(kSideLeft);
+    std::string path2 = root.iResolveAliases && !link2.empty() ? link2 : y.PathForSide(kSideRight);
+    if (deferred) {
+        deferred->add(&y, std::move(path1), std::move(path2));
+        return kStatePending;
+    }
+    state = CompareFile(path1, path2, root);
+    y.iState = state;
     return state;
 }
 

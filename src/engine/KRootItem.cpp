@@ -39,6 +39,32 @@ void KRootItem::SetDateColumns(const std::string& path, int side) {
     }
 }
 
+std::unique_ptr<KRootItem> KRootItem::copyForNestedRun(const std::string& leftPath,
+                                                         const std::string& rightPath) const {
+    auto copy = std::make_unique<KRootItem>();
+    copy->iIgnoreDate = iIgnoreDate;
+    copy->iIgnore2secDate = iIgnore2secDate;
+    copy->iCmpFileContents = iCmpFileContents;
+    copy->iResolveAliases = iResolveAliases;
+    copy->iCmpRsrc = iCmpRsrc;
+    copy->iCmpTags = iCmpTags;
+    copy->iIgnoreExt = iIgnoreExt;
+    copy->iSortAscending = iSortAscending;
+    copy->iFoldersOnTop = iFoldersOnTop;
+    copy->iSortOnlyByFirst = iSortOnlyByFirst;
+    copy->iColumns = iColumns;
+    copy->iIgnoreSizeValue = iIgnoreSizeValue;
+    copy->iIgnoreSizeIn = iIgnoreSizeIn;
+    copy->iSortingColumn = iSortingColumn;
+    copy->iStatus = iStatus;
+    copy->iCancelled = iCancelled;
+    copy->m_fileSystem = m_fileSystem;
+    copy->setILeftPath(leftPath);
+    copy->setIRightPath(rightPath);
+    copy->setIName(copy->store().keepName(lastPathComponent(rightPath)));
+    return copy;
+}
+
 const std::string& KRootItem::PathForSide(int side) const {
     static const std::string none;
     if (side == kSideLeft) return m_leftPath;

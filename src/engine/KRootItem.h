@@ -14,12 +14,14 @@
 
 namespace qv {
 
-// Where a run shows its progress text (the status header of a window, or the CLI's stderr).
+// Where a run shows the progress of reading one large file. Called from
+// the threads that compare; implementations hand the calls on.
 class StatusSink {
 public:
     virtual ~StatusSink() = default;
-    virtual void showStatus(const QString& text) = 0;
-    virtual void showFraction(double) {}
+    virtual void StartProgress(const std::string& fileName) = 0;
+    virtual void SetProgressValue(double fraction) = 0;
+    virtual void StopProgress() = 0;
 };
 
 class KRootItem : public KItem {
@@ -61,8 +63,15 @@ public:
     const std::atomic<bool>* iCancelled = nullptr;   // the comparison thread's cancel flag
 
     bool cancelled() const { return iCancelled && iCancelled->load(std::memory_order_relaxed); }
+    platform::FileSystem& fileSystem() const { return *m_fileSystem; }
+    void setFileSystem(platform::FileSystem& fs) { m_fileSystem = &fs; }
+
+    // A root for a comparison nested inside this one (two links to folders):
+    // the same options, paths and status, a tree of its own.
+    std::unique_ptr<KRootItem> copyForNestedRun(const std::string& leftPath, const std::string& rightPath) const;
 
 private:
+    platform::FileSystem* m_fileSystem = &platform::systemFileSystem();
     NodeStore m_store;
     QRecursiveMutex m_semafor;
     std::string m_leftPath, m_rightPath;

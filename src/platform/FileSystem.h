@@ -3,7 +3,9 @@
 // folder goes through this interface, so tests can swap in a version that
 // fails on chosen paths (CI runs as root, where permission bits stop nothing).
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +55,11 @@ struct Listing {
 
 enum StatFields : unsigned { kStatBasic = 0, kStatBirthTime = 1, kStatAccessTime = 2 };
 
+enum class ContentResult { Equal, Different, CannotOpen, ReadFailed, Cancelled };
+
+// Told the bytes compared so far; may be called after every block.
+using ContentProgress = std::function<void(std::int64_t compared)>;
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -66,6 +73,11 @@ public:
 
     // The stored destination of a symbolic link, or an errno value.
     virtual int readLink(const std::string& path, std::string& target) = 0;
+
+    // Compares two files byte for byte (following links), streaming in
+    // blocks and stopping at the first difference.
+    virtual ContentResult compareContents(const std::string& a, const std::string& b,
+                                          const std::atomic<bool>* cancelled, const ContentProgress& progress);
 };
 
 // The real file system of the running process.

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 namespace qv::test {
@@ -18,6 +19,8 @@ public:
     void failEntry(const std::string& folder, const std::string& name, int error) {
         m_entryErrors[folder] = {name, error};
     }
+    // Reading this file fails part-way through a content comparison.
+    void failReading(const std::string& path) { m_unreadable.insert(path); }
     // Called before every listing (to cancel a run part-way, say).
     std::function<void(const std::string&)> beforeListing;
 
@@ -28,12 +31,19 @@ public:
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
     }
+    platform::ContentResult compareContents(const std::string& a, const std::string& b,
+                                            const std::atomic<bool>* cancelled,
+                                            const platform::ContentProgress& progress) override {
+        if (m_unreadable.count(a) || m_unreadable.count(b)) return platform::ContentResult::ReadFailed;
+        return FileSystem::compareContents(a, b, cancelled, progress);
+    }
 
     int listings = 0;
 
 private:
     std::map<std::string, int> m_listingErrors;
     std::map<std::string, std::pair<std::string, int>> m_entryErrors;
+    std::set<std::string> m_unreadable;
 };
 
 }  // namespace qv::test

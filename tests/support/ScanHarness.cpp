@@ -28,8 +28,14 @@ std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string&
     run->root->iIgnore2secDate = setup.ignore2sec;
     run->root->iIgnoreExt = setup.ignoreExt;
     run->root->iResolveAliases = setup.resolveAliases;
+    run->root->iCmpFileContents = setup.contents;
+    run->root->iCmpRsrc = setup.attributes;
+    run->root->iCmpTags = setup.tags;
+    run->root->iIgnoreSizeValue = setup.sizeAllowance;
+    run->root->iIgnoreSizeIn = setup.sizeAllowanceIn;
     run->scanner = std::make_unique<FolderScanner>(fs ? *fs : platform::systemFileSystem(), run->observer);
     run->scanner->setOptions(options);
+    run->scanner->setContentWorkers(setup.contentWorkers);
     run->scanner->CompareThread(*run->root);
     return run;
 }

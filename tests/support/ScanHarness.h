@@ -37,6 +37,9 @@ struct ScanRun {
 // How a test sets up the root's options before the scan.
 struct RootSetup {
     bool ignoreDate = false, ignore2sec = false, ignoreExt = false, resolveAliases = false;
+    bool contents = false, attributes = false, tags = false;
+    std::int64_t sizeAllowance = 0, sizeAllowanceIn = 1;
+    unsigned contentWorkers = 2;
 };
 
 std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right,

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace qv::test {
@@ -72,6 +73,20 @@ void TempTree::setTime(const std::string& relative, std::int64_t mtimeNs) {
     times[0].tv_sec = times[1].tv_sec = mtimeNs / 1'000'000'000LL;
     times[0].tv_nsec = times[1].tv_nsec = mtimeNs % 1'000'000'000LL;
     ASSERT_EQ(::utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+void TempTree::setAttribute(const std::string& relative, const std::string& name, const std::string& value) {
+    ASSERT_EQ(::lsetxattr(path(relative).c_str(), name.c_str(), value.data(), value.size(), 0), 0)
+        << relative << ": " << std::strerror(errno);
+}
+
+void TempTree::setTags(const std::string& relative, const std::string& commaSeparated) {
+    setAttribute(relative, "user.xdg.tags", commaSeparated);
+}
+
+void TempTree::truncate(const std::string& relative, std::int64_t size, std::int64_t mtimeNs) {
+    ASSERT_EQ(::truncate(path(relative).c_str(), size), 0) << std::strerror(errno);
+    setTime(relative, mtimeNs);
 }
 
 }  // namespace qv::test

@@ -26,6 +26,11 @@ public:
     void folder(const std::string& relative);
     void link(const std::string& relative, const std::string& target);
     void setTime(const std::string& relative, std::int64_t mtimeNs);
+    void setAttribute(const std::string& relative, const std::string& name, const std::string& value);
+    // Sets the file-manager tags ("user.xdg.tags"), keeping the modification time.
+    void setTags(const std::string& relative, const std::string& commaSeparated);
+    // Extends or cuts a file to `size` without writing data (a sparse tail).
+    void truncate(const std::string& relative, std::int64_t size, std::int64_t mtimeNs = kBaseTimeNs);
 
 private:
     std::string m_root;

@@ -1,0 +1,102 @@
+// The comparison of two files on disk: contents, extended attributes, tags.
+
+#include "engine/KItem.h"
+#include "engine/KRootItem.h"
+#include "engine/PathResolution.h"
+#include "platform/ExtendedAttributes.h"
+
+namespace qv {
+namespace {
+
+// From this size on a single comparison shows its own progress.
+constexpr std::int64_t kLargeFile = 200'000'000;
+
+// Reports the fraction read, at most once per 2% of the file.
+class LargeFileProgress {
+public:
+    LargeFileProgress(StatusSink* sink, const std::string& path, std::int64_t size) : m_sink(sink), m_size(size) {
+        if (m_sink) m_sink->StartProgress(std::string(lastPathComponent(path)));
+    }
+    ~LargeFileProgress() {
+        if (m_sink) m_sink->StopProgress();
+    }
+    void operator()(std::int64_t compared) {
+        if (compared - m_reported <= m_size / 50) return;
+        m_reported = compared;
+        m_sink->SetProgressValue(static_cast<double>(compared) / static_cast<double>(m_size));
+    }
+
+private:
+    StatusSink* m_sink;
+    std::int64_t m_size;
+    std::int64_t m_reported = 0;
+};
+
+}  // namespace
+
+int KItem::CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root) {
+    platform::FileSystem& fs = root.fileSystem();
+    if (root.iCmpFileContents) {
+        platform::EntryStat st;
+        const bool large = root.iStatus && fs.statPath(file1, false, st) == 0 && st.size >= kLargeFile;
+        platform::ContentResult result;
+        if (large) {
+            LargeFileProgress progress(root.iStatus, file1, st.size);
+            result = fs.compareContents(file1, withFile2, root.iCancelled, std::ref(progress));
+        } else {
+            result = fs.compareContents(file1, withFile2, root.iCancelled, {});
+        }
+        switch (result) {
+        case platform::ContentResult::CannotOpen: return TryResolveAndComparePaths(file1, withFile2);
+        case platform::ContentResult::ReadFailed: return kStateNoEntry;
+        case platform::ContentResult::Cancelled:
+        case platform::ContentResult::Different: return kStateDifferent;
+        case platform::ContentResult::Equal: break;
+        }
+    }
+    if (root.iCmpRsrc && !root.cancelled()) {
+        const int r = CompareRsrcFile(file1, withFile2, root);
+        if (r != kStateEqual) return r;
+    }
+    if (root.iCmpTags && !root.cancelled()) return CompareTagsFile(file1, withFile2, root);
+    return kStateEqual;
+}
+
+int KItem::CompareRsrcFile(const std::string& file1, const std::string& withFile2, KRootItem& root) {
+    // Linux files have no resource fork (its length reads 0), so only the
+    // extended attributes are left to compare.
+    return CompareExtendedFinderFile(file1, withFile2, root.iResolveAliases);
+}
+
+int KItem::CompareExtendedFinderFile(const std::string& file1, const std::string& file2, bool followLinks) {
+    platform::AttributeMap a, b;
+    // An unreadable attribute list counts as none, like a missing one.
+    if (platform::readUserAttributes(file1, followLinks, a) != 0) a.clear();
+    if (platform::readUserAttributes(file2, followLinks, b) != 0) b.clear();
+    return a == b ? kStateEqual : kStateRsrcDiffers;
+}
+
+int KItem::CompareTagsFile(const std::string& file1, const std::string& withFile2, KRootItem& root) {
+    return CompareTags(file1, withFile2, root.iResolveAliases);
+}
+
+int KItem::CompareTags(const std::string& tags1, const std::string& tags2, bool followLinks) {
+    const auto a = platform::readTags(tags1, followLinks);
+    const auto b = platform::readTags(tags2, followLinks);
+    if (!a && !b) return kStateEqual;
+    if (!a || !b) return kStateTagsDiffer;
+    return *a == *b ? kStateEqual : kStateTagsDiffer;
+}
+
+int KItem::TryResolveAndComparePaths(const std::string& file1, const std::string& file2) {
+    if (file1.empty() || file2.empty()) return kStateNoEntry;
+    platform::FileSystem& fs = platform::systemFileSystem();
+    platform::EntryStat s1, s2;
+    if (fs.statPath(file1, false, s1) != 0 || fs.statPath(file2, false, s2) != 0) return kStateNoEntry;
+    if (s1.type != platform::EntryType::Symlink || s2.type != platform::EntryType::Symlink) return kStateNoEntry;
+    std::string target1, target2;
+    if (fs.readLink(file1, target1) != 0 || fs.readLink(file2, target2) != 0) return kStateNoEntry;
+    return target1 == target2 ? kStateEqual : kStateNoEntry;
+}
+
+}  // namespace qv

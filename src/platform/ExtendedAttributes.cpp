@@ -1,0 +1,87 @@
+#include "platform/ExtendedAttributes.h"
+
+#include <cerrno>
+#include <string_view>
+#include <sys/xattr.h>
+
+namespace qv::platform {
+namespace {
+
+bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+// Reads with a size probe first; attributes may change in between, so retry on ERANGE.
+template <class Probe, class Read>
+int readSized(std::string& buffer, Probe probe, Read read) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        ssize_t size = probe();
+        if (size < 0) return errno;
+        buffer.resize(static_cast<size_t>(size));
+        if (size == 0) return 0;
+        ssize_t got = read(buffer.data(), buffer.size());
+        if (got >= 0) {
+            buffer.resize(static_cast<size_t>(got));
+            return 0;
+        }
+        if (errno != ERANGE) return errno;
+    }
+    return ERANGE;
+}
+
+int getAttribute(const std::string& path, const std::string& name, bool followLinks, std::string& value) {
+    auto probe = [&] {
+        return followLinks ? ::getxattr(path.c_str(), name.c_str(), nullptr, 0)
+                           : ::lgetxattr(path.c_str(), name.c_str(), nullptr, 0);
+    };
+    auto read = [&](char* data, size_t size) {
+        return followLinks ? ::getxattr(path.c_str(), name.c_str(), data, size)
+                           : ::lgetxattr(path.c_str(), name.c_str(), data, size);
+    };
+    return readSized(value, probe, read);
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+int readUserAttributes(const std::string& path, bool followLinks, AttributeMap& out) {
+    out.clear();
+    std::string names;
+    auto probe = [&] { return followLinks ? ::listxattr(path.c_str(), nullptr, 0) : ::llistxattr(path.c_str(), nullptr, 0); };
+    auto read = [&](char* data, size_t size) {
+        return followLinks ? ::listxattr(path.c_str(), data, size) : ::llistxattr(path.c_str(), data, size);
+    };
+    if (int error = readSized(names, probe, read)) return unsupported(error) ? 0 : error;
+    for (size_t pos = 0; pos < names.size();) {
+        const std::string name(names.c_str() + pos);
+        pos += name.size() + 1;
+        if (name.rfind("user.", 0) != 0) continue;
+        std::string value;
+        int error = getAttribute(path, name, followLinks, value);
+        if (error == ENODATA) continue;   // removed since the listing
+        if (error) return error;
+        out.emplace(name, std::move(value));
+    }
+    return 0;
+}
+
+std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks) {
+    std::string value;
+    if (getAttribute(path, "user.xdg.tags", followLinks, value) != 0 || value.empty()) return std::nullopt;
+    std::vector<std::string> tags;
+    std::string_view rest(value);
+    while (true) {
+        const size_t comma = rest.find(',');
+        const std::string_view tag = trimmed(rest.substr(0, comma));
+        if (!tag.empty()) tags.emplace_back(tag);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    if (tags.empty()) return std::nullopt;
+    return tags;
+}
+
+}  // namespace qv::platform

@@ -1,0 +1,22 @@
+#pragma once
+// Extended attributes in the user namespace, and the tags that desktop file
+// managers keep in "user.xdg.tags" (comma-separated names).
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::platform {
+
+using AttributeMap = std::map<std::string, std::string>;
+
+// Every "user.*" attribute of the entry, name to bytes. A file system that
+// has no extended attributes answers with an empty map and 0; any other
+// failure with its errno.
+int readUserAttributes(const std::string& path, bool followLinks, AttributeMap& out);
+
+// The tag names in stored order; nullopt when the entry carries no tags.
+std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
+
+}  // namespace qv::platform
