@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/Settings.h"
+#include "app/fs/KappHelpQVF.h"
 #include "engine/FolderScanner.h"
 #include "engine/PathResolution.h"
 #include "engine/SortOrder.h"
@@ -9,6 +10,8 @@
 #include "platform/Volumes.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMutexLocker>
 #include <QThread>
@@ -40,8 +43,9 @@ void onMainThreadWaiting(QObject* module, F call) {
 
 }  // namespace
 
-// Hands the scan's reports from the comparison thread to the window.
-class QuorvaneModule::ScanBridge final : public ScanObserver {
+// Hands the scan's reports from the comparison thread (and the threads that
+// read files) to the window.
+class QuorvaneModule::ScanBridge final : public ScanObserver, public StatusSink {
 public:
     explicit ScanBridge(QuorvaneModule& module) : m_module(module) {}
 
@@ -75,6 +79,18 @@ public:
         onMainThreadWaiting(&m_module, [&] { answer = m_module.EnumeratorError(path, error); });
         return answer;
     }
+
+    void StartProgress(const std::string& fileName) override {
+        const QString text = Messages::format("comparingF", QString::fromUtf8(fileName.c_str()));
+        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.setHeader(text); }, Qt::QueuedConnection);
+    }
+
+    void SetProgressValue(double fraction) override {
+        QMetaObject::invokeMethod(&m_module, [this, fraction] { emit m_module.fileProgress(fraction); },
+                                  Qt::QueuedConnection);
+    }
+
+    void StopProgress() override { scanPhase("comparing"); }
 
 private:
     QuorvaneModule& m_module;
@@ -126,7 +142,7 @@ bool QuorvaneModule::CheckComparedFolders(bool folderTab) {
     QString* messages[2] = {&m_state.leftMessage, &m_state.rightMessage};
     PathKind kinds[2];
     for (int i = 0; i < 2; ++i) {
-        if (!KItem::MultiFolderForSide(i + 1, m_root.get()))
+        if (!isMultiFolderSide(i + 1))
             *paths[i] = paths[i]->empty() ? std::string() : StringByResolvingSymlinksAndAliases(*paths[i], m_fs);
         kinds[i] = kindOf(m_fs, *paths[i], folderTab);
         if (folderTab) {
@@ -245,6 +261,8 @@ bool QuorvaneModule::Compare(bool scripted) {
         root->iSortingColumn = 0;
     }
     applyRootOptions(*root);
+    root->iMultiFolder = (isMultiFolderSide(kSideLeft) ? 1 : 0) + (isMultiFolderSide(kSideRight) ? 2 : 0);
+    root->iStatus = m_bridge.get();
     m_root = std::move(root);   // the old tree is released here
     m_lastRunCancelled = false;
 
@@ -257,6 +275,48 @@ bool QuorvaneModule::Compare(bool scripted) {
     setHeader(Messages::text("scanning"));
     m_thread->start();
     return true;
+}
+
+bool QuorvaneModule::CanAddMultiFolders(const QStringList& folders) {
+    if (folders.isEmpty()) return false;
+    for (const QString& f : folders)
+        if (!QFileInfo(f).isDir()) return false;
+    return true;
+}
+
+bool QuorvaneModule::AddMultiFolders(const QStringList& folders, int side) {
+    if (!CanAddMultiFolders(folders)) return false;
+    std::string& field = side == kSideLeft ? m_state.leftPath : m_state.rightPath;
+    QString set;
+    QStringList members = folders;
+    if (isMultiFolderSide(side)) {
+        set = QFile::decodeName(field.c_str());
+    } else {
+        const QString sets = KappHelpQVF::ApplicationSupportDirectory() + QStringLiteral("/MultiFolders");
+        if (!QDir().mkpath(sets)) return false;
+        const QString name = KappHelpQVF::GetNewUniqueDir(sets, QStringLiteral("mf"), false);
+        if (name.isEmpty() || !QDir(sets).mkdir(name)) return false;
+        set = sets + '/' + name;
+        // The folder the field held before becomes the set's first member.
+        if (!field.empty() && QFileInfo(QFile::decodeName(field.c_str())).isDir())
+            members.prepend(QFile::decodeName(field.c_str()));
+    }
+    for (const QString& folder : members) {
+        if (!KappHelpQVF::CreateAliasTo(folder, set)) {
+            if (!isMultiFolderSide(side)) QDir(set).removeRecursively();
+            return false;
+        }
+    }
+    field = QFile::encodeName(set).toStdString();
+    m_multiFolder[side == kSideLeft ? 0 : 1] = true;
+    return true;
+}
+
+QString QuorvaneModule::MultiFolderName(const QString& setFolder, int* components) {
+    QStringList names = QDir(setFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    names.sort(Qt::CaseInsensitive);
+    if (components) *components = static_cast<int>(names.size());
+    return names.join('+');
 }
 
 void QuorvaneModule::Cancel() {

@@ -40,6 +40,16 @@ public:
     void Cancel();
     bool ComparingFolders() const { return m_thread != nullptr; }
 
+    // Multi-folder sets: one side stands for several folders. The set is a
+    // folder of links in the application-support folder's "MultiFolders".
+    static bool CanAddMultiFolders(const QStringList& folders);
+    // Makes (or extends) the set of side 1 or 2 and puts it in that side's
+    // path field. Returns false, changing nothing, when a folder cannot join.
+    bool AddMultiFolders(const QStringList& folders, int side);
+    bool isMultiFolderSide(int side) const { return m_multiFolder[side == kSideLeft ? 0 : 1]; }
+    // The names of the set's folders joined with "+", and their number.
+    static QString MultiFolderName(const QString& setFolder, int* components = nullptr);
+
     KRootItem* iRootItem() const { return m_root.get(); }
     KItem* iParentItem() const { return m_parentItem; }
     const std::string& iLeftFolderPath() const { return m_leftFolderPath; }
@@ -52,6 +62,8 @@ public:
 signals:
     void statusChanged(const QString& text);
     void progress(quint64 processed);
+    // The fraction read of one large file being compared.
+    void fileProgress(double fraction);
     void treeChanged();
     // The run ended; `completed` is false when it was cancelled.
     void compareThreadFinished(bool completed);
@@ -76,6 +88,7 @@ private:
     std::unique_ptr<FolderScanner> m_scanner;
     QThread* m_thread = nullptr;
     std::string m_leftFolderPath, m_rightFolderPath;
+    bool m_multiFolder[2] = {false, false};
     bool m_lastRunCancelled = false;
     bool m_anyFilterOn = false;
     QString m_lastAlert;

@@ -10,6 +10,7 @@
 #include "engine/PathResolution.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@ namespace {
 
 struct CompareArgs {
     std::vector<std::string> paths;
+    QStringList sets[2];   // folders standing together for the left or the right side
     std::vector<std::string> assignments;
     bool json = false;
 };
@@ -40,6 +42,10 @@ QString parseArgs(const std::vector<std::string>& args, CompareArgs& out) {
             out.assignments.push_back(args[++i]);
         } else if (a.starts_with("--set=")) {
             out.assignments.push_back(a.substr(6));
+        } else if (a == "--left-set" || a == "--right-set") {
+            if (i + 1 >= args.size()) return Messages::format("cliMissingValue", QString::fromStdString(a));
+            const QString list = QString::fromStdString(args[++i]);
+            out.sets[a == "--left-set" ? 0 : 1] += list.split(',', Qt::SkipEmptyParts);
         } else if (a == "--") {
             out.paths.insert(out.paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -49,7 +55,8 @@ QString parseArgs(const std::vector<std::string>& args, CompareArgs& out) {
             out.paths.push_back(a);
         }
     }
-    if (out.paths.size() != 2) return Messages::text("cliWrongArgCount");
+    const std::size_t wanted = 2 - !out.sets[0].isEmpty() - !out.sets[1].isEmpty();
+    if (out.paths.size() != wanted) return Messages::text("cliWrongArgCount");
     return {};
 }
 
@@ -67,6 +74,35 @@ void reportUnreadableRoot(const std::string& path) {
     fail(Messages::format("rootUnreadable", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error))));
 }
 
+// A folder's path, or for a multi-folder set its members' names in brackets.
+std::string sideLabel(const QuorvaneModule& module, int side) {
+    const std::string& path = side == kSideLeft ? module.iLeftFolderPath() : module.iRightFolderPath();
+    if (!module.isMultiFolderSide(side)) return path;
+    return "[" + QuorvaneModule::MultiFolderName(QFile::decodeName(path.c_str())).toStdString() + "]";
+}
+
+// Removes the links of the run's multi-folder sets, never what they point to.
+class MultiFolderSetsCleanup {
+public:
+    explicit MultiFolderSetsCleanup(const QuorvaneModule& module) {
+        for (int side : {kSideLeft, kSideRight})
+            if (module.isMultiFolderSide(side))
+                m_sets.push_back(side == kSideLeft ? module.state().leftPath : module.state().rightPath);
+    }
+    ~MultiFolderSetsCleanup() {
+        for (const std::string& set : m_sets) {
+            platform::Listing listing;
+            platform::systemFileSystem().listFolder(set, listing);
+            for (const platform::ListedEntry& e : listing.entries)
+                if (e.stat.type == platform::EntryType::Symlink) ::unlink(joinPath(set, listing.name(e)).c_str());
+            ::rmdir(set.c_str());
+        }
+    }
+
+private:
+    std::vector<std::string> m_sets;
+};
+
 }  // namespace
 
 int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& args) {
@@ -83,13 +119,30 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
 
     HeadlessPrompt prompt;
     QuorvaneModule module(prompt, settings);
-    module.state().leftPath = absolutePath(parsed.paths[0]);
-    module.state().rightPath = absolutePath(parsed.paths[1]);
+    std::size_t next = 0;
+    for (int side : {kSideLeft, kSideRight}) {
+        std::string& field = side == kSideLeft ? module.state().leftPath : module.state().rightPath;
+        const QStringList& set = parsed.sets[side - 1];
+        if (set.isEmpty()) {
+            field = absolutePath(parsed.paths[next++]);
+            continue;
+        }
+        QStringList folders;
+        for (const QString& f : set) folders << QString::fromStdString(absolutePath(f.toStdString()));
+        if (!module.AddMultiFolders(folders, side))
+            return fail(Messages::format("cliBadFolderSet", folders.join(QStringLiteral(", "))));
+    }
+    // The sets made for this run are links only; they go when the run ends.
+    MultiFolderSetsCleanup cleanup(module);
 
     const bool showProgress = ::isatty(STDERR_FILENO);
     if (showProgress) {
         QObject::connect(&module, &QuorvaneModule::statusChanged, [](const QString& text) {
             std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+        });
+        QObject::connect(&module, &QuorvaneModule::fileProgress, [&module](double fraction) {
+            std::fprintf(stderr, "\r%s %3d%%\033[K", qPrintable(module.state().headerStatus),
+                         static_cast<int>(fraction * 100));
         });
     }
     InterruptWatcher interrupts;
@@ -108,7 +161,7 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
         } else {
             TreeWriter writer(stdout);
             if (parsed.json) writer.writeJson(root);
-            else writer.writeText(root);
+            else writer.writeText(root, sideLabel(module, kSideLeft), sideLabel(module, kSideRight));
             status = root.iState == kStateEqual ? 0 : 1;
         }
         app.exit(status);

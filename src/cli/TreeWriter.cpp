@@ -147,7 +147,7 @@ void TreeWriter::jsonNode(const KItem& item, std::string& path) {
     }
 }
 
-void TreeWriter::writeText(const KRootItem& root) {
+void TreeWriter::writeText(const KRootItem& root, const std::string& leftLabel, const std::string& rightLabel) {
     std::array<std::uint64_t, kStateTagsDiffer + 1> counts{};
     std::uint64_t total = 0;
     auto count = [&](auto&& self, const KItem& item) -> void {
@@ -162,7 +162,7 @@ void TreeWriter::writeText(const KRootItem& root) {
     const QString words = stateWords(root.iState);
     append(words.toStdString());
     append(std::string(static_cast<std::size_t>(std::max<qsizetype>(1, 24 - words.size())), ' '));
-    append(root.iLeftPath() + "  <->  " + root.iRightPath() + "\n");
+    append(leftLabel + "  <->  " + rightLabel + "\n");
     for (const KItem* child : root.iChildren()) textNode(*child, 0);
     QStringList parts;
     for (int s = 0; s <= kStateTagsDiffer; ++s)

@@ -17,8 +17,9 @@ public:
 
     // Depth-first, parents before children, the root first with "path": "".
     void writeJson(const KRootItem& root);
-    // An indented tree, one line per node with its state in words, then the summary.
-    void writeText(const KRootItem& root);
+    // An indented tree, one line per node with its state in words, then the
+    // summary. The first line names the two sides with the given labels.
+    void writeText(const KRootItem& root, const std::string& leftLabel, const std::string& rightLabel);
 
     void flush();
 

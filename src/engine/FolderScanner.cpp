@@ -36,6 +36,33 @@ private:
 
 }  // namespace
 
+// At the root of a multi-folder side every entry is a link standing for one
+// of the set's folders: it is taken as the folder it leads to.
+struct FolderScanner::SetMember {
+    platform::EntryStat stat;
+    std::string target;   // "" for an ordinary entry
+};
+
+FolderScanner::SetMember FolderScanner::memberOf(const platform::ListedEntry& e, const std::string& folder,
+                                                 std::string_view name, KItem* parent, int side) {
+    SetMember m{e.stat, {}};
+    if (!parent->isRootItem() || !KItem::MultiFolderForSide(side, m_root) ||
+        e.stat.type != platform::EntryType::Symlink)
+        return m;
+    std::string target = StringByResolvingSymlinksAndAliases(joinPath(folder, name), m_fs);
+    platform::EntryStat st;
+    if (m_fs.statPath(target, true, st) == 0) {
+        m.stat = st;
+        m.target = std::move(target);
+    }
+    return m;
+}
+
+void FolderScanner::keepSetTarget(KItem& node, const SetMember& member, int side) {
+    if (member.target.empty()) return;
+    (side == kSideLeft ? node.extras().iFullLPath : node.extras().iFullRPath) = member.target;
+}
+
 // The exact spellings of one listing, sorted on first use: most folders never
 // need them, since they only matter when a name pairs with a different spelling.
 class FolderScanner::LeftNames {
@@ -165,9 +192,10 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
-        const Admission admission = admitEntry(name, e.stat, m_options);
+        const SetMember member = memberOf(e, url, name, parent, side);
+        const Admission admission = admitEntry(name, member.stat, m_options);
         if (admission == Admission::PassedOver) continue;
-        const bool isFolder = e.stat.type == platform::EntryType::Folder;
+        const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {
             iAnyFilterOn = true;
             if (withKeys && !m_options.iCalculateSameCompare) {
@@ -175,7 +203,7 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
                     queueForSize(joinPath(url, name), parent, side);
                     ++tally.folders;
                 } else {
-                    tally.bytes += e.stat.size;
+                    tally.bytes += member.stat.size;
                     ++tally.files;
                 }
             }
@@ -183,7 +211,8 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
         }
 
         KItem node(m_root, parent);
-        KItem::FillFromURL(node, {name, &e.stat, url}, side, std::nullopt, false);
+        KItem::FillFromURL(node, {name, &member.stat, url}, side, std::nullopt, false);
+        keepSetTarget(node, member, side);
         if (side == kSideRight) ++iProcessedLeftFiles;
         if (ReportProgressWantsCancel()) return false;
         node.iState = state;
@@ -193,7 +222,8 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
             if (withKeys) {
                 ++tally.folders;
             } else {
-                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled).FolderSize(joinPath(url, name));
+                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled)
+                                          .FolderSize(member.target.empty() ? joinPath(url, name) : member.target);
                 FolderPart& f = node.folder();
                 if (side == kSideLeft) {
                     node.iSize1 = totals.size;
@@ -288,7 +318,7 @@ int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* paren
     if (n->iDir2) {
         // A file facing a folder: the folder's contents are shown as right-only entries.
         n->CopySideValuesFrom(x, x.nameBytes());
-        listOneSidedInto(n, joinPath(right, n->nameForSide(kSideRight)), kStateOnlyRight);
+        listOneSidedInto(n, rightPathOf(*n, right), kStateOnlyRight);
         n->iState = kStateDifferent;
         n->iCompared = x.iCompared = true;
         return kStateDifferent;
@@ -298,6 +328,12 @@ int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* paren
     r = x.CompareWithNode(n, true, m_contentChecks.get());
     if (r == kStateDatesDiffer && m_root->iCmpFileContents && !m_root->iIgnoreDate) r = kStateEqual;
     return r;
+}
+
+std::string FolderScanner::rightPathOf(const KItem& node, const std::string& rightFolder) const {
+    const ItemExtras* x = node.extrasIfAny();
+    if (x && !x->iFullRPath.empty()) return x->iFullRPath;
+    return joinPath(rightFolder, node.nameForSide(kSideRight));
 }
 
 bool FolderScanner::isFolderLink(const std::string& link) const {
@@ -375,7 +411,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
         listOneSidedInto(n, leftPath, kStateOnlyLeft);
         r = kStateDifferent;
     } else {
-        r = CompareFolder(leftPath, joinPath(right, n->nameForSide(kSideRight)), n);
+        r = CompareFolder(leftPath, rightPathOf(*n, right), n);
         if (n->iAError1 || n->iAError2) r = kStateNoEntry;
         tally.bytes += n->iSize1;
         if (const FolderPart* f = n->folderIfAny()) {
@@ -384,7 +420,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
         }
     }
     if (r == kStateEqual && m_root->iCmpTags &&
-        KItem::CompareTags(leftPath, joinPath(right, n->nameForSide(kSideRight)), false) == kStateTagsDiffer)
+        KItem::CompareTags(leftPath, rightPathOf(*n, right), false) == kStateTagsDiffer)
         r = kStateTagsDiffer;
     n->CopySideValuesFrom(x, x.nameBytes());
     n->iState = r == kStateCancelled ? kStateNotCompared : r;
@@ -425,18 +461,20 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
-        const Admission admission = admitEntry(name, e.stat, m_options);
+        const SetMember member = memberOf(e, left, name, parent, kSideLeft);
+        const std::string entryPath = member.target.empty() ? joinPath(left, name) : member.target;
+        const Admission admission = admitEntry(name, member.stat, m_options);
         if (admission == Admission::PassedOver) continue;
-        const bool isFolder = e.stat.type == platform::EntryType::Folder;
+        const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {
             iAnyFilterOn = true;
             if (!m_options.iCalculateSameCompare) {
                 if (isFolder) {
-                    queueForSize(joinPath(left, name), parent, kSideLeft);
+                    queueForSize(entryPath, parent, kSideLeft);
                     ++tally.folders;
                     ++rootTotals.iFolders1;
                 } else {
-                    tally.bytes += e.stat.size;
+                    tally.bytes += member.stat.size;
                     ++tally.files;
                     ++rootTotals.iFiles1;
                 }
@@ -445,7 +483,8 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         }
 
         KItem x(m_root, parent);
-        KItem::FillFromURL(x, {name, &e.stat, left}, kSideLeft, std::nullopt, false);
+        KItem::FillFromURL(x, {name, &member.stat, left}, kSideLeft, std::nullopt, false);
+        keepSetTarget(x, member, kSideLeft);
         x.iHidden = isHiddenName(name);
         ++iProcessedLeftFiles;
         if (ReportProgressWantsCancel()) return kStateCancelled;
@@ -463,7 +502,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
                 iAnyFilterOn = true;
                 continue;
             }
-            r = pairLeftFolder(x, joinPath(left, name), right, parent, leftNames, tally);
+            r = pairLeftFolder(x, entryPath, right, parent, leftNames, tally);
         }
 
         switch (r) {
@@ -480,7 +519,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         case kStateLeftUnpaired:
             x.iState = kStateOnlyLeft;
             if (isFolder) {
-                queueForSize(joinPath(left, name), parent, kSideLeft);
+                queueForSize(entryPath, parent, kSideLeft);
                 x.iSizeReady = false;
             }
             leftOnly.push_back(KItem::persist(std::move(x)));

@@ -61,6 +61,12 @@ private:
         std::uint64_t folders = 0;
     };
     class LeftNames;
+    struct SetMember;
+
+    SetMember memberOf(const platform::ListedEntry& e, const std::string& folder, std::string_view name,
+                       KItem* parent, int side);
+    static void keepSetTarget(KItem& node, const SetMember& member, int side);
+    std::string rightPathOf(const KItem& node, const std::string& rightFolder) const;
 
     bool ReportProgressWantsCancel();
     void RefreshItem(KItem* item);

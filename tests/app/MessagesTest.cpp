@@ -26,6 +26,7 @@ const std::map<std::string, int> kFormattedKeys = {
     {"StatusLabelItem", 1}, {"comparingF", 1}, {"csMsg2", 1}, {"readErrorLine", 2}, {"rootUnreadable", 2},
     {"snapshotSideUnsupported", 1}, {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
     {"cliMissingValue", 1}, {"cliUnknownKey", 1}, {"cliBadSetSyntax", 1}, {"cliBadValue", 3},
+    {"cliBadFolderSet", 1},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {

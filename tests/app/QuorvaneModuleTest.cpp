@@ -5,6 +5,7 @@
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -140,6 +141,52 @@ TEST_F(QuorvaneModuleTest, HeadlessReadErrorsAreLoggedAndTheRunGoesOn) {
     ASSERT_TRUE(waitForEnd(module));
     EXPECT_FALSE(module.lastRunCancelled());
     EXPECT_EQ(module.iRootItem()->iState, kStateEqual);
+}
+
+TEST_F(QuorvaneModuleTest, AMultiFolderSetStandsForItsFoldersTogether) {
+    TempTree data, elsewhere;
+    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.root()));
+    left.file("docs/x", 3, 'a');
+    elsewhere.file("pics/y", 4, 'b');
+    elsewhere.file("docs/z", 1);
+    right.file("docs/x", 3, 'a');
+    right.file("pics/y", 4, 'c');   // same size, other contents
+
+    QuorvaneModule module(prompt, settings);
+    EXPECT_FALSE(QuorvaneModule::CanAddMultiFolders({QString::fromStdString(left.path("docs/x"))}));
+    // Two members of one name cannot stand side by side; nothing is left behind.
+    EXPECT_FALSE(module.AddMultiFolders({QString::fromStdString(left.path("docs")),
+                                         QString::fromStdString(elsewhere.path("docs"))}, kSideLeft));
+    EXPECT_FALSE(module.isMultiFolderSide(kSideLeft));
+    EXPECT_TRUE(QDir(QString::fromStdString(data.path("Quorvane/MultiFolders"))).isEmpty());
+
+    ASSERT_TRUE(module.AddMultiFolders({QString::fromStdString(left.path("docs")),
+                                        QString::fromStdString(elsewhere.path("pics"))}, kSideLeft));
+    int members = 0;
+    EXPECT_EQ(QuorvaneModule::MultiFolderName(QString::fromStdString(module.state().leftPath), &members),
+              QStringLiteral("docs+pics"));
+    EXPECT_EQ(members, 2);
+    module.state().rightPath = right.root();
+    module.state().optCmpContents = true;
+    ASSERT_TRUE(module.Compare());
+    ASSERT_TRUE(waitForEnd(module));
+    KRootItem* root = module.iRootItem();
+    EXPECT_EQ(root->iMultiFolder, 1);
+    ASSERT_EQ(root->iChildren().size(), 2u);
+    for (KItem* folder : root->iChildren()) {
+        ASSERT_EQ(folder->iChildren().size(), 1u);
+        KItem* file = folder->iChildren().front();
+        if (folder->nameBytes() == "docs") {
+            EXPECT_EQ(file->PathForSide(kSideLeft), left.path("docs/x"));
+            EXPECT_EQ(file->iState, kStateEqual);
+        } else {
+            EXPECT_EQ(file->PathForSide(kSideLeft), elsewhere.path("pics/y"));
+            EXPECT_EQ(file->iState, kStateDifferent);
+        }
+    }
+    EXPECT_EQ(root->iState, kStateDifferent);
+    qputenv("XDG_DATA_HOME", savedDataHome);
 }
 
 }  // namespace
