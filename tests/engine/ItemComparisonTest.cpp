@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv::test {
 namespace {
@@ -225,6 +227,36 @@ TEST_F(ItemComparisonTest, AFileThatCannotBeReadGivesNoEntryAndTheRunGoesOn) {
     EXPECT_EQ(stateOf(*run, "bad"), kStateNoEntry);
     EXPECT_EQ(stateOf(*run, "good"), kStateDifferent);
     EXPECT_EQ(run->root->iState, kStateDifferent);
+}
+
+TEST_F(ItemComparisonTest, EntriesThatChangeUnderTheScanStillGetAState) {
+    left.file("becomesFolder", 8, 'a');
+    right.file("becomesFolder", 8, 'a');
+    left.file("vanishes", 8, 'a');
+    right.file("vanishes", 8, 'a');
+    left.fileWithText("new\nline", "same");
+    right.fileWithText("new\nline", "same");
+    left.file("zzz/later", 1);
+    right.file("zzz/later", 1);
+    // With no reading threads the files are read when the scan ends, after
+    // the listing of "zzz" has replaced one file by a folder and removed another.
+    FaultyFileSystem fs;
+    fs.beforeListing = [&](const std::string& path) {
+        if (path != right.path("zzz")) return;
+        ::unlink(right.path("becomesFolder").c_str());
+        ::mkdir(right.path("becomesFolder").c_str(), 0755);
+        ::unlink(right.path("vanishes").c_str());
+    };
+    auto run = scan({.contents = true, .contentWorkers = 0}, &fs);
+    EXPECT_EQ(stateOf(*run, "becomesFolder"), kStateNoEntry);
+    EXPECT_EQ(stateOf(*run, "vanishes"), kStateNoEntry);
+    EXPECT_EQ(stateOf(*run, "new\nline"), kStateEqual);
+    EXPECT_EQ(stateOf(*run, "zzz"), kStateEqual);
+    EXPECT_EQ(run->root->iState, kStateDifferent);
+    // Nothing on the left was touched.
+    platform::EntryStat st;
+    EXPECT_EQ(platform::systemFileSystem().statPath(left.path("vanishes"), false, st), 0);
+    EXPECT_EQ(st.size, 8);
 }
 
 }  // namespace
