@@ -99,6 +99,28 @@ private:
 QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform::FileSystem& fs, QObject* parent)
     : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)) {
     m_state.loadOptions(settings);
+    m_unreadableRuleKeys = m_rules.load(settings);
+}
+
+bool QuorvaneModule::useRuleFile(const QString& json) {
+    KExcludeRules rules;
+    if (!rules.fromJson(json)) return false;
+    m_rules = std::move(rules);
+    m_rulesFromSettings = false;
+    return true;
+}
+
+bool QuorvaneModule::PopupCanClose() {
+    m_rules.CorrectCheckboxes(m_rulesFromSettings ? &m_settings : nullptr);
+    const std::vector<KExcludeRuleIssue> issues = m_rules.validateAllRules();
+    if (issues.empty()) return true;
+    QStringList lines;
+    for (const KExcludeRuleIssue& issue : issues) lines << issue.message;
+    const QString details = lines.join('\n');
+    if (m_lastAlert.isEmpty()) m_lastAlert = Messages::text("ruleIssue") + '\n' + details;
+    // Without a window the findings are only reported, never answered away.
+    if (m_prompt.showsUI()) m_prompt.inform(Messages::text("ruleIssue"), details);
+    return false;
 }
 
 QuorvaneModule::~QuorvaneModule() {
@@ -232,6 +254,7 @@ void QuorvaneModule::applyRootOptions(KRootItem& root) const {
 bool QuorvaneModule::Compare(bool scripted) {
     Q_UNUSED(scripted);
     m_lastAlert.clear();
+    if (!PopupCanClose()) return false;
     if (m_thread) {
         Cancel();
         for (KItem* child : m_root->iChildren())
@@ -268,6 +291,7 @@ bool QuorvaneModule::Compare(bool scripted) {
 
     m_scanner = std::make_unique<FolderScanner>(m_fs, *m_bridge);
     m_scanner->setOptions(scanOptionsForRun());
+    m_scanner->setRules(m_rules);
     KRootItem* runRoot = m_root.get();
     FolderScanner* scanner = m_scanner.get();
     m_thread = QThread::create([scanner, runRoot] { scanner->CompareThread(*runRoot); });

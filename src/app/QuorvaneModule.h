@@ -6,6 +6,7 @@
 #include "engine/KRootItem.h"
 #include "engine/ScanObserver.h"
 #include "engine/ScanOptions.h"
+#include "filters/KExcludeRules.h"
 #include "platform/FileSystem.h"
 
 #include <QObject>
@@ -50,6 +51,16 @@ public:
     // The names of the set's folders joined with "+", and their number.
     static QString MultiFolderName(const QString& setFolder, int* components = nullptr);
 
+    // The window's filter rules, loaded from the settings when the window is made.
+    KExcludeRules& iExcludeRules() { return m_rules; }
+    // Uses a rule file's lists for this window instead of the stored ones (never saved).
+    bool useRuleFile(const QString& json);
+    // Keys of stored rule lists that could not be read when the window was made.
+    const QStringList& unreadableRuleKeys() const { return m_unreadableRuleKeys; }
+    // Whether the rules may stand as they are: switches of empty lists go off,
+    // and a finding of the validation is shown and answers no.
+    bool PopupCanClose();
+
     KRootItem* iRootItem() const { return m_root.get(); }
     KItem* iParentItem() const { return m_parentItem; }
     const std::string& iLeftFolderPath() const { return m_leftFolderPath; }
@@ -89,6 +100,9 @@ private:
     QThread* m_thread = nullptr;
     std::string m_leftFolderPath, m_rightFolderPath;
     bool m_multiFolder[2] = {false, false};
+    KExcludeRules m_rules;
+    bool m_rulesFromSettings = true;
+    QStringList m_unreadableRuleKeys;
     bool m_lastRunCancelled = false;
     bool m_anyFilterOn = false;
     QString m_lastAlert;

@@ -150,4 +150,24 @@ QString Settings::stringValue(const QString& key) const { return value(key).toSt
 void Settings::setOverride(const QString& key, const QVariant& value) { m_overrides.insert(key, value); }
 void Settings::clearOverrides() { m_overrides.clear(); }
 
+void Settings::store(const QString& key, const QVariant& value) {
+    if (!m_store) return;
+    m_store->setValue(key, value);
+    m_store->sync();
+}
+
+void Settings::remove(const QString& key) {
+    if (!m_store) return;
+    m_store->remove(key);
+    m_store->sync();
+}
+
+bool Settings::isStored(const QString& key) const { return m_store && m_store->contains(key); }
+
+void Settings::removeAll() {
+    if (!m_store) return;
+    m_store->clear();
+    m_store->sync();
+}
+
 }  // namespace qv

@@ -31,7 +31,7 @@ public:
     static const std::vector<RegisteredDefault>& QVDefaults();
     static const RegisteredDefault* registered(const QString& key);
     static QString typeName(SettingType type);
-    // Reads a value of the key's type from text; false (and `error` set) when it does not parse.
+    // Reads a value of the key's type from text; false when it does not parse.
     static bool parseValue(const RegisteredDefault& entry, const QString& text, QVariant& out);
 
     QVariant value(const QString& key) const;
@@ -41,6 +41,12 @@ public:
 
     void setOverride(const QString& key, const QVariant& value);
     void clearOverrides();
+
+    // Writes a stored value (the user's own); `remove` goes back to the registered one.
+    void store(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+    bool isStored(const QString& key) const;
+    void removeAll();
 
     explicit Settings(std::unique_ptr<QSettings> store);
     ~Settings();

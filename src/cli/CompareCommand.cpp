@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/QuorvaneModule.h"
 #include "app/Settings.h"
+#include "cli/CliOutput.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/SettingOverrides.h"
 #include "cli/TreeWriter.h"
@@ -23,13 +24,10 @@ struct CompareArgs {
     std::vector<std::string> paths;
     QStringList sets[2];   // folders standing together for the left or the right side
     std::vector<std::string> assignments;
+    std::string ruleFile;
     bool json = false;
 };
 
-int fail(const QString& message) {
-    std::fprintf(stderr, "quorvane: %s\n", qPrintable(message));
-    return 2;
-}
 
 // Parses the arguments; returns "" or the message of the first problem.
 QString parseArgs(const std::vector<std::string>& args, CompareArgs& out) {
@@ -42,6 +40,9 @@ QString parseArgs(const std::vector<std::string>& args, CompareArgs& out) {
             out.assignments.push_back(args[++i]);
         } else if (a.starts_with("--set=")) {
             out.assignments.push_back(a.substr(6));
+        } else if (a == "--rules") {
+            if (i + 1 >= args.size()) return Messages::format("cliMissingValue", QStringLiteral("--rules"));
+            out.ruleFile = args[++i];
         } else if (a == "--left-set" || a == "--right-set") {
             if (i + 1 >= args.size()) return Messages::format("cliMissingValue", QString::fromStdString(a));
             const QString list = QString::fromStdString(args[++i]);
@@ -71,7 +72,7 @@ void reportUnreadableRoot(const std::string& path) {
     platform::Listing listing;
     platform::systemFileSystem().listFolder(path, listing);
     const int error = listing.folderError ? listing.folderError : EIO;
-    fail(Messages::format("rootUnreadable", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error))));
+    failLine(Messages::format("rootUnreadable", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // A folder's path, or for a multi-folder set its members' names in brackets.
@@ -108,17 +109,25 @@ private:
 int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& args) {
     CompareArgs parsed;
     if (QString problem = parseArgs(args, parsed); !problem.isEmpty())
-        return fail(problem);
+        return failLine(problem);
 
     Settings& settings = Settings::instance();
     for (const std::string& assignment : parsed.assignments)
-        if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return fail(problem);
+        if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return failLine(problem);
 
     for (const std::string& p : parsed.paths)
-        if (p.ends_with(".qvss")) return fail(Messages::format("snapshotSideUnsupported", QString::fromUtf8(p.c_str())));
+        if (p.ends_with(".qvss")) return failLine(Messages::format("snapshotSideUnsupported", QString::fromUtf8(p.c_str())));
 
     HeadlessPrompt prompt;
     QuorvaneModule module(prompt, settings);
+    if (!parsed.ruleFile.empty()) {
+        QFile file(QFile::decodeName(parsed.ruleFile.c_str()));
+        if (!file.open(QIODevice::ReadOnly) || !module.useRuleFile(QString::fromUtf8(file.readAll())))
+            return failLine(Messages::format("cliBadRuleFile", file.fileName()));
+    } else {
+        for (const QString& key : module.unreadableRuleKeys())
+            std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliRulesUnreadable", key)));
+    }
     std::size_t next = 0;
     for (int side : {kSideLeft, kSideRight}) {
         std::string& field = side == kSideLeft ? module.state().leftPath : module.state().rightPath;
@@ -130,7 +139,7 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
         QStringList folders;
         for (const QString& f : set) folders << QString::fromStdString(absolutePath(f.toStdString()));
         if (!module.AddMultiFolders(folders, side))
-            return fail(Messages::format("cliBadFolderSet", folders.join(QStringLiteral(", "))));
+            return failLine(Messages::format("cliBadFolderSet", folders.join(QStringLiteral(", "))));
     }
     // The sets made for this run are links only; they go when the run ends.
     MultiFolderSetsCleanup cleanup(module);
@@ -169,8 +178,8 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
 
     if (!module.Compare()) {
         // Two files: the window would move to its file tab; this command compares folders.
-        if (module.state().selectedTab == WindowState::FileTab) return fail(Messages::text("SelCmpDirs"));
-        return fail(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
+        if (module.state().selectedTab == WindowState::FileTab) return failLine(Messages::text("SelCmpDirs"));
+        return failLine(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
     }
     return app.exec();
 }

@@ -1,6 +1,8 @@
 // The quorvane command: a headless front end over the comparison controller.
 
 #include "cli/CompareCommand.h"
+#include "cli/RulesCommand.h"
+#include "cli/SettingsCommand.h"
 #include "app/Messages.h"
 
 #include <QCoreApplication>
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "compare") return qv::runCompareCommand(app, args);
+    if (command == "settings") return qv::runSettingsCommand(args);
+    if (command == "rules") return qv::runRulesCommand(args);
     std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
     return 2;
 }

@@ -1,5 +1,7 @@
 #include "engine/EntryAdmission.h"
 
+#include "filters/KExcludeRules.h"
+
 namespace qv {
 
 bool isSkippedName(std::string_view name) {
@@ -8,11 +10,20 @@ bool isSkippedName(std::string_view name) {
 
 bool isHiddenName(std::string_view name) { return !name.empty() && name[0] == '.'; }
 
-Admission admitEntry(std::string_view name, const platform::EntryStat& stat, const ScanOptions& options) {
+Admission admitEntry(std::string_view name, const platform::EntryStat& stat, const ScanOptions& options,
+                     KExcludeRules* rules) {
     if (name.empty() || isSkippedName(name)) return Admission::PassedOver;
     if (options.iDisableAllFilters) return Admission::Admitted;
     if (!options.iIncludeHidden && isHiddenName(name)) return Admission::LeftOut;
     if (!options.iIncludeAliases && stat.type == platform::EntryType::Symlink) return Admission::LeftOut;
+    if (!rules) return Admission::Admitted;
+    const bool file = stat.type != platform::EntryType::Folder;
+    const bool excludeOn = file ? rules->FilesExcludedEnabled() : rules->FoldersExcludedEnabled();
+    const bool onlyOn = file ? rules->CmpOnlyFilesEnabled() : rules->CmpOnlyFoldersEnabled();
+    if (!excludeOn && !onlyOn) return Admission::Admitted;
+    const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    if (excludeOn && rules->shouldExclude(text, file)) return Admission::LeftOut;
+    if (onlyOn && !rules->shouldCompareOnly(text, file)) return Admission::LeftOut;
     return Admission::Admitted;
 }
 

@@ -8,6 +8,8 @@
 
 namespace qv {
 
+class KExcludeRules;
+
 enum class Admission {
     PassedOver,   // never listed: no name, or a name on the skip list
     LeftOut,      // left out by an option (hidden, alias); may still count in folder totals
@@ -20,6 +22,9 @@ bool isSkippedName(std::string_view name);
 // Hidden means the name begins with a dot, the Linux convention.
 bool isHiddenName(std::string_view name);
 
-Admission admitEntry(std::string_view name, const platform::EntryStat& stat, const ScanOptions& options);
+// `rules` is given only when some rule list is in force; it answers for the
+// folder set by its beginScanWithRootPath().
+Admission admitEntry(std::string_view name, const platform::EntryStat& stat, const ScanOptions& options,
+                     KExcludeRules* rules = nullptr);
 
 }  // namespace qv

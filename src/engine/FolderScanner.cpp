@@ -5,6 +5,7 @@
 #include "engine/KRootItem.h"
 #include "engine/NameLookup.h"
 #include "engine/PathResolution.h"
+#include "filters/KExcludeRules.h"
 
 #include <QMutexLocker>
 #include <QtGlobal>
@@ -93,6 +94,16 @@ FolderScanner::FolderScanner(platform::FileSystem& fs, ScanObserver& observer)
     : m_fs(fs), m_observer(observer), m_contentWorkers(std::thread::hardware_concurrency()) {}
 
 FolderScanner::~FolderScanner() = default;
+
+void FolderScanner::setRules(const KExcludeRules& rules) {
+    if (m_options.iDisableAllFilters || !rules.anyEnabled()) m_rules.reset();
+    else m_rules = std::make_unique<KExcludeRules>(rules);
+}
+
+KExcludeRules* FolderScanner::rulesFor(const QString& folder) {
+    if (m_rules) m_rules->beginScanWithRootPath(folder);
+    return m_rules.get();
+}
 
 platform::Listing& FolderScanner::listingForDepth() {
     while (m_listings.size() <= m_depth) m_listings.push_back(std::make_unique<platform::Listing>());
@@ -189,11 +200,12 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
     std::vector<KItem*> kept;
     kept.reserve(listing.entries.size());
     const bool mergeIntoRoot = appendOnly && parent->isRootItem();
+    const QString folder = m_rules ? QString::fromUtf8(url.c_str()) : QString();
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
         const SetMember member = memberOf(e, url, name, parent, side);
-        const Admission admission = admitEntry(name, member.stat, m_options);
+        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(folder));
         if (admission == Admission::PassedOver) continue;
         const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {
@@ -222,7 +234,7 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
             if (withKeys) {
                 ++tally.folders;
             } else {
-                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled)
+                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled, m_rules.get())
                                           .FolderSize(member.target.empty() ? joinPath(url, name) : member.target);
                 FolderPart& f = node.folder();
                 if (side == kSideLeft) {
@@ -458,12 +470,13 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     FolderTally tally;
     std::vector<KItem*> leftOnly;
     int f = 0;
+    const QString folder = m_rules ? QString::fromUtf8(left.c_str()) : QString();
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
         const SetMember member = memberOf(e, left, name, parent, kSideLeft);
         const std::string entryPath = member.target.empty() ? joinPath(left, name) : member.target;
-        const Admission admission = admitEntry(name, member.stat, m_options);
+        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(folder));
         if (admission == Admission::PassedOver) continue;
         const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {

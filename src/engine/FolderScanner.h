@@ -8,6 +8,8 @@
 #include "engine/ScanOptions.h"
 #include "platform/FileSystem.h"
 
+#include <QString>
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -18,6 +20,7 @@
 namespace qv {
 
 class ContentCheckQueue;
+class KExcludeRules;
 class KItem;
 class KRootItem;
 
@@ -34,6 +37,8 @@ public:
     ~FolderScanner();
 
     void setOptions(const ScanOptions& options) { m_options = options; }
+    // The filter rules of this run (a copy: the run compiles its own matchers).
+    void setRules(const KExcludeRules& rules);
     // Threads that read the files of equal-sized pairs; 0 reads them on the scan's own thread.
     void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
 
@@ -93,6 +98,8 @@ private:
     bool m_needsRefresh = false;
     std::vector<std::unique_ptr<platform::Listing>> m_listings;
     unsigned m_contentWorkers = 0;
+    std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
+    KExcludeRules* rulesFor(const QString& folder);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
     std::size_t m_depth = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "engine/EntryAdmission.h"
 #include "engine/PathResolution.h"
+#include "filters/KExcludeRules.h"
 
 namespace qv {
 
@@ -9,10 +10,12 @@ FolderTotals FolderSizer::FolderSize(const std::string& path) {
     FolderTotals totals;
     platform::Listing listing;
     m_fs.listFolder(path, listing);
+    const QString folder = m_rules ? QString::fromUtf8(path.c_str()) : QString();
     for (const platform::ListedEntry& e : listing.entries) {
         if (cancelled()) return {};
         std::string_view name = listing.name(e);
-        Admission a = admitEntry(name, e.stat, m_options);
+        if (m_rules) m_rules->beginScanWithRootPath(folder);   // a subfolder's count moved it
+        Admission a = admitEntry(name, e.stat, m_options, m_options.iCalculateSameCompare ? m_rules : nullptr);
         if (a == Admission::PassedOver) continue;
         if (a == Admission::LeftOut && m_options.iCalculateSameCompare) continue;
         if (e.stat.type == platform::EntryType::Folder) {

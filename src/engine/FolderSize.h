@@ -16,10 +16,15 @@ struct FolderTotals {
     std::uint64_t folders = 0;
 };
 
+class KExcludeRules;
+
 class FolderSizer {
 public:
-    FolderSizer(platform::FileSystem& fs, const ScanOptions& options, const std::atomic<bool>* cancelled)
-        : m_fs(fs), m_options(options), m_cancelled(cancelled) {}
+    // `rules` (when some list is in force) leave entries out of the totals
+    // when the options say left-out entries do not count.
+    FolderSizer(platform::FileSystem& fs, const ScanOptions& options, const std::atomic<bool>* cancelled,
+                KExcludeRules* rules = nullptr)
+        : m_fs(fs), m_options(options), m_cancelled(cancelled), m_rules(rules) {}
 
     // Size, files and folders below `path` (the folder itself not counted).
     // Symbolic links count as files of their own size and are not followed.
@@ -31,6 +36,7 @@ private:
     platform::FileSystem& m_fs;
     ScanOptions m_options;
     const std::atomic<bool>* m_cancelled;
+    KExcludeRules* m_rules;
 };
 
 }  // namespace qv

@@ -26,7 +26,8 @@ const std::map<std::string, int> kFormattedKeys = {
     {"StatusLabelItem", 1}, {"comparingF", 1}, {"csMsg2", 1}, {"readErrorLine", 2}, {"rootUnreadable", 2},
     {"snapshotSideUnsupported", 1}, {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
     {"cliMissingValue", 1}, {"cliUnknownKey", 1}, {"cliBadSetSyntax", 1}, {"cliBadValue", 3},
-    {"cliBadFolderSet", 1},
+    {"cliBadFolderSet", 1}, {"cliRulesUnreadable", 1}, {"cliBadRuleFile", 1}, {"cliUnknownList", 1},
+    {"cliBadMatchKind", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {

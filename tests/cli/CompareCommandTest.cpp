@@ -1,12 +1,11 @@
 // The compare command as scripts see it: the installed binary, its exit
 // status, its JSON lines and its error messages.
 
+#include "support/RunQuorvane.h"
 #include "support/TempTree.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -15,22 +14,7 @@
 namespace qv::test {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Result runQuorvane(const QStringList& args) {
-    QTemporaryDir config;
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVANE_BIN), args);
-    p.waitForFinished(60000);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-            p.readAllStandardError()};
-}
+using Result = CommandResult;
 
 std::map<QString, QJsonObject> nodesByPath(const QByteArray& out) {
     std::map<QString, QJsonObject> nodes;

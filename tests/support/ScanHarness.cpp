@@ -36,6 +36,7 @@ std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string&
     run->scanner = std::make_unique<FolderScanner>(fs ? *fs : platform::systemFileSystem(), run->observer);
     run->scanner->setOptions(options);
     run->scanner->setContentWorkers(setup.contentWorkers);
+    if (setup.rules) run->scanner->setRules(*setup.rules);
     run->scanner->CompareThread(*run->root);
     return run;
 }

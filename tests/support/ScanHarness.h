@@ -3,6 +3,7 @@
 
 #include "engine/FolderScanner.h"
 #include "engine/KRootItem.h"
+#include "filters/KExcludeRules.h"
 
 #include <memory>
 #include <string>
@@ -40,6 +41,7 @@ struct RootSetup {
     bool contents = false, attributes = false, tags = false;
     std::int64_t sizeAllowance = 0, sizeAllowanceIn = 1;
     unsigned contentWorkers = 2;
+    const KExcludeRules* rules = nullptr;
 };
 
 std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right,

@@ -1,0 +1,69 @@
+#pragma once
+// One filter rule: a kind of match, a pattern and whether case counts.
+
+#include <QString>
+
+#include <unicode/uversion.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+U_NAMESPACE_BEGIN
+class RegexMatcher;
+class RegexPattern;
+U_NAMESPACE_END
+
+namespace qv {
+
+enum KRuleMatch : std::int64_t {
+    KRuleMatchPrefix = 0,
+    KRuleMatchContains = 1,
+    KRuleMatchSuffix = 2,
+    KRuleMatchWildcard = 3,
+    KRuleMatchPath = 4,
+    KRuleMatchRegex = 9,
+};
+
+class KExcludeRule {
+public:
+    KExcludeRule();
+    KExcludeRule(std::int64_t matchType, const QString& pattern, bool caseSensitive);
+    KExcludeRule(const KExcludeRule& other);
+    KExcludeRule& operator=(const KExcludeRule& other);
+    ~KExcludeRule();
+
+    std::int64_t matchType() const { return m_matchType; }
+    const QString& pattern() const { return m_pattern; }
+    bool caseSensitive() const { return m_caseSensitive; }
+    void setMatchType(std::int64_t type);
+    void setPattern(const QString& pattern);
+    void setCaseSensitive(bool caseSensitive);
+
+    // Whether the rule matches `s` (a name, or a full path for a path rule).
+    // The caller lowercases `s` for a rule that ignores case.
+    bool matchesName(const QString& s) const;
+
+    // The regular expression a wildcard or path pattern stands for.
+    static QString wildcardToRegex(const QString& pattern, bool pathRule);
+    // Whether `pattern` compiles as an ICU regular expression (no options).
+    static bool regexCompiles(const QString& pattern);
+
+private:
+    void invalidateCache();
+    void BuildCache() const;
+
+    std::int64_t m_matchType = KRuleMatchPrefix;
+    QString m_pattern;
+    bool m_caseSensitive = false;
+
+    // Derived on first use, dropped whenever the rule changes.
+    mutable bool m_cacheBuilt = false;
+    mutable std::unique_ptr<icu::RegexPattern> m_compiledRegex;
+    mutable std::unique_ptr<icu::RegexMatcher> m_cachedRegex;   // declared after the pattern it refers to
+    mutable QString m_cachedPattern;
+    // Literal runs every match must contain, to turn most names away before the regex runs.
+    mutable std::vector<QString> m_requiredLiterals;
+};
+
+}  // namespace qv

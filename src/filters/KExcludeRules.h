@@ -1,0 +1,85 @@
+#pragma once
+// The filter rules of a window: four ordered lists (files and folders to
+// leave out, files and folders to compare exclusively), each with a switch.
+
+#include "filters/KExcludeRule.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+namespace qv {
+
+class Settings;
+
+enum class RuleList { FileRules = 0, FolderRules = 1, CompareOnlyFileRules = 2, CompareOnlyFolderRules = 3 };
+
+// One finding of the validation.
+struct KExcludeRuleIssue {
+    bool isFileTable = false;
+    int tableMode = 1;   // 1 the exclude list, 0 the compare-only list
+    int row = 0;         // 0-based
+    QString message;
+};
+
+class KExcludeRules {
+public:
+    using Rules = std::vector<KExcludeRule>;
+
+    Rules& rules(RuleList list) { return m_lists[static_cast<int>(list)]; }
+    const Rules& rules(RuleList list) const { return m_lists[static_cast<int>(list)]; }
+    bool switchOn(RuleList list) const { return m_switches[static_cast<int>(list)]; }
+    void setSwitch(RuleList list, bool on) { m_switches[static_cast<int>(list)] = on; }
+
+    // A list is in force when its switch is on and it holds rules.
+    bool FilesExcludedEnabled() const { return inForce(RuleList::FileRules); }
+    bool FoldersExcludedEnabled() const { return inForce(RuleList::FolderRules); }
+    bool CmpOnlyFilesEnabled() const { return inForce(RuleList::CompareOnlyFileRules); }
+    bool CmpOnlyFoldersEnabled() const { return inForce(RuleList::CompareOnlyFolderRules); }
+    bool anyEnabled() const;
+
+    // The folder whose entries are being tested; path rules see the entry's full path below it.
+    void beginScanWithRootPath(const QString& path) { m_scanRootPath = path; }
+    bool shouldExclude(const QString& name, bool file) const;
+    bool shouldCompareOnly(const QString& name, bool file) const;
+
+    // 0 fine, 1 empty pattern, 2 duplicate, 3 same pattern but for case with the
+    // other case setting, 4 a regular expression that does not compile.
+    static int validateRule(const KExcludeRule& rule, const Rules& inRules, const KExcludeRule* ignoreRule);
+    std::vector<KExcludeRuleIssue> validateAllRules() const;
+
+    // The stored lists and switches. Returns the keys whose stored text could
+    // not be read: those lists are empty and a copy of the text is kept beside
+    // the key (KEY + "Unreadable").
+    QStringList load(Settings& settings);
+    void save(Settings& settings) const;
+    // Switches whose list is empty are turned off, here and in the settings.
+    void CorrectCheckboxes(Settings* settings);
+
+    // The whole set (lists and switches) as a rule file, and back. fromJson
+    // changes nothing and returns false when the text is not such a file.
+    QString toJson() const;
+    bool fromJson(const QString& text);
+
+    // The JSON form of one list, and back; false when the text is not a list of this version.
+    static QString encodeRules(const Rules& rules);
+    static bool decodeRules(const QString& text, Rules& out);
+
+    static const char* storageKey(RuleList list);
+    static const char* switchKey(RuleList list);
+    static QString listName(RuleList list);
+    static bool listFromName(const QString& name, RuleList& out);
+    static const std::array<RuleList, 4>& allLists();
+
+private:
+    bool inForce(RuleList list) const { return switchOn(list) && !rules(list).empty(); }
+    bool anyMatches(const Rules& rules, const QString& name) const;
+
+    std::array<Rules, 4> m_lists;
+    std::array<bool, 4> m_switches{};
+    QString m_scanRootPath;
+};
+
+}  // namespace qv

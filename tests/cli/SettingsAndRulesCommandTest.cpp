@@ -1,0 +1,116 @@
+#include "support/RunQuorvane.h"
+#include "support/TempTree.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace qv::test {
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+class SettingsAndRulesCommandTest : public ::testing::Test {
+protected:
+    QTemporaryDir config;
+    CommandResult run(const QStringList& args) { return runQuorvane(args, config.path()); }
+    QString storedText() {
+        QFile f(config.filePath(QStringLiteral("Quorvane/Quorvane.ini")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+};
+
+TEST_F(SettingsAndRulesCommandTest, SettingsAreTypedAndBadInputChangesNothing) {
+    EXPECT_EQ(run({"settings", "get", "exportDelimiter"}).out, ";\n");
+    EXPECT_EQ(run({"settings", "set", "exportDelimiter", ","}).exitCode, 0);
+    EXPECT_EQ(run({"settings", "get", "exportDelimiter"}).out, ",\n");
+    const QString before = storedText();
+    for (const QStringList& bad : {QStringList{"settings", "set", "optIgnoreSizeIn", "lots"},
+                                   QStringList{"settings", "set", "noSuchKey", "1"},
+                                   QStringList{"settings", "get", "noSuchKey"},
+                                   QStringList{"settings", "frob"}}) {
+        const CommandResult r = run(bad);
+        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(r.err.startsWith("quorvane: "));
+    }
+    EXPECT_EQ(storedText(), before);
+
+    const CommandResult listed = run({"settings", "list", "--json"});
+    ASSERT_EQ(listed.exitCode, 0);
+    const QJsonArray rows = QJsonDocument::fromJson(listed.out).array();
+    EXPECT_GT(rows.size(), 100);
+    bool sawDelimiter = false;
+    for (const QJsonValue& row : rows) {
+        if (row[QStringLiteral("key")].toString() != QStringLiteral("exportDelimiter")) continue;
+        sawDelimiter = true;
+        EXPECT_EQ(row[QStringLiteral("default")].toString(), QStringLiteral(";"));
+        EXPECT_EQ(row[QStringLiteral("value")].toString(), QStringLiteral(","));
+        EXPECT_TRUE(row[QStringLiteral("stored")].toBool());
+    }
+    EXPECT_TRUE(sawDelimiter);
+    EXPECT_EQ(run({"settings", "reset", "exportDelimiter"}).exitCode, 0);
+    EXPECT_EQ(run({"settings", "get", "exportDelimiter"}).out, ";\n");
+}
+
+TEST_F(SettingsAndRulesCommandTest, RulesAreEditedCheckedAndAppliedToTheNextCompare) {
+    TempTree left, right;
+    left.file("keep.txt", 3);
+    right.file("keep.txt", 3);
+    left.file("cache.tmp", 1);
+
+    EXPECT_EQ(run({"compare", q(left.root()), q(right.root())}).exitCode, 1);
+    EXPECT_EQ(run({"rules", "add", "--list", "fileRules", "--match", "suffix", "--pattern", ".TMP"}).exitCode, 0);
+    EXPECT_EQ(run({"compare", q(left.root()), q(right.root())}).exitCode, 1);   // the list is still off
+    EXPECT_EQ(run({"rules", "enable", "fileRules"}).exitCode, 0);
+    EXPECT_EQ(run({"compare", q(left.root()), q(right.root())}).exitCode, 0);
+
+    // Refused additions leave the stored rules as they were.
+    EXPECT_EQ(run({"rules", "add", "--list", "fileRules", "--match", "2", "--pattern", ".TMP"}).exitCode, 2);
+    EXPECT_EQ(run({"rules", "add", "--list", "fileRules", "--match", "regex", "--pattern", "(["}).exitCode, 2);
+    EXPECT_EQ(run({"rules", "add", "--list", "nowhere", "--pattern", "x"}).exitCode, 2);
+    EXPECT_EQ(run({"rules", "add", "--list", "fileRules", "--match", "sideways", "--pattern", "x"}).exitCode, 2);
+    const CommandResult listed = run({"rules", "list", "--json"});
+    const QJsonObject files = QJsonDocument::fromJson(listed.out).object()[QStringLiteral("fileRules")].toObject();
+    EXPECT_TRUE(files[QStringLiteral("on")].toBool());
+    EXPECT_EQ(files[QStringLiteral("rules")].toArray().size(), 1);
+    EXPECT_EQ(run({"rules", "check"}).exitCode, 0);
+
+    // A rule file stands in for the stored rules for one run only.
+    QTemporaryDir dir;
+    const QString ruleFile = dir.filePath(QStringLiteral("rules.json"));
+    QFile f(ruleFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"version":1,"fileRules":{"on":true,"rules":[{"matchType":1,"pattern":"","caseSensitive":false}]}})");
+    f.close();
+    const CommandResult blocked = run({"compare", "--rules", ruleFile, q(left.root()), q(right.root())});
+    EXPECT_EQ(blocked.exitCode, 2);   // an empty pattern in force stops the run before it starts
+    EXPECT_TRUE(blocked.out.isEmpty());
+    EXPECT_EQ(run({"compare", "--rules", q(left.root()) + "/keep.txt", q(left.root()), q(right.root())}).exitCode, 2);
+
+    EXPECT_EQ(run({"rules", "remove", "--list", "fileRules", "--index", "1"}).exitCode, 0);
+    EXPECT_EQ(run({"compare", q(left.root()), q(right.root())}).exitCode, 1);
+}
+
+TEST_F(SettingsAndRulesCommandTest, UnreadableStoredRulesAreReportedAndKept) {
+    {
+        QSettings raw(config.filePath(QStringLiteral("Quorvane/Quorvane.ini")), QSettings::IniFormat);
+        raw.setValue(QStringLiteral("excludeFileRules"), QStringLiteral("not json at all"));
+        raw.setValue(QStringLiteral("exclFilesOn"), true);
+    }
+    TempTree left, right;
+    left.file("a", 1);
+    right.file("a", 1);
+    const CommandResult r = run({"compare", q(left.root()), q(right.root())});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("excludeFileRules")) << r.err.toStdString();
+    QSettings raw(config.filePath(QStringLiteral("Quorvane/Quorvane.ini")), QSettings::IniFormat);
+    EXPECT_EQ(raw.value(QStringLiteral("excludeFileRulesUnreadable")).toString(), QStringLiteral("not json at all"));
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,21 @@
+#include "support/RunQuorvane.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+namespace qv::test {
+
+CommandResult runQuorvane(const QStringList& args, const QString& configHome) {
+    QTemporaryDir fresh;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? fresh.path() : configHome);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVANE_BIN), args);
+    if (!p.waitForFinished(60000)) p.kill();
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+}  // namespace qv::test

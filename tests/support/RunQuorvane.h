@@ -1,0 +1,18 @@
+#pragma once
+// Runs the quorvane binary as a script would and collects what it said.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace qv::test {
+
+struct CommandResult {
+    int exitCode = -1;   // -1 when it crashed or hung
+    QByteArray out, err;
+};
+
+// Settings live under `configHome` (XDG_CONFIG_HOME); a fresh empty folder when none is given.
+CommandResult runQuorvane(const QStringList& args, const QString& configHome = {});
+
+}  // namespace qv::test
