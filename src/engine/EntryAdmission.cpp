@@ -21,9 +21,8 @@ Admission admitEntry(std::string_view name, const platform::EntryStat& stat, con
     const bool excludeOn = file ? rules->FilesExcludedEnabled() : rules->FoldersExcludedEnabled();
     const bool onlyOn = file ? rules->CmpOnlyFilesEnabled() : rules->CmpOnlyFoldersEnabled();
     if (!excludeOn && !onlyOn) return Admission::Admitted;
-    const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    if (excludeOn && rules->shouldExclude(text, file)) return Admission::LeftOut;
-    if (onlyOn && !rules->shouldCompareOnly(text, file)) return Admission::LeftOut;
+    if (excludeOn && rules->shouldExclude(name, file)) return Admission::LeftOut;
+    if (onlyOn && !rules->shouldCompareOnly(name, file)) return Admission::LeftOut;
     return Admission::Admitted;
 }
 

@@ -100,7 +100,7 @@ void FolderScanner::setRules(const KExcludeRules& rules) {
     else m_rules = std::make_unique<KExcludeRules>(rules);
 }
 
-KExcludeRules* FolderScanner::rulesFor(const QString& folder) {
+KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
     if (m_rules) m_rules->beginScanWithRootPath(folder);
     return m_rules.get();
 }
@@ -200,12 +200,11 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
     std::vector<KItem*> kept;
     kept.reserve(listing.entries.size());
     const bool mergeIntoRoot = appendOnly && parent->isRootItem();
-    const QString folder = m_rules ? QString::fromUtf8(url.c_str()) : QString();
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
         const SetMember member = memberOf(e, url, name, parent, side);
-        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(folder));
+        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(url));
         if (admission == Admission::PassedOver) continue;
         const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {
@@ -470,13 +469,12 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     FolderTally tally;
     std::vector<KItem*> leftOnly;
     int f = 0;
-    const QString folder = m_rules ? QString::fromUtf8(left.c_str()) : QString();
 
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
         const SetMember member = memberOf(e, left, name, parent, kSideLeft);
         const std::string entryPath = member.target.empty() ? joinPath(left, name) : member.target;
-        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(folder));
+        const Admission admission = admitEntry(name, member.stat, m_options, rulesFor(left));
         if (admission == Admission::PassedOver) continue;
         const bool isFolder = member.stat.type == platform::EntryType::Folder;
         if (admission == Admission::LeftOut) {

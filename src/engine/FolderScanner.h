@@ -8,8 +8,6 @@
 #include "engine/ScanOptions.h"
 #include "platform/FileSystem.h"
 
-#include <QString>
-
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -99,7 +97,7 @@ private:
     std::vector<std::unique_ptr<platform::Listing>> m_listings;
     unsigned m_contentWorkers = 0;
     std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
-    KExcludeRules* rulesFor(const QString& folder);
+    KExcludeRules* rulesFor(const std::string& folder);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
     std::size_t m_depth = 0;
 };

@@ -10,11 +10,10 @@ FolderTotals FolderSizer::FolderSize(const std::string& path) {
     FolderTotals totals;
     platform::Listing listing;
     m_fs.listFolder(path, listing);
-    const QString folder = m_rules ? QString::fromUtf8(path.c_str()) : QString();
     for (const platform::ListedEntry& e : listing.entries) {
         if (cancelled()) return {};
         std::string_view name = listing.name(e);
-        if (m_rules) m_rules->beginScanWithRootPath(folder);   // a subfolder's count moved it
+        if (m_rules) m_rules->beginScanWithRootPath(path);   // a subfolder's count moved it
         Admission a = admitEntry(name, e.stat, m_options, m_options.iCalculateSameCompare ? m_rules : nullptr);
         if (a == Admission::PassedOver) continue;
         if (a == Admission::LeftOut && m_options.iCalculateSameCompare) continue;

@@ -26,12 +26,12 @@ std::string standardizePath(const std::string& path) {
         }
         parts.push_back(part);
     }
-    std::string out = absolute ? "/" : "";
+    std::string out(absolute ? 1 : 0, '/');
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i) out += '/';
         out += parts[i];
     }
-    if (out.empty()) out = absolute ? "/" : ".";
+    if (out.empty()) out.assign(1, absolute ? '/' : '.');
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <unicode/regex.h>
 
+#include <cctype>
+
 namespace qv {
 namespace {
 
@@ -17,6 +19,62 @@ bool isAscii(const QString& s) {
 }
 
 const QString kRegexSpecials = QStringLiteral("$()+.[\\]^{|}");
+
+bool isAsciiAlnum(QChar c) {
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
+}
+
+// Letter and digit runs that every match of a regular expression must
+// contain. Only simple patterns are read: any alternation, group option or
+// escape that could stand for a letter or digit gives no literals at all,
+// and runs inside groups or brackets are ignored.
+std::vector<std::string> requiredRegexLiterals(const QString& pattern) {
+    std::vector<std::string> literals;
+    if (pattern.contains('|') || pattern.contains(QStringLiteral("(?"))) return {};
+    int depth = 0;
+    bool inBrackets = false;
+    QString run;
+    auto keep = [&](QChar next) {
+        // A quantifier after the run makes its last character optional.
+        if (next == '?' || next == '*' || next == '{') run.chop(1);
+        if (!run.isEmpty()) literals.push_back(run.toStdString());
+        run.clear();
+    };
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar c = pattern[i];
+        if (c == '\\') {
+            if (i + 1 >= pattern.size()) return {};
+            const QChar e = pattern[i + 1];
+            if (QStringLiteral("xuUNpPQEkgc0123456789").contains(e)) return {};
+            keep(e);
+            ++i;
+            continue;
+        }
+        if (inBrackets) {
+            if (c == ']') inBrackets = false;
+            continue;
+        }
+        if (c == '{') {
+            // A counted repetition: its digits are not text.
+            keep(c);
+            const qsizetype close = pattern.indexOf('}', i);
+            if (close < 0) return {};
+            i = close;
+            continue;
+        }
+        if (c == '[') inBrackets = true;
+        else if (c == '(') ++depth;
+        else if (c == ')') --depth;
+        if (depth == 0 && !inBrackets && isAsciiAlnum(c) && c != '[') {
+            run += c;
+            continue;
+        }
+        keep(c);
+    }
+    keep(QChar());
+    return literals;
+}
 
 }  // namespace
 
@@ -94,6 +152,8 @@ void KExcludeRule::BuildCache() const {
     case KRuleMatchPath: regex = wildcardToRegex(m_pattern, true); break;
     default:
         m_cachedPattern = m_caseSensitive ? m_pattern : m_pattern.toLower();
+        m_cachedBytes = m_cachedPattern.toStdString();
+        if (!m_cachedBytes.empty() && isAscii(m_cachedPattern)) m_requiredLiterals.push_back(m_cachedBytes);
         return;
     }
     UErrorCode status = U_ZERO_ERROR;
@@ -104,7 +164,13 @@ void KExcludeRule::BuildCache() const {
     if (U_FAILURE(status) || !matcher) return;
     m_compiledRegex = std::move(compiled);   // the matcher refers to it
     m_cachedRegex = std::move(matcher);
-    if (m_matchType == KRuleMatchRegex) return;
+    if (m_matchType == KRuleMatchRegex) {
+        m_requiredLiterals = requiredRegexLiterals(m_pattern);
+        if (!m_caseSensitive)
+            for (std::string& literal : m_requiredLiterals)
+                for (char& c : literal) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return;
+    }
 
     // Literal runs between the wildcards.
     QString source = m_pattern, literal;
@@ -113,7 +179,8 @@ void KExcludeRule::BuildCache() const {
         while (source.endsWith('/')) source.chop(1);
     }
     auto keep = [&] {
-        if (!literal.isEmpty() && isAscii(literal)) m_requiredLiterals.push_back(literal);
+        if (!literal.isEmpty() && isAscii(literal))
+            m_requiredLiterals.push_back((m_caseSensitive ? literal : literal.toLower()).toStdString());
         literal.clear();
     };
     for (QChar c : source) {
@@ -123,20 +190,47 @@ void KExcludeRule::BuildCache() const {
     keep();
 }
 
-bool KExcludeRule::matchesName(const QString& s) const {
-    if (!m_cacheBuilt) BuildCache();
+bool KExcludeRule::definesMatch() const {
     switch (m_matchType) {
-    case KRuleMatchPrefix: return !m_cachedPattern.isEmpty() && s.startsWith(m_cachedPattern);
-    case KRuleMatchContains: return !m_cachedPattern.isEmpty() && s.contains(m_cachedPattern);
-    case KRuleMatchSuffix: return !m_cachedPattern.isEmpty() && s.endsWith(m_cachedPattern);
+    case KRuleMatchPrefix: case KRuleMatchContains: case KRuleMatchSuffix:
+    case KRuleMatchWildcard: case KRuleMatchPath: case KRuleMatchRegex:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const std::vector<std::string>& KExcludeRule::requiredLiterals() const {
+    if (!m_cacheBuilt) BuildCache();
+    return m_requiredLiterals;
+}
+
+std::string KExcludeRule::asciiBytes(const QString& s) {
+    return isAscii(s) ? s.toStdString() : std::string();
+}
+
+bool KExcludeRule::matchesName(const QString& s) const { return matchesName(s, asciiBytes(s)); }
+
+bool KExcludeRule::matchesName(const QString& s, std::string_view ascii) const {
+    if (!m_cacheBuilt) BuildCache();
+    const bool bytes = !ascii.empty() || s.isEmpty();
+    switch (m_matchType) {
+    case KRuleMatchPrefix:
+        if (m_cachedPattern.isEmpty()) return false;
+        return bytes ? ascii.starts_with(m_cachedBytes) : s.startsWith(m_cachedPattern);
+    case KRuleMatchContains:
+        if (m_cachedPattern.isEmpty()) return false;
+        return bytes ? ascii.find(m_cachedBytes) != std::string_view::npos : s.contains(m_cachedPattern);
+    case KRuleMatchSuffix:
+        if (m_cachedPattern.isEmpty()) return false;
+        return bytes ? ascii.ends_with(m_cachedBytes) : s.endsWith(m_cachedPattern);
     case KRuleMatchWildcard:
     case KRuleMatchPath:
     case KRuleMatchRegex: {
         if (!m_cachedRegex) return false;
-        if (!m_requiredLiterals.empty() && isAscii(s)) {
-            for (const QString& literal : m_requiredLiterals)
-                if (!s.contains(literal, m_caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive)) return false;
-        }
+        if (bytes)
+            for (const std::string& literal : m_requiredLiterals)
+                if (ascii.find(literal) == std::string_view::npos) return false;
         const icu::UnicodeString text = aliasOf(s);
         m_cachedRegex->reset(text);
         UErrorCode status = U_ZERO_ERROR;

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 U_NAMESPACE_BEGIN
@@ -43,6 +45,21 @@ public:
     // Whether the rule matches `s` (a name, or a full path for a path rule).
     // The caller lowercases `s` for a rule that ignores case.
     bool matchesName(const QString& s) const;
+    // The same, given `ascii`: the bytes of `s` when `s` is plain ASCII (else
+    // empty), so the common case is settled on bytes without Qt's searches.
+    bool matchesName(const QString& s, std::string_view ascii) const;
+    // Whether the kind of match defines any match at all.
+    bool definesMatch() const;
+    // Prefix, contains and suffix rules answer from an ASCII text's bytes alone.
+    bool decidesOnBytes() const {
+        return m_matchType == KRuleMatchPrefix || m_matchType == KRuleMatchContains || m_matchType == KRuleMatchSuffix;
+    }
+    // ASCII literals that every text this rule matches contains (lowercased
+    // when case is ignored); may be empty.
+    const std::vector<std::string>& requiredLiterals() const;
+
+    // The bytes of an ASCII text, or "" when it holds anything else.
+    static std::string asciiBytes(const QString& s);
 
     // The regular expression a wildcard or path pattern stands for.
     static QString wildcardToRegex(const QString& pattern, bool pathRule);
@@ -62,8 +79,10 @@ private:
     mutable std::unique_ptr<icu::RegexPattern> m_compiledRegex;
     mutable std::unique_ptr<icu::RegexMatcher> m_cachedRegex;   // declared after the pattern it refers to
     mutable QString m_cachedPattern;
-    // Literal runs every match must contain, to turn most names away before the regex runs.
-    mutable std::vector<QString> m_requiredLiterals;
+    mutable std::string m_cachedBytes;   // m_cachedPattern as UTF-8
+    // ASCII runs every match must contain (lowercased when case is ignored),
+    // to turn most names away before the regex runs.
+    mutable std::vector<std::string> m_requiredLiterals;
 };
 
 }  // namespace qv

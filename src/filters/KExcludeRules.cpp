@@ -84,6 +84,7 @@ bool KExcludeRules::fromJson(const QString& text) {
         switches[i] = o.value(QStringLiteral("on")).toBool();
     }
     m_lists = std::move(lists);
+    for (MatcherSlot& slot : m_matchers) slot.reset();
     m_switches = switches;
     return true;
 }
@@ -94,43 +95,20 @@ bool KExcludeRules::anyEnabled() const {
     return false;
 }
 
-bool KExcludeRules::anyMatches(const Rules& rules, const QString& name) const {
-    // Each form of the tested text is made at most once per call.
-    QString lowerName, path, lowerPath;
-    bool haveLowerName = false, havePath = false, haveLowerPath = false;
-    for (const KExcludeRule& rule : rules) {
-        const QString* tested;
-        if (rule.matchType() == KRuleMatchPath) {
-            if (m_scanRootPath.isEmpty()) continue;
-            if (!havePath) {
-                path = m_scanRootPath.endsWith('/') ? m_scanRootPath + name : m_scanRootPath + '/' + name;
-                havePath = true;
-            }
-            if (!rule.caseSensitive() && !haveLowerPath) {
-                lowerPath = path.toLower();
-                haveLowerPath = true;
-            }
-            tested = rule.caseSensitive() ? &path : &lowerPath;
-        } else {
-            if (!rule.caseSensitive() && !haveLowerName) {
-                lowerName = name.toLower();
-                haveLowerName = true;
-            }
-            tested = rule.caseSensitive() ? &name : &lowerName;
-        }
-        if (rule.matchesName(*tested)) return true;
-    }
-    return false;
+bool KExcludeRules::anyMatches(RuleList list, std::string_view name) const {
+    MatcherSlot& slot = m_matchers[static_cast<int>(list)];
+    if (!slot.matcher) slot.matcher = std::make_unique<RuleListMatcher>(m_lists[static_cast<int>(list)]);
+    return slot.matcher->anyMatches(name, m_scanRootPath);
 }
 
-bool KExcludeRules::shouldExclude(const QString& name, bool file) const {
-    const Rules& list = rules(file ? RuleList::FileRules : RuleList::FolderRules);
-    return !list.empty() && anyMatches(list, name);
+bool KExcludeRules::shouldExclude(std::string_view name, bool file) const {
+    const RuleList list = file ? RuleList::FileRules : RuleList::FolderRules;
+    return !rules(list).empty() && anyMatches(list, name);
 }
 
-bool KExcludeRules::shouldCompareOnly(const QString& name, bool file) const {
-    const Rules& list = rules(file ? RuleList::CompareOnlyFileRules : RuleList::CompareOnlyFolderRules);
-    return list.empty() || anyMatches(list, name);
+bool KExcludeRules::shouldCompareOnly(std::string_view name, bool file) const {
+    const RuleList list = file ? RuleList::CompareOnlyFileRules : RuleList::CompareOnlyFolderRules;
+    return rules(list).empty() || anyMatches(list, name);
 }
 
 int KExcludeRules::validateRule(const KExcludeRule& rule, const Rules& inRules, const KExcludeRule* ignoreRule) {
@@ -211,6 +189,7 @@ QStringList KExcludeRules::load(Settings& settings) {
         const QString key = QString::fromLatin1(storageKey(list));
         const QVariant stored = settings.value(key);
         if (!stored.isValid()) continue;
+        m_matchers[i].reset();
         if (!decodeRules(stored.toString(), m_lists[i])) {
             m_lists[i].clear();
             settings.store(key + QStringLiteral("Unreadable"), stored);

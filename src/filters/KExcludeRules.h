@@ -3,11 +3,15 @@
 // leave out, files and folders to compare exclusively), each with a switch.
 
 #include "filters/KExcludeRule.h"
+#include "filters/RuleListMatcher.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv {
@@ -28,7 +32,11 @@ class KExcludeRules {
 public:
     using Rules = std::vector<KExcludeRule>;
 
-    Rules& rules(RuleList list) { return m_lists[static_cast<int>(list)]; }
+    // Editing a list drops its prepared matcher.
+    Rules& rules(RuleList list) {
+        m_matchers[static_cast<int>(list)].reset();
+        return m_lists[static_cast<int>(list)];
+    }
     const Rules& rules(RuleList list) const { return m_lists[static_cast<int>(list)]; }
     bool switchOn(RuleList list) const { return m_switches[static_cast<int>(list)]; }
     void setSwitch(RuleList list, bool on) { m_switches[static_cast<int>(list)] = on; }
@@ -41,9 +49,13 @@ public:
     bool anyEnabled() const;
 
     // The folder whose entries are being tested; path rules see the entry's full path below it.
-    void beginScanWithRootPath(const QString& path) { m_scanRootPath = path; }
-    bool shouldExclude(const QString& name, bool file) const;
-    bool shouldCompareOnly(const QString& name, bool file) const;
+    void beginScanWithRootPath(const QString& path) { m_scanRootPath = path.toStdString(); }
+    void beginScanWithRootPath(std::string_view utf8Path) { m_scanRootPath.assign(utf8Path); }
+    bool shouldExclude(const QString& name, bool file) const { return shouldExclude(name.toStdString(), file); }
+    bool shouldCompareOnly(const QString& name, bool file) const { return shouldCompareOnly(name.toStdString(), file); }
+    // The same for a name given as its UTF-8 bytes (the scan's own form).
+    bool shouldExclude(std::string_view name, bool file) const;
+    bool shouldCompareOnly(std::string_view name, bool file) const;
 
     // 0 fine, 1 empty pattern, 2 duplicate, 3 same pattern but for case with the
     // other case setting, 4 a regular expression that does not compile.
@@ -75,11 +87,23 @@ public:
 
 private:
     bool inForce(RuleList list) const { return switchOn(list) && !rules(list).empty(); }
-    bool anyMatches(const Rules& rules, const QString& name) const;
+    bool anyMatches(RuleList list, std::string_view name) const;
+
+    // Prepared on first use; a copy of the rule set prepares its own.
+    struct MatcherSlot {
+        std::unique_ptr<RuleListMatcher> matcher;
+        MatcherSlot() = default;
+        MatcherSlot(const MatcherSlot&) {}
+        MatcherSlot& operator=(const MatcherSlot&) { matcher.reset(); return *this; }
+        MatcherSlot(MatcherSlot&&) = default;
+        MatcherSlot& operator=(MatcherSlot&&) = default;
+        void reset() { matcher.reset(); }
+    };
 
     std::array<Rules, 4> m_lists;
+    mutable std::array<MatcherSlot, 4> m_matchers;
     std::array<bool, 4> m_switches{};
-    QString m_scanRootPath;
+    std::string m_scanRootPath;   // UTF-8
 };
 
 }  // namespace qv
