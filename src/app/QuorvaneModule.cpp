@@ -4,8 +4,10 @@
 #include "app/Settings.h"
 #include "app/fs/KappHelpQVF.h"
 #include "engine/FolderScanner.h"
+#include "engine/FolderSizePass.h"
 #include "engine/PathResolution.h"
 #include "engine/SortOrder.h"
+#include "engine/ViewFilter.h"
 #include "engine/UserPrompt.h"
 #include "platform/Volumes.h"
 
@@ -100,6 +102,36 @@ QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform:
     : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)) {
     m_state.loadOptions(settings);
     m_unreadableRuleKeys = m_rules.load(settings);
+    m_moduleFilter = static_cast<unsigned>(settings.intValue(QStringLiteral("filterKeys")));
+    std::vector<int> order;
+    for (const QVariant& v : settings.value(QStringLiteral("sortStateOrder63")).toList()) order.push_back(v.toInt());
+    // A list too short to order every group falls back to the default.
+    setICustomSort(order.size() < 6 ? defaultSortStates() : order, false);
+}
+
+void QuorvaneModule::setICustomSort(const std::vector<int>& order, bool store) {
+    m_customSort = order;
+    SetSortStates(order);
+    if (!store) return;
+    QVariantList list;
+    for (int s : order) list << s;
+    m_settings.store(QStringLiteral("sortStateOrder63"), list);
+}
+
+ViewFilter& QuorvaneModule::view() {
+    if (!m_view || m_view->iModuleFilter() != m_moduleFilter) {
+        // One-sided folders are listed when the filter needs to look inside them.
+        auto lister = [this](KItem* node) {
+            const int side = node->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
+            FolderScanner scanner(m_fs, *m_bridge);
+            scanner.setOptions(scanOptionsForRun());
+            scanner.iDontShowErrors = true;
+            scanner.attachRoot(*m_root);
+            scanner.SetFolderContent(node, node->PathForSide(side), false, node->iState);
+        };
+        m_view = std::make_unique<ViewFilter>(*m_root, m_moduleFilter, m_fs, lister);
+    }
+    return *m_view;
 }
 
 bool QuorvaneModule::useRuleFile(const QString& json) {
@@ -124,6 +156,7 @@ bool QuorvaneModule::PopupCanClose() {
 }
 
 QuorvaneModule::~QuorvaneModule() {
+    stopSizePass();
     if (m_thread) {
         m_scanner->cancel();
         // The thread may be waiting for this (main) thread; let it through before waiting.
@@ -272,16 +305,22 @@ bool QuorvaneModule::Compare(bool scripted) {
 
     CheckForCaseSensDrives();
     m_parentItem = nullptr;
+    stopSizePass();
+    m_sizes.clear();
+    m_view.reset();
 
     std::unique_ptr<KRootItem> root = KRootItem::ItemWithFolder(m_rightFolderPath, kSideRight);
     root->SetDateColumns(m_leftFolderPath, kSideLeft);
     root->setILeftPath(m_leftFolderPath);
     root->setIRightPath(m_rightFolderPath);
-    if (m_root) {
+    if (m_sortColumn >= 0) {
+        root->iSortingColumn = m_sortColumn;
+        root->iSortAscending = m_sortAscending;
+    } else if (m_root) {
         root->iSortingColumn = m_root->iSortingColumn;
         root->iSortAscending = m_root->iSortAscending;
     } else {
-        root->iSortingColumn = 0;
+        root->iSortingColumn = kColumnState;
     }
     applyRootOptions(*root);
     root->iMultiFolder = (isMultiFolderSide(kSideLeft) ? 1 : 0) + (isMultiFolderSide(kSideRight) ? 2 : 0);
@@ -360,13 +399,95 @@ void QuorvaneModule::CompareThreadFinished() {
         setHeader(Messages::text("TaskAborted"));
         for (KItem* child : m_root->iChildren())
             if (child->iCmpState == 1) child->iCmpState = 0;
+        SetCompareStatus();
     } else {
         for (KItem* child : m_root->iChildren()) child->iCmpState = 2;
         QMutexLocker lock(&m_root->iSemafor());
         m_root->Resort();
     }
     emit treeChanged();
+    if (!m_lastRunCancelled) startSizePass();
     emit compareThreadFinished(!m_lastRunCancelled);
+}
+
+void QuorvaneModule::stopSizePass() {
+    if (!m_sizeThread) return;
+    m_sizeCancelled = true;
+    while (!m_sizeThread->wait(10)) QCoreApplication::processEvents();
+    delete m_sizeThread;
+    m_sizeThread = nullptr;
+}
+
+void QuorvaneModule::startSizePass() {
+    stopSizePass();
+    m_state.leftMessage = m_state.rightMessage = Messages::text("calcFolderSizes");
+    m_sizeCancelled = false;
+    auto pass = std::make_shared<FolderSizePass>(m_fs, scanOptionsForRun(), &m_rules, m_sizes);
+    KRootItem* root = m_root.get();
+    std::vector<SizeRequest> queue = m_scanner->iToCalcFolders;
+    m_sizeThread = QThread::create([pass, root, queue = std::move(queue), this] {
+        pass->CalculateFolderSize(*root, queue, m_sizeCancelled);
+    });
+    connect(m_sizeThread, &QThread::finished, this, &QuorvaneModule::SizePassFinished, Qt::QueuedConnection);
+    m_sizeThread->start();
+}
+
+void QuorvaneModule::SizePassFinished() {
+    if (!m_sizeThread) return;   // stopped and awaited already
+    m_sizeThread->wait();
+    delete m_sizeThread;
+    m_sizeThread = nullptr;
+    if (m_sizeCancelled) return;
+    SetCompareStatus();
+    emit treeChanged();
+    emit sizesCalculated();
+}
+
+QString QuorvaneModule::AttrStatus(std::int64_t bytes, std::uint64_t files, std::uint64_t folders) const {
+    QLocale locale;
+    const QString size = m_settings.boolValue(QStringLiteral("sizeInBytes"))
+                             ? Messages::format("byteCount", locale.toString(static_cast<qlonglong>(bytes)))
+                             : locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+    QString line = size + QStringLiteral(", ") + locale.toString(static_cast<qulonglong>(files)) +
+                   Messages::text("filesAndFolders1") + locale.toString(static_cast<qulonglong>(folders)) +
+                   Messages::text("filesAndFolders2");
+    if (m_anyFilterOn && !m_settings.boolValue(QStringLiteral("calculateSameCompare"))) line += QStringLiteral(" \u24D8");
+    return line;
+}
+
+void QuorvaneModule::SetCompareStatus() {
+    KItem* top = m_parentItem;
+    if (!top) return;
+    m_state.leftTooltip.clear();
+    m_state.rightTooltip.clear();
+    if (m_lastRunCancelled) {
+        m_state.headerTooltip.clear();
+        m_state.leftMessage = m_state.rightMessage = Messages::text("TaskAborted");
+        return;
+    }
+    QLocale locale;
+    const std::uint64_t n = NumberOfDifferences(*m_root);
+    QString header = top->iState == kStateEqual ? Messages::text("FoldersEqual") : Messages::text("FoldersDiff0");
+    if (top->iState != kStateEqual && n > 0)
+        header += Messages::format("FoldersDiff", locale.toString(static_cast<qulonglong>(n)));
+    m_state.headerTooltip = m_anyFilterOn ? Messages::text("filterIsOn") : QString();
+    if (m_anyFilterOn) header += QStringLiteral(" \u24D8");
+    setHeader(header);
+    const FolderPart* f = top->folderIfAny();
+    const FolderPart none;
+    const FolderPart& c = f ? *f : none;
+    m_state.leftMessage = AttrStatus(top->iSize1, c.iFiles1, c.iFolders1);
+    m_state.rightMessage = AttrStatus(top->iSize2, c.iFiles2, c.iFolders2);
+    if (m_anyFilterOn && !m_settings.boolValue(QStringLiteral("calculateSameCompare")))
+        m_state.leftTooltip = m_state.rightTooltip = Messages::text("filterIsOn2");
+    if (top->iState != kStateEqual) {
+        const FolderPart* r = m_root->folderIfAny();
+        const FolderPart& rc = r ? *r : none;
+        m_state.leftTooltip = Messages::format("difsAndOrph", locale.toString(static_cast<qulonglong>(rc.iDiffs1)),
+                                               locale.toString(static_cast<qulonglong>(rc.iOrphans1)));
+        m_state.rightTooltip = Messages::format("difsAndOrph", locale.toString(static_cast<qulonglong>(rc.iDiffs2)),
+                                                locale.toString(static_cast<qulonglong>(rc.iOrphans2)));
+    }
 }
 
 }  // namespace qv

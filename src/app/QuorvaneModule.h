@@ -5,14 +5,18 @@
 #include "app/WindowState.h"
 #include "engine/KRootItem.h"
 #include "engine/ScanObserver.h"
+#include "engine/FolderSize.h"
 #include "engine/ScanOptions.h"
+#include "engine/ViewFilter.h"
 #include "filters/KExcludeRules.h"
 #include "platform/FileSystem.h"
 
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <vector>
 
 class QThread;
 
@@ -61,6 +65,27 @@ public:
     // and a finding of the validation is shown and answers no.
     bool PopupCanClose();
 
+    // The view filter (a bit set; 4095 shows everything), from the setting "filterKeys".
+    unsigned iModuleFilter() const { return m_moduleFilter; }
+    void setIModuleFilter(unsigned filter) { m_moduleFilter = filter; }
+    // The rows the view shows under a node, listing a one-sided folder on demand.
+    ViewFilter& view();
+
+    // The column and direction the next run's tree is sorted by.
+    void setSortColumn(int column, bool ascending) {
+        m_sortColumn = column;
+        m_sortAscending = ascending;
+    }
+
+    // The user's order of states (setting "sortStateOrder63").
+    const std::vector<int>& iCustomSort() const { return m_customSort; }
+    void setICustomSort(const std::vector<int>& order, bool store = true);
+
+    // Writes the status header and the two message lines from the finished counters.
+    void SetCompareStatus();
+    // Whether the size pass after a scan is running.
+    bool CalculatingSizes() const { return m_sizeThread != nullptr; }
+
     KRootItem* iRootItem() const { return m_root.get(); }
     KItem* iParentItem() const { return m_parentItem; }
     const std::string& iLeftFolderPath() const { return m_leftFolderPath; }
@@ -78,11 +103,17 @@ signals:
     void treeChanged();
     // The run ended; `completed` is false when it was cancelled.
     void compareThreadFinished(bool completed);
+    // The sizes of one-sided folders and the counts are in, and the status line is written.
+    void sizesCalculated();
 
 private:
     class ScanBridge;
 
     void CompareThreadFinished();
+    void startSizePass();
+    void SizePassFinished();
+    void stopSizePass();
+    QString AttrStatus(std::int64_t bytes, std::uint64_t files, std::uint64_t folders) const;
     ReadErrorAnswer EnumeratorError(const std::string& path, int error);
     void showAlert(const char* key);
     void setHeader(const QString& text);
@@ -98,6 +129,14 @@ private:
     std::unique_ptr<ScanBridge> m_bridge;
     std::unique_ptr<FolderScanner> m_scanner;
     QThread* m_thread = nullptr;
+    QThread* m_sizeThread = nullptr;
+    std::atomic<bool> m_sizeCancelled{false};
+    SizeCache m_sizes;
+    unsigned m_moduleFilter = kFilterOff;
+    std::unique_ptr<ViewFilter> m_view;
+    std::vector<int> m_customSort;
+    int m_sortColumn = -1;   // -1: keep the previous run's
+    bool m_sortAscending = true;
     std::string m_leftFolderPath, m_rightFolderPath;
     bool m_multiFolder[2] = {false, false};
     KExcludeRules m_rules;

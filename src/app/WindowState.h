@@ -16,6 +16,7 @@ struct WindowState {
     std::string leftPath, rightPath;         // the two path fields (file-system bytes)
     QString leftMessage, rightMessage;       // the message line under each side
     QString headerStatus;                    // the status header of the folder tab
+    QString headerTooltip, leftTooltip, rightTooltip;
     QString caseSensitivityNote;             // shown beside the case-sensitivity button
     int selectedTab = FolderTab;
 

@@ -4,6 +4,7 @@
 #include "cli/StateWords.h"
 #include "engine/KRootItem.h"
 #include "engine/NameOrder.h"
+#include "engine/ViewFilter.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -90,13 +91,13 @@ void TreeWriter::flush() {
     std::fflush(m_out);
 }
 
-void TreeWriter::writeJson(const KRootItem& root) {
+void TreeWriter::writeJson(KRootItem& root) {
     std::string path;
     jsonNode(root, path);
     flush();
 }
 
-void TreeWriter::jsonNode(const KItem& item, std::string& path) {
+void TreeWriter::jsonNode(KItem& item, std::string& path) {
     std::string& o = m_buffer;
     o += "{\"path\":";
     appendJsonString(o, path);
@@ -135,11 +136,24 @@ void TreeWriter::jsonNode(const KItem& item, std::string& path) {
         o += "\":";
         appendBool(o, present && item.isLink(side));
     }
+    if (item.iDir1 || item.iDir2) {
+        const FolderPart* f = item.folderIfAny();
+        const FolderPart none;
+        const FolderPart& c = f ? *f : none;
+        const std::pair<const char*, std::uint64_t> counts[] = {
+            {",\"files1\":", c.iFiles1},     {",\"files2\":", c.iFiles2},   {",\"folders1\":", c.iFolders1},
+            {",\"folders2\":", c.iFolders2}, {",\"diffs1\":", c.iDiffs1},   {",\"diffs2\":", c.iDiffs2},
+            {",\"orphans1\":", c.iOrphans1}, {",\"orphans2\":", c.iOrphans2}};
+        for (const auto& [key, value] : counts) {
+            o += key;
+            appendNumber(o, static_cast<long long>(value));
+        }
+    }
     o += "}\n";
     if (o.size() >= kFlushAt) flush();
 
     const std::size_t base = path.size();
-    for (const KItem* child : item.iChildren()) {
+    for (KItem* child : m_view.FilteredObjectsForModule(&item)) {
         if (base) path += '/';
         path.append(child->nameForSide(child->hasSide(kSideLeft) ? kSideLeft : kSideRight));
         jsonNode(*child, path);
@@ -147,11 +161,11 @@ void TreeWriter::jsonNode(const KItem& item, std::string& path) {
     }
 }
 
-void TreeWriter::writeText(const KRootItem& root, const std::string& leftLabel, const std::string& rightLabel) {
+void TreeWriter::writeText(KRootItem& root, const std::string& leftLabel, const std::string& rightLabel) {
     std::array<std::uint64_t, kStateTagsDiffer + 1> counts{};
     std::uint64_t total = 0;
-    auto count = [&](auto&& self, const KItem& item) -> void {
-        for (const KItem* child : item.iChildren()) {
+    auto count = [&](auto&& self, KItem& item) -> void {
+        for (KItem* child : m_view.FilteredObjectsForModule(&item)) {
             if (child->iState >= 0 && child->iState <= kStateTagsDiffer) ++counts[child->iState];
             ++total;
             self(self, *child);
@@ -163,7 +177,7 @@ void TreeWriter::writeText(const KRootItem& root, const std::string& leftLabel, 
     append(words.toStdString());
     append(std::string(static_cast<std::size_t>(std::max<qsizetype>(1, 24 - words.size())), ' '));
     append(leftLabel + "  <->  " + rightLabel + "\n");
-    for (const KItem* child : root.iChildren()) textNode(*child, 0);
+    for (KItem* child : m_view.FilteredObjectsForModule(&root)) textNode(*child, 0);
     QStringList parts;
     for (int s = 0; s <= kStateTagsDiffer; ++s)
         if (counts[s]) parts << QStringLiteral("%1 %2").arg(QLocale().toString(qulonglong(counts[s])), stateWords(s));
@@ -174,7 +188,7 @@ void TreeWriter::writeText(const KRootItem& root, const std::string& leftLabel, 
     flush();
 }
 
-void TreeWriter::textNode(const KItem& item, int depth) {
+void TreeWriter::textNode(KItem& item, int depth) {
     {
         std::string line;
         const QString words = stateWords(item.iState);
@@ -193,7 +207,7 @@ void TreeWriter::textNode(const KItem& item, int depth) {
         line += '\n';
         append(line);
     }
-    for (const KItem* child : item.iChildren()) textNode(*child, depth + 1);
+    for (KItem* child : m_view.FilteredObjectsForModule(&item)) textNode(*child, depth + 1);
 }
 
 }  // namespace qv

@@ -9,26 +9,29 @@ namespace qv {
 
 class KItem;
 class KRootItem;
+class ViewFilter;
 
 class TreeWriter {
 public:
-    explicit TreeWriter(std::FILE* out) : m_out(out) {}
+    // Writes the rows `view` shows (every row when its filter is off).
+    TreeWriter(std::FILE* out, ViewFilter& view) : m_out(out), m_view(view) {}
     ~TreeWriter() { flush(); }
 
     // Depth-first, parents before children, the root first with "path": "".
-    void writeJson(const KRootItem& root);
+    void writeJson(KRootItem& root);
     // An indented tree, one line per node with its state in words, then the
     // summary. The first line names the two sides with the given labels.
-    void writeText(const KRootItem& root, const std::string& leftLabel, const std::string& rightLabel);
+    void writeText(KRootItem& root, const std::string& leftLabel, const std::string& rightLabel);
 
     void flush();
 
 private:
-    void jsonNode(const KItem& item, std::string& path);
-    void textNode(const KItem& item, int depth);
+    void jsonNode(KItem& item, std::string& path);
+    void textNode(KItem& item, int depth);
     void append(std::string_view text);
 
     std::FILE* m_out;
+    ViewFilter& m_view;
     std::string m_buffer;
 };
 

@@ -40,6 +40,9 @@ public:
     // Threads that read the files of equal-sized pairs; 0 reads them on the scan's own thread.
     void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
 
+    // Lets SetFolderContent list into a finished tree (a one-sided folder opened later).
+    void attachRoot(KRootItem& root) { m_root = &root; }
+
     // Compares the root's two folders into it and returns the root's state.
     int CompareThread(KRootItem& root);
     int CompareFolder(const std::string& left, const std::string& right, KItem* folderParent);

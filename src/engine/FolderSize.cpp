@@ -7,6 +7,8 @@
 namespace qv {
 
 FolderTotals FolderSizer::FolderSize(const std::string& path) {
+    if (m_cache)
+        if (auto it = m_cache->find(path); it != m_cache->end()) return it->second;
     FolderTotals totals;
     platform::Listing listing;
     m_fs.listFolder(path, listing);
@@ -27,6 +29,7 @@ FolderTotals FolderSizer::FolderSize(const std::string& path) {
             totals.files += 1;
         }
     }
+    if (m_cache && !cancelled()) m_cache->emplace(path, totals);
     return totals;
 }
 

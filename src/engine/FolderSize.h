@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace qv {
 
@@ -18,13 +19,16 @@ struct FolderTotals {
 
 class KExcludeRules;
 
+// Folder totals already counted in this run, by absolute path.
+using SizeCache = std::unordered_map<std::string, FolderTotals>;
+
 class FolderSizer {
 public:
     // `rules` (when some list is in force) leave entries out of the totals
     // when the options say left-out entries do not count.
     FolderSizer(platform::FileSystem& fs, const ScanOptions& options, const std::atomic<bool>* cancelled,
-                KExcludeRules* rules = nullptr)
-        : m_fs(fs), m_options(options), m_cancelled(cancelled), m_rules(rules) {}
+                KExcludeRules* rules = nullptr, SizeCache* cache = nullptr)
+        : m_fs(fs), m_options(options), m_cancelled(cancelled), m_rules(rules), m_cache(cache) {}
 
     // Size, files and folders below `path` (the folder itself not counted).
     // Symbolic links count as files of their own size and are not followed.
@@ -37,6 +41,7 @@ private:
     ScanOptions m_options;
     const std::atomic<bool>* m_cancelled;
     KExcludeRules* m_rules;
+    SizeCache* m_cache;
 };
 
 }  // namespace qv

@@ -209,6 +209,7 @@ void KItem::SortChildren() {
 
 void KItem::Resort() {
     SortChildren();
+    if (m_folder && m_folder->iFilterType != 4095) sortForDisplay(m_folder->iFilteredObjects, *rootOrSelf());
     for (KItem* child : iChildren()) child->Resort();
 }
 

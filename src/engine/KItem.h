@@ -36,6 +36,9 @@ struct FolderPart {
     std::vector<std::string_view> otherSideNames;
     std::uint64_t iFiles1 = 0, iFolders1 = 0, iFiles2 = 0, iFolders2 = 0;
     std::uint64_t iDiffs1 = 0, iOrphans1 = 0, iDiffs2 = 0, iOrphans2 = 0;
+    // The shown children for the view filter they were made for (4095: none made).
+    std::vector<KItem*> iFilteredObjects;
+    unsigned iFilterType = 4095;
 };
 
 // Values that only some nodes have: link targets, optional columns, action names.

@@ -27,7 +27,9 @@ const std::map<std::string, int> kFormattedKeys = {
     {"snapshotSideUnsupported", 1}, {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
     {"cliMissingValue", 1}, {"cliUnknownKey", 1}, {"cliBadSetSyntax", 1}, {"cliBadValue", 3},
     {"cliBadFolderSet", 1}, {"cliRulesUnreadable", 1}, {"cliBadRuleFile", 1}, {"cliUnknownList", 1},
-    {"cliBadMatchKind", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
+    {"cliBadMatchKind", 1}, {"FoldersDiff", 1}, {"difsAndOrph", 2}, {"byteCount", 1}, {"cliNoDifference", 1},
+    {"cliNoSuchPath", 1}, {"cliBadSort", 1}, {"cliBadFilter", 1}, {"cliBadStateOrder", 1},
+    {"expSuccess", 1}, {"expFailed", 2}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {

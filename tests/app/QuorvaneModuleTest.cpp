@@ -2,6 +2,7 @@
 #include "app/Messages.h"
 #include "app/QuorvaneModule.h"
 #include "app/Settings.h"
+#include "engine/SortOrder.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
 
@@ -86,6 +87,7 @@ TEST_F(QuorvaneModuleTest, ARunEndsOnTheMainThreadWithTheTreeInDisplayOrder) {
     left.link("viaLink", left.root());
 
     QuorvaneModule module(prompt, settings);
+    module.setSortColumn(kColumnName1, true);
     module.state().leftPath = left.path("viaLink") + "/";   // resolved and trimmed before the run
     module.state().rightPath = right.root();
     ASSERT_TRUE(module.Compare());

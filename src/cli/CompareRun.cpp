@@ -1,0 +1,253 @@
+#include "cli/CompareRun.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "cli/CliOutput.h"
+#include "cli/InterruptWatcher.h"
+#include "cli/SettingOverrides.h"
+#include "engine/PathResolution.h"
+#include "engine/SortOrder.h"
+#include "engine/ViewFilter.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+const std::map<QString, int> kColumnNames = {
+    {QStringLiteral("state"), kColumnState},     {QStringLiteral("name"), kColumnName1},
+    {QStringLiteral("name1"), kColumnName1},     {QStringLiteral("size1"), kColumnSize1},
+    {QStringLiteral("date1"), kColumnDate1},     {QStringLiteral("date2"), kColumnDate2},
+    {QStringLiteral("size2"), kColumnSize2},     {QStringLiteral("name2"), kColumnName2},
+    {QStringLiteral("created1"), kColumnCreated1}, {QStringLiteral("created2"), kColumnCreated2},
+    {QStringLiteral("opened1"), kColumnOpened1}, {QStringLiteral("opened2"), kColumnOpened2},
+    {QStringLiteral("kind1"), kColumnKind1},     {QStringLiteral("kind2"), kColumnKind2},
+    {QStringLiteral("tags1"), kColumnTags1},     {QStringLiteral("tags2"), kColumnTags2},
+    {QStringLiteral("md51"), kColumnDigest1},    {QStringLiteral("md52"), kColumnDigest2},
+    {QStringLiteral("added1"), kColumnAdded1},   {QStringLiteral("added2"), kColumnAdded2},
+};
+
+const std::map<QString, unsigned> kFilterNames = {
+    {QStringLiteral("equal"), kShowEqual},         {QStringLiteral("different"), kShowDifferent},
+    {QStringLiteral("left"), kShowLeftOnly},       {QStringLiteral("right"), kShowRightOnly},
+    {QStringLiteral("empty"), kShowEmptyFolders},  {QStringLiteral("ignored"), kShowIgnored},
+};
+constexpr unsigned kAllFilterBits = 63;
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path[0] == '/') return standardizePath(path);
+    char cwd[4096];
+    if (!::getcwd(cwd, sizeof cwd)) return path;
+    return standardizePath(joinPath(cwd, path));
+}
+
+void reportUnreadableRoot(const std::string& path) {
+    platform::Listing listing;
+    platform::systemFileSystem().listFolder(path, listing);
+    const int error = listing.folderError ? listing.folderError : EIO;
+    failLine(Messages::format("rootUnreadable", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error))));
+}
+
+// Removes the links of a multi-folder set, never what they point to.
+void removeSet(const std::string& set) {
+    platform::Listing listing;
+    platform::systemFileSystem().listFolder(set, listing);
+    for (const platform::ListedEntry& e : listing.entries)
+        if (e.stat.type == platform::EntryType::Symlink) ::unlink(joinPath(set, listing.name(e)).c_str());
+    ::rmdir(set.c_str());
+}
+
+KItem* findByPath(KItem* item, const std::string& path) {
+    for (KItem* child : item->iChildren()) {
+        const std::string p = child->iPath();
+        if (p == path) return child;
+        if (path.size() > p.size() && path.compare(0, p.size(), p) == 0 && path[p.size()] == '/')
+            if (KItem* found = findByPath(child, path)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool parseSortColumn(const QString& text, int& column, bool& descending) {
+    QString name = text.toLower();
+    descending = name.endsWith(QStringLiteral(":desc"));
+    if (descending || name.endsWith(QStringLiteral(":asc"))) name = name.section(':', 0, 0);
+    if (auto it = kColumnNames.find(name); it != kColumnNames.end()) return column = it->second, true;
+    bool ok = false;
+    const int n = name.toInt(&ok);
+    if (!ok || n < 0 || n > kColumnAdded2) return false;
+    column = n;
+    return true;
+}
+
+bool parseFilterNames(const QString& text, bool show, unsigned& filter) {
+    unsigned named = 0;
+    for (const QString& name : text.split(',', Qt::SkipEmptyParts)) {
+        auto it = kFilterNames.find(name.trimmed().toLower());
+        if (it == kFilterNames.end()) return false;
+        named |= it->second;
+    }
+    filter = show ? named : (kAllFilterBits & ~named);
+    return true;
+}
+
+CompareRun::CompareRun(QCoreApplication& app) : m_app(app) {}
+
+CompareRun::~CompareRun() {
+    m_module.reset();
+    for (const std::string& set : m_createdSets) removeSet(set);
+}
+
+bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<QString> {
+        if (i + 1 >= args.size()) {
+            problem = Messages::format("cliMissingValue", QString::fromStdString(a));
+            return std::nullopt;
+        }
+        return QString::fromStdString(args[++i]);
+    };
+    if (a.empty() || a[0] != '-') {
+        m_paths.push_back(a);
+    } else if (a == "--set") {
+        if (auto v = value()) m_assignments.push_back(v->toStdString());
+    } else if (a == "--rules") {
+        if (auto v = value()) m_ruleFile = v->toStdString();
+    } else if (a == "--left-set" || a == "--right-set") {
+        if (auto v = value()) m_sets[a == "--left-set" ? 0 : 1] += v->split(',', Qt::SkipEmptyParts);
+    } else if (a == "--sort") {
+        int column = 0;
+        if (auto v = value()) {
+            if (parseSortColumn(*v, column, m_sortDescending)) m_sortColumn = column;
+            else problem = Messages::format("cliBadSort", *v);
+        }
+    } else if (a == "--show" || a == "--hide") {
+        unsigned filter = 0;
+        if (auto v = value()) {
+            if (parseFilterNames(*v, a == "--show", filter)) m_filter = filter;
+            else problem = Messages::format("cliBadFilter", *v);
+        }
+    } else if (a == "--state-order") {
+        if (auto v = value()) {
+            std::vector<int> order;
+            bool ok = true;
+            for (const QString& s : v->split(',', Qt::SkipEmptyParts)) {
+                const int n = s.trimmed().toInt(&ok);
+                if (!ok || n < 0 || n > kStateTagsDiffer) break;
+                order.push_back(n);
+            }
+            if (ok && !order.empty()) m_stateOrder = order;
+            else problem = Messages::format("cliBadStateOrder", *v);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::string CompareRun::sideLabel(int side) const {
+    const std::string& path = side == kSideLeft ? m_module->iLeftFolderPath() : m_module->iRightFolderPath();
+    if (!m_module->isMultiFolderSide(side)) return path;
+    return "[" + QuorvaneModule::MultiFolderName(QFile::decodeName(path.c_str())).toStdString() + "]";
+}
+
+KItem* CompareRun::nodeAtPath(const std::string& path) const {
+    KRootItem* root = m_module->iRootItem();
+    if (!root) return nullptr;
+    return path.empty() ? root : findByPath(root, path);
+}
+
+QString CompareRun::prepare() {
+    const std::size_t wanted = 2 - !m_sets[0].isEmpty() - !m_sets[1].isEmpty();
+    if (m_paths.size() != wanted) return Messages::text("cliWrongArgCount");
+    Settings& settings = Settings::instance();
+    for (const std::string& assignment : m_assignments)
+        if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return problem;
+    for (const std::string& p : m_paths)
+        if (p.ends_with(".qvss")) return Messages::format("snapshotSideUnsupported", QString::fromUtf8(p.c_str()));
+
+    m_module = std::make_unique<QuorvaneModule>(m_prompt, settings);
+    if (!m_ruleFile.empty()) {
+        QFile file(QFile::decodeName(m_ruleFile.c_str()));
+        if (!file.open(QIODevice::ReadOnly) || !m_module->useRuleFile(QString::fromUtf8(file.readAll())))
+            return Messages::format("cliBadRuleFile", file.fileName());
+    } else {
+        for (const QString& key : m_module->unreadableRuleKeys())
+            std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliRulesUnreadable", key)));
+    }
+    if (m_stateOrder) m_module->setICustomSort(*m_stateOrder, false);
+    if (m_sortColumn) m_module->setSortColumn(*m_sortColumn, !m_sortDescending);
+    if (m_filter) m_module->setIModuleFilter(*m_filter);
+
+    std::size_t next = 0;
+    for (int side : {kSideLeft, kSideRight}) {
+        std::string& field = side == kSideLeft ? m_module->state().leftPath : m_module->state().rightPath;
+        const QStringList& set = m_sets[side - 1];
+        if (set.isEmpty()) {
+            field = absolutePath(m_paths[next++]);
+            continue;
+        }
+        QStringList folders;
+        for (const QString& f : set) folders << QString::fromStdString(absolutePath(f.toStdString()));
+        if (!m_module->AddMultiFolders(folders, side))
+            return Messages::format("cliBadFolderSet", folders.join(QStringLiteral(", ")));
+        // The sets made for this run are links only; they go when the run ends.
+        m_createdSets.push_back(field);
+    }
+    return {};
+}
+
+int CompareRun::run() {
+    if (QString problem = prepare(); !problem.isEmpty()) return failLine(problem);
+    QuorvaneModule& module = *m_module;
+
+    const bool showProgress = ::isatty(STDERR_FILENO);
+    if (showProgress) {
+        QObject::connect(&module, &QuorvaneModule::statusChanged, [](const QString& text) {
+            std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+        });
+        QObject::connect(&module, &QuorvaneModule::fileProgress, [&module](double fraction) {
+            std::fprintf(stderr, "\r%s %3d%%\033[K", qPrintable(module.state().headerStatus),
+                         static_cast<int>(fraction * 100));
+        });
+    }
+    InterruptWatcher interrupts;
+    bool interrupted = false;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
+        interrupted = true;
+        module.Cancel();
+        if (!module.ComparingFolders()) m_app.exit(130);
+    });
+    QObject::connect(&module, &QuorvaneModule::compareThreadFinished, [&](bool completed) {
+        if (!completed) m_app.exit(130);
+    });
+    QObject::connect(&module, &QuorvaneModule::sizesCalculated, [&] { m_app.exit(0); });
+
+    if (!module.Compare()) {
+        // Two files: the window would move to its file tab; this command compares folders.
+        if (module.state().selectedTab == WindowState::FileTab) return failLine(Messages::text("SelCmpDirs"));
+        return failLine(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
+    }
+    const int status = m_app.exec();
+    if (showProgress) std::fprintf(stderr, "\r\033[K");
+    if (status == 130 || interrupted) {
+        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::text("cliInterrupted")));
+        return 130;
+    }
+    KRootItem& root = *module.iRootItem();
+    if (root.iAError1 || root.iAError2) {
+        reportUnreadableRoot(root.iAError1 ? root.iLeftPath() : root.iRightPath());
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace qv

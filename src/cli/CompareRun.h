@@ -1,0 +1,63 @@
+#pragma once
+// One comparison run from the command line, shared by the commands that
+// compare first and then report (compare, export): the options that choose
+// the two sides, settings, rules, sort order and view filter, and the run
+// itself to its end, size pass included.
+
+#include "app/HeadlessPrompt.h"
+#include "app/QuorvaneModule.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCoreApplication;
+
+namespace qv {
+
+class CompareRun {
+public:
+    explicit CompareRun(QCoreApplication& app);
+    ~CompareRun();
+
+    // Takes the option at args[i] (and its value) when it is one of the run's
+    // own; returns false for an option it does not know. `problem` is set when
+    // the option is known but wrong. Anything not starting with "-" is a path.
+    bool takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem);
+
+    // Sets up the window and runs the comparison to its end. Returns 0 when it
+    // completed, 2 after printing why it could not run, 130 when interrupted.
+    int run();
+
+    QuorvaneModule& module() { return *m_module; }
+    // The folder or set label of a side for the first line of a text report.
+    std::string sideLabel(int side) const;
+    // The node at a path relative to the roots ("" is the root), or nullptr.
+    KItem* nodeAtPath(const std::string& path) const;
+
+private:
+    QString prepare();
+
+    QCoreApplication& m_app;
+    std::vector<std::string> m_paths;
+    QStringList m_sets[2];
+    std::vector<std::string> m_assignments;
+    std::string m_ruleFile;
+    std::optional<int> m_sortColumn;
+    bool m_sortDescending = false;
+    std::optional<unsigned> m_filter;
+    std::optional<std::vector<int>> m_stateOrder;
+    HeadlessPrompt m_prompt;
+    std::unique_ptr<QuorvaneModule> m_module;
+    std::vector<std::string> m_createdSets;
+};
+
+// Parses "name" or "name:desc" into a column; false for an unknown column.
+bool parseSortColumn(const QString& text, int& column, bool& descending);
+// Parses a list of filter names for --show (on=true) or --hide.
+bool parseFilterNames(const QString& text, bool show, unsigned& filter);
+
+}  // namespace qv

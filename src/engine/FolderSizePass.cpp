@@ -1,0 +1,93 @@
+#include "engine/FolderSizePass.h"
+
+#include "engine/KRootItem.h"
+#include "filters/KExcludeRules.h"
+
+namespace qv {
+
+FolderSizePass::FolderSizePass(platform::FileSystem& fs, const ScanOptions& options, const KExcludeRules* rules,
+                               SizeCache& cache)
+    : m_fs(fs), m_options(options), m_cache(cache) {
+    if (rules && !options.iDisableAllFilters && rules->anyEnabled()) m_rules = std::make_unique<KExcludeRules>(*rules);
+}
+
+FolderSizePass::~FolderSizePass() = default;
+
+void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
+    if (!folder.folderIfAny()) return;
+    FolderPart& f = folder.folder();
+    for (KItem* child : f.children) {
+        const int state = child->iState;
+        if (!child->iDir1 && !child->iDir2) {
+            if (state == kStateOnlyLeft) {
+                if (folder.iState != kStateOnlyLeft) ++f.iOrphans1;
+            } else if (state == kStateOnlyRight) {
+                if (folder.iState != kStateOnlyRight) ++f.iOrphans2;
+            } else if (state != kStateEqual) {
+                ++f.iDiffs1;
+                ++f.iDiffs2;
+            }
+        } else if (state == kStateOnlyLeft) {
+            ++f.iOrphans1;
+        } else if (state == kStateOnlyRight) {
+            ++f.iOrphans2;
+        } else {
+            CalcFolderStatsFor(*child);
+            if (const FolderPart* c = child->folderIfAny()) {
+                f.iDiffs1 += c->iDiffs1;
+                f.iDiffs2 += c->iDiffs2;
+                f.iOrphans1 += c->iOrphans1;
+                f.iOrphans2 += c->iOrphans2;
+            }
+        }
+    }
+}
+
+bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,
+                                         const std::atomic<bool>& cancelled) {
+    CalcFolderStatsFor(root);
+    FolderSizer sizer(m_fs, m_options, &cancelled, m_rules.get(), &m_cache);
+    for (const SizeRequest& request : queue) {
+        const FolderTotals totals = sizer.FolderSize(request.path);
+        if (cancelled.load()) return false;
+        for (KItem* child : request.parent->iChildren()) {
+            if (child->iSizeReady || child->PathForSide(request.side) != request.path) continue;
+            FolderPart& f = child->folder();
+            if (request.side == kSideLeft) {
+                child->iSize1 = totals.size;
+                f.iFiles1 = totals.files;
+                f.iFolders1 = totals.folders;
+            } else {
+                child->iSize2 = totals.size;
+                f.iFiles2 = totals.files;
+                f.iFolders2 = totals.folders;
+            }
+            child->iSizeReady = true;
+            break;
+        }
+        // The parent and every folder above hold the folder's contents too.
+        for (KItem* up = request.parent; up; up = up->iParent()) {
+            FolderPart& f = up->folder();
+            if (request.side == kSideLeft) {
+                up->iSize1 += totals.size;
+                f.iFiles1 += totals.files;
+                f.iFolders1 += totals.folders;
+            } else {
+                up->iSize2 += totals.size;
+                f.iFiles2 += totals.files;
+                f.iFolders2 += totals.folders;
+            }
+        }
+    }
+    for (const SizeRequest& request : queue)
+        for (KItem* up = request.parent; up; up = up->iParent()) up->iSizeReady = true;
+    root.iSizeReady = true;
+    return true;
+}
+
+std::uint64_t NumberOfDifferences(const KRootItem& root) {
+    const FolderPart* f = root.folderIfAny();
+    return f ? f->iDiffs1 + f->iOrphans1 + f->iOrphans2 : 0;
+}
+
+}  // namespace qv
