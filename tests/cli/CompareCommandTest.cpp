@@ -88,5 +88,53 @@ TEST(CompareCommandTest, JsonListsEveryNodeParentsFirstWithTheContractFields) {
     EXPECT_LT(r.out.indexOf("\"path\":\"dir\""), r.out.indexOf("\"path\":\"dir/x.txt\""));
 }
 
+TEST(CompareCommandTest, SortFilterSizesAndNavigationForScripts) {
+    TempTree left, right;
+    left.file("a.txt", 3);
+    right.file("a.txt", 3);
+    left.file("b.txt", 30);
+    right.file("b.txt", 40);
+    left.file("onlyL/inside/x", 7);
+    left.file("onlyL/y", 5);
+    right.file("onlyR.bin", 100);
+    const QString l = q(left.root()), r = q(right.root());
+
+    const Result json = runQuorvane({"compare", "--json", "--hide", "equal", l, r});
+    ASSERT_EQ(json.exitCode, 1) << json.err.toStdString();
+    auto nodes = nodesByPath(json.out);
+    EXPECT_EQ(nodes.count(QStringLiteral("a.txt")), 0u);
+    const QJsonObject root = nodes[QString()];
+    EXPECT_EQ(root.value(QStringLiteral("orphans1")).toInt(), 1);
+    EXPECT_EQ(root.value(QStringLiteral("orphans2")).toInt(), 1);
+    EXPECT_EQ(root.value(QStringLiteral("diffs1")).toInt(), 1);
+    EXPECT_EQ(root.value(QStringLiteral("files1")).toInt(), 4);
+    EXPECT_EQ(root.value(QStringLiteral("size1")).toInt(), 45);   // the one-sided folder is sized after the scan
+    EXPECT_EQ(nodes[QStringLiteral("onlyL")].value(QStringLiteral("folders1")).toInt(), 1);
+    EXPECT_FALSE(nodes[QStringLiteral("b.txt")].contains(QStringLiteral("files1")));   // counters are for folders
+
+    // Sorted by the right size, largest first.
+    const Result sorted = runQuorvane({"compare", "--json", "--sort", "size2:desc", l, r});
+    const int onlyR = sorted.out.indexOf("\"path\":\"onlyR.bin\""), b = sorted.out.indexOf("\"path\":\"b.txt\"");
+    const int a = sorted.out.indexOf("\"path\":\"a.txt\"");
+    EXPECT_TRUE(onlyR >= 0 && onlyR < b && b < a) << sorted.out.toStdString();
+
+    // The status line and the two message lines end a plain run.
+    const Result text = runQuorvane({"compare", l, r});
+    const QList<QByteArray> lines = text.out.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_TRUE(lines[lines.size() - 2].startsWith("45 bytes, 4 files, 2 folders")) << text.out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("143 bytes, 3 files, 0 folders")) << text.out.toStdString();
+
+    const Result first = runQuorvane({"compare", "--sort", "name", "--next-diff", "", l, r});
+    EXPECT_EQ(first.exitCode, 0);
+    EXPECT_EQ(first.out, "b.txt\n");
+    EXPECT_EQ(runQuorvane({"compare", "--sort", "name", "--next-diff", "b.txt", l, r}).out, "onlyL\n");
+    EXPECT_EQ(runQuorvane({"compare", "--sort", "name", "--prev-diff", "", l, r}).out, "onlyR.bin\n");
+    EXPECT_EQ(runQuorvane({"compare", "--sort", "name", "--next-diff", "onlyR.bin", l, r}).exitCode, 1);
+    EXPECT_EQ(runQuorvane({"compare", "--next-diff", "nowhere", l, r}).exitCode, 2);
+    EXPECT_EQ(runQuorvane({"compare", "--sort", "colour", l, r}).exitCode, 2);
+    EXPECT_EQ(runQuorvane({"compare", "--hide", "boring", l, r}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace qv::test
