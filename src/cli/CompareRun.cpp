@@ -156,7 +156,10 @@ bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i
 std::string CompareRun::sideLabel(int side) const {
     const std::string& path = side == kSideLeft ? m_module->iLeftFolderPath() : m_module->iRightFolderPath();
     if (!m_module->isMultiFolderSide(side)) return path;
-    return "[" + QuorvaneModule::MultiFolderName(QFile::decodeName(path.c_str())).toStdString() + "]";
+    std::string label(1, '[');
+    label += QuorvaneModule::MultiFolderName(QFile::decodeName(path.c_str())).toStdString();
+    label += ']';
+    return label;
 }
 
 KItem* CompareRun::nodeAtPath(const std::string& path) const {
