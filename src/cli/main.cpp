@@ -1,6 +1,7 @@
 // The quorvane command: a headless front end over the comparison controller.
 
 #include "cli/CompareCommand.h"
+#include "cli/ExportCommand.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
 #include "app/Messages.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     args.erase(args.begin());
     if (command == "compare") return qv::runCompareCommand(app, args);
+    if (command == "export") return qv::runExportCommand(app, args);
     if (command == "settings") return qv::runSettingsCommand(args);
     if (command == "rules") return qv::runRulesCommand(args);
     std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));

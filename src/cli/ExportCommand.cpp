@@ -1,0 +1,107 @@
+#include "cli/ExportCommand.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "cli/CliOutput.h"
+#include "cli/CompareRun.h"
+#include "cli/InterruptWatcher.h"
+#include "engine/ViewFilter.h"
+#include "export/ComparisonExport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+
+namespace qv {
+namespace {
+
+// The columns of the standard two-sided view: left name, size and date, the
+// state, then the right date, size and name.
+const std::vector<int> kStandardColumns = {1, 2, 3, 0, 4, 5, 6};
+
+bool parseColumns(const QString& text, std::vector<int>& out) {
+    out.clear();
+    for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
+        int column = 0;
+        bool descending = false;
+        if (!parseSortColumn(item.trimmed(), column, descending)) return false;
+        out.push_back(column);
+    }
+    return !out.empty();
+}
+
+// Runs the export on a worker, answering interrupts by cancelling it.
+QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace, bool& interrupted) {
+    std::atomic<bool> cancelled{false};
+    QString result;
+    QEventLoop loop;
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
+        interrupted = true;
+        cancelled = true;
+    });
+    QThread* worker = QThread::create([&] { result = exporter.ExportNow(destination, replace, &cancelled); });
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+    return result;
+}
+
+}  // namespace
+
+int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args) {
+    CompareRun run(app);
+    QString out = QStringLiteral("Quorvane.csv");
+    std::vector<int> columns = kStandardColumns;
+    bool replace = false, all = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        QString problem;
+        const std::string& a = args[i];
+        if (a == "--force") {
+            replace = true;
+        } else if (a == "--all") {
+            all = true;
+        } else if ((a == "--out" || a == "--columns") && i + 1 < args.size()) {
+            const QString value = QString::fromStdString(args[++i]);
+            if (a == "--out") out = value;
+            else if (!parseColumns(value, columns)) problem = Messages::format("cliBadSort", value);
+        } else if (!run.takeOption(args, i, problem)) {
+            return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
+        }
+        if (!problem.isEmpty()) return failLine(problem);
+    }
+    if (const int status = run.run()) return status;
+
+    QuorvaneModule& module = run.module();
+    ViewFilter& view = module.view();
+    ExportOptions options = ExportOptions::fromSettings(Settings::instance());
+    if (all) options.exportAll = true;
+    // The command line exports the view fully opened: every row with shown
+    // children is open (one-sided folders stay closed, their contents unlisted).
+    ExportView exportView;
+    exportView.shownChildren = [&view](KItem* item) { return view.FilteredObjectsForModule(item); };
+    exportView.isExpanded = [&view](const KItem* item) {
+        return !view.FilteredObjectsForModule(const_cast<KItem*>(item)).empty();
+    };
+    exportView.isExpandable = [&view](const KItem* item, int side) {
+        const bool folder = side == kSideLeft ? item->iDir1 : item->iDir2;
+        return folder && item->hasSide(side) && view.isExpandable(const_cast<KItem*>(item));
+    };
+    ComparisonExport exporter(*module.iRootItem(), module.iParentItem(), columns, options, exportView,
+                              module.state().headerStatus);
+    const QString destination = QDir::current().absoluteFilePath(out);
+    bool interrupted = false;
+    const QString problem = exportOnWorker(exporter, destination, replace, interrupted);
+    if (interrupted) return failLine(Messages::text("cliInterrupted")), 130;
+    if (!problem.isEmpty()) return failLine(problem);
+    std::printf("%s\n", qPrintable(ComparisonExport::successText(destination)));
+    return 0;
+}
+
+}  // namespace qv
