@@ -17,7 +17,6 @@ namespace qv {
 namespace {
 
 constexpr std::int64_t kDaySeconds = 86400;
-constexpr std::int64_t kQuarterSeconds = 900;
 constexpr std::int64_t kJulianDayOfEpoch = 2440588;
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -165,13 +164,15 @@ void ExportDateFormatter::compileTimePattern(const QString& pattern) {
 }
 
 std::int64_t ExportDateFormatter::localOffsetSeconds(std::int64_t utcSeconds) {
-    const std::int64_t quarter = floorDiv(utcSeconds, kQuarterSeconds);
-    OffsetSlot& slot = m_offsets[static_cast<std::uint64_t>(quarter) % 64];
-    if (slot.quarter == quarter) return slot.offset;
-    const std::int64_t first = offsetAt(quarter * kQuarterSeconds);
-    const std::int64_t last = offsetAt(quarter * kQuarterSeconds + kQuarterSeconds - 1);
-    if (first != last) return offsetAt(utcSeconds);   // a change of offset inside this quarter
-    slot.quarter = quarter;
+    // Zones change their offset at most once a day: when both ends of a
+    // day agree, the whole day has that offset.
+    const std::int64_t day = floorDiv(utcSeconds, kDaySeconds);
+    OffsetSlot& slot = m_offsets[static_cast<std::uint64_t>(day) % kOffsetSlots];
+    if (slot.day == day) return slot.offset;
+    const std::int64_t first = offsetAt(day * kDaySeconds);
+    const std::int64_t last = offsetAt(day * kDaySeconds + kDaySeconds - 1);
+    if (first != last) return offsetAt(utcSeconds);   // the day the clocks change
+    slot.day = day;
     slot.offset = first;
     return first;
 }

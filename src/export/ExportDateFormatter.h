@@ -48,9 +48,10 @@ private:
     bool m_timeFallback = false; // a pattern this class does not lay out itself
     std::string m_am[2], m_pm[2];   // [0] lower case, [1] upper case
     std::unordered_map<std::int64_t, std::string> m_days;
-    // Offsets from UTC per quarter hour, valid when both ends of the quarter agree.
-    struct OffsetSlot { std::int64_t quarter = INT64_MIN; std::int64_t offset = 0; };
-    OffsetSlot m_offsets[64];
+    // Offsets from UTC by day (UTC days), for the days without a change of offset.
+    static constexpr std::size_t kOffsetSlots = 1024;
+    struct OffsetSlot { std::int64_t day = INT64_MIN; std::int64_t offset = 0; };
+    std::vector<OffsetSlot> m_offsets = std::vector<OffsetSlot>(kOffsetSlots);
 };
 
 }  // namespace qv

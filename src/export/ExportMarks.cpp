@@ -31,7 +31,7 @@ const char* stateMark(const KItem& item, bool cmpContents) {
 namespace {
 
 bool containsDelimiter(std::string_view text, std::string_view delimiter) {
-    if (delimiter.empty()) return false;
+    if (delimiter.empty() || text.empty()) return false;
     if (delimiter.size() == 1) return std::memchr(text.data(), delimiter[0], text.size()) != nullptr;
     return text.find(delimiter) != std::string_view::npos;
 }
@@ -60,6 +60,12 @@ void appendQuotedPart(std::string& out, std::string_view text) {
 }  // namespace
 
 bool fieldNeedsQuotes(std::string_view text, std::string_view delimiter) {
+    if (delimiter.size() == 1) {   // the usual case, in one pass
+        const char d = delimiter[0];
+        for (char c : text)
+            if (c == d || c == '"' || c == '\n' || c == '\r') return true;
+        return false;
+    }
     return hasBreakingCharacter(text) || containsDelimiter(text, delimiter);
 }
 

@@ -422,6 +422,9 @@ TEST_F(ComparisonExportTest, DatesAreLocalWithRelativeDayNames) {
     ExportDateFormatter berlin(true, false, now, us);
     EXPECT_EQ(berlin.text(kChristmas), QStringLiteral("12/25/20, 7:30:00 PM"));
     EXPECT_EQ(berlin.text(kChristmas + 182LL * 86400 * kSecond), QStringLiteral("6/25/21, 8:30:00 PM"));
+    // 2021-03-28, the day the clocks go forward at 01:00 UTC.
+    EXPECT_EQ(berlin.text(1'616'891'400 * kSecond), QStringLiteral("3/28/21, 1:30:00 AM"));
+    EXPECT_EQ(berlin.text(1'616'895'000 * kSecond), QStringLiteral("3/28/21, 3:30:00 AM"));
     qputenv("TZ", "UTC");
     tzset();
 
