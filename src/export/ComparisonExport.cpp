@@ -3,7 +3,7 @@
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "engine/KRootItem.h"
-#include "export/DurableFile.h"
+#include "platform/DurableFile.h"
 #include "export/ExportDateFormatter.h"
 #include "export/ExportMarks.h"
 #include "export/KSizeFormatter.h"
@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
 #include <system_error>
@@ -116,7 +117,7 @@ QString ComparisonExport::successText(const QString& destination) {
 
 QString ComparisonExport::ExportNow(const QString& destination, bool replace, const std::atomic<bool>* cancelled) {
     const QString name = QFileInfo(destination).fileName();
-    DurableFile file;
+    platform::DurableFile file;
     if (const int error = file.open(QFile::encodeName(destination).toStdString(), replace))
         return Messages::format("expFailed", name, errorReason(error));
     int writeError = 0;

@@ -1,4 +1,4 @@
-#include "export/DurableFile.h"
+#include "platform/DurableFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <ctime>
 #include <fstream>
 
-namespace qv {
+namespace qv::platform {
 namespace {
 
 // A temporary younger than this may belong to a writer that has not yet
@@ -150,4 +150,4 @@ void DurableFile::abandon() {
     }
 }
 
-}  // namespace qv
+}  // namespace qv::platform

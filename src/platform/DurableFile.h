@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace qv {
+namespace qv::platform {
 
 class DurableFile {
 public:
@@ -41,4 +41,4 @@ private:
     std::string m_destination, m_folder, m_temporary;
 };
 
-}  // namespace qv
+}  // namespace qv::platform
