@@ -1,0 +1,519 @@
+#include "filecompare/KDiffParser.h"
+
+#include "app/Messages.h"
+#include "filecompare/KLCS.h"
+#include "filecompare/Levenshtein.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cfloat>
+
+namespace qv {
+
+std::vector<DisplayLine> splitTextLines(const QString& text) {
+    std::vector<DisplayLine> lines;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype nl = text.indexOf(QLatin1Char('\n'), start);
+        DisplayLine line;
+        if (nl < 0) {
+            line.text = text.mid(start);
+            line.hasBreak = false;
+            lines.push_back(std::move(line));
+            break;
+        }
+        line.text = text.mid(start, nl - start);
+        lines.push_back(std::move(line));
+        start = nl + 1;
+    }
+    return lines;
+}
+
+void KDiffParser::clear() {
+    m_zmiany.clear();
+    m_lines1.clear();
+    m_lines2.clear();
+    m_rows.clear();
+    m_log.clear();
+    m_orgNumOfLLines = m_orgNumOfRLines = m_numOfLines = m_numOfLinesForR = 0;
+    m_addedLLines = m_addedRLines = 0;
+}
+
+char KDiffParser::ScannValuesFromCode(QStringView line, QString& val1, QString& val2, QString& val3, QString& val4) {
+    const auto isLetter = [](QChar c) { return c == u'c' || c == u'a' || c == u'd'; };
+    qsizetype i = 0;
+    const qsizetype n = line.size();
+    const auto readUpTo = [&](auto stop) {
+        const qsizetype from = i;
+        while (i < n && !stop(line[i])) ++i;
+        return line.mid(from, i - from).toString();
+    };
+    const auto skipToDigit = [&] {
+        while (i < n && !line[i].isDigit()) ++i;
+    };
+    val1 = readUpTo([&](QChar c) { return c == u',' || isLetter(c); });
+    if (val1.isEmpty()) return 0;
+    val2.clear();
+    if (i < n && line[i] == u',') {
+        skipToDigit();
+        val2 = readUpTo(isLetter);
+        if (val2.isEmpty()) return 0;
+    }
+    if (i >= n || !isLetter(line[i])) return 0;
+    const char letter = char(line[i].unicode());
+    skipToDigit();
+    if (i >= n) return 0;
+    val3 = readUpTo([](QChar c) { return c == u','; });
+    val4.clear();
+    if (i < n) {
+        skipToDigit();
+        val4 = line.mid(i).toString();
+    }
+    if (val3.isEmpty()) return 0;
+    if (val2.isEmpty()) val2 = val1;
+    if (val4.isEmpty()) val4 = val3;
+    return letter;
+}
+
+namespace {
+
+struct Score {
+    float d = 0;
+    bool sharing = false;
+};
+
+bool sharesLongComponent(const QString& a, const QString& b) {
+    const auto common = KLCS::WordCommonTextForString1(a, b);
+    if (!common) return false;
+    return std::any_of(common->begin(), common->end(), [](const QString& w) { return w.size() > 1; });
+}
+
+Score scorePair(const QString& small, const QString& candidate) {
+    if (candidate.isEmpty()) return {small.isEmpty() ? 0.0f : float(small.size()) * 1000.0f, false};
+    Score s{Levenshtein::compareWithString(small, candidate), sharesLongComponent(small, candidate)};
+    if (!s.sharing) s.d *= 10.0f;
+    return s;
+}
+
+template <class ScoreOf>
+std::optional<std::pair<float, int>> findNext(int bigCount, ScoreOf scoreOf, std::optional<std::pair<float, int>> after) {
+    const float d0 = after ? after->first : -1.0f;
+    const int i0 = after ? after->second : -1;
+    std::optional<int> best;
+    float bestD = FLT_MAX;
+    bool seenSharing = false;
+    for (int j = i0 + 1; j < bigCount; ++j) {
+        const Score s = scoreOf(j);
+        if (s.sharing) seenSharing = true;
+        if (!seenSharing) {
+            if (s.d > d0) best = i0 + 1;
+        } else if (d0 < s.d && s.d < bestD) {
+            best = j;
+            bestD = s.d;
+        }
+    }
+    if (!best) return std::nullopt;
+    return std::make_pair(bestD, *best);
+}
+
+std::optional<std::vector<QString>> commonWords(const QString& a, const QString& b) {
+    return KLCS::WordCommonTextForString1(a, b);
+}
+
+void markWhole(DisplayLine& line, std::uint8_t kind) {
+    line.marks.clear();
+    if (!line.text.isEmpty()) line.marks.push_back({0, line.text.size(), kind});
+}
+
+// Marks a block of lines as one text against a common word list.
+void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count,
+                    const std::vector<QString>& common) {
+    QString joined;
+    std::vector<qsizetype> starts;
+    for (std::size_t k = 0; k < count; ++k) {
+        starts.push_back(joined.size());
+        joined += lines[from + k].text;
+        if (lines[from + k].hasBreak) joined += QLatin1Char('\n');
+    }
+    const bool endsWithBreak = count > 0 && lines[from + count - 1].hasBreak;
+    const auto runs = KDiffParser::HighlightTextInRange(joined, endsWithBreak, common);
+    for (std::size_t k = 0; k < count; ++k) {
+        DisplayLine& line = lines[from + k];
+        line.marks.clear();
+        const qsizetype a = starts[k], b = a + line.text.size();
+        for (const MarkRun& r : runs) {
+            const qsizetype s = std::max(a, r.start), e = std::min(b, r.start + r.length);
+            if (s < e) line.marks.push_back({s - a, e - s, r.kind});
+        }
+    }
+}
+
+void markBlockByWords(std::vector<DisplayLine>& left, std::size_t lFrom, std::size_t lCount,
+                      std::vector<DisplayLine>& right, std::size_t rFrom, std::size_t rCount, bool wholeOnly) {
+    std::optional<std::vector<QString>> common;
+    if (!wholeOnly) {
+        const auto blockText = [](const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
+            QString t;
+            for (std::size_t k = 0; k < count; ++k) {
+                t += lines[from + k].text;
+                if (lines[from + k].hasBreak) t += QLatin1Char('\n');
+            }
+            return t;
+        };
+        common = commonWords(blockText(left, lFrom, lCount), blockText(right, rFrom, rCount));
+    }
+    if (!common) {
+        for (std::size_t k = 0; k < lCount; ++k) markWhole(left[lFrom + k], MarkChanged);
+        for (std::size_t k = 0; k < rCount; ++k) markWhole(right[rFrom + k], MarkChanged);
+        return;
+    }
+    highlightBlock(left, lFrom, lCount, *common);
+    highlightBlock(right, rFrom, rCount, *common);
+}
+
+DisplayLine fillerLine() {
+    DisplayLine f;
+    f.filler = true;
+    return f;
+}
+
+}  // namespace
+
+std::optional<std::pair<float, int>> KDiffParser::FindNextDistanceIn(const QStringList& bigLines, const QString& smallItem,
+                                                                     std::optional<std::pair<float, int>> after) {
+    return findNext(int(bigLines.size()), [&](int j) { return scorePair(smallItem, bigLines[j]); }, after);
+}
+
+std::optional<std::vector<int>> KDiffParser::DopasujLinie(const QStringList& bigLines, const QStringList& smallLines,
+                                                          const std::atomic<bool>* cancel) {
+    const int nBig = int(bigLines.size()), nSmall = int(smallLines.size());
+    // Every candidate pair is scored at most once, however often the search backs up.
+    std::vector<std::optional<Score>> cache(std::size_t(nBig) * std::size_t(nSmall));
+    std::vector<std::pair<float, int>> partners;
+    std::optional<std::pair<float, int>> after;
+    int steps = 0;
+    int k = 0;
+    while (k < nSmall) {
+        if ((cancel && cancel->load(std::memory_order_relaxed)) || ++steps > kMaxPairingSteps) return std::nullopt;
+        const auto scoreOf = [&](int j) {
+            auto& slot = cache[std::size_t(k) * std::size_t(nBig) + std::size_t(j)];
+            if (!slot) slot = scorePair(smallLines[k], bigLines[j]);
+            return *slot;
+        };
+        const auto found = findNext(nBig, scoreOf, after);
+        if (found) {
+            partners.push_back(*found);
+            after = found;
+            ++k;
+            continue;
+        }
+        if (partners.empty()) return std::nullopt;
+        const float dropped = partners.back().first;
+        partners.pop_back();
+        --k;
+        after = std::make_pair(dropped, partners.empty() ? -1 : partners.back().second);
+    }
+    std::vector<int> pairing;
+    for (const auto& p : partners) pairing.push_back(p.second);
+    return pairing;
+}
+
+std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool endsWithBreak,
+                                                       const std::vector<QString>& commonWords) {
+    std::vector<MarkRun> runs;
+    const auto comps = KLCS::SplitComponentsFrom(text);
+    std::size_t ci = 0;
+    qsizetype cur = 0;
+    qsizetype changedStart = -1;
+    for (const auto& comp : comps) {
+        if (ci >= commonWords.size()) break;
+        if (comp.text == commonWords[ci]) {
+            if (changedStart >= 0) runs.push_back({changedStart, comp.pos - changedStart, MarkChanged});
+            changedStart = -1;
+            ++ci;
+            cur = comp.pos + comp.text.size();
+        } else if (changedStart < 0) {
+            changedStart = comp.pos;
+        }
+    }
+    const qsizetype end = text.size() - (endsWithBreak ? 1 : 0);
+    if (cur < end) runs.push_back({cur, end - cur, MarkChanged});
+    return runs;
+}
+
+bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error) {
+    std::vector<DisplayLine> left = splitTextLines(p1), right = splitTextLines(p2);
+    m_orgNumOfLLines = left.size();
+    m_orgNumOfRLines = right.size();
+    m_zmiany.clear();
+    m_lines1.clear();
+    m_lines2.clear();
+    m_addedLLines = m_addedRLines = 0;
+    m_lines1.reserve(left.size() + left.size() / 8);
+    m_lines2.reserve(right.size() + right.size() / 8);
+
+    const auto fail = [&](const QString& line) {
+        if (error) *error = Messages::format("fcBadDiffOutput", line);
+        return false;
+    };
+
+    std::size_t pl = 0, pr = 0;   // next unconsumed line of each side
+    for (QStringView lineView : QStringView(commands).split(u'\n')) {
+        if (lineView.isEmpty()) continue;
+        if (cancelled()) return false;
+        QString v1, v2, v3, v4;
+        const char letter = ScannValuesFromCode(lineView, v1, v2, v3, v4);
+        bool ok[4] = {false, false, false, false};
+        DiffCommand cmd{letter, v1.toULongLong(&ok[0]), v2.toULongLong(&ok[1]), v3.toULongLong(&ok[2]),
+                        v4.toULongLong(&ok[3])};
+        if (!letter || !ok[0] || !ok[1] || !ok[2] || !ok[3]) {
+            m_log.append(QStringLiteral("Code error: %1").arg(lineView));
+            continue;
+        }
+        if (cmd.L2 < cmd.L1 || cmd.R2 < cmd.R1) return fail(lineView.toString());
+        // Unchanged lines before the command: up to and including the line named
+        // by a lone "after" number, up to but excluding a changed block's first line.
+        const std::uint64_t leftBefore = letter == 'a' ? cmd.L1 : cmd.L1 - 1;
+        const std::uint64_t rightBefore = letter == 'd' ? cmd.R1 : cmd.R1 - 1;
+        const std::uint64_t leftEnd = letter == 'a' ? cmd.L1 : cmd.L2;
+        const std::uint64_t rightEnd = letter == 'd' ? cmd.R1 : cmd.R2;
+        if ((letter != 'a' && cmd.L1 == 0) || (letter != 'd' && cmd.R1 == 0) || leftBefore < pl || rightBefore < pr ||
+            leftBefore - pl != rightBefore - pr || leftEnd > left.size() || rightEnd > right.size())
+            return fail(lineView.toString());
+        for (; pl < leftBefore; ++pl, ++pr) {
+            m_lines1.push_back(std::move(left[pl]));
+            m_lines2.push_back(std::move(right[pr]));
+        }
+
+        ChangeRecord record;
+        record.l = m_lines1.size();
+        record.diffChunk = DiffChunk::parseCommand(lineView);
+        record.col = letter == 'c' ? 1 : 2;
+        record.s = letter == 'c' ? 12 : letter == 'a' ? 8 : 4;
+        const std::uint64_t dl = cmd.L2 - cmd.L1, dr = cmd.R2 - cmd.R1;
+        record.nol = std::max(dl, dr) + 1;
+
+        if (letter == 'd') {
+            for (; pl < leftEnd; ++pl) {
+                markWhole(left[pl], MarkRemoved);
+                m_lines1.push_back(std::move(left[pl]));
+                m_lines2.push_back(fillerLine());
+                ++m_addedRLines;
+            }
+        } else if (letter == 'a') {
+            for (; pr < rightEnd; ++pr) {
+                markWhole(right[pr], MarkAdded);
+                m_lines2.push_back(std::move(right[pr]));
+                m_lines1.push_back(fillerLine());
+                ++m_addedLLines;
+            }
+        } else {
+            const std::size_t lFrom = pl, lCount = dl + 1, rFrom = pr, rCount = dr + 1;
+            std::optional<std::vector<int>> pairing;
+            const auto blockChars = [](const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
+                qsizetype n = 0;
+                for (std::size_t k = 0; k < count; ++k) n += lines[from + k].text.size() + 1;
+                return n;
+            };
+            const bool bigLeft = dl > dr;
+            if ((dl > 0 || dr >= 1) && dl <= 18 && dr <= 18 && dl != dr &&
+                blockChars(left, lFrom, lCount) <= kMaxPairingChars &&
+                blockChars(right, rFrom, rCount) <= kMaxPairingChars) {
+                QStringList big, small;
+                for (std::size_t k = 0; k < lCount; ++k) (bigLeft ? big : small).append(left[lFrom + k].text);
+                for (std::size_t k = 0; k < rCount; ++k) (bigLeft ? small : big).append(right[rFrom + k].text);
+                pairing = DopasujLinie(big, small, m_cancel);
+                if (cancelled()) return false;
+                if (!pairing) m_log.append(QStringLiteral("NOT FOUND"));
+            }
+            if (pairing) {
+                std::vector<DisplayLine>& bigSide = bigLeft ? left : right;
+                std::vector<DisplayLine>& smallSide = bigLeft ? right : left;
+                std::size_t bigAt = bigLeft ? lFrom : rFrom, smallAt = bigLeft ? rFrom : lFrom;
+                const std::size_t bigCount = bigLeft ? lCount : rCount;
+                std::size_t nextSmall = 0;
+                for (std::size_t j = 0; j < bigCount; ++j, ++bigAt) {
+                    DisplayLine& bl = bigSide[bigAt];
+                    DisplayLine pairedSmall = fillerLine();
+                    if (nextSmall < pairing->size() && std::size_t((*pairing)[nextSmall]) == j) {
+                        DisplayLine& sl = smallSide[smallAt + nextSmall];
+                        const auto common = commonWords(sl.text, bl.text).value_or(std::vector<QString>{});
+                        sl.marks = HighlightTextInRange(sl.text, false, common);
+                        bl.marks = HighlightTextInRange(bl.text, false, common);
+                        pairedSmall = std::move(sl);
+                        ++nextSmall;
+                    } else {
+                        markWhole(bl, bigLeft ? MarkRemoved : MarkAdded);
+                        (bigLeft ? m_addedRLines : m_addedLLines)++;
+                    }
+                    (bigLeft ? m_lines1 : m_lines2).push_back(std::move(bl));
+                    (bigLeft ? m_lines2 : m_lines1).push_back(std::move(pairedSmall));
+                }
+            } else {
+                const bool huge = dl >= 10000 && dr >= 10000 && dl >= 50 && dr >= 50 &&
+                                  (dl > dr ? dl - dr : dr - dl) >= 1001;
+                markBlockByWords(left, lFrom, lCount, right, rFrom, rCount, huge);
+                for (std::size_t k = 0; k < record.nol; ++k) {
+                    m_lines1.push_back(k < lCount ? std::move(left[lFrom + k]) : fillerLine());
+                    m_lines2.push_back(k < rCount ? std::move(right[rFrom + k]) : fillerLine());
+                }
+                if (lCount < rCount) m_addedLLines += rCount - lCount;
+                if (rCount < lCount) m_addedRLines += lCount - rCount;
+            }
+            pl = lFrom + lCount;
+            pr = rFrom + rCount;
+        }
+        m_zmiany.push_back(std::move(record));
+    }
+    if (left.size() - pl != right.size() - pr)
+        return fail(QStringLiteral("%1/%2").arg(left.size() - pl).arg(right.size() - pr));
+    for (; pl < left.size(); ++pl, ++pr) {
+        m_lines1.push_back(std::move(left[pl]));
+        m_lines2.push_back(std::move(right[pr]));
+    }
+    m_numOfLines = std::max(m_orgNumOfLLines + m_addedLLines, m_orgNumOfRLines + m_addedRLines);
+    m_numOfLinesForR = m_orgNumOfRLines + m_addedRLines;
+
+    // Character positions in the aligned texts, every line counted with its break.
+    std::vector<std::uint64_t> start1(m_lines1.size() + 1, 0), start2(m_lines2.size() + 1, 0);
+    for (std::size_t i = 0; i < m_lines1.size(); ++i) {
+        start1[i + 1] = start1[i] + std::uint64_t(m_lines1[i].text.size()) + (m_lines1[i].hasBreak ? 1 : 0);
+        start2[i + 1] = start2[i] + std::uint64_t(m_lines2[i].text.size()) + (m_lines2[i].hasBreak ? 1 : 0);
+    }
+    for (ChangeRecord& r : m_zmiany) {
+        const std::size_t last = r.l + r.nol - 1;
+        r.c[0] = start1[r.l];
+        r.c[1] = start2[r.l];
+        r.lc[0] = start1[last + 1] - (start1[last + 1] > 0 ? 1 : 0);
+        r.lc[1] = start2[last + 1] - (start2[last + 1] > 0 ? 1 : 0);
+    }
+    buildRows();
+    return true;
+}
+
+void KDiffParser::buildRows() {
+    m_rows.clear();
+    std::uint64_t line = 0;
+    int nz = 0;
+    for (ChangeRecord& r : m_zmiany) {
+        for (; line < r.l; ++line) m_rows.push_back({line, 1});
+        r.lr = m_rows.size();
+        r.nz = ++nz;
+        m_rows.push_back({r.l, r.nol});
+        line = r.l + r.nol;
+        for (int side = 0; side < 2; ++side) {
+            const auto& lines = side == 0 ? m_lines1 : m_lines2;
+            std::vector<std::uint64_t> el;
+            for (std::uint64_t k = 0; k < r.nol; ++k) {
+                const DisplayLine& dl = lines[r.l + k];
+                if (dl.filler || (k + 1 == r.nol && dl.text.isEmpty())) el.push_back(k);
+            }
+            if (!el.empty()) {
+                r.el = std::move(el);
+                r.els = side == 0;
+            }
+        }
+    }
+    for (; line < m_lines1.size(); ++line) m_rows.push_back({line, 1});
+}
+
+QString KDiffParser::rowText(int side, std::size_t row) const {
+    const auto& lines = side == 0 ? m_lines1 : m_lines2;
+    const auto [first, count] = m_rows[row];
+    QString t;
+    for (std::uint64_t k = 0; k < count; ++k) {
+        if (k > 0) t += QLatin1Char('\n');
+        t += lines[first + k].text;
+    }
+    return t;
+}
+
+std::vector<MarkRun> KDiffParser::rowMarks(int side, std::size_t row) const {
+    const auto& lines = side == 0 ? m_lines1 : m_lines2;
+    const auto [first, count] = m_rows[row];
+    std::vector<MarkRun> out;
+    qsizetype offset = 0;
+    for (std::uint64_t k = 0; k < count; ++k) {
+        const DisplayLine& dl = lines[first + k];
+        for (const MarkRun& m : dl.marks) out.push_back({m.start + offset, m.length, m.kind});
+        offset += dl.text.size() + 1;
+    }
+    return out;
+}
+
+namespace {
+
+bool readUtf8File(const QString& path, QString& out) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray bytes = f.readAll();
+    if (f.error() != QFile::NoError) return false;
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    out = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+}  // namespace
+
+KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual,
+                                                 QString& error) {
+    clear();
+    QString text1, text2;
+    if (!readUtf8File(file1, text1) || !readUtf8File(file2, text2)) return Outcome::NotText;
+    m_mode = 2;
+
+    static const QString kDiff = QStringLiteral("/usr/bin/diff"), kGrep = QStringLiteral("/usr/bin/grep");
+    QProcess diff, grep;
+    diff.setProgram(kDiff);
+    diff.setArguments({QStringLiteral("-d"), file1, file2});
+    grep.setProgram(kGrep);
+    grep.setArguments({QStringLiteral("^[0-9]")});
+    diff.setStandardOutputProcess(&grep);
+    grep.start();
+    if (!grep.waitForStarted()) {
+        error = Messages::format("fcToolMissing", kGrep);
+        return Outcome::Failed;
+    }
+    diff.start();
+    if (!diff.waitForStarted()) {
+        grep.kill();
+        grep.waitForFinished();
+        error = Messages::format("fcToolMissing", kDiff);
+        return Outcome::Failed;
+    }
+    QByteArray output;
+    while (grep.state() != QProcess::NotRunning) {
+        if (cancelled()) {
+            diff.kill();
+            grep.kill();
+            diff.waitForFinished();
+            grep.waitForFinished();
+            return Outcome::Cancelled;
+        }
+        grep.waitForReadyRead(200);
+        output += grep.readAllStandardOutput();
+    }
+    output += grep.readAllStandardOutput();
+    diff.waitForFinished(-1);
+    const QByteArray diffErrors = diff.readAllStandardError().trimmed();
+    if (diff.exitStatus() != QProcess::NormalExit || diff.exitCode() > 1) {
+        error = Messages::format("fcToolFailed", kDiff, QString::fromUtf8(diffErrors));
+        return Outcome::Failed;
+    }
+    if (grep.exitStatus() != QProcess::NormalExit || grep.exitCode() > 1) {
+        error = Messages::format("fcToolFailed", kGrep, QString::fromUtf8(grep.readAllStandardError().trimmed()));
+        return Outcome::Failed;
+    }
+    // The tool calls a file with a NUL byte binary and prints no commands for it.
+    if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
+    const QString commands = QString::fromUtf8(output);
+    if (cancelled()) return Outcome::Cancelled;
+    if (!ParseDiff(commands, text1, text2, &error)) return cancelled() ? Outcome::Cancelled : Outcome::Failed;
+    quickEqual = commands.isEmpty();
+    return Outcome::Done;
+}
+
+}  // namespace qv

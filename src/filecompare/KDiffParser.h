@@ -1,0 +1,130 @@
+#pragma once
+// Turns two texts and the normal-format commands of the line comparison tool
+// into two aligned texts of equal line count (filler lines stand for lines the
+// other side lacks), marks on the changed characters, row lists and change
+// records. Works on lines rather than one long text so that aligning a file
+// with thousands of changes stays linear.
+
+#include "filecompare/DiffChunk.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace qv {
+
+enum MarkKind : std::uint8_t { MarkSame = 0, MarkAdded = 1, MarkRemoved = 2, MarkChanged = 3 };
+
+struct MarkRun {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    std::uint8_t kind = MarkSame;
+    bool operator==(const MarkRun&) const = default;
+};
+
+struct DisplayLine {
+    QString text;                 // without its line break
+    bool filler = false;          // stands for a line the other side has
+    bool hasBreak = true;         // false only for a last line without one
+    std::vector<MarkRun> marks;   // offsets into text; unmarked characters are the same
+};
+
+struct ChangeRecord {
+    std::uint64_t l = 0;     // first display line, 0-based
+    std::uint64_t nol = 0;   // display lines
+    int s = 12;              // 4 left only, 8 right only, 12 both
+    int col = 1;             // 1 change, 2 insertion or deletion
+    std::optional<DiffChunk> diffChunk;
+    std::uint64_t c[2] = {0, 0};    // character index where the first line begins, left and right
+    std::uint64_t lc[2] = {0, 0};   // index of the last character of the last line
+    std::uint64_t lr = 0;           // row number
+    std::vector<std::uint64_t> el;  // offsets of filler lines inside the change
+    bool els = false;               // "el" taken from the left side
+    int nz = 0;                     // ordinal from 1
+};
+
+struct DiffCommand {
+    char letter = 0;
+    std::uint64_t L1 = 0, L2 = 0, R1 = 0, R2 = 0;
+};
+
+class KDiffParser {
+public:
+    // Pairing similar lines searches with backtracking over every candidate
+    // pair, word by word: it is tried only for blocks of at most 19 lines a
+    // side, at most this many characters a side, and this many search steps.
+    static constexpr qsizetype kMaxPairingChars = 4000;
+    static constexpr int kMaxPairingSteps = 20000;
+
+    enum class Outcome { Done, NotText, Failed, Cancelled };
+
+    void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
+
+    // Reads both files as UTF-8 and runs "/usr/bin/diff -d" through
+    // "/usr/bin/grep ^[0-9]". NotText when a file is not UTF-8 or the tool
+    // treats it as binary (the caller shows the hex view); Failed with
+    // `error` set when a tool is missing, fails or prints what does not parse.
+    Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error);
+
+    // The comparison of two texts given the tool's command lines. False with
+    // `error` set when the commands do not fit the texts.
+    bool ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error = nullptr);
+
+    // "L1[,L2]{a|c|d}R1[,R2]" → the letter and the four numbers as text; 0 when not a command.
+    static char ScannValuesFromCode(QStringView line, QString& val1, QString& val2, QString& val3, QString& val4);
+
+    // Pairs every small line with a big line, in order; the index of the
+    // partner for each small line, or nothing when no pairing is found.
+    static std::optional<std::vector<int>> DopasujLinie(const QStringList& bigLines, const QStringList& smallLines,
+                                                        const std::atomic<bool>* cancel = nullptr);
+    static std::optional<std::pair<float, int>> FindNextDistanceIn(const QStringList& bigLines, const QString& smallItem,
+                                                                   std::optional<std::pair<float, int>> after);
+
+    // Marks for one line or block against the common word list.
+    static std::vector<MarkRun> HighlightTextInRange(const QString& text, bool endsWithBreak,
+                                                     const std::vector<QString>& commonWords);
+
+    int iMode() const { return m_mode; }
+    void setIMode(int mode) { m_mode = mode; }
+    std::uint64_t iOrgNumOfLLines() const { return m_orgNumOfLLines; }
+    std::uint64_t iOrgNumOfRLines() const { return m_orgNumOfRLines; }
+    std::uint64_t iNumOfLines() const { return m_numOfLines; }
+    std::uint64_t iNumOfLinesForR() const { return m_numOfLinesForR; }
+    std::uint64_t iAddedLLines() const { return m_addedLLines; }
+    std::uint64_t iAddedRLines() const { return m_addedRLines; }
+    const std::vector<ChangeRecord>& iZmiany() const { return m_zmiany; }
+    const std::vector<DisplayLine>& lines1() const { return m_lines1; }
+    const std::vector<DisplayLine>& lines2() const { return m_lines2; }
+    // Rows: one per unchanged line, one per change; the first display line and count.
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>>& rows() const { return m_rows; }
+    // A row's text: its lines joined, every line with its break except the last.
+    QString rowText(int side, std::size_t row) const;
+    // Marks of a row, offsets in rowText.
+    std::vector<MarkRun> rowMarks(int side, std::size_t row) const;
+    const QStringList& diagnostics() const { return m_log; }
+
+    void clear();
+
+private:
+    bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+    void buildRows();
+
+    const std::atomic<bool>* m_cancel = nullptr;
+    int m_mode = 2;
+    std::uint64_t m_orgNumOfLLines = 0, m_orgNumOfRLines = 0, m_numOfLines = 0, m_numOfLinesForR = 0;
+    std::uint64_t m_addedLLines = 0, m_addedRLines = 0;
+    std::vector<ChangeRecord> m_zmiany;
+    std::vector<DisplayLine> m_lines1, m_lines2;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_rows;
+    QStringList m_log;
+};
+
+// Splits a text into lines: a last line without a break counts, an empty text has none.
+std::vector<DisplayLine> splitTextLines(const QString& text);
+
+}  // namespace qv

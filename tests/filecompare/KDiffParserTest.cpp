@@ -1,0 +1,233 @@
+#include "filecompare/KDiffParser.h"
+
+#include "TextDiffTestSupport.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace qv;
+
+namespace {
+
+std::vector<bool> fillers(const std::vector<DisplayLine>& lines) {
+    std::vector<bool> out;
+    for (const auto& l : lines) out.push_back(l.filler);
+    return out;
+}
+
+// Runs the real tools on two texts written to files.
+struct RealDiff {
+    QTemporaryDir dir;
+    KDiffParser parser;
+    bool equal = false;
+    QString error;
+    KDiffParser::Outcome run(const QByteArray& left, const QByteArray& right) {
+        return parser.ParseDiffFile1(fctest::writeFile(dir, "l.txt", left), fctest::writeFile(dir, "r.txt", right),
+                                     equal, error);
+    }
+};
+
+}  // namespace
+
+TEST(KDiffParserTest, ScansEveryCommandShapeAndRejectsOthers) {
+    QString a, b, c, d;
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"12,14c12,15", a, b, c, d), 'c');
+    EXPECT_EQ((QStringList{a, b, c, d}), (QStringList{"12", "14", "12", "15"}));
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"5a6", a, b, c, d), 'a');
+    EXPECT_EQ((QStringList{a, b, c, d}), (QStringList{"5", "5", "6", "6"}));
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"3,4d2", a, b, c, d), 'd');
+    EXPECT_EQ((QStringList{a, b, c, d}), (QStringList{"3", "4", "2", "2"}));
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"3d", a, b, c, d), 0);
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"c3", a, b, c, d), 0);
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"17", a, b, c, d), 0);
+    EXPECT_EQ(KDiffParser::ScannValuesFromCode(u"3,c4", a, b, c, d), 0);
+}
+
+TEST(KDiffParserTest, IdenticalTextsGiveOneRowPerLineAndNoChanges) {
+    RealDiff run;
+    ASSERT_EQ(run.run("a\nb\nc\n", "a\nb\nc\n"), KDiffParser::Outcome::Done) << run.error.toStdString();
+    EXPECT_TRUE(run.equal);
+    EXPECT_TRUE(run.parser.iZmiany().empty());
+    EXPECT_EQ(run.parser.rows().size(), 3u);
+    EXPECT_EQ(run.parser.iNumOfLines(), 3u);
+}
+
+TEST(KDiffParserTest, InsertionAtStartPutsFillersFirstOnTheLeft) {
+    RealDiff run;
+    ASSERT_EQ(run.run("x\ny\n", "p\nq\nr\nx\ny\n"), KDiffParser::Outcome::Done);
+    EXPECT_FALSE(run.equal);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].l, 0u);
+    EXPECT_EQ(z[0].nol, 3u);
+    EXPECT_EQ(z[0].s, 8);
+    EXPECT_EQ(z[0].col, 2);
+    EXPECT_EQ(z[0].lc[0], 2u);   // three empty filler lines
+    EXPECT_EQ(z[0].lc[1], 5u);   // "p\nq\nr\n"
+    EXPECT_EQ(fillers(run.parser.lines1()), (std::vector<bool>{true, true, true, false, false}));
+    EXPECT_EQ(run.parser.iAddedLLines(), 3u);
+    EXPECT_EQ(run.parser.lines2()[1].marks, (std::vector<MarkRun>{{0, 1, MarkAdded}}));
+    EXPECT_EQ(z[0].el, (std::vector<std::uint64_t>{0, 1, 2}));
+    EXPECT_TRUE(z[0].els);
+    EXPECT_EQ(run.parser.rows().size(), 3u);
+    EXPECT_EQ(run.parser.rowText(1, 0), "p\nq\nr");
+}
+
+TEST(KDiffParserTest, DeletionMarksLeftAndFillsRightAfterTheNamedLine) {
+    RealDiff run;
+    ASSERT_EQ(run.run("a\nb\nc\nd\ne\n", "a\ne\n"), KDiffParser::Outcome::Done);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].l, 1u);
+    EXPECT_EQ(z[0].nol, 3u);
+    EXPECT_EQ(z[0].s, 4);
+    EXPECT_EQ(z[0].col, 2);
+    ASSERT_TRUE(z[0].diffChunk);
+    EXPECT_EQ(z[0].diffChunk->type, DiffChunk::Deletion);
+    EXPECT_EQ(fillers(run.parser.lines2()), (std::vector<bool>{false, true, true, true, false}));
+    EXPECT_EQ(run.parser.lines1()[2].marks, (std::vector<MarkRun>{{0, 1, MarkRemoved}}));
+    EXPECT_FALSE(z[0].els);
+    EXPECT_EQ(z[0].c[0], 2u);
+    EXPECT_EQ(z[0].c[1], 2u);
+    EXPECT_EQ(run.parser.rowText(0, z[0].lr), "b\nc\nd");
+    EXPECT_EQ(run.parser.rows().size(), 3u);
+}
+
+TEST(KDiffParserTest, SameSizeChangeMarksOnlyTheChangedWords) {
+    RealDiff run;
+    ASSERT_EQ(run.run("a\nb\nfoo bar\n", "a\nb\nfoo baz\n"), KDiffParser::Outcome::Done);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].s, 12);
+    EXPECT_EQ(z[0].col, 1);
+    EXPECT_TRUE(z[0].el.empty());
+    EXPECT_EQ(run.parser.iAddedLLines() + run.parser.iAddedRLines(), 0u);
+    EXPECT_EQ(run.parser.lines1()[2].marks, (std::vector<MarkRun>{{4, 3, MarkChanged}}));
+    EXPECT_EQ(run.parser.lines2()[2].marks, (std::vector<MarkRun>{{4, 3, MarkChanged}}));
+}
+
+TEST(KDiffParserTest, UnequalBlockPairsSimilarLinesAndFillsTheGaps) {
+    RealDiff run;
+    ASSERT_EQ(run.run("h\nx\nalpha=beta\ngamma=delta\nz\n",
+                      "h\nx\nnew=one\nalpha=beta2\nother=stuff\ngamma=delta22\nmore\nz\n"),
+              KDiffParser::Outcome::Done);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].l, 2u);
+    EXPECT_EQ(z[0].nol, 5u);
+    EXPECT_EQ(fillers(run.parser.lines1()), (std::vector<bool>{false, false, true, false, true, false, true, false}));
+    EXPECT_EQ(run.parser.lines1()[3].text, "alpha=beta");
+    EXPECT_EQ(run.parser.lines1()[5].text, "gamma=delta");
+    EXPECT_EQ(run.parser.lines1()[3].marks, (std::vector<MarkRun>{{6, 4, MarkChanged}}));
+    EXPECT_EQ(run.parser.lines2()[3].marks, (std::vector<MarkRun>{{6, 5, MarkChanged}}));
+    EXPECT_EQ(run.parser.lines2()[2].marks, (std::vector<MarkRun>{{0, 7, MarkAdded}}));
+    EXPECT_EQ(z[0].el, (std::vector<std::uint64_t>{0, 2, 4}));
+    EXPECT_TRUE(z[0].els);
+    EXPECT_EQ(run.parser.iNumOfLines(), 8u);
+    EXPECT_EQ(run.parser.iNumOfLinesForR(), 8u);
+}
+
+TEST(KDiffParserTest, BlockPastPairingLimitIsWordMarkedWithFillersAfterIt) {
+    QString left, right;
+    for (int i = 0; i < 20; ++i) left += QStringLiteral("line %1 left\n").arg(i);
+    for (int i = 0; i < 21; ++i) right += QStringLiteral("line %1 right\n").arg(i);
+    KDiffParser parser;
+    ASSERT_TRUE(parser.ParseDiff("1,20c1,21\n", left, right));
+    const auto& z = parser.iZmiany();
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].nol, 21u);
+    EXPECT_TRUE(parser.lines1()[20].filler);
+    EXPECT_EQ(parser.iAddedLLines(), 1u);
+    // The common words "line", the numbers and spaces stay unmarked; "left" is changed.
+    EXPECT_EQ(parser.lines1()[0].marks, (std::vector<MarkRun>{{7, 4, MarkChanged}}));
+}
+
+TEST(KDiffParserTest, HugeBlocksFallBackToWholeMarksWithoutQuadraticWork) {
+    QString left, right;
+    for (int i = 0; i < 3000; ++i) left += QStringLiteral("alpha beta gamma delta %1 epsilon zeta eta\n").arg(i);
+    for (int i = 0; i < 2500; ++i) right += QStringLiteral("theta iota kappa %1 lambda mu nu xi\n").arg(i);
+    KDiffParser parser;
+    ASSERT_TRUE(parser.ParseDiff("1,3000c1,2500\n", left, right));
+    EXPECT_EQ(parser.lines1()[0].marks, (std::vector<MarkRun>{{0, parser.lines1()[0].text.size(), MarkChanged}}));
+    EXPECT_EQ(parser.iAddedRLines(), 500u);
+}
+
+TEST(KDiffParserTest, LineEndingsAndOddContent) {
+    {   // a last line without a break is a line and the last row
+        RealDiff run;
+        ASSERT_EQ(run.run("a\nb", "a\nc"), KDiffParser::Outcome::Done);
+        EXPECT_EQ(run.parser.iOrgNumOfLLines(), 2u);
+        EXPECT_EQ(run.parser.rows().size(), 2u);
+        EXPECT_EQ(run.parser.rowText(0, 1), "b");
+        EXPECT_FALSE(run.parser.lines1()[1].hasBreak);
+    }
+    {   // empty against non-empty
+        RealDiff run;
+        ASSERT_EQ(run.run("", "a\nb\n"), KDiffParser::Outcome::Done);
+        EXPECT_EQ(run.parser.iOrgNumOfLLines(), 0u);
+        ASSERT_EQ(run.parser.iZmiany().size(), 1u);
+        EXPECT_EQ(run.parser.iZmiany()[0].s, 8);
+        EXPECT_EQ(run.parser.iNumOfLines(), 2u);
+    }
+    {   // invalid UTF-8 is not text
+        RealDiff run;
+        EXPECT_EQ(run.run("a\xff\xfe\n", "a\n"), KDiffParser::Outcome::NotText);
+    }
+    {   // a NUL byte makes the tool report a binary file: not text either
+        RealDiff run;
+        EXPECT_EQ(run.run(QByteArray("a\0b\n", 4), "a\n"), KDiffParser::Outcome::NotText);
+    }
+    {   // a missing file is not readable as text
+        KDiffParser parser;
+        bool equal = false;
+        QString error;
+        EXPECT_EQ(parser.ParseDiffFile1("/nonexistent/a", "/nonexistent/b", equal, error), KDiffParser::Outcome::NotText);
+    }
+}
+
+TEST(KDiffParserTest, CommandsThatDoNotFitTheTextsAreRefused) {
+    KDiffParser parser;
+    QString error;
+    EXPECT_FALSE(parser.ParseDiff("5c5\n", "a\nb\n", "a\nc\n", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(parser.ParseDiff("1c1\n", "a\nb\n", "x\n", &error));   // tails of different length
+    // An unscannable line is logged and skipped; the rest still applies.
+    ASSERT_TRUE(parser.ParseDiff("garbage\n2c2\n", "a\nb\n", "a\nc\n", &error));
+    EXPECT_EQ(parser.iZmiany().size(), 1u);
+    EXPECT_TRUE(parser.diagnostics().contains("Code error: garbage"));
+}
+
+TEST(KDiffParserTest, SeveralChangesShiftLaterRecordsByEarlierFillers) {
+    RealDiff run;
+    // 2d1 then 5a5,6 on the left's numbering
+    ASSERT_EQ(run.run("a\nb\nc\nd\ne\n", "a\nc\nd\ne\nf\ng\n"), KDiffParser::Outcome::Done);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 2u);
+    EXPECT_EQ(z[0].l, 1u);
+    EXPECT_EQ(z[1].l, 5u);   // right line 5 moved down by the right's filler for "b"
+    EXPECT_EQ(z[1].nol, 2u);
+    EXPECT_EQ(z[0].nz, 1);
+    EXPECT_EQ(z[1].nz, 2);
+    EXPECT_EQ(z[1].lr, 5u);
+    EXPECT_EQ(run.parser.lines1().size(), run.parser.lines2().size());
+    EXPECT_EQ(run.parser.iNumOfLines(), 7u);
+}
+
+TEST(KDiffParserTest, PartnerSearchFollowsDistancesAndSharedWords) {
+    const QStringList big{"new=one", "alpha=beta2", "other=stuff"};
+    const auto first = KDiffParser::FindNextDistanceIn(big, "alpha=beta", std::nullopt);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->second, 1);
+    EXPECT_FLOAT_EQ(first->first, 1.0f / 3.0f);
+    // An empty small line shares nothing: it takes the first candidate behind the previous partner.
+    const auto empty = KDiffParser::FindNextDistanceIn(big, "", std::make_pair(0.5f, 0));
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->second, 1);
+    EXPECT_FALSE(KDiffParser::FindNextDistanceIn(big, "x", std::make_pair(0.0f, 2)));
+    // No pairing when a small line can find no partner behind the others.
+    EXPECT_FALSE(KDiffParser::DopasujLinie({"a b"}, {"a b", "a b"}));
+    // A white-space component of the candidate trims to nothing and costs 0,
+    // so lines with spaces pair by shared words rather than by distance.
+    EXPECT_EQ(*KDiffParser::DopasujLinie({"x y", "foo bar", "z"}, {"foo baz"}), (std::vector<int>{1}));
+}
