@@ -66,6 +66,10 @@ public:
             Qt::QueuedConnection);
     }
 
+    void contentComparisonSwitchedOff() override {
+        QMetaObject::invokeMethod(&m_module, [this] { m_module.m_state.optCmpContents = false; }, Qt::QueuedConnection);
+    }
+
     void scanRedraw() override {
         QMetaObject::invokeMethod(&m_module, [this] { emit m_module.treeChanged(); }, Qt::QueuedConnection);
     }
@@ -395,6 +399,14 @@ void QuorvaneModule::CompareThreadFinished() {
     m_parentItem = m_root.get();
     m_anyFilterOn = m_scanner->iAnyFilterOn;
     m_lastRunCancelled = m_scanner->isCancelled();
+    m_snapshotError = QString::fromStdString(m_scanner->iSnapshotError);
+    if (!m_snapshotError.isEmpty()) {
+        // No scan ran: the run ends here, with the reason.
+        m_lastAlert = Messages::text("snapErr0") + '\n' + Messages::text("snapErr1") + '\n' + m_snapshotError;
+        m_prompt.inform(Messages::text("snapErr0"), Messages::text("snapErr1") + '\n' + m_snapshotError);
+        emit compareThreadFinished(false);
+        return;
+    }
     if (m_lastRunCancelled) {
         setHeader(Messages::text("TaskAborted"));
         for (KItem* child : m_root->iChildren())

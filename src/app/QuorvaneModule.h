@@ -91,6 +91,8 @@ public:
     const std::string& iLeftFolderPath() const { return m_leftFolderPath; }
     const std::string& iRightFolderPath() const { return m_rightFolderPath; }
     bool lastRunCancelled() const { return m_lastRunCancelled; }
+    // Why the last run could not read a snapshot side ("" when it could).
+    const QString& snapshotError() const { return m_snapshotError; }
     bool iAnyFilterOn() const { return m_anyFilterOn; }
     // The first problem shown to the user by the last Compare action, "" when none.
     const QString& lastAlert() const { return m_lastAlert; }
@@ -145,6 +147,7 @@ private:
     bool m_lastRunCancelled = false;
     bool m_anyFilterOn = false;
     QString m_lastAlert;
+    QString m_snapshotError;
 };
 
 }  // namespace qv

@@ -174,8 +174,6 @@ QString CompareRun::prepare() {
     Settings& settings = Settings::instance();
     for (const std::string& assignment : m_assignments)
         if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return problem;
-    for (const std::string& p : m_paths)
-        if (p.ends_with(".qvss")) return Messages::format("snapshotSideUnsupported", QString::fromUtf8(p.c_str()));
 
     m_module = std::make_unique<QuorvaneModule>(m_prompt, settings);
     if (!m_ruleFile.empty()) {
@@ -241,6 +239,7 @@ int CompareRun::run() {
     }
     const int status = m_app.exec();
     if (showProgress) std::fprintf(stderr, "\r\033[K");
+    if (!module.snapshotError().isEmpty()) return failLine(QString(module.lastAlert()).replace('\n', ' '));
     if (status == 130 || interrupted) {
         std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::text("cliInterrupted")));
         return 130;

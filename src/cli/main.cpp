@@ -4,6 +4,7 @@
 #include "cli/ExportCommand.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/SnapshotCommand.h"
 #include "app/Messages.h"
 
 #include <QCoreApplication>
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     if (command == "compare") return qv::runCompareCommand(app, args);
     if (command == "export") return qv::runExportCommand(app, args);
     if (command == "settings") return qv::runSettingsCommand(args);
+    if (command == "snapshot") return qv::runSnapshotCommand(args);
     if (command == "rules") return qv::runRulesCommand(args);
     std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
     return 2;

@@ -6,6 +6,7 @@
 #include "engine/NameLookup.h"
 #include "engine/PathResolution.h"
 #include "filters/KExcludeRules.h"
+#include "snapshot/KSnapshot.h"
 
 #include <QMutexLocker>
 #include <QtGlobal>
@@ -50,9 +51,9 @@ FolderScanner::SetMember FolderScanner::memberOf(const platform::ListedEntry& e,
     if (!parent->isRootItem() || !KItem::MultiFolderForSide(side, m_root) ||
         e.stat.type != platform::EntryType::Symlink)
         return m;
-    std::string target = StringByResolvingSymlinksAndAliases(joinPath(folder, name), m_fs);
+    std::string target = StringByResolvingSymlinksAndAliases(joinPath(folder, name), fsFor(side));
     platform::EntryStat st;
-    if (m_fs.statPath(target, true, st) == 0) {
+    if (fsFor(side).statPath(target, true, st) == 0) {
         m.stat = st;
         m.target = std::move(target);
     }
@@ -100,6 +101,42 @@ void FolderScanner::setRules(const KExcludeRules& rules) {
     else m_rules = std::make_unique<KExcludeRules>(rules);
 }
 
+platform::FileSystem& FolderScanner::fsFor(int side) const {
+    return m_root ? m_root->fileSystemFor(side) : m_fs;
+}
+
+bool FolderScanner::readSnapshotSides(KRootItem& root) {
+    root.setSnapshot(kSideLeft, nullptr);
+    root.setSnapshot(kSideRight, nullptr);
+    bool allDigests = true, anySnapshot = false;
+    for (int side : {kSideLeft, kSideRight}) {
+        const std::string path = root.PathForSide(side);
+        if (!path.ends_with(".qvss")) continue;
+        anySnapshot = true;
+        m_observer.scanPhase("decodeSnap");
+        auto snapshot = std::make_shared<KSnapshot>();
+        std::string error;
+        if (!snapshot->ReadSnapshot(path, &error)) {
+            iSnapshotError = path + ": " + error;
+            return false;
+        }
+        allDigests = allDigests && snapshot->hasMD5();
+        const std::string recorded = snapshot->iSnapshot()->recordedPath;
+        root.setSnapshot(side, std::move(snapshot));
+        if (side == kSideLeft) root.setILeftPath(recorded);
+        else root.setIRightPath(recorded);
+    }
+    if (anySnapshot) {
+        m_observer.scanPhase("scanning");
+        // Without recorded digests on every snapshot side, contents cannot be compared.
+        if (root.iCmpFileContents && !allDigests) {
+            root.iCmpFileContents = false;
+            m_observer.contentComparisonSwitchedOff();
+        }
+    }
+    return true;
+}
+
 KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
     if (m_rules) m_rules->beginScanWithRootPath(folder);
     return m_rules.get();
@@ -114,9 +151,10 @@ int FolderScanner::CompareThread(KRootItem& root) {
     m_root = &root;
     root.iCancelled = &m_cancelled;
     root.setFileSystem(m_fs);
+    if (!readSnapshotSides(root)) return root.iState;
     const std::string left = root.iLeftPath();
     const std::string right = root.iRightPath();
-    if (!isFolderPath(m_fs, left) || !isFolderPath(m_fs, right)) return root.iState;
+    if (!isFolderPath(fsFor(kSideLeft), left) || !isFolderPath(fsFor(kSideRight), right)) return root.iState;
 
     m_lastProgress = Clock::now();
     m_lastRedraw = Clock::time_point();
@@ -187,11 +225,11 @@ void FolderScanner::queueForSize(std::string path, KItem* parent, int side) {
 
 bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool withKeys, int state, bool appendOnly) {
     const int side = state == kStateOnlyLeft ? kSideLeft : kSideRight;
-    if (!isFolderPath(m_fs, url)) return true;
+    if (!isFolderPath(fsFor(side), url)) return true;
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    m_fs.listFolder(url, listing);
+    fsFor(side).listFolder(url, listing);
     if (reportListingErrors(listing, url, withKeys)) return false;
     LeftNames names(listing);
 
@@ -233,7 +271,7 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
             if (withKeys) {
                 ++tally.folders;
             } else {
-                FolderTotals totals = FolderSizer(m_fs, m_options, &m_cancelled, m_rules.get())
+                FolderTotals totals = FolderSizer(fsFor(side), m_options, &m_cancelled, m_rules.get())
                                           .FolderSize(member.target.empty() ? joinPath(url, name) : member.target);
                 FolderPart& f = node.folder();
                 if (side == kSideLeft) {
@@ -404,7 +442,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
         // The right folder may exist although its listing left it out.
         const std::string rightPath = joinPath(right, x.nameBytes());
         platform::EntryStat st;
-        if (m_fs.statPath(rightPath, false, st) != 0 || st.type != platform::EntryType::Folder) {
+        if (fsFor(kSideRight).statPath(rightPath, false, st) != 0 || st.type != platform::EntryType::Folder) {
             x.iCompared = true;
             return kStateLeftUnpaired;
         }
@@ -455,11 +493,11 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         m_observer.scanPhase("comparing");
         RefreshItem(nullptr);
     }
-    if (!isFolderPath(m_fs, left)) return kStateDifferent;
+    if (!isFolderPath(fsFor(kSideLeft), left)) return kStateDifferent;
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    m_fs.listFolder(left, listing);
+    fsFor(kSideLeft).listFolder(left, listing);
     if (reportListingErrors(listing, left, true)) return kStateCancelled;
     LeftNames leftNames(listing);
     const std::size_t queuedBefore = iToCalcFolders.size();

@@ -59,6 +59,8 @@ public:
     std::uint64_t iProcessedLeftFiles = 0;
     bool iDontShowErrors = false;
     std::set<std::string> iAlreadyResolvedPaths;
+    // Set when a snapshot side could not be read: its path and why.
+    std::string iSnapshotError;
 
 private:
     struct FolderTally {
@@ -101,6 +103,9 @@ private:
     unsigned m_contentWorkers = 0;
     std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
     KExcludeRules* rulesFor(const std::string& folder);
+    // The side's own source: its snapshot, or the file system.
+    platform::FileSystem& fsFor(int side) const;
+    bool readSnapshotSides(KRootItem& root);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
     std::size_t m_depth = 0;
 };

@@ -46,8 +46,13 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
 bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,
                                          const std::atomic<bool>& cancelled) {
     CalcFolderStatsFor(root);
-    FolderSizer sizer(m_fs, m_options, &cancelled, m_rules.get(), &m_cache);
+    // Each side is read through its own source: a snapshot side from its recorded tree.
+    platform::FileSystem& left = root.iSnapshot1 ? root.fileSystemFor(kSideLeft) : m_fs;
+    platform::FileSystem& right = root.iSnapshot2 ? root.fileSystemFor(kSideRight) : m_fs;
+    FolderSizer leftSizer(left, m_options, &cancelled, m_rules.get(), root.iSnapshot1 ? nullptr : &m_cache);
+    FolderSizer rightSizer(right, m_options, &cancelled, m_rules.get(), root.iSnapshot2 ? nullptr : &m_cache);
     for (const SizeRequest& request : queue) {
+        FolderSizer& sizer = request.side == kSideLeft ? leftSizer : rightSizer;
         const FolderTotals totals = sizer.FolderSize(request.path);
         if (cancelled.load()) return false;
         for (KItem* child : request.parent->iChildren()) {

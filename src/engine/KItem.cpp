@@ -63,7 +63,7 @@ KItem* KItem::ItemWithURL(const ScanEntry& url, int side, KRootItem* root, KItem
 
 KItem* KItem::ItemWithFolder(const std::string& path, int side, KRootItem* root, KItem* parent) {
     platform::EntryStat st;
-    if (platform::systemFileSystem().statPath(path, true, st) != 0 || st.type != platform::EntryType::Folder)
+    if (root->fileSystemFor(side).statPath(path, true, st) != 0 || st.type != platform::EntryType::Folder)
         return nullptr;
     KItem* node = root->store().newItem(root, parent);
     node->setIName(root->store().keepName(lastPathComponent(path)));

@@ -84,7 +84,8 @@ int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* def
     // by the contents.
     const bool extraChecks = state == kStateEqual && (root.iCmpRsrc || root.iCmpTags);
     if (state != kStateEqual && state != kStateDatesDiffer) return state;
-    if (!root.iCmpFileContents && !extraChecks) return state;
+    const bool bothRecorded = root.iSnapshot1 && root.iSnapshot2;
+    if (!root.iCmpFileContents && !extraChecks && !bothRecorded) return state;
 
     y.iState = kStateNotCompared;
     y.setLinkForSide(kSideLeft, linkForSide(kSideLeft));

@@ -1,6 +1,8 @@
 #include "engine/KRootItem.h"
 
 #include "engine/PathResolution.h"
+#include "snapshot/KSnapshot.h"
+#include "snapshot/SnapshotFileSystem.h"
 
 #include <QLocale>
 #include <QtGlobal>
@@ -37,6 +39,17 @@ void KRootItem::SetDateColumns(const std::string& path, int side) {
         iDate2 = date;
         setIName(name);
     }
+}
+
+platform::FileSystem& KRootItem::fileSystemFor(int side) const {
+    const auto& snapshotFs = m_snapshotFs[side == kSideLeft ? 0 : 1];
+    return snapshotFs ? *snapshotFs : *m_fileSystem;
+}
+
+void KRootItem::setSnapshot(int side, std::shared_ptr<KSnapshot> snapshot) {
+    auto& fs = m_snapshotFs[side == kSideLeft ? 0 : 1];
+    fs = snapshot ? std::make_unique<SnapshotFileSystem>(snapshot) : nullptr;
+    (side == kSideLeft ? iSnapshot1 : iSnapshot2) = std::move(snapshot);
 }
 
 std::unique_ptr<KRootItem> KRootItem::copyForNestedRun(const std::string& leftPath,

@@ -14,6 +14,8 @@
 
 namespace qv {
 
+class KSnapshot;
+
 // Where a run shows the progress of reading one large file. Called from
 // the threads that compare; implementations hand the calls on.
 class StatusSink {
@@ -65,6 +67,13 @@ public:
     bool cancelled() const { return iCancelled && iCancelled->load(std::memory_order_relaxed); }
     platform::FileSystem& fileSystem() const { return *m_fileSystem; }
     void setFileSystem(platform::FileSystem& fs) { m_fileSystem = &fs; }
+    // What a side is read through: its snapshot's recorded tree, or the live file system.
+    platform::FileSystem& fileSystemFor(int side) const;
+
+    // The snapshot read for a side (nullptr for a live folder) and its recorded tree as a file system.
+    std::shared_ptr<KSnapshot> iSnapshot1, iSnapshot2;
+    void setSnapshot(int side, std::shared_ptr<KSnapshot> snapshot);
+    const KSnapshot* snapshotFor(int side) const { return (side == kSideLeft ? iSnapshot1 : iSnapshot2).get(); }
 
     // A root for a comparison nested inside this one (two links to folders):
     // the same options, paths and status, a tree of its own.
@@ -72,6 +81,7 @@ public:
 
 private:
     platform::FileSystem* m_fileSystem = &platform::systemFileSystem();
+    std::unique_ptr<platform::FileSystem> m_snapshotFs[2];
     NodeStore m_store;
     QRecursiveMutex m_semafor;
     std::string m_leftPath, m_rightPath;

@@ -25,6 +25,8 @@ public:
     virtual void scanRedraw() {}
     // Both root listings are in; the caller waits until the root level is ordered by state.
     virtual void rootLevelListed(KRootItem& root) = 0;
+    // A snapshot side without recorded digests turned content comparison off for this run.
+    virtual void contentComparisonSwitchedOff() {}
     // A folder or entry could not be read: what should the scan do?
     virtual ReadErrorAnswer readError(const std::string& path, int error) = 0;
 };

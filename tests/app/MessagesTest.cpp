@@ -24,12 +24,13 @@ QJsonObject tableOf(const QString& resource) {
 // The number of arguments each call site passes to a formatted text.
 const std::map<std::string, int> kFormattedKeys = {
     {"StatusLabelItem", 1}, {"comparingF", 1}, {"csMsg2", 1}, {"readErrorLine", 2}, {"rootUnreadable", 2},
-    {"snapshotSideUnsupported", 1}, {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
+    {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
     {"cliMissingValue", 1}, {"cliUnknownKey", 1}, {"cliBadSetSyntax", 1}, {"cliBadValue", 3},
     {"cliBadFolderSet", 1}, {"cliRulesUnreadable", 1}, {"cliBadRuleFile", 1}, {"cliUnknownList", 1},
     {"cliBadMatchKind", 1}, {"FoldersDiff", 1}, {"difsAndOrph", 2}, {"byteCount", 1}, {"cliNoDifference", 1},
     {"cliNoSuchPath", 1}, {"cliBadSort", 1}, {"cliBadFilter", 1}, {"cliBadStateOrder", 1},
-    {"expSuccess", 1}, {"expFailed", 2}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
+    {"expSuccess", 1}, {"expFailed", 2}, {"creSnap", 1}, {"itemsScanned", 2}, {"snapReady1", 3},
+    {"snapDetails", 4}, {"cliSnapshotWritten", 1}, {"cliSnapshotFailed", 2}, {"cliBadSnapshotSort", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {

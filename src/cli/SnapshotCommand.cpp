@@ -1,0 +1,206 @@
+#include "cli/SnapshotCommand.h"
+
+#include "app/Messages.h"
+#include "cli/CliOutput.h"
+#include "engine/NameOrder.h"
+#include "engine/PathResolution.h"
+#include "platform/DurableFile.h"
+#include "snapshot/KSnapshot.h"
+#include "snapshot/SnapshotRecorder.h"
+#include "snapshot/lzfse/Lzfse.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QLocale>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return standardizePath(path);
+    char cwd[4096];
+    return ::getcwd(cwd, sizeof cwd) ? standardizePath(joinPath(cwd, path)) : path;
+}
+
+int writeDurably(const std::string& destination, const std::string& bytes, bool replace) {
+    platform::DurableFile file;
+    int error = file.open(destination, replace);
+    if (!error) error = file.write(bytes);
+    if (!error) error = file.commit();
+    return error;
+}
+
+int record(const std::vector<std::string>& args) {
+    std::vector<std::string> paths;
+    bool md5 = false, replace = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--md5") md5 = true;
+        else if (args[i] == "--force") replace = true;
+        else if (args[i].starts_with("-")) return failLine(Messages::format("cliUnknownOption", QString::fromStdString(args[i])));
+        else paths.push_back(args[i]);
+    }
+    if (paths.size() != 2) return failLine(Messages::text("cliSnapshotUsage"));
+    const std::string folder = absolute(paths[0]);
+    const std::string out = absolute(paths[1]);
+
+    // The walk runs on this thread: Ctrl-C raises a flag it checks after every folder.
+    static std::atomic<bool> cancelled{false};
+    std::signal(SIGINT, [](int) { cancelled.store(true); });
+
+    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &cancelled);
+    const bool tty = ::isatty(STDERR_FILENO);
+    std::fprintf(stderr, "%s\n", qPrintable(Messages::format("creSnap", QString::fromUtf8(folder.c_str()))));
+    recorder.setProgress([tty](std::uint64_t files, std::uint64_t folders) {
+        if (tty) std::fprintf(stderr, "\r%s\033[K", qPrintable(Messages::format("itemsScanned", QLocale().toString(qulonglong(files)), QLocale().toString(qulonglong(folders)))));
+    });
+    recorder.setErrorLog([](const std::string& path, int error) {
+        std::fprintf(stderr, "%s\n", qPrintable(Messages::format("readErrorLine", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error)))));
+    });
+    std::string json;
+    if (!recorder.record(folder, json, nowNs())) {
+        if (cancelled) return failLine(Messages::text("cliInterrupted")), 130;
+        return failLine(Messages::format("rootUnreadable", QString::fromUtf8(folder.c_str()), QString::fromLocal8Bit(std::strerror(ENOTDIR))));
+    }
+    if (tty) std::fprintf(stderr, "\r\033[K");
+    const std::vector<std::uint8_t> compressed =
+        lzfse::encode(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+    if (const int error = writeDurably(out, std::string(compressed.begin(), compressed.end()), replace))
+        return failLine(Messages::format("cliSnapshotFailed", QString::fromUtf8(out.c_str()), QString::fromLocal8Bit(std::strerror(error))));
+    std::printf("%s\n", qPrintable(Messages::format("snapReady1", QLocale().formattedDataSize(static_cast<qint64>(compressed.size()), 1, QLocale::DataSizeSIFormat),
+                                                    QLocale().toString(qulonglong(recorder.iFiles)), QLocale().toString(qulonglong(recorder.iFolders)))));
+    return 0;
+}
+
+int readOrFail(const std::string& file, KSnapshot& snapshot) {
+    std::string error;
+    if (snapshot.ReadSnapshot(absolute(file), &error)) return 0;
+    return failLine(Messages::text("snapErr0") + ' ' + Messages::text("snapErr1") + " (" + QString::fromStdString(error) + ')');
+}
+
+// Sort keys of the preview: 1 name, 2 size, 3 created, 4 modified, 5 kind, 6 tags, 7 digest.
+const std::map<std::string, int> kSortKeys = {{"name", 1}, {"size", 2}, {"created", 3}, {"modified", 4},
+                                              {"kind", 5}, {"tags", 6}, {"md5", 7}};
+
+std::string tagsText(const KSnapURL& e) {
+    if (!e.iTags) return {};
+    std::vector<std::string> tags = *e.iTags;
+    std::sort(tags.begin(), tags.end());
+    std::string out;
+    for (const std::string& t : tags) out += (out.empty() ? "" : ", ") + t;
+    return out;
+}
+
+// An entry lacking the value comes after one that has it; names break ties.
+int compareEntries(const KSnapshot& s, const KSnapURL& a, const KSnapURL& b, int key) {
+    auto three = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    auto missingLast = [&](bool hasA, bool hasB, int c) { return hasA != hasB ? (hasA ? -1 : 1) : (hasA ? c : 0); };
+    switch (key) {
+    case 2: return three(a.iDataSize, b.iDataSize);
+    case 3: return missingLast(a.iCreDate != kNoRecordedDate, b.iCreDate != kNoRecordedDate, three(a.iCreDate, b.iCreDate));
+    case 4: return missingLast(a.iModDate != kNoRecordedDate, b.iModDate != kNoRecordedDate, three(a.iModDate, b.iModDate));
+    case 5: {
+        const std::string ka = a.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(a.utiIndex)] : "";
+        const std::string kb = b.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(b.utiIndex)] : "";
+        return missingLast(!ka.empty(), !kb.empty(), three(ka, kb));
+    }
+    case 6: return missingLast(a.iTags != nullptr, b.iTags != nullptr, three(tagsText(a), tagsText(b)));
+    case 7: return missingLast(a.hasMD5, b.hasMD5, three(a.md5Hex(), b.md5Hex()));
+    default: return 0;
+    }
+}
+
+void SortBy(const KSnapshot& s, KSnapURL& entry, int key, bool foldersOnTop, bool ascending) {
+    for (KSnapURL* child : entry.iChildren)
+        if (child->iFolder && !child->iChildren.empty()) SortBy(s, *child, key, foldersOnTop, ascending);
+    std::stable_sort(entry.iChildren.begin(), entry.iChildren.end(), [&](const KSnapURL* a, const KSnapURL* b) {
+        if (foldersOnTop && a->iFolder != b->iFolder) return a->iFolder;
+        int c = key == 1 ? compareNamesStrict(a->iName, b->iName) : compareEntries(s, *a, *b, key);
+        if (c == 0 && key != 1) c = compareNamesStrict(a->iName, b->iName);
+        return ascending ? c < 0 : c > 0;
+    });
+}
+
+void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
+    const QString modified = e.iModDate == kNoRecordedDate ? QString()
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(e.iModDate / 1000000000), QLocale::ShortFormat);
+    std::printf("%*s%s%s  %s  %s  %s%s%s\n", depth * 2, "", e.iName.c_str(), e.iFolder ? "/" : "",
+                qPrintable(QLocale().toString(static_cast<qulonglong>(e.iDataSize))), qPrintable(modified),
+                e.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(e.utiIndex)].c_str() : "",
+                e.iTags ? ("  [" + tagsText(e) + "]").c_str() : "", e.hasMD5 ? ("  " + e.md5Hex()).c_str() : "");
+    for (const KSnapURL* child : e.iChildren) printEntry(s, *child, depth + 1);
+}
+
+int show(const std::vector<std::string>& args) {
+    std::string file;
+    int key = 1;
+    bool ascending = true, foldersOnTop = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--desc") ascending = false;
+        else if (args[i] == "--folders-on-top") foldersOnTop = true;
+        else if (args[i] == "--sort" && i + 1 < args.size()) {
+            const std::string k = args[++i];
+            if (auto it = kSortKeys.find(k); it != kSortKeys.end()) key = it->second;
+            else if (k.size() == 1 && k[0] >= '1' && k[0] <= '7') key = k[0] - '0';
+            else return failLine(Messages::format("cliBadSnapshotSort", QString::fromStdString(k)));
+        } else if (file.empty() && !args[i].starts_with("-")) file = args[i];
+        else return failLine(Messages::text("cliSnapshotUsage"));
+    }
+    if (file.empty()) return failLine(Messages::text("cliSnapshotUsage"));
+    KSnapshot snapshot;
+    if (const int status = readOrFail(file, snapshot)) return status;
+    KSnapURL& root = *snapshot.iSnapshot();
+    SortBy(snapshot, root, key, foldersOnTop, ascending);
+    const QString date = snapshot.iSnapDate() == kNoRecordedDate ? QString()
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(snapshot.iSnapDate() / 1000000000), QLocale::ShortFormat);
+    std::printf("%s\n%s\n", root.recordedPath.c_str(),
+                qPrintable(Messages::format("snapDetails", date, QLocale().formattedDataSize(static_cast<qint64>(root.iDataSize), 1, QLocale::DataSizeSIFormat),
+                                            QLocale().toString(qulonglong(root.iNumOfFiles)), QLocale().toString(qulonglong(root.iNumOfFolders)))));
+    for (const KSnapURL* child : root.iChildren) printEntry(snapshot, *child, 0);
+    return 0;
+}
+
+int extractJson(const std::vector<std::string>& args) {
+    std::string file, out;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
+        else if (file.empty() && !args[i].starts_with("-")) file = args[i];
+        else return failLine(Messages::text("cliSnapshotUsage"));
+    }
+    if (file.empty()) return failLine(Messages::text("cliSnapshotUsage"));
+    std::string json, error;
+    if (!KSnapshot::extractJson(absolute(file), json, &error))
+        return failLine(Messages::text("snapErr0") + " (" + QString::fromStdString(error) + ')');
+    if (out.empty()) {
+        std::fwrite(json.data(), 1, json.size(), stdout);
+        std::printf("\n");
+        return 0;
+    }
+    if (const int e = writeDurably(absolute(out), json, false))
+        return failLine(Messages::format("cliSnapshotFailed", QString::fromStdString(out), QString::fromLocal8Bit(std::strerror(e))));
+    return 0;
+}
+
+}  // namespace
+
+int runSnapshotCommand(const std::vector<std::string>& args) {
+    const std::string verb = args.empty() ? std::string() : args[0];
+    if (verb == "record") return record(args);
+    if (verb == "show") return show(args);
+    if (verb == "extract-json") return extractJson(args);
+    return failLine(Messages::text("cliSnapshotUsage"));
+}
+
+}  // namespace qv

@@ -1,0 +1,97 @@
+#include "snapshot/KSnapshot.h"
+
+#include "snapshot/SnapshotJsonReader.h"
+#include "snapshot/lzfse/Lzfse.h"
+
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+namespace qv {
+
+KSnapshot::KSnapshot() = default;
+KSnapshot::~KSnapshot() = default;
+
+KSnapURL* KSnapshot::newEntry() { return &m_entries.emplace_back(); }
+
+std::int32_t KSnapshot::typeIndex(std::string_view type) {
+    for (std::size_t i = 0; i < m_types.size(); ++i)
+        if (m_types[i] == type) return static_cast<std::int32_t>(i);
+    m_types.emplace_back(type);
+    return static_cast<std::int32_t>(m_types.size() - 1);
+}
+
+void KSnapshot::setRoot(KSnapURL* root, bool hasMD5, std::int64_t date) {
+    m_root = root;
+    m_hasMD5 = hasMD5;
+    m_date = date;
+}
+
+bool KSnapshot::extractJson(const std::string& file, std::string& json, std::string* error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot be opened";
+        return false;
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> decoded;
+    if (!lzfse::decode(bytes, decoded, error)) return false;
+    json.assign(decoded.begin(), decoded.end());
+    return true;
+}
+
+bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
+    std::string json;
+    return extractJson(file, json, error) && readJson(json, error);
+}
+
+bool KSnapshot::readJson(std::string_view json, std::string* error) {
+    m_entries.clear();
+    m_types.clear();
+    m_root = nullptr;
+    return SnapshotJsonReader(*this).read(json, error);
+}
+
+KSnapURL* KSnapshot::entryAt(std::string_view path) const {
+    if (!m_root) return nullptr;
+    std::string_view rootPath = m_root->recordedPath;
+    if (path.substr(0, rootPath.size()) != rootPath) return nullptr;
+    std::string_view rest = path.substr(rootPath.size());
+    if (!rest.empty() && rest.front() != '/' && rootPath != "/") return nullptr;
+    KSnapURL* entry = m_root;
+    while (entry && !rest.empty()) {
+        while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+        if (rest.empty()) break;
+        const std::size_t slash = rest.find('/');
+        entry = entry->child(rest.substr(0, slash));
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+    }
+    return entry;
+}
+
+std::string isoDate(std::int64_t ns) {
+    std::int64_t seconds = ns / 1000000000;
+    if (ns < 0 && ns % 1000000000) --seconds;   // whole seconds toward the past
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    struct tm utc;
+    gmtime_r(&t, &utc);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return buffer;
+}
+
+std::int64_t parseIsoDate(std::string_view text) {
+    struct tm utc {};
+    int consumed = 0;
+    const std::string s(text);
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &utc.tm_year, &utc.tm_mon, &utc.tm_mday, &utc.tm_hour,
+                    &utc.tm_min, &utc.tm_sec, &consumed) != 6)
+        return kNoRecordedDate;
+    utc.tm_year -= 1900;
+    utc.tm_mon -= 1;
+    return static_cast<std::int64_t>(timegm(&utc)) * 1000000000;
+}
+
+}  // namespace qv

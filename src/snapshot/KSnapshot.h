@@ -1,0 +1,54 @@
+#pragma once
+// A snapshot file: one LZFSE stream holding a compact JSON tree of the
+// recorded entries. KSnapshot reads such a file back into a KSnapURL tree.
+
+#include "snapshot/KSnapURL.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class KSnapshot {
+public:
+    KSnapshot();
+    ~KSnapshot();
+    KSnapshot(const KSnapshot&) = delete;
+    KSnapshot& operator=(const KSnapshot&) = delete;
+
+    // Reads a snapshot file; false (with `error` set to a short English reason) when it is not one.
+    bool ReadSnapshot(const std::string& file, std::string* error = nullptr);
+    // Reads the decompressed JSON text of a snapshot.
+    bool readJson(std::string_view json, std::string* error = nullptr);
+    // The decompressed JSON text of a snapshot file.
+    static bool extractJson(const std::string& file, std::string& json, std::string* error = nullptr);
+
+    KSnapURL* iSnapshot() const { return m_root; }
+    bool hasMD5() const { return m_hasMD5; }
+    std::int64_t iSnapDate() const { return m_date; }
+    // Content types in the order the entries refer to them.
+    const std::vector<std::string>& types() const { return m_types; }
+
+    // The entry recorded at an absolute path, or nullptr.
+    KSnapURL* entryAt(std::string_view path) const;
+
+    // Used while reading: a new entry owned by this snapshot.
+    KSnapURL* newEntry();
+    std::int32_t typeIndex(std::string_view type);
+    void setRoot(KSnapURL* root, bool hasMD5, std::int64_t date);
+
+private:
+    std::deque<KSnapURL> m_entries;
+    std::vector<std::string> m_types;
+    KSnapURL* m_root = nullptr;
+    bool m_hasMD5 = false;
+    std::int64_t m_date = kNoRecordedDate;
+};
+
+// "2024-05-01T12:00:00Z" from ns since the epoch (fractions dropped), and back.
+std::string isoDate(std::int64_t ns);
+std::int64_t parseIsoDate(std::string_view text);
+
+}  // namespace qv

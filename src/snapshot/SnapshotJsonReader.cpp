@@ -1,0 +1,187 @@
+#include "snapshot/SnapshotJsonReader.h"
+
+#include "snapshot/KSnapshot.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+
+namespace qv {
+namespace {
+
+bool parseMD5(const std::string& hex, std::array<std::uint8_t, 16>& out) {
+    if (hex.size() != 32) return false;
+    auto nibble = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (std::size_t i = 0; i < 16; ++i) {
+        const int hi = nibble(hex[2 * i]), lo = nibble(hex[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return true;
+}
+
+std::string lastComponent(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const std::size_t slash = p.rfind('/');
+    return slash == std::string::npos || p.size() == 1 ? p : p.substr(slash + 1);
+}
+
+// Events of the JSON parser turned into entries. Unknown keys are passed
+// over; a value of an unexpected type is ignored (the key reads as missing).
+class Builder final : public nlohmann::json_sax<nlohmann::json> {
+public:
+    explicit Builder(KSnapshot& snapshot) : m_snapshot(snapshot) {}
+
+    bool null() override { return value(); }
+    bool boolean(bool v) override {
+        if (KSnapURL* e = current()) {
+            if (m_key == "fol") e->iFolder = v;
+            else if (m_key == "hid") e->iHidden = v;
+            else if (m_key == "als") e->iAlias = v;
+            else if (m_key == "hasMD5" && m_depth.size() == 1) m_rootHasMD5 = v;
+        }
+        return value();
+    }
+    bool number_integer(number_integer_t v) override { return number(v < 0 ? 0 : static_cast<std::uint64_t>(v)); }
+    bool number_unsigned(number_unsigned_t v) override { return number(v); }
+    bool number_float(number_float_t v, const string_t&) override {
+        return number(v < 0 ? 0 : static_cast<std::uint64_t>(v));
+    }
+    bool string(string_t& v) override {
+        if (m_inTags) {
+            if (KSnapURL* e = current()) {
+                if (!e->iTags) e->iTags = std::make_unique<std::vector<std::string>>();
+                e->iTags->push_back(v);
+            }
+            return true;
+        }
+        if (KSnapURL* e = current()) {
+            if (m_key == "pth") e->recordedPath = v;
+            else if (m_key == "dtC") e->iCreDate = parseIsoDate(v);
+            else if (m_key == "dtM") e->iModDate = parseIsoDate(v);
+            else if (m_key == "dtA") e->iAccDate = parseIsoDate(v);
+            else if (m_key == "uti") e->utiIndex = m_snapshot.typeIndex(v);
+            else if (m_key == "md5") e->hasMD5 = parseMD5(v, e->iMD5);
+            else if (m_key == "date" && m_depth.size() == 1) m_date = parseIsoDate(v);
+        }
+        return value();
+    }
+    bool binary(binary_t&) override { return value(); }
+
+    bool start_object(std::size_t) override {
+        if (m_skip || (!m_depth.empty() && !m_inChildren)) return skipContainer();
+        KSnapURL* entry = m_snapshot.newEntry();
+        if (!m_depth.empty()) {
+            entry->parent = m_depth.back();
+            m_depth.back()->iChildren.push_back(entry);
+        } else {
+            m_root = entry;
+        }
+        m_depth.push_back(entry);
+        m_inChildren = false;
+        return true;
+    }
+    bool key(string_t& k) override {
+        if (!m_skip) m_key = k;
+        return true;
+    }
+    bool end_object() override {
+        if (m_skip) return endSkipped();
+        KSnapURL* done = m_depth.back();
+        // Entries name themselves by their recorded path; only the root keeps the whole path.
+        done->iName = lastComponent(done->recordedPath);
+        if (done->parent) done->recordedPath.clear();
+        m_depth.pop_back();
+        m_inChildren = !m_depth.empty();
+        m_key.clear();
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        if (m_skip) return skipContainer();
+        if (!m_depth.empty() && m_key == "chi") {
+            m_inChildren = true;
+            return true;
+        }
+        if (!m_depth.empty() && m_key == "tag") {
+            m_inTags = true;
+            return true;
+        }
+        return skipContainer();
+    }
+    bool end_array() override {
+        if (m_skip) return endSkipped();
+        if (m_inTags) m_inTags = false;
+        else m_inChildren = false;
+        m_key.clear();
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) override {
+        m_error = "not JSON at byte " + std::to_string(position) + " (" + e.what() + ")";
+        return false;
+    }
+
+    KSnapURL* root() const { return m_root; }
+    bool rootHasMD5() const { return m_rootHasMD5; }
+    std::int64_t date() const { return m_date; }
+    const std::string& error() const { return m_error; }
+
+private:
+    KSnapURL* current() const { return m_depth.empty() || m_inChildren ? nullptr : m_depth.back(); }
+    bool value() {
+        if (!m_inTags) m_key.clear();
+        return true;
+    }
+    bool number(std::uint64_t v) {
+        if (KSnapURL* e = current()) {
+            if (m_key == "siz") e->iDataSize = v;
+            else if (m_key == "fsz") e->iForkSize = v;
+            else if (m_key == "nfi") e->iNumOfFiles = v;
+            else if (m_key == "nfo") e->iNumOfFolders = v;
+            else if (m_key == "lnr") e->iColorNum = static_cast<std::uint8_t>(v > 255 ? 0 : v);
+        }
+        return value();
+    }
+    bool skipContainer() {
+        ++m_skip;
+        return true;
+    }
+    bool endSkipped() {
+        --m_skip;
+        if (!m_skip) m_key.clear();
+        return true;
+    }
+
+    KSnapshot& m_snapshot;
+    std::vector<KSnapURL*> m_depth;
+    KSnapURL* m_root = nullptr;
+    std::string m_key, m_error;
+    bool m_inChildren = false, m_inTags = false, m_rootHasMD5 = false;
+    int m_skip = 0;
+    std::int64_t m_date = kNoRecordedDate;
+};
+
+}  // namespace
+
+bool SnapshotJsonReader::read(std::string_view json, std::string* error) {
+    Builder builder(m_snapshot);
+    const bool ok = nlohmann::json::sax_parse(json.begin(), json.end(), &builder);
+    if (!ok || !builder.root()) {
+        if (error) *error = builder.error().empty() ? "not a snapshot (the top level is not an object)" : builder.error();
+        return false;
+    }
+    KSnapURL* root = builder.root();
+    if (root->recordedPath.empty() || root->recordedPath[0] != '/') {
+        if (error) *error = "not a snapshot (no recorded folder path)";
+        return false;
+    }
+    m_snapshot.setRoot(root, builder.rootHasMD5(), builder.date());
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,210 @@
+#include "snapshot/SnapshotRecorder.h"
+
+#include "platform/ExtendedAttributes.h"
+#include "snapshot/KSnapshot.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QMimeDatabase>
+
+#include <chrono>
+
+namespace qv {
+namespace {
+
+const char* const kLabelColours[] = {"Gray", "Green", "Purple", "Blue", "Yellow", "Red", "Orange"};
+
+std::int64_t steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string joined(const std::string& folder, std::string_view name) {
+    std::string p = folder;
+    if (p.empty() || p.back() != '/') p += '/';
+    p.append(name);
+    return p;
+}
+
+// Length of the valid UTF-8 sequence at p, 0 when the byte there does not start one.
+std::size_t utf8Length(const unsigned char* p, const unsigned char* end) {
+    const unsigned char c = *p;
+    std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    if (n == 0 || static_cast<std::size_t>(end - p) < n) return 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    if (n == 3 && ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))) return 0;
+    if (n == 4 && ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))) return 0;
+    return n;
+}
+
+void appendKey(std::string& out, const char* key) {
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
+}  // namespace
+
+void appendSnapshotString(std::string& out, std::string_view text) {
+    static const char* hex = "0123456789abcdef";
+    out += '"';
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c == '"' || c == '\\' || c == '/') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++p;
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++p;
+        } else if (const std::size_t n = utf8Length(p, end)) {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+        } else {
+            out += "\\ufffd";
+            ++p;
+        }
+    }
+    out += '"';
+}
+
+std::string md5OfFile(const std::string& path) {
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!hash.addData(&file)) return {};
+    return hash.result().toHex().toStdString();
+}
+
+SnapshotRecorder::SnapshotRecorder(platform::FileSystem& fs, Options options, const std::atomic<bool>* cancelled)
+    : m_fs(fs), m_options(options), m_cancelled(cancelled) {}
+
+std::string SnapshotRecorder::typeOf(const std::string& path, const platform::EntryStat& st) {
+    if (st.type == platform::EntryType::Folder) return "inode/directory";
+    if (st.type == platform::EntryType::Symlink) return "inode/symlink";
+    // By name only: reading every file's first bytes would double the walk.
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.rfind('/');
+    const std::string extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)
+                                      ? path.substr(dot + 1) : std::string();
+    auto it = m_typeByExtension.find(extension);
+    if (it != m_typeByExtension.end()) return it->second;
+    static const QMimeDatabase database;
+    const std::string type =
+        database.mimeTypeForFile(QFile::decodeName(path.c_str()), QMimeDatabase::MatchExtension).name().toStdString();
+    m_typeByExtension.emplace(extension, type);
+    return type;
+}
+
+void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder,
+                                      std::string& out) {
+    appendKey(out, "pth");
+    appendSnapshotString(out, path);
+    out += ",\"fol\":";
+    out += folder ? "true" : "false";
+    out += ",\"fsz\":0,\"hid\":";
+    const std::size_t slash = path.rfind('/');
+    out += path.size() > slash + 1 && path[slash + 1] == '.' ? "true" : "false";
+    out += ",\"als\":";
+    out += st.type == platform::EntryType::Symlink ? "true" : "false";
+    const std::pair<const char*, std::int64_t> dates[] = {{",\"dtC\":", st.btimeNs}, {",\"dtM\":", st.mtimeNs},
+                                                          {",\"dtA\":", st.atimeNs}};
+    for (const auto& [key, ns] : dates) {
+        if (ns == platform::kNoTime) continue;
+        out += key;
+        out += '"';
+        out += isoDate(ns);
+        out += '"';
+    }
+    if (const auto tags = platform::readTags(path, false)) {
+        out += ",\"tag\":[";
+        int label = 0;
+        for (std::size_t i = 0; i < tags->size(); ++i) {
+            if (i) out += ',';
+            appendSnapshotString(out, (*tags)[i]);
+            for (int c = 0; c < 7 && !label; ++c)
+                if ((*tags)[i] == kLabelColours[c]) label = c + 1;
+        }
+        out += ']';
+        if (label) out += ",\"lnr\":" + std::to_string(label);
+    }
+    out += ",\"uti\":";
+    appendSnapshotString(out, typeOf(path, st));
+}
+
+void SnapshotRecorder::reportProgress() {
+    const std::int64_t now = steadyNs();
+    if (now - m_lastProgress < 1'000'000'000) return;
+    m_lastProgress = now;
+    if (m_progress) m_progress(iFiles, iFolders);
+}
+
+bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals) {
+    if (cancelled()) return false;
+    platform::Listing listing;
+    m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime);
+    if (listing.folderError && m_log) m_log(folder, listing.folderError);
+    for (const platform::ListingError& e : listing.entryErrors)
+        if (m_log) m_log(joined(folder, e.name), e.error);
+    bool first = true;
+    for (const platform::ListedEntry& e : listing.entries) {
+        const std::string_view name = listing.name(e);
+        if (name == ".DS_Store" || name == "Icon\r") continue;
+        const std::string path = joined(folder, name);
+        if (!first) out += ',';
+        first = false;
+        out += '{';
+        if (e.stat.type == platform::EntryType::Folder) {
+            writeEntryHead(path, e.stat, true, out);
+            out += ",\"chi\":[";
+            Totals sub;
+            if (!SnapshotForFolder(path, out, sub)) return false;
+            out += "],\"siz\":" + std::to_string(sub.size) + ",\"nfi\":" + std::to_string(sub.files) +
+                   ",\"nfo\":" + std::to_string(sub.folders);
+            ++iFolders;
+            totals.size += sub.size;
+            totals.files += sub.files;
+            totals.folders += sub.folders + 1;
+        } else {
+            writeEntryHead(path, e.stat, false, out);
+            const std::uint64_t size = static_cast<std::uint64_t>(e.stat.size);
+            out += ",\"siz\":" + std::to_string(size);
+            if (m_options.calculateMD5) {
+                out += ",\"md5\":";
+                appendSnapshotString(out, e.stat.type == platform::EntryType::File ? md5OfFile(path) : std::string());
+            }
+            ++iFiles;
+            ++totals.files;
+            totals.size += size;
+        }
+        out += '}';
+    }
+    reportProgress();
+    return !cancelled();
+}
+
+bool SnapshotRecorder::record(const std::string& folder, std::string& json, std::int64_t nowNs) {
+    platform::EntryStat st;
+    if (m_fs.statPath(folder, true, st, platform::kStatBirthTime | platform::kStatAccessTime) != 0 ||
+        st.type != platform::EntryType::Folder)
+        return false;
+    iFiles = iFolders = 0;
+    m_lastProgress = steadyNs();
+    json.clear();
+    json += '{';
+    writeEntryHead(folder, st, true, json);
+    json += ",\"chi\":[";
+    Totals totals;
+    if (!SnapshotForFolder(folder, json, totals)) return false;
+    json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
+            ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +
+            ",\"date\":\"" + isoDate(nowNs) + "\"}";
+    return true;
+}
+
+}  // namespace qv

@@ -1,0 +1,60 @@
+#pragma once
+// Records a folder tree into snapshot JSON as it walks, without a document
+// in memory: each folder's entries are written when listed, its totals after.
+
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+namespace qv {
+
+class SnapshotRecorder {
+public:
+    struct Options {
+        bool calculateMD5 = false;
+    };
+    // Told the files and folders recorded so far, at most once a second.
+    using Progress = std::function<void(std::uint64_t files, std::uint64_t folders)>;
+    // Told each entry that could not be read; the recording goes on.
+    using ErrorLog = std::function<void(const std::string& path, int error)>;
+
+    SnapshotRecorder(platform::FileSystem& fs, Options options, const std::atomic<bool>* cancelled = nullptr);
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    void setErrorLog(ErrorLog log) { m_log = std::move(log); }
+
+    // The compact JSON of the folder; false when it was cancelled or the folder cannot be read.
+    bool record(const std::string& folder, std::string& json, std::int64_t nowNs);
+
+    std::uint64_t iFiles = 0, iFolders = 0;
+
+private:
+    struct Totals {
+        std::uint64_t size = 0, files = 0, folders = 0;
+    };
+    bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals);
+    void writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder, std::string& out);
+    std::string typeOf(const std::string& path, const platform::EntryStat& st);
+    bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
+    void reportProgress();
+
+    platform::FileSystem& m_fs;
+    Options m_options;
+    const std::atomic<bool>* m_cancelled;
+    Progress m_progress;
+    ErrorLog m_log;
+    std::int64_t m_lastProgress = 0;
+    std::unordered_map<std::string, std::string> m_typeByExtension;
+};
+
+// Appends a JSON string: quotes, backslashes, control characters and "/"
+// escaped; bytes that are not UTF-8 become U+FFFD (JSON text must be UTF-8).
+void appendSnapshotString(std::string& out, std::string_view text);
+
+// The MD5 of a file as 32 lower-case hexadecimal digits, "" when it cannot be read.
+std::string md5OfFile(const std::string& path);
+
+}  // namespace qv

@@ -1,0 +1,188 @@
+#include "snapshot/KSnapshot.h"
+#include "snapshot/SnapshotRecorder.h"
+#include "snapshot/lzfse/Lzfse.h"
+#include "support/ScanHarness.h"
+#include "support/TempTree.h"
+
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace qv::test {
+namespace {
+
+constexpr std::int64_t kSecond = 1'000'000'000LL;
+constexpr std::int64_t kRecordedAt = 1'700'000'000LL * kSecond;
+
+std::string recordJson(const std::string& folder, bool md5) {
+    SnapshotRecorder recorder(platform::systemFileSystem(), {md5});
+    std::string json;
+    EXPECT_TRUE(recorder.record(folder, json, kRecordedAt));
+    return json;
+}
+
+void writeSnapshot(const std::string& file, const std::string& json) {
+    const auto compressed = lzfse::encode(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(compressed.data()),
+                                                static_cast<std::streamsize>(compressed.size()));
+}
+
+// Two recorded trees hold the same entries with the same values (in any listing order).
+void expectSameTree(const KSnapURL& a, const KSnapURL& b) {
+    EXPECT_EQ(a.iName, b.iName);
+    EXPECT_EQ(a.iFolder, b.iFolder) << a.iName;
+    EXPECT_EQ(a.iHidden, b.iHidden) << a.iName;
+    EXPECT_EQ(a.iDataSize, b.iDataSize) << a.iName;
+    EXPECT_EQ(a.iModDate, b.iModDate) << a.iName;
+    EXPECT_EQ(a.iNumOfFiles, b.iNumOfFiles) << a.iName;
+    EXPECT_EQ(a.iNumOfFolders, b.iNumOfFolders) << a.iName;
+    EXPECT_EQ(a.iColorNum, b.iColorNum) << a.iName;
+    EXPECT_EQ(a.iTags != nullptr, b.iTags != nullptr) << a.iName;
+    ASSERT_EQ(a.iChildren.size(), b.iChildren.size()) << a.iName;
+    for (const KSnapURL* child : a.iChildren) {
+        const KSnapURL* other = b.child(child->iName);
+        ASSERT_NE(other, nullptr) << child->iName;
+        expectSameTree(*child, *other);
+    }
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(KSnapshotTest, RecordingWritesTheDocumentedJson) {
+    TempTree tree;
+    tree.file("b.txt", 10, 'x', kRecordedAt + 700'000'000);   // 12:00:00.700 reads back as whole seconds
+    tree.file("a/c.txt", 20);
+    tree.file("sub/leaf", 5);
+    tree.file(".DS_Store", 3);
+    tree.file("Icon\r", 3);
+    tree.file(".hidden", 1);
+    tree.folder("empty");
+    tree.setTime("a", kBaseTimeNs);
+    tree.setTime("sub", kBaseTimeNs);
+    tree.setTime("empty", kBaseTimeNs);
+    tree.setTime("", kBaseTimeNs);
+    tree.setTags("b.txt", "Red,Work");
+
+    std::string json = recordJson(tree.root(), false);
+    // Creation and access times depend on the moment the test runs; the rest is fixed.
+    json = QString::fromStdString(json)
+               .replace(QRegularExpression(QStringLiteral(",\"dt[CA]\":\"[^\"]*\"")), QString())
+               .replace(QString::fromStdString(tree.root()).replace('/', QStringLiteral("\\/")), QStringLiteral("\\/ROOT"))
+               .toStdString();
+    // Listing order is the file system's: compare entries, not the order of the text.
+    const std::string golden = readFile(QV_TEST_DATA "/snapshot/small.json");
+    if (qEnvironmentVariableIsSet("QV_UPDATE_GOLDEN")) std::ofstream(QV_TEST_DATA "/snapshot/small.json") << json;
+    KSnapshot fromRecording, fromGolden;
+    ASSERT_TRUE(fromRecording.readJson(json));
+    ASSERT_TRUE(fromGolden.readJson(golden)) << "golden file missing or unreadable";
+    EXPECT_EQ(json.size(), golden.size());
+    expectSameTree(*fromRecording.iSnapshot(), *fromGolden.iSnapshot());
+
+    const KSnapURL& root = *fromRecording.iSnapshot();
+    EXPECT_EQ(root.iDataSize, 36u);   // 10 + 20 + 5 + the hidden 1
+    EXPECT_EQ(root.iNumOfFiles, 4u);
+    EXPECT_EQ(root.iNumOfFolders, 3u);
+    EXPECT_FALSE(fromRecording.hasMD5());
+    EXPECT_EQ(fromRecording.iSnapDate(), kRecordedAt);
+    EXPECT_EQ(root.child(".DS_Store"), nullptr);
+    EXPECT_EQ(root.child("Icon\r"), nullptr);
+    ASSERT_NE(root.child(".hidden"), nullptr);
+    EXPECT_TRUE(root.child(".hidden")->iHidden);
+    const KSnapURL* b = root.child("b.txt");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->iModDate, kRecordedAt);
+    EXPECT_FALSE(b->hasMD5);
+    ASSERT_TRUE(b->iTags);
+    EXPECT_EQ(*b->iTags, (std::vector<std::string>{"Red", "Work"}));
+    EXPECT_EQ(b->iColorNum, 6);   // the sixth label colour
+    const KSnapURL* empty = root.child("empty");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_TRUE(empty->iFolder);
+    EXPECT_EQ(empty->iDataSize, 0u);
+    EXPECT_TRUE(empty->iChildren.empty());
+    EXPECT_EQ(root.child("sub")->iDataSize, 5u);
+    EXPECT_EQ(root.child("sub")->iNumOfFiles, 1u);
+    EXPECT_NE(json.find("\"pth\":\"\\/ROOT\\/sub\\/leaf\""), std::string::npos);   // slashes escaped
+    EXPECT_EQ(json.find("\"md5\""), std::string::npos);
+}
+
+TEST(KSnapshotTest, FilesThatAreNotSnapshotsAreRefused) {
+    TempTree tree;
+    tree.file("x", 4);
+    const std::string json = recordJson(tree.root(), true);
+    writeSnapshot(tree.path("good.qvss"), json);
+    KSnapshot good;
+    ASSERT_TRUE(good.ReadSnapshot(tree.path("good.qvss")));
+    EXPECT_TRUE(good.hasMD5());
+    EXPECT_EQ(good.entryAt(tree.path("x"))->md5Hex(), md5OfFile(tree.path("x")));
+    EXPECT_EQ(good.entryAt(tree.path("nope")), nullptr);
+
+    std::ofstream(tree.path("plain.qvss")) << json;                       // JSON, not compressed
+    const std::string compressed = readFile(tree.path("good.qvss"));
+    std::ofstream(tree.path("cut.qvss"), std::ios::binary) << compressed.substr(0, compressed.size() / 2);
+    writeSnapshot(tree.path("array.qvss"), "[1,2,3]");
+    writeSnapshot(tree.path("broken.qvss"), json.substr(0, json.size() - 5));
+    writeSnapshot(tree.path("nopath.qvss"), "{\"fol\":true}");
+    for (const char* name : {"plain.qvss", "cut.qvss", "array.qvss", "broken.qvss", "nopath.qvss", "missing.qvss"}) {
+        KSnapshot bad;
+        std::string error;
+        EXPECT_FALSE(bad.ReadSnapshot(tree.path(name), &error)) << name;
+        EXPECT_FALSE(error.empty()) << name;
+        EXPECT_EQ(bad.iSnapshot(), nullptr) << name;
+    }
+}
+
+TEST(KSnapshotTest, ASnapshotStandsInForTheRecordedFolder) {
+    TempTree live, store;
+    live.file("same", 10, 'a');
+    live.file("grown", 10);
+    live.file("touched", 10, 'a', kBaseTimeNs);
+    live.file("both", 10);
+    live.file("rewritten", 10, 'a');
+    live.file("gone", 1);
+    live.file("dir/inner", 3);
+    writeSnapshot(store.path("rec.qvss"), recordJson(live.root(), true));
+
+    // The folder changes after it was recorded.
+    live.file("grown", 12);
+    live.setTime("touched", kBaseTimeNs + 3600 * kSecond);
+    live.file("both", 11, 'x', kBaseTimeNs + 3600 * kSecond);
+    live.file("rewritten", 10, 'b');
+    ::unlink(live.path("gone").c_str());
+    live.file("new", 2);
+    live.setTime("dir", kBaseTimeNs);
+
+    auto run = scanFolders(store.path("rec.qvss"), live.root(), {}, {.contents = true});
+    ASSERT_NE(run->root->iSnapshot1, nullptr);
+    EXPECT_EQ(run->root->iLeftPath(), live.root());   // the recorded path stands for the side
+    EXPECT_EQ(run->node("same")->iState, kStateEqual);
+    EXPECT_EQ(run->node("grown")->iState, kStateSizesDiffer);
+    EXPECT_EQ(run->node("touched")->iState, kStateEqual);      // equal digests, other date
+    EXPECT_EQ(run->node("both")->iState, kStateSizesAndDatesDiffer);
+    EXPECT_EQ(run->node("rewritten")->iState, kStateDifferent);
+    EXPECT_EQ(run->node("gone")->iState, kStateOnlyLeft);
+    EXPECT_EQ(run->node("new")->iState, kStateOnlyRight);
+    EXPECT_EQ(run->node("dir/inner")->iState, kStateEqual);
+    EXPECT_EQ(run->root->iState, kStateDifferent);
+
+    // Without recorded digests, contents cannot be compared: the run goes on by size and date.
+    writeSnapshot(store.path("plain.qvss"), recordJson(live.root(), false));
+    live.file("same", 10, 'z');
+    auto noDigests = scanFolders(store.path("plain.qvss"), live.root(), {}, {.contents = true});
+    EXPECT_FALSE(noDigests->root->iCmpFileContents);
+    EXPECT_EQ(noDigests->node("same")->iState, kStateEqual);
+
+    // A snapshot on each side.
+    writeSnapshot(store.path("again.qvss"), recordJson(live.root(), true));
+    auto both = scanFolders(store.path("rec.qvss"), store.path("again.qvss"), {}, {.contents = true});
+    EXPECT_EQ(both->node("rewritten")->iState, kStateDifferent);
+    EXPECT_EQ(both->node("dir/inner")->iState, kStateEqual);
+}
+
+}  // namespace
+}  // namespace qv::test
