@@ -1,0 +1,381 @@
+#include "filecompare/DiffCommand.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "filecompare/FileCompareRun.h"
+#include "filecompare/KFileMerger.h"
+#include "platform/DurableFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "quorvane: %s\n", message.toLocal8Bit().constData());
+    return 2;
+}
+
+// Output collected in a buffer and written in large pieces.
+class Out {
+public:
+    ~Out() { flush(); }
+    Out& operator<<(std::string_view s) {
+        m_buf.append(s);
+        if (m_buf.size() > (1 << 16)) flush();
+        return *this;
+    }
+    Out& operator<<(const char* s) { return *this << std::string_view(s); }
+    Out& operator<<(const QString& s) { return *this << std::string_view(s.toUtf8().constData()); }
+    Out& operator<<(std::uint64_t n) { return *this << std::string_view(std::to_string(n)); }
+    Out& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
+    void flush() {
+        if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
+        m_buf.clear();
+    }
+    // A JSON string with its quotes.
+    void json(std::string_view s) {
+        m_buf += '"';
+        for (unsigned char c : s) {
+            switch (c) {
+                case '"': m_buf += "\\\""; break;
+                case '\\': m_buf += "\\\\"; break;
+                case '\n': m_buf += "\\n"; break;
+                case '\t': m_buf += "\\t"; break;
+                case '\r': m_buf += "\\r"; break;
+                default:
+                    if (c < 0x20) {
+                        char esc[8];
+                        std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                        m_buf += esc;
+                    } else {
+                        m_buf += char(c);
+                    }
+            }
+        }
+        m_buf += '"';
+        if (m_buf.size() > (1 << 16)) flush();
+    }
+    void json(const QString& s) { json(std::string_view(s.toUtf8().constData())); }
+
+private:
+    std::string m_buf;
+};
+
+void writeMarks(Out& out, const std::vector<MarkRun>& marks) {
+    out << "[";
+    for (std::size_t i = 0; i < marks.size(); ++i)
+        out << (i ? "," : "") << "[" << std::uint64_t(marks[i].start) << "," << std::uint64_t(marks[i].length) << ","
+            << int(marks[i].kind) << "]";
+    out << "]";
+}
+
+void writeRecord(Out& out, const ChangeRecord& r) {
+    out << "{\"nz\":" << r.nz << ",\"l\":" << r.l << ",\"nol\":" << r.nol << ",\"s\":" << r.s << ",\"col\":" << r.col
+        << ",\"lr\":" << r.lr << ",\"c\":[" << r.c[0] << "," << r.c[1] << "],\"lc\":[" << r.lc[0] << "," << r.lc[1]
+        << "]";
+    if (!r.el.empty()) {
+        out << ",\"el\":[";
+        for (std::size_t i = 0; i < r.el.size(); ++i) out << (i ? "," : "") << r.el[i];
+        out << "],\"els\":" << std::string_view(r.els ? "true" : "false");
+    }
+    if (r.diffChunk) {
+        const DiffChunk& d = *r.diffChunk;
+        out << ",\"diffChunk\":{\"type\":" << int(d.type) << ",\"isLeftChunk\":"
+            << std::string_view(d.isLeftChunk ? "true" : "false") << ",\"leftRange\":[" << d.leftRange.location << ","
+            << d.leftRange.length << "],\"rightRange\":[" << d.rightRange.location << "," << d.rightRange.length << "]}";
+    }
+}
+
+struct Options {
+    QString left, right;
+    FileCompareType type = FileCompareType::Automatic;
+    bool json = false;
+    int color = -1;   // -1 auto
+    QString plan, outPath;
+    bool merge = false, force = false;
+};
+
+int terminalWidth() {
+    winsize ws{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) return ws.ws_col;
+    if (const char* c = std::getenv("COLUMNS"); c && std::atoi(c) > 20) return std::atoi(c);
+    return 160;
+}
+
+const char* markColour(std::uint8_t kind) {
+    switch (kind) {
+        case MarkAdded:
+        case MarkRemoved: return "\x1b[30;46m";
+        case MarkChanged: return "\x1b[30;43m";
+        default: return "";
+    }
+}
+
+// A line cut or padded to `width` characters, its marks as colours.
+std::string cell(const QString& text, const std::vector<MarkRun>& marks, int width, bool colour) {
+    QString t = text;
+    t.replace(QLatin1Char('\t'), QLatin1Char(' '));
+    for (QChar& c : t)
+        if (c.unicode() < 32) c = QLatin1Char('.');
+    t.truncate(width);
+    std::string out;
+    qsizetype at = 0;
+    if (colour) {
+        for (const MarkRun& m : marks) {
+            if (m.start >= t.size() || m.kind == MarkSame) continue;
+            const qsizetype s = std::max(at, m.start), e = std::min(t.size(), m.start + m.length);
+            if (s >= e) continue;
+            out += t.mid(at, s - at).toStdString();
+            out += markColour(m.kind);
+            out += t.mid(s, e - s).toStdString();
+            out += "\x1b[0m";
+            at = e;
+        }
+    }
+    out += t.mid(at).toStdString();
+    out.append(std::size_t(width - t.size()), ' ');
+    return out;
+}
+
+int printText(const KDiffParser& p, const Options& o, bool equal) {
+    Out out;
+    const auto& z = p.iZmiany();
+    if (o.json) {
+        out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false") << ",\"changes\":[";
+        for (std::size_t i = 0; i < z.size(); ++i) {
+            out << (i ? ",\n" : "\n");
+            writeRecord(out, z[i]);
+            out << ",\"marks1\":";
+            writeMarks(out, p.rowMarks(0, z[i].lr));
+            out << ",\"marks2\":";
+            writeMarks(out, p.rowMarks(1, z[i].lr));
+            out << "}";
+        }
+        for (int side = 0; side < 2; ++side) {
+            out << (side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[");
+            for (std::size_t r = 0; r < p.rows().size(); ++r) {
+                if (r) out << ",";
+                if (p.rows()[r].second == 1) out.json((side == 0 ? p.lines1() : p.lines2())[p.rows()[r].first].text);
+                else out.json(p.rowText(side, r));
+            }
+        }
+        out << "]}\n";
+        return equal ? 0 : 1;
+    }
+    const bool colour = o.color == 1 || (o.color == -1 && ::isatty(STDOUT_FILENO));
+    const int half = std::max(10, (terminalWidth() - 3) / 2);
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < p.lines1().size(); ++i) {
+        while (next < z.size() && z[next].l + z[next].nol <= i) ++next;
+        const bool inChange = next < z.size() && z[next].l <= i;
+        const DisplayLine& l = p.lines1()[i];
+        const DisplayLine& r = p.lines2()[i];
+        const char* sep = !inChange ? "   " : l.filler ? " > " : r.filler ? " < " : " | ";
+        out << std::string_view(cell(l.text, l.marks, half, colour)) << std::string_view(sep)
+            << std::string_view(cell(r.text, r.marks, half, colour)) << "\n";
+    }
+    if (equal) {
+        out << Messages::text("FilesEqual") << "\n";
+    } else {
+        out << Messages::format("fcDiffCount", int(z.size()), Messages::text(z.size() == 1 ? "difference" : "differences"))
+            << " · " << Messages::text("FilesDiff") << "\n";
+    }
+    return equal ? 0 : 1;
+}
+
+class HexPrinter : public HexLineSink {
+public:
+    HexPrinter(Out& out, const Options& o) : m_out(out), m_json(o.json) {
+        m_colour = o.color == 1 || (o.color == -1 && ::isatty(STDOUT_FILENO));
+    }
+    bool wantsEqualLines() const override { return !m_json; }
+    void hexLine(std::uint64_t, const HexLine& l, const HexLine& r, const ChangeRecord* rec) override {
+        if (m_json) {
+            if (!rec) return;
+            m_out << (m_count++ ? ",\n" : "\n");
+            writeRecord(m_out, *rec);
+            m_out << ",\"left\":";
+            m_out.json(l.text);
+            m_out << ",\"right\":";
+            m_out.json(r.text);
+            m_out << ",\"marks1\":";
+            writeMarks(m_out, l.marks);
+            m_out << ",\"marks2\":";
+            writeMarks(m_out, r.marks);
+            m_out << "}";
+            return;
+        }
+        const char* sep = !rec ? "   " : rec->s == 4 ? " < " : rec->s == 8 ? " > " : " | ";
+        m_out << std::string_view(cell(QString::fromLatin1(l.text), l.marks, 73, m_colour)) << std::string_view(sep)
+              << std::string_view(cell(QString::fromLatin1(r.text), r.marks, 73, m_colour)) << "\n";
+    }
+
+private:
+    Out& m_out;
+    bool m_json, m_colour = false;
+    std::uint64_t m_count = 0;
+};
+
+int runHex(const Options& o, const QString& left, const QString& right) {
+    Out out;
+    HexPrinter printer(out, o);
+    if (o.json) out << "{\"mode\":\"hex\",\"changes\":[";
+    else {
+        std::string header(KHexDiff::kHeaderString);
+        header.pop_back();
+        out << std::string_view(header) << std::string_view(std::string(76 - header.size(), ' '))
+            << std::string_view(header) << "\n";
+    }
+    KHexDiff hex;
+    bool equal = false;
+    QString error;
+    if (hex.ParseHexDiffFile1(left, right, equal, printer, error) != KHexDiff::Outcome::Done) {
+        out.flush();
+        return fail(error);
+    }
+    if (o.json) {
+        out << "],\"lines\":" << hex.iNumOfLines() << ",\"equal\":" << std::string_view(equal ? "true" : "false")
+            << "}\n";
+    } else if (equal) {
+        out << Messages::text("FilesEqual") << "\n";
+    } else {
+        out << Messages::format("fcDiffCount", hex.changeCount(),
+                                Messages::text(hex.changeCount() == 1 ? "difference" : "differences"))
+            << " · " << Messages::text("FilesDiff") << "\n";
+    }
+    return equal ? 0 : 1;
+}
+
+int runMerge(const Options& o, const KDiffParser& p, const QString& left, const QString& right) {
+    std::vector<std::optional<DiffChunk>> chunks;
+    for (const ChangeRecord& r : p.iZmiany()) chunks.push_back(r.diffChunk);
+    for (const QString& item : o.plan.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList kv = item.trimmed().split(QLatin1Char('='));
+        const QString side = kv.value(1).trimmed().toLower();
+        if (kv.size() != 2 || (side != u"left" && side != u"right")) return fail(Messages::format("cliBadPlan", item));
+        const bool takeLeft = side == u"left";
+        if (kv[0].trimmed() == u"all") {
+            for (auto& c : chunks)
+                if (c) c->isLeftChunk = takeLeft;
+            continue;
+        }
+        bool ok = false;
+        const qsizetype n = kv[0].trimmed().toLongLong(&ok);
+        if (!ok) return fail(Messages::format("cliBadPlan", item));
+        if (n < 1 || n > qsizetype(chunks.size())) return fail(Messages::format("cliPlanNoChange", n));
+        if (chunks[std::size_t(n - 1)]) chunks[std::size_t(n - 1)]->isLeftChunk = takeLeft;
+    }
+    KFileMerger merger;
+    if (!merger.ReadFiles(left, right)) return fail(Messages::text("cliMergeNeedsText"));
+    const auto merged = merger.MergeWithSelections(chunks);
+    if (!merged) return fail(Messages::text("cliMergeNeedsText"));
+    const QByteArray bytes = merged->join(QLatin1Char('\n')).toUtf8();
+    platform::DurableFile file;
+    const std::string dest = QFile::encodeName(o.outPath).toStdString();
+    int err = file.open(dest, o.force);
+    if (err == EEXIST) return fail(Messages::format("cliOutExists", o.outPath));
+    if (err == 0) err = file.write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (err == 0) err = file.commit();
+    if (err != 0) return fail(Messages::format("cliWriteFailed", o.outPath, QString::fromLocal8Bit(std::strerror(err))));
+    std::printf("%s\n", Messages::format("cliMergeWritten", int(merged->size()), o.outPath).toUtf8().constData());
+    return 0;
+}
+
+}  // namespace
+
+int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
+    Options o;
+    QStringList paths;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&](QString& into) {
+            if (i + 1 >= args.size()) return false;
+            into = QFile::decodeName(QByteArray::fromStdString(args[++i]));
+            return true;
+        };
+        if (a == "--text") o.type = FileCompareType::Text;
+        else if (a == "--hex") o.type = FileCompareType::Binary;
+        else if (a == "--quick") o.type = FileCompareType::Quick;
+        else if (a == "--json") o.json = true;
+        else if (a == "--force") o.force = true;
+        else if (a == "--color=auto" || a == "--colour=auto") o.color = -1;
+        else if (a == "--color=always" || a == "--colour=always") o.color = 1;
+        else if (a == "--color=never" || a == "--colour=never") o.color = 0;
+        else if (a == "--merge") {
+            o.merge = true;
+            if (!value(o.plan)) return fail(Messages::format("cliMissingValue", "--merge"));
+        } else if (a == "--out") {
+            if (!value(o.outPath)) return fail(Messages::format("cliMissingValue", "--out"));
+        } else if (a == "--help" || a == "-h") {
+            std::printf("%s\n", Messages::text("cliDiffUsage").toUtf8().constData());
+            return 0;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return fail(Messages::format("cliUnknownOption", QString::fromStdString(a)));
+        } else {
+            paths << QFile::decodeName(QByteArray::fromStdString(a));
+        }
+    }
+    if (paths.size() != 2) return fail(Messages::text("cliDiffArgs"));
+    if (o.merge && o.outPath.isEmpty()) return fail(Messages::format("cliMissingValue", "--out"));
+    for (const QString& p : paths) {
+        const QFileInfo info(p);
+        if (!info.exists()) return fail(Messages::format("fcCannotOpen", p));
+        if (!info.isFile()) return fail(Messages::format("cliNotAFile", p));
+    }
+    const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
+    if (QFileInfo(left).canonicalFilePath() == QFileInfo(right).canonicalFilePath())
+        return fail(Messages::text("sameFiles"));
+    if (o.merge) {
+        const QString out = QFileInfo(o.outPath).absoluteFilePath();
+        if ((out == left || out == right) && !o.force) return fail(Messages::format("cliOutExists", o.outPath));
+        o.type = FileCompareType::Text;
+    }
+
+    FileCompareRun run;
+    const FileCompareType type = FileCompareRun::resolveType(left, right, o.type);
+    if (type == FileCompareType::Quick) {
+        const auto quick = FileCompareRun::quickCheck(left, right);
+        const QString message = !quick.started ? Messages::text("fcQuickError")
+                                : !quick.message.isEmpty() ? quick.message
+                                : Messages::text(quick.equal ? "FilesEqual" : "FilesDiff");
+        if (o.json) {
+            Out out;
+            out << "{\"mode\":\"quick\",\"equal\":" << std::string_view(quick.equal ? "true" : "false")
+                << ",\"message\":";
+            out.json(message);
+            out << "}\n";
+        } else {
+            std::printf("%s\n", message.toUtf8().constData());
+        }
+        return !quick.started ? 2 : quick.equal ? 0 : 1;
+    }
+    if (type == FileCompareType::Text) {
+        const auto l = run.CheckTheFile(left);
+        const auto r = l ? run.CheckTheFile(right) : std::nullopt;
+        if (!l || !r) return fail(Messages::format("fcTempFailed", l ? right : left));
+        KDiffParser parser;
+        bool equal = false;
+        QString error;
+        switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
+            case KDiffParser::Outcome::Done:
+                return o.merge ? runMerge(o, parser, *l, *r) : printText(parser, o, equal);
+            case KDiffParser::Outcome::NotText:
+                if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
+                break;   // shown as hex
+            case KDiffParser::Outcome::Failed: return fail(error);
+            case KDiffParser::Outcome::Cancelled: return fail(Messages::text("TaskAborted"));
+        }
+    }
+    return runHex(o, left, right);
+}
+
+}  // namespace qv

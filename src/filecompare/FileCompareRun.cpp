@@ -1,0 +1,74 @@
+#include "filecompare/FileCompareRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+
+namespace qv {
+
+bool FileCompareRun::IsThisTextFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray sample = f.read(kSniffBytes);
+    if (sample.isEmpty()) return false;
+    if (sample.size() == 1) return true;
+    return !sample.left(sample.size() - 1).contains('\0');
+}
+
+FileCompareType FileCompareRun::resolveType(const QString& left, const QString& right, FileCompareType type) {
+    if (type != FileCompareType::Automatic) return type;
+    QString name = QFileInfo(left).fileName();
+    if (QFileInfo(left).suffix().isEmpty()) name = QFileInfo(right).fileName();
+    if (!QFileInfo(name).suffix().isEmpty()) {
+        static const QMimeDatabase db;
+        const QMimeType mime = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+        if (mime.isValid() && !mime.isDefault() && mime.inherits(QStringLiteral("text/plain")))
+            return FileCompareType::Text;
+    }
+    return IsThisTextFile(left) ? FileCompareType::Text : FileCompareType::Binary;
+}
+
+std::optional<QString> FileCompareRun::CheckTheFile(const QString& path) {
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly)) return path;
+    const QByteArray sample = in.read(kSniffBytes);
+    const bool crlf = sample.contains("\r\n");
+    if (!crlf && !sample.contains('\r')) return path;
+    auto temp = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("dif-XXXXXX")));
+    if (!temp->open()) return std::nullopt;
+    in.seek(0);
+    while (!in.atEnd()) {
+        QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty()) break;
+        if (crlf) {
+            chunk.replace('\r', QByteArray());
+        } else {
+            chunk.replace('\r', '\n');
+        }
+        if (temp->write(chunk) != chunk.size()) return std::nullopt;
+    }
+    if (!temp->flush()) return std::nullopt;
+    const QString name = temp->fileName();
+    m_temporaries.push_back(std::move(temp));
+    return name;
+}
+
+FileCompareRun::QuickResult FileCompareRun::quickCheck(const QString& left, const QString& right) {
+    QuickResult result;
+    QProcess diff;
+    diff.start(QStringLiteral("/usr/bin/diff"), {QStringLiteral("-q"), left, right});
+    if (!diff.waitForStarted()) return result;
+    diff.closeWriteChannel();
+    diff.waitForFinished(-1);
+    result.started = diff.exitStatus() == QProcess::NormalExit && diff.exitCode() <= 1;
+    result.equal = result.started && diff.exitCode() == 0;
+    QString message = QString::fromUtf8(diff.readAllStandardOutput() + diff.readAllStandardError()).trimmed();
+    message.replace(left, QFileInfo(left).fileName());
+    message.replace(right, QFileInfo(right).fileName());
+    result.message = message;
+    return result;
+}
+
+}  // namespace qv
