@@ -180,9 +180,11 @@ int extractJson(const std::vector<std::string>& args) {
         else return failLine(Messages::text("cliSnapshotUsage"));
     }
     if (file.empty()) return failLine(Messages::text("cliSnapshotUsage"));
-    std::string json, error;
-    if (!KSnapshot::extractJson(absolute(file), json, &error))
+    std::vector<std::uint8_t> decoded;
+    std::string error;
+    if (!KSnapshot::extractJson(absolute(file), decoded, &error))
         return failLine(Messages::text("snapErr0") + " (" + QString::fromStdString(error) + ')');
+    const std::string json(decoded.begin(), decoded.end());
     if (out.empty()) {
         std::fwrite(json.data(), 1, json.size(), stdout);
         std::printf("\n");

@@ -1,6 +1,7 @@
 // The quorvane command: a headless front end over the comparison controller.
 
 #include "cli/CompareCommand.h"
+#include "filecompare/DiffCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     args.erase(args.begin());
     if (command == "compare") return qv::runCompareCommand(app, args);
     if (command == "export") return qv::runExportCommand(app, args);
+    if (command == "diff") return qv::runDiffCommand(app, args);
     if (command == "settings") return qv::runSettingsCommand(args);
     if (command == "snapshot") return qv::runSnapshotCommand(args);
     if (command == "rules") return qv::runRulesCommand(args);

@@ -28,22 +28,21 @@ void KSnapshot::setRoot(KSnapURL* root, bool hasMD5, std::int64_t date) {
     m_date = date;
 }
 
-bool KSnapshot::extractJson(const std::string& file, std::string& json, std::string* error) {
+bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         if (error) *error = "cannot be opened";
         return false;
     }
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::uint8_t> decoded;
-    if (!lzfse::decode(bytes, decoded, error)) return false;
-    json.assign(decoded.begin(), decoded.end());
-    return true;
+    return lzfse::decode(bytes, json, error);
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
-    std::string json;
-    return extractJson(file, json, error) && readJson(json, error);
+    // The decoded text lives only while the tree is built from it.
+    std::vector<std::uint8_t> json;
+    return extractJson(file, json, error) &&
+           readJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), error);
 }
 
 bool KSnapshot::readJson(std::string_view json, std::string* error) {

@@ -23,7 +23,7 @@ public:
     // Reads the decompressed JSON text of a snapshot.
     bool readJson(std::string_view json, std::string* error = nullptr);
     // The decompressed JSON text of a snapshot file.
-    static bool extractJson(const std::string& file, std::string& json, std::string* error = nullptr);
+    static bool extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error = nullptr);
 
     KSnapURL* iSnapshot() const { return m_root; }
     bool hasMD5() const { return m_hasMD5; }
