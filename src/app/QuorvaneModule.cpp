@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/fs/KappHelpQVF.h"
+#include "app/history/FolderHistory.h"
 #include "engine/FolderScanner.h"
 #include "engine/FolderSizePass.h"
 #include "engine/PathResolution.h"
@@ -309,6 +310,7 @@ bool QuorvaneModule::Compare(bool scripted) {
 
     CheckForCaseSensDrives();
     m_parentItem = nullptr;
+    recordHistory();
     stopSizePass();
     m_sizes.clear();
     m_view.reset();
@@ -342,6 +344,18 @@ bool QuorvaneModule::Compare(bool scripted) {
     setHeader(Messages::text("scanning"));
     m_thread->start();
     return true;
+}
+
+void QuorvaneModule::recordHistory() {
+    // A set of folders made for one run does not outlive it, so it is not remembered.
+    if (isMultiFolderSide(kSideLeft) || isMultiFolderSide(kSideRight)) return;
+    FolderHistory(m_settings, true)
+        .StoreFolderHistory(QFile::decodeName(m_leftFolderPath.c_str()), QFile::decodeName(m_rightFolderPath.c_str()));
+    KLastFolders folders(m_settings, QStringLiteral("lastFolders"));
+    for (int side : {kSideLeft, kSideRight})
+        if (!isMultiFolderSide(side))
+            folders.AddFolder(QFile::decodeName((side == kSideLeft ? m_leftFolderPath : m_rightFolderPath).c_str()));
+    folders.store();
 }
 
 bool QuorvaneModule::CanAddMultiFolders(const QStringList& folders) {

@@ -112,6 +112,8 @@ private:
     class ScanBridge;
 
     void CompareThreadFinished();
+    // The pair joins the folder history and each side the recently used folders.
+    void recordHistory();
     void startSizePass();
     void SizePassFinished();
     void stopSizePass();

@@ -2,6 +2,7 @@
 
 #include "cli/CompareCommand.h"
 #include "filecompare/DiffCommand.h"
+#include "app/history/HistoryCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     if (command == "compare") return qv::runCompareCommand(app, args);
     if (command == "export") return qv::runExportCommand(app, args);
     if (command == "diff") return qv::runDiffCommand(app, args);
+    if (command == "history") return qv::runHistoryCommand(args);
     if (command == "settings") return qv::runSettingsCommand(args);
     if (command == "snapshot") return qv::runSnapshotCommand(args);
     if (command == "rules") return qv::runRulesCommand(args);

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "app/Settings.h"
+#include "app/history/FolderHistory.h"
 #include "filecompare/FileCompareRun.h"
 #include "filecompare/KFileMerger.h"
 #include "platform/DurableFile.h"
@@ -334,6 +335,12 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
     const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
     if (QFileInfo(left).canonicalFilePath() == QFileInfo(right).canonicalFilePath())
         return fail(Messages::text("sameFiles"));
+    // The pair joins the file comparisons' history, as a comparison started from a window does.
+    FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
+    KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
+    files.AddFolder(left);
+    files.AddFolder(right);
+    files.store();
     if (o.merge) {
         const QString out = QFileInfo(o.outPath).absoluteFilePath();
         if ((out == left || out == right) && !o.force) return fail(Messages::format("cliOutExists", o.outPath));

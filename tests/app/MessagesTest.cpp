@@ -32,7 +32,7 @@ const std::map<std::string, int> kFormattedKeys = {
     {"expSuccess", 1}, {"expFailed", 2}, {"creSnap", 1}, {"itemsScanned", 2}, {"snapReady1", 3},
     {"snapDetails", 4}, {"fcBadDiffOutput", 1}, {"fcToolMissing", 1}, {"fcToolFailed", 2}, {"fcCannotOpen", 1},
     {"fcTempFailed", 1}, {"fcDiffCount", 2}, {"cliNotAFile", 1}, {"cliBadPlan", 1}, {"cliPlanNoChange", 1},
-    {"cliOutExists", 1}, {"cliWriteFailed", 2}, {"cliMergeWritten", 2}, {"cliSnapshotWritten", 1}, {"cliSnapshotFailed", 2}, {"cliBadSnapshotSort", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
+    {"cliOutExists", 1}, {"cliNoHistoryEntry", 1}, {"cliWriteFailed", 2}, {"cliMergeWritten", 2}, {"cliSnapshotWritten", 1}, {"cliSnapshotFailed", 2}, {"cliBadSnapshotSort", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {
