@@ -1,0 +1,73 @@
+#pragma once
+// Copying files, links and folder trees with their metadata (mode, owner
+// where permitted, nanosecond times, "user.*" extended attributes), written
+// so that a failure or a kill never leaves a half-written entry under a
+// user's name: everything is built under a temporary name in the
+// destination folder, flushed, and renamed into place. The old destination
+// stays as it was until that rename.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+
+namespace qv::platform {
+
+// The system calls that move data or names. The copy functions go through
+// this so tests can make a chosen call fail (a full disk half-way through a
+// file, a refused rename); CI runs as root, where permission bits stop
+// nothing. Each member behaves like the call it is named after: -1 with
+// errno set on failure.
+class CopyIo {
+public:
+    virtual ~CopyIo() = default;
+    virtual int open(const char* path, int flags, mode_t mode);
+    virtual ssize_t read(int fd, void* buffer, std::size_t size);
+    virtual ssize_t write(int fd, const void* buffer, std::size_t size);
+    // copy_file_range with explicit offsets, which it advances.
+    virtual ssize_t copyRange(int in, off_t* inOffset, int out, off_t* outOffset, std::size_t size);
+    virtual int fsync(int fd);
+    // renameat2 relative to the current folder; flags 0, RENAME_NOREPLACE or RENAME_EXCHANGE.
+    virtual int rename(const char* from, const char* to, unsigned flags);
+};
+
+// The real system calls.
+CopyIo& systemCopyIo();
+
+// Told the number of data bytes handled so far by the current call (holes
+// of sparse files count as handled), after every chunk.
+using CopyProgress = std::function<void(std::int64_t bytesCopied)>;
+
+struct CopyOptions {
+    CopyProgress progress;                        // may be empty
+    const std::atomic<bool>* cancelled = nullptr; // polled before every chunk; stops with ECANCELED
+    CopyIo* io = nullptr;                         // nullptr: systemCopyIo()
+};
+
+// Copies one regular file (never following a link at the source). An
+// existing destination is replaced only when `replace` is set, and never
+// when it is a folder (EISDIR); without `replace` an entry that exists, or
+// appears while copying, gives EEXIST. On any failure, cancellation
+// included, no temporary is left and the old destination is untouched.
+// Returns 0 or an errno value.
+int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
+                           const CopyOptions& options = {});
+
+// Recreates a symbolic link with the same stored target (dangling or not)
+// and the same times, under the same rules for an existing destination.
+int copySymlink(const std::string& source, const std::string& destination, bool replace,
+                const CopyOptions& options = {});
+
+// Copies a file, a link or a folder tree. A new folder tree is assembled
+// under a temporary name and appears whole or not at all. With `replace`:
+// an existing folder facing a source folder is merged into (each entry is
+// replaced one by one, entries the source lacks are kept); an existing
+// entry of the other kind (folder against file or link) is swapped for the
+// copy, and is removed only once the copy stands under its name. If that
+// last removal fails, the copy is in place and the errno of the removal is
+// returned. Sockets, pipes and devices give ENOTSUP.
+int copyItem(const std::string& source, const std::string& destination, bool replace,
+             const CopyOptions& options = {});
+
+}  // namespace qv::platform

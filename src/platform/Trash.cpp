@@ -1,0 +1,300 @@
+#include "platform/Trash.h"
+
+#include "platform/Volumes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+namespace qv::platform {
+namespace {
+
+// Room left in a 255-byte name for ".trashinfo" and a ".NNNN" counter.
+constexpr std::size_t kMaxBaseName = 230;
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Absolute, without "." and ".." components and repeated slashes, but
+// without resolving links: the entry itself is what goes to the trash.
+int absolutePath(const std::string& path, std::string& out) {
+    std::string full = path;
+    if (full.empty()) return ENOENT;
+    if (full.front() != '/') {
+        std::vector<char> cwd(4096);
+        while (!::getcwd(cwd.data(), cwd.size())) {
+            if (errno != ERANGE) return errno;
+            cwd.resize(cwd.size() * 2);
+        }
+        full = std::string(cwd.data()) + "/" + full;
+    }
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= full.size()) {
+        const std::size_t slash = std::min(full.find('/', pos), full.size());
+        const std::string part = full.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    out.clear();
+    for (const auto& part : parts) out += "/" + part;
+    if (out.empty()) out = "/";
+    return 0;
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return {};
+}
+
+std::string dataHome() {
+    // A relative value is invalid and ignored.
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') return xdg;
+    const std::string home = homeFolder();
+    return home.empty() ? std::string() : home + "/.local/share";
+}
+
+// The device of the nearest existing ancestor: where `path` would be made.
+int deviceWhereMade(std::string path, dev_t& device) {
+    while (true) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0) {
+            device = st.st_dev;
+            return 0;
+        }
+        if (errno != ENOENT || path == "/") return errno;
+        path = folderOf(path);
+    }
+}
+
+// A folder that must be a real folder of ours, never a link someone planted.
+int ensurePrivateFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return ENOTDIR;
+    return 0;
+}
+
+int ensureFoldersWithParents(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    if (path != "/")
+        if (int error = ensureFoldersWithParents(folderOf(path))) return error;
+    // The data home and its parents are private to the user by convention.
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+int ensureTrash(const std::string& trash) {
+    if (int error = ensurePrivateFolder(trash)) return error;
+    if (int error = ensurePrivateFolder(trash + "/files")) return error;
+    return ensurePrivateFolder(trash + "/info");
+}
+
+struct TrashChoice {
+    std::string folder;
+    std::string topdir;   // empty for the home trash, whose info holds absolute paths
+};
+
+int chooseTrash(const std::string& path, dev_t device, TrashChoice& choice) {
+    const std::string home = dataHome();
+    dev_t homeDevice = 0;
+    if (!home.empty() && deviceWhereMade(home, homeDevice) == 0 && homeDevice == device) {
+        if (int error = ensureFoldersWithParents(home)) return error;
+        choice = {home + "/Trash", {}};
+        return ensureTrash(choice.folder);
+    }
+
+    // The mount of the entry's folder: the entry may be a link pointing elsewhere.
+    const std::string topdir = mountOf(folderOf(path)).mountPoint;
+    struct stat top {};
+    if (topdir.empty() || ::stat(topdir.c_str(), &top) != 0 || top.st_dev != device) return EXDEV;
+    const std::string uid = std::to_string(::getuid());
+
+    // An administrator's shared trash counts only when it is a real, sticky
+    // folder; otherwise another user could redirect what we trash.
+    const std::string shared = (topdir == "/" ? std::string() : topdir) + "/.Trash";
+    struct stat sharedStat {};
+    if (::lstat(shared.c_str(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode) && (sharedStat.st_mode & S_ISVTX)) {
+        choice = {shared + "/" + uid, topdir};
+        if (ensureTrash(choice.folder) == 0) return 0;
+    }
+    choice = {(topdir == "/" ? std::string() : topdir) + "/.Trash-" + uid, topdir};
+    return ensureTrash(choice.folder);
+}
+
+std::string percentEncoded(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' || c == '-' ||
+            c == '_' || c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+// Cuts at a character boundary so a shortened UTF-8 name stays valid.
+std::string shortened(std::string name) {
+    if (name.size() <= kMaxBaseName) return name;
+    std::size_t cut = kMaxBaseName;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+    return name;
+}
+
+int writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// Removes the children of an open folder; `fd` is consumed.
+int removeContents(int fd) {
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    int first = 0;
+    const int dirFd = ::dirfd(dir);
+    for (const auto& name : names) {
+        struct stat st {};
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT && !first) first = errno;
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            // O_NOFOLLOW: a folder swapped for a link meanwhile is not entered.
+            const int child = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            int error = child < 0 ? errno : removeContents(child);
+            if (::unlinkat(dirFd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT && !error) error = errno;
+            if (error && !first) first = error;
+        } else if (::unlinkat(dirFd, name.c_str(), 0) != 0 && errno != ENOENT && !first) {
+            first = errno;
+        }
+    }
+    ::closedir(dir);
+    return first;
+}
+
+}  // namespace
+
+int moveToTrash(const std::string& path, std::string* trashedPath) {
+    std::string full;
+    if (int error = absolutePath(path, full)) return error;
+    if (full == "/") return EINVAL;
+    struct stat item {};
+    if (::lstat(full.c_str(), &item) != 0) return errno;
+
+    TrashChoice trash;
+    if (int error = chooseTrash(full, item.st_dev, trash)) return error;
+    const std::string files = trash.folder + "/files", info = trash.folder + "/info";
+    // The trash itself, or a folder holding it, cannot go into it.
+    if (trash.folder == full || trash.folder.rfind(full + "/", 0) == 0) return EINVAL;
+
+    std::string recorded = full;
+    if (!trash.topdir.empty() && trash.topdir != "/") recorded = full.substr(trash.topdir.size() + 1);
+    else if (!trash.topdir.empty()) recorded = full.substr(1);
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string contents =
+        "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + date + "\n";
+
+    // The info file is claimed first (O_EXCL), so two deletions never pick
+    // the same name, and a name without info is never used.
+    const std::string base = shortened(full.substr(full.rfind('/') + 1));
+    std::string name, infoPath;
+    int fd = -1;
+    for (int n = 1; fd < 0; ++n) {
+        if (n > 100000) return EEXIST;
+        name = n == 1 ? base : base + "." + std::to_string(n);
+        struct stat taken {};
+        if (::lstat((files + "/" + name).c_str(), &taken) == 0) continue;
+        infoPath = info + "/" + name + ".trashinfo";
+        fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    int error = writeAll(fd, contents);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    ::close(fd);
+    if (error) {
+        ::unlink(infoPath.c_str());
+        return error;
+    }
+    syncFolder(info);
+
+    const std::string target = files + "/" + name;
+    if (::renameat2(AT_FDCWD, full.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        ::unlink(infoPath.c_str());
+        return error;
+    }
+    // The entry must now be the one we moved, under the trash's files folder.
+    struct stat moved {};
+    if (::lstat(target.c_str(), &moved) != 0 || moved.st_ino != item.st_ino || moved.st_dev != item.st_dev) return EIO;
+    syncFolder(files);
+    syncFolder(folderOf(full));
+    if (trashedPath) *trashedPath = target;
+    return 0;
+}
+
+int removePermanently(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 ? 0 : errno;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int error = fd < 0 ? errno : removeContents(fd);
+    if (::rmdir(path.c_str()) != 0 && !error) error = errno;
+    return error;
+}
+
+}  // namespace qv::platform
