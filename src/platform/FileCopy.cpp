@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <ctime>
+#include <set>
 #include <cstdio>
 #include <vector>
 
@@ -50,9 +52,12 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr std::string_view kStagingPrefix = ".qvstage-";
 
 struct Run {
+    explicit Run(const CopyOptions& o) : options(o), io(o.io ? *o.io : systemCopyIo()) {}
+
     const CopyOptions& options;
     CopyIo& io;
     std::int64_t base = 0;   // bytes of the files already finished in this call
+    std::set<std::string> swept;   // destination folders already cleared of stale temporaries
 
     bool cancelled() const { return options.cancelled && options.cancelled->load(std::memory_order_relaxed); }
     void report(std::int64_t inFile) const {
@@ -212,6 +217,32 @@ int copyData(Run& run, int in, int out, off_t size) {
     return 0;
 }
 
+// A temporary younger than this may belong to a writer that has not yet
+// taken its lock.
+constexpr std::time_t kStaleAfterSeconds = 60;
+
+// Removes file temporaries whose writer is gone (a killed run): every live
+// writer holds a lock on its own. Done once per folder and call.
+void sweepStaleTemporaries(Run& run, const std::string& folder) {
+    if (!run.swept.insert(folder).second) return;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.substr(0, DurableFile::kTemporaryPrefix.size()) != DurableFile::kTemporaryPrefix) continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleAfterSeconds &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 int copyFile(Run& run, const std::string& source, const std::string& destination, bool replace) {
     if (run.cancelled()) return ECANCELED;
     const int in = run.io.open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
@@ -226,6 +257,7 @@ int copyFile(Run& run, const std::string& source, const std::string& destination
     }
 
     const std::string folder = folderOf(destination);
+    sweepStaleTemporaries(run, folder);
     std::string temporary;
     int out = -1;
     for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
@@ -449,17 +481,17 @@ std::string withoutTrailingSlashes(std::string path) {
 
 int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
                            const CopyOptions& options) {
-    Run run{options, options.io ? *options.io : systemCopyIo()};
+    Run run(options);
     return copyFile(run, withoutTrailingSlashes(source), withoutTrailingSlashes(destination), replace);
 }
 
 int copySymlink(const std::string& source, const std::string& destination, bool replace, const CopyOptions& options) {
-    Run run{options, options.io ? *options.io : systemCopyIo()};
+    Run run(options);
     return copyLink(run, withoutTrailingSlashes(source), withoutTrailingSlashes(destination), replace);
 }
 
 int copyItem(const std::string& source, const std::string& destination, bool replace, const CopyOptions& options) {
-    Run run{options, options.io ? *options.io : systemCopyIo()};
+    Run run(options);
     const std::string from = withoutTrailingSlashes(source);
     const std::string to = withoutTrailingSlashes(destination);
     if (from.empty() || to.empty()) return EINVAL;

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -405,6 +406,24 @@ TEST(FileCopy, CancellingStopsMidFileAndKeepsTheOldDestination) {
     // Already cancelled: not even a new tree's folder appears.
     EXPECT_EQ(copyItem(tree.path("src"), tree.path("dst/copy"), false, options), ECANCELED);
     EXPECT_EQ(namesIn(tree.path("dst")), std::set<std::string>{"big.bin"});
+}
+
+TEST(FileCopy, TemporariesLeftByAKilledRunAreSwept) {
+    TempTree tree;
+    tree.fileWithText("src/f", "new");
+    tree.fileWithText("dst/.qvwrite-killed", "half");                  // old and unlocked
+    tree.fileWithText("dst/.qvwrite-busy", "being written");           // old but locked
+    tree.fileWithText("dst/.qvwrite-young", "just opened");
+    tree.setTime("dst/.qvwrite-young", static_cast<std::int64_t>(::time(nullptr)) * 1'000'000'000LL);
+    tree.fileWithText("dst/.qvwriter-notes", "not ours");
+    const int busy = ::open(tree.path("dst/.qvwrite-busy").c_str(), O_RDONLY);
+    ASSERT_GE(busy, 0);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+
+    ASSERT_EQ(copyItem(tree.path("src/f"), tree.path("dst/f"), false), 0);
+    ::close(busy);
+    EXPECT_EQ(namesIn(tree.path("dst")),
+              (std::set<std::string>{".qvwrite-busy", ".qvwrite-young", ".qvwriter-notes", "f"}));
 }
 
 TEST(FileCopy, SparseFilesKeepSizeAndHoles) {
