@@ -250,33 +250,36 @@ int moveToTrash(const std::string& path, std::string* trashedPath) {
         "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + date + "\n";
 
     // The info file is claimed first (O_EXCL), so two deletions never pick
-    // the same name, and a name without info is never used.
+    // the same name, and a name without info is never used. A name taken
+    // in files/ meanwhile (the rename never replaces) moves on to the next.
     const std::string base = shortened(full.substr(full.rfind('/') + 1));
-    std::string name, infoPath;
-    int fd = -1;
-    for (int n = 1; fd < 0; ++n) {
+    std::string target;
+    for (int n = 1; target.empty(); ++n) {
         if (n > 100000) return EEXIST;
-        name = n == 1 ? base : base + "." + std::to_string(n);
+        const std::string name = n == 1 ? base : base + "." + std::to_string(n);
         struct stat taken {};
         if (::lstat((files + "/" + name).c_str(), &taken) == 0) continue;
-        infoPath = info + "/" + name + ".trashinfo";
-        fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0 && errno != EEXIST) return errno;
-    }
-    int error = writeAll(fd, contents);
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    ::close(fd);
-    if (error) {
-        ::unlink(infoPath.c_str());
-        return error;
-    }
-    syncFolder(info);
-
-    const std::string target = files + "/" + name;
-    if (::renameat2(AT_FDCWD, full.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
-        error = errno;
-        ::unlink(infoPath.c_str());
-        return error;
+        const std::string infoPath = info + "/" + name + ".trashinfo";
+        const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return errno;
+        }
+        int error = writeAll(fd, contents);
+        if (error == 0 && ::fsync(fd) != 0) error = errno;
+        ::close(fd);
+        if (error == 0) {
+            syncFolder(info);
+            const std::string candidate = files + "/" + name;
+            if (::renameat2(AT_FDCWD, full.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
+                target = candidate;
+            else
+                error = errno;
+        }
+        if (error) {
+            ::unlink(infoPath.c_str());
+            if (error != EEXIST) return error;
+        }
     }
     // The entry must now be the one we moved, under the trash's files folder.
     struct stat moved {};
