@@ -4,6 +4,7 @@
 //   bench_export_rows LEFT RIGHT
 
 #include "app/Settings.h"
+#include "QuietObserver.h"
 #include "engine/FolderScanner.h"
 #include "engine/KRootItem.h"
 #include "export/ComparisonExport.h"
@@ -17,13 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-struct QuietObserver final : qv::ScanObserver {
-    void scanPhase(const char*) override {}
-    void scanProgress(std::uint64_t) override {}
-    void rootLevelListed(qv::KRootItem&) override {}
-    qv::ReadErrorAnswer readError(const std::string&, int) override { return {}; }
-};
 
 void printfRows(std::FILE* out, const qv::KItem& item, int depth) {
     for (const qv::KItem* c : item.iChildren()) {
@@ -48,7 +42,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_export_rows LEFT RIGHT\n");
         return 2;
     }
-    QuietObserver observer;
+    qv::bench::QuietObserver observer;
     auto root = qv::KRootItem::ItemWithFolder(argv[2], qv::kSideRight);
     root->setILeftPath(argv[1]);
     root->setIRightPath(argv[2]);

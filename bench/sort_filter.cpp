@@ -2,6 +2,7 @@
 //
 //   bench_sort_filter LEFT RIGHT
 
+#include "QuietObserver.h"
 #include "engine/FolderScanner.h"
 #include "engine/KRootItem.h"
 #include "engine/SortOrder.h"
@@ -11,13 +12,6 @@
 #include <cstdio>
 
 namespace {
-
-struct QuietObserver final : qv::ScanObserver {
-    void scanPhase(const char*) override {}
-    void scanProgress(std::uint64_t) override {}
-    void rootLevelListed(qv::KRootItem&) override {}
-    qv::ReadErrorAnswer readError(const std::string&, int) override { return {}; }
-};
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -36,7 +30,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_sort_filter LEFT RIGHT\n");
         return 2;
     }
-    QuietObserver observer;
+    qv::bench::QuietObserver observer;
     auto root = qv::KRootItem::ItemWithFolder(argv[2], qv::kSideRight);
     root->setILeftPath(argv[1]);
     root->setIRightPath(argv[2]);

@@ -3,6 +3,7 @@
 //
 //   bench_tree_memory LEFT RIGHT
 
+#include "QuietObserver.h"
 #include "engine/FolderScanner.h"
 #include "engine/KRootItem.h"
 
@@ -11,13 +12,6 @@
 #include <malloc.h>
 
 namespace {
-
-struct QuietObserver final : qv::ScanObserver {
-    void scanPhase(const char*) override {}
-    void scanProgress(std::uint64_t) override {}
-    void rootLevelListed(qv::KRootItem&) override {}
-    qv::ReadErrorAnswer readError(const std::string&, int) override { return {}; }
-};
 
 // Bytes in use, counting the large blocks malloc hands out through mmap.
 std::size_t heapInUse() {
@@ -38,7 +32,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_tree_memory LEFT RIGHT\n");
         return 2;
     }
-    QuietObserver observer;
+    qv::bench::QuietObserver observer;
     const std::size_t before = heapInUse();
     auto root = qv::KRootItem::ItemWithFolder(argv[2], qv::kSideRight);
     root->setILeftPath(argv[1]);

@@ -64,16 +64,6 @@ void removeSet(const std::string& set) {
     ::rmdir(set.c_str());
 }
 
-KItem* findByPath(KItem* item, const std::string& path) {
-    for (KItem* child : item->iChildren()) {
-        const std::string p = child->iPath();
-        if (p == path) return child;
-        if (path.size() > p.size() && path.compare(0, p.size(), p) == 0 && path[p.size()] == '/')
-            if (KItem* found = findByPath(child, path)) return found;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 bool parseSortColumn(const QString& text, int& column, bool& descending) {
@@ -165,7 +155,7 @@ std::string CompareRun::sideLabel(int side) const {
 KItem* CompareRun::nodeAtPath(const std::string& path) const {
     KRootItem* root = m_module->iRootItem();
     if (!root) return nullptr;
-    return path.empty() ? root : findByPath(root, path);
+    return path.empty() ? root : root->itemAtIPath(path);
 }
 
 QString CompareRun::prepare() {

@@ -3,7 +3,7 @@
 #include "app/Messages.h"
 #include "cli/StateWords.h"
 #include "engine/KRootItem.h"
-#include "engine/NameOrder.h"
+#include "platform/Utf8.h"
 #include "engine/ViewFilter.h"
 
 #include <QLocale>
@@ -26,14 +26,6 @@ void appendNumber(std::string& out, long long v) {
 
 void appendBool(std::string& out, bool v) { out += v ? "true" : "false"; }
 
-// Length of the valid UTF-8 sequence at p, or 0 when the byte there does not start one.
-std::size_t validSequenceLength(const unsigned char* p, const unsigned char* end) {
-    unsigned char c = *p;
-    std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
-    if (n <= 1 || static_cast<std::size_t>(end - p) < n) return n == 1 ? 1 : 0;
-    return isValidUtf8(std::string_view(reinterpret_cast<const char*>(p), n)) ? n : 0;
-}
-
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view bytes) {
@@ -55,7 +47,7 @@ void appendJsonString(std::string& out, std::string_view bytes) {
         } else if (c < 0x80) {
             out += static_cast<char>(c);
             ++p;
-        } else if (std::size_t n = validSequenceLength(p, end)) {
+        } else if (std::size_t n = platform::utf8SequenceLength(p, end)) {
             out.append(reinterpret_cast<const char*>(p), n);
             p += n;
         } else {

@@ -225,6 +225,16 @@ KItem* KItem::ItemForPath(std::string_view path, int side) {
     return nullptr;
 }
 
+KItem* KItem::itemAtIPath(std::string_view relativePath) {
+    for (KItem* child : iChildren()) {
+        const std::string p = child->iPath();
+        if (p == relativePath) return child;
+        if (relativePath.size() > p.size() && relativePath.substr(0, p.size()) == p && relativePath[p.size()] == '/')
+            if (KItem* found = child->itemAtIPath(relativePath)) return found;
+    }
+    return nullptr;
+}
+
 // --- sides ----------------------------------------------------------------------
 
 void KItem::setHasSide(int side, bool present) {

@@ -110,6 +110,8 @@ public:
     void SortChildren();
     void Resort();
     KItem* ItemForPath(std::string_view path, int side);
+    // The node below this one at a path relative to the roots (as iPath() spells it), or nullptr.
+    KItem* itemAtIPath(std::string_view relativePath);
 
     // --- comparison -----------------------------------------------------
     // Compares this left node with its right counterpart and stores the state

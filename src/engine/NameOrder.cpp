@@ -1,5 +1,7 @@
 #include "engine/NameOrder.h"
 
+#include "platform/Utf8.h"
+
 #include <QString>
 
 #include <cstring>
@@ -7,11 +9,8 @@
 namespace qv {
 namespace {
 
-bool isAscii(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return false;
-    return true;
-}
+using platform::isAscii;
+using platform::isValidUtf8;
 
 unsigned char asciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
@@ -40,32 +39,6 @@ int compareBytes(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
-
-bool isValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    while (p < end) {
-        unsigned char c = *p;
-        if (c < 0x80) { ++p; continue; }
-        int extra;
-        unsigned int cp;
-        if (c >= 0xC2 && c <= 0xDF) { extra = 1; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { extra = 2; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { extra = 3; cp = c & 0x07; }
-        else return false;
-        if (end - p <= extra) return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
 
 int compareNames(std::string_view a, std::string_view b) {
     const bool asciiA = isAscii(a), asciiB = isAscii(b);

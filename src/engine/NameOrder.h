@@ -26,6 +26,4 @@ std::string_view nameWithoutExtension(std::string_view name);
 // The extension without its dot, "" when there is none.
 std::string_view extensionOf(std::string_view name);
 
-bool isValidUtf8(std::string_view s);
-
 }  // namespace qv

@@ -1,16 +1,14 @@
 #include "filters/RuleListMatcher.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 
 namespace qv {
 
 namespace {
 
-bool isAscii(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return false;
-    return true;
-}
+using platform::isAscii;
 
 void lowerAscii(std::string& s) {
     for (char& c : s)

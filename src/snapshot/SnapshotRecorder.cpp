@@ -1,6 +1,7 @@
 #include "snapshot/SnapshotRecorder.h"
 
 #include "platform/ExtendedAttributes.h"
+#include "platform/Utf8.h"
 #include "snapshot/KSnapshot.h"
 
 #include <QCryptographicHash>
@@ -24,18 +25,6 @@ std::string joined(const std::string& folder, std::string_view name) {
     if (p.empty() || p.back() != '/') p += '/';
     p.append(name);
     return p;
-}
-
-// Length of the valid UTF-8 sequence at p, 0 when the byte there does not start one.
-std::size_t utf8Length(const unsigned char* p, const unsigned char* end) {
-    const unsigned char c = *p;
-    std::size_t n = c < 0x80 ? 1 : (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
-    if (n == 0 || static_cast<std::size_t>(end - p) < n) return 0;
-    for (std::size_t i = 1; i < n; ++i)
-        if ((p[i] & 0xC0) != 0x80) return 0;
-    if (n == 3 && ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))) return 0;
-    if (n == 4 && ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))) return 0;
-    return n;
 }
 
 void appendKey(std::string& out, const char* key) {
@@ -62,7 +51,7 @@ void appendSnapshotString(std::string& out, std::string_view text) {
             out += hex[c >> 4];
             out += hex[c & 15];
             ++p;
-        } else if (const std::size_t n = utf8Length(p, end)) {
+        } else if (const std::size_t n = platform::utf8SequenceLength(p, end)) {
             out.append(reinterpret_cast<const char*>(p), n);
             p += n;
         } else {

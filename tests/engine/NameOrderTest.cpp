@@ -1,4 +1,5 @@
 #include "engine/NameOrder.h"
+#include "platform/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -53,12 +54,12 @@ TEST(NameOrderTest, ExtensionsFollowTheDesktopRules) {
 }
 
 TEST(NameOrderTest, Utf8ValidationRejectsOverlongAndSurrogateForms) {
-    EXPECT_TRUE(isValidUtf8("plain"));
-    EXPECT_TRUE(isValidUtf8("\xF0\x9F\x98\x80"));
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong "/"
-    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // a surrogate
-    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
-    EXPECT_FALSE(isValidUtf8("\xE2\x82"));          // cut short
+    EXPECT_TRUE(platform::isValidUtf8("plain"));
+    EXPECT_TRUE(platform::isValidUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_FALSE(platform::isValidUtf8("\xC0\xAF"));          // overlong "/"
+    EXPECT_FALSE(platform::isValidUtf8("\xED\xA0\x80"));      // a surrogate
+    EXPECT_FALSE(platform::isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+    EXPECT_FALSE(platform::isValidUtf8("\xE2\x82"));          // cut short
 }
 
 }  // namespace

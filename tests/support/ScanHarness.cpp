@@ -1,21 +1,8 @@
 #include "support/ScanHarness.h"
 
 namespace qv::test {
-namespace {
 
-KItem* findByPath(KItem* item, const std::string& path) {
-    for (KItem* child : item->iChildren()) {
-        const std::string p = child->iPath();
-        if (p == path) return child;
-        if (path.size() > p.size() && path.compare(0, p.size(), p) == 0 && path[p.size()] == '/')
-            if (KItem* found = findByPath(child, path)) return found;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-KItem* ScanRun::node(const std::string& relativePath) const { return findByPath(root.get(), relativePath); }
+KItem* ScanRun::node(const std::string& relativePath) const { return root->itemAtIPath(relativePath); }
 
 std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right, const ScanOptions& options,
                                      const RootSetup& setup, platform::FileSystem* fs) {
