@@ -136,7 +136,7 @@ void SortBy(const KSnapshot& s, KSnapURL& entry, int key, bool foldersOnTop, boo
 void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
     const QString modified = e.iModDate == kNoRecordedDate ? QString()
         : QLocale().toString(QDateTime::fromSecsSinceEpoch(e.iModDate / 1000000000), QLocale::ShortFormat);
-    std::printf("%*s%s%s  %s  %s  %s%s%s\n", depth * 2, "", e.iName.c_str(), e.iFolder ? "/" : "",
+    std::printf("%*s%.*s%s  %s  %s  %s%s%s\n", depth * 2, "", static_cast<int>(e.iName.size()), e.iName.data(), e.iFolder ? "/" : "",
                 qPrintable(QLocale().toString(static_cast<qulonglong>(e.iDataSize))), qPrintable(modified),
                 e.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(e.utiIndex)].c_str() : "",
                 e.iTags ? ("  [" + tagsText(e) + "]").c_str() : "", e.hasMD5 ? ("  " + e.md5Hex()).c_str() : "");
@@ -165,7 +165,7 @@ int show(const std::vector<std::string>& args) {
     SortBy(snapshot, root, key, foldersOnTop, ascending);
     const QString date = snapshot.iSnapDate() == kNoRecordedDate ? QString()
         : QLocale().toString(QDateTime::fromSecsSinceEpoch(snapshot.iSnapDate() / 1000000000), QLocale::ShortFormat);
-    std::printf("%s\n%s\n", root.recordedPath.c_str(),
+    std::printf("%s\n%s\n", snapshot.recordedPath().c_str(),
                 qPrintable(Messages::format("snapDetails", date, QLocale().formattedDataSize(static_cast<qint64>(root.iDataSize), 1, QLocale::DataSizeSIFormat),
                                             QLocale().toString(qulonglong(root.iNumOfFiles)), QLocale().toString(qulonglong(root.iNumOfFolders)))));
     for (const KSnapURL* child : root.iChildren) printEntry(snapshot, *child, 0);

@@ -121,7 +121,7 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
             return false;
         }
         allDigests = allDigests && snapshot->hasMD5();
-        const std::string recorded = snapshot->iSnapshot()->recordedPath;
+        const std::string recorded = snapshot->recordedPath();
         root.setSnapshot(side, std::move(snapshot));
         if (side == kSideLeft) root.setILeftPath(recorded);
         else root.setIRightPath(recorded);

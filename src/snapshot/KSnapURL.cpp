@@ -2,14 +2,6 @@
 
 namespace qv {
 
-std::string KSnapURL::path() const {
-    if (!parent) return recordedPath;
-    std::string p = parent->path();
-    if (p.empty() || p.back() != '/') p += '/';
-    p += iName;
-    return p;
-}
-
 KSnapURL* KSnapURL::child(std::string_view name) const {
     for (KSnapURL* c : iChildren)
         if (c->iName == name) return c;

@@ -16,14 +16,12 @@ constexpr std::int64_t kNoRecordedDate = INT64_MIN;
 
 struct KSnapURL {
     KSnapURL* parent = nullptr;
-    std::string iName;                   // last component of the recorded path
-    std::string recordedPath;            // only on the root: the recorded "pth"
+    std::string_view iName;              // last component of the recorded path (kept by the snapshot)
     bool iFolder = false;
     bool iHidden = false;
     bool iAlias = false;
     bool hasMD5 = false;
-    std::uint64_t iDataSize = 0;
-    std::uint64_t iForkSize = 0;
+    std::uint64_t iDataSize = 0;   // the recorded fork size ("fsz") is always 0 on Linux and is not kept
     std::int64_t iCreDate = kNoRecordedDate;   // ns since the epoch, whole seconds
     std::int64_t iModDate = kNoRecordedDate;
     std::int64_t iAccDate = kNoRecordedDate;
@@ -34,8 +32,6 @@ struct KSnapURL {
     std::vector<KSnapURL*> iChildren;
     std::unique_ptr<std::vector<std::string>> iTags;   // only entries that carry tags
 
-    // The recorded absolute path.
-    std::string path() const;
     std::string_view lastPathComponent() const { return iName; }
     // The child named exactly so, or nullptr.
     KSnapURL* child(std::string_view name) const;

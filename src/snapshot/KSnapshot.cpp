@@ -3,7 +3,9 @@
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -22,8 +24,22 @@ std::int32_t KSnapshot::typeIndex(std::string_view type) {
     return static_cast<std::int32_t>(m_types.size() - 1);
 }
 
-void KSnapshot::setRoot(KSnapURL* root, bool hasMD5, std::int64_t date) {
+std::string_view KSnapshot::keepName(std::string_view name) {
+    constexpr std::size_t kChunk = 256 * 1024;
+    if (name.empty()) return {};
+    if (m_nameChunks.empty() || m_nameUsed + name.size() > kChunk) {
+        m_nameChunks.emplace_back(new char[std::max(kChunk, name.size())]);
+        m_nameUsed = 0;
+    }
+    char* dest = m_nameChunks.back().get() + m_nameUsed;
+    std::memcpy(dest, name.data(), name.size());
+    m_nameUsed += name.size();
+    return {dest, name.size()};
+}
+
+void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, std::int64_t date) {
     m_root = root;
+    m_recordedPath = std::move(recordedPath);
     m_hasMD5 = hasMD5;
     m_date = date;
 }
@@ -39,22 +55,32 @@ bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& 
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
-    // The decoded text lives only while the tree is built from it.
-    std::vector<std::uint8_t> json;
-    return extractJson(file, json, error) &&
-           readJson(std::string_view(reinterpret_cast<const char*>(json.data()), json.size()), error);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot be opened";
+        return false;
+    }
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    m_entries.clear();
+    m_types.clear();
+    m_nameChunks.clear();
+    m_root = nullptr;
+    // The tree is built as the text is decoded: the text is never whole in memory.
+    lzfse::StreamDecoder decoder(bytes);
+    return SnapshotJsonReader(*this).read(decoder, error);
 }
 
 bool KSnapshot::readJson(std::string_view json, std::string* error) {
     m_entries.clear();
     m_types.clear();
+    m_nameChunks.clear();
     m_root = nullptr;
     return SnapshotJsonReader(*this).read(json, error);
 }
 
 KSnapURL* KSnapshot::entryAt(std::string_view path) const {
     if (!m_root) return nullptr;
-    std::string_view rootPath = m_root->recordedPath;
+    std::string_view rootPath = m_recordedPath;
     if (path.substr(0, rootPath.size()) != rootPath) return nullptr;
     std::string_view rest = path.substr(rootPath.size());
     if (!rest.empty() && rest.front() != '/' && rootPath != "/") return nullptr;

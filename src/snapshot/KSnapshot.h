@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     static bool extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error = nullptr);
 
     KSnapURL* iSnapshot() const { return m_root; }
+    // The absolute path of the recorded folder.
+    const std::string& recordedPath() const { return m_recordedPath; }
     bool hasMD5() const { return m_hasMD5; }
     std::int64_t iSnapDate() const { return m_date; }
     // Content types in the order the entries refer to them.
@@ -37,10 +40,15 @@ public:
     // Used while reading: a new entry owned by this snapshot.
     KSnapURL* newEntry();
     std::int32_t typeIndex(std::string_view type);
-    void setRoot(KSnapURL* root, bool hasMD5, std::int64_t date);
+    // A stable copy of a name for the life of the snapshot.
+    std::string_view keepName(std::string_view name);
+    void setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, std::int64_t date);
 
 private:
     std::deque<KSnapURL> m_entries;
+    std::vector<std::unique_ptr<char[]>> m_nameChunks;
+    std::size_t m_nameUsed = 0;
+    std::string m_recordedPath;
     std::vector<std::string> m_types;
     KSnapURL* m_root = nullptr;
     bool m_hasMD5 = false;

@@ -29,7 +29,7 @@ void SnapshotFileSystem::listFolder(const std::string& path, platform::Listing& 
         e.nameOffset = static_cast<std::uint32_t>(out.names.size());
         e.nameLength = static_cast<std::uint16_t>(child->iName.size());
         fillStat(*child, e.stat);
-        out.names += child->iName;
+        out.names.append(child->iName);
         out.entries.push_back(e);
     }
 }

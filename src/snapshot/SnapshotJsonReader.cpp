@@ -1,6 +1,7 @@
 #include "snapshot/SnapshotJsonReader.h"
 
 #include "snapshot/KSnapshot.h"
+#include "snapshot/lzfse/Lzfse.h"
 
 #include <nlohmann/json.hpp>
 
@@ -62,7 +63,10 @@ public:
             return true;
         }
         if (KSnapURL* e = current()) {
-            if (m_key == "pth") e->recordedPath = v;
+            if (m_key == "pth") {
+                e->iName = m_snapshot.keepName(lastComponent(v));
+                if (m_depth.size() == 1) m_rootPath = v;
+            }
             else if (m_key == "dtC") e->iCreDate = parseIsoDate(v);
             else if (m_key == "dtM") e->iModDate = parseIsoDate(v);
             else if (m_key == "dtA") e->iAccDate = parseIsoDate(v);
@@ -93,10 +97,6 @@ public:
     }
     bool end_object() override {
         if (m_skip) return endSkipped();
-        KSnapURL* done = m_depth.back();
-        // Entries name themselves by their recorded path; only the root keeps the whole path.
-        done->iName = lastComponent(done->recordedPath);
-        if (done->parent) done->recordedPath.clear();
         m_depth.pop_back();
         m_inChildren = !m_depth.empty();
         m_key.clear();
@@ -127,6 +127,7 @@ public:
     }
 
     KSnapURL* root() const { return m_root; }
+    const std::string& rootPath() const { return m_rootPath; }
     bool rootHasMD5() const { return m_rootHasMD5; }
     std::int64_t date() const { return m_date; }
     const std::string& error() const { return m_error; }
@@ -140,7 +141,6 @@ private:
     bool number(std::uint64_t v) {
         if (KSnapURL* e = current()) {
             if (m_key == "siz") e->iDataSize = v;
-            else if (m_key == "fsz") e->iForkSize = v;
             else if (m_key == "nfi") e->iNumOfFiles = v;
             else if (m_key == "nfo") e->iNumOfFolders = v;
             else if (m_key == "lnr") e->iColorNum = static_cast<std::uint8_t>(v > 255 ? 0 : v);
@@ -160,28 +160,87 @@ private:
     KSnapshot& m_snapshot;
     std::vector<KSnapURL*> m_depth;
     KSnapURL* m_root = nullptr;
-    std::string m_key, m_error;
+    std::string m_key, m_error, m_rootPath;
     bool m_inChildren = false, m_inTags = false, m_rootHasMD5 = false;
     int m_skip = 0;
     std::int64_t m_date = kNoRecordedDate;
 };
 
-}  // namespace
+// The decoder's pieces as one run of characters for the parser.
+class DecodedBytes {
+public:
+    explicit DecodedBytes(lzfse::StreamDecoder& decoder) : m_decoder(decoder) {}
+    bool available() {
+        while (m_index >= m_chunk.size()) {
+            if (!m_decoder.next(m_chunk)) return false;
+            m_index = 0;
+        }
+        return true;
+    }
+    char current() const { return static_cast<char>(m_chunk[m_index]); }
+    void advance() { ++m_index; }
 
-bool SnapshotJsonReader::read(std::string_view json, std::string* error) {
-    Builder builder(m_snapshot);
-    const bool ok = nlohmann::json::sax_parse(json.begin(), json.end(), &builder);
+private:
+    lzfse::StreamDecoder& m_decoder;
+    std::span<const std::uint8_t> m_chunk;
+    std::size_t m_index = 0;
+};
+
+// An input iterator over DecodedBytes; a default-made one is the end.
+class DecodedIterator {
+public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = char;
+
+    DecodedIterator() = default;
+    explicit DecodedIterator(DecodedBytes* bytes) : m_bytes(bytes) {}
+    char operator*() const { return m_bytes->current(); }
+    DecodedIterator& operator++() {
+        m_bytes->advance();
+        return *this;
+    }
+    bool operator==(const DecodedIterator& other) const { return atEnd() == other.atEnd(); }
+    bool operator!=(const DecodedIterator& other) const { return !(*this == other); }
+
+private:
+    bool atEnd() const { return !m_bytes || !m_bytes->available(); }
+    DecodedBytes* m_bytes = nullptr;
+};
+
+bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* error) {
     if (!ok || !builder.root()) {
         if (error) *error = builder.error().empty() ? "not a snapshot (the top level is not an object)" : builder.error();
         return false;
     }
     KSnapURL* root = builder.root();
-    if (root->recordedPath.empty() || root->recordedPath[0] != '/') {
+    if (builder.rootPath().empty() || builder.rootPath()[0] != '/') {
         if (error) *error = "not a snapshot (no recorded folder path)";
         return false;
     }
-    m_snapshot.setRoot(root, builder.rootHasMD5(), builder.date());
+    snapshot.setRoot(root, builder.rootPath(), builder.rootHasMD5(), builder.date());
     return true;
+}
+
+}  // namespace
+
+bool SnapshotJsonReader::read(lzfse::StreamDecoder& decoder, std::string* error) {
+    DecodedBytes bytes(decoder);
+    Builder builder(m_snapshot);
+    const bool ok = nlohmann::json::sax_parse(DecodedIterator(&bytes), DecodedIterator(), &builder);
+    if (decoder.error()) {
+        if (error) *error = decoder.error();
+        return false;
+    }
+    return finishReading(m_snapshot, builder, ok, error);
+}
+
+bool SnapshotJsonReader::read(std::string_view json, std::string* error) {
+    Builder builder(m_snapshot);
+    const bool ok = nlohmann::json::sax_parse(json.begin(), json.end(), &builder);
+    return finishReading(m_snapshot, builder, ok, error);
 }
 
 }  // namespace qv

@@ -8,11 +8,14 @@
 namespace qv {
 
 class KSnapshot;
+namespace lzfse { class StreamDecoder; }
 
 class SnapshotJsonReader {
 public:
     explicit SnapshotJsonReader(KSnapshot& snapshot) : m_snapshot(snapshot) {}
     bool read(std::string_view json, std::string* error);
+    // Reads the JSON as the decoder produces it, never holding the whole text.
+    bool read(lzfse::StreamDecoder& decoder, std::string* error);
 
 private:
     KSnapshot& m_snapshot;

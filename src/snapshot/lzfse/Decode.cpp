@@ -70,61 +70,92 @@ std::size_t cappedExpectedOutput(std::span<const std::uint8_t> in) {
     return expected < cap ? expected : cap;
 }
 
-const char* decodeStream(std::span<const std::uint8_t> in, OutputBuffer& out) {
-    out.expect(cappedExpectedOutput(in));
+// Decodes the block at in[p], advancing p past it; `end` is set at the
+// end-of-stream block.
+const char* decodeBlock(std::span<const std::uint8_t> in, std::size_t& p, OutputBuffer& out,
+                        std::unique_ptr<LzfseDecodeWorkspace>& ws, bool& end) {
     const std::uint8_t* const data = in.data();
-    const std::size_t n = in.size();
-    std::size_t p = 0;
-    std::unique_ptr<LzfseDecodeWorkspace> ws;
-    for (;;) {
-        const std::size_t avail = n - p;
-        if (avail < 4) return "truncated stream: no end-of-stream block";
-        const std::uint8_t* const block = data + p;
-        switch (load32(block)) {
-        case kMagicEos:
-            return nullptr;
-        case kMagicRaw: {
-            if (avail < kRawHeaderSize) return "truncated raw block header";
-            const std::uint32_t nRaw = load32(block + 4);
-            if (nRaw > avail - kRawHeaderSize) return "raw block runs past the end of the input";
-            if (!out.reserve(nRaw)) return "output exceeds the size limit";
-            if (nRaw != 0) std::memcpy(out.data() + out.size(), block + kRawHeaderSize, nRaw);
-            out.setSize(out.size() + nRaw);
-            p += kRawHeaderSize + nRaw;
-            break;
-        }
-        case kMagicLzvn: {
-            if (avail < kLzvnHeaderSize) return "truncated LZVN block header";
-            const std::uint32_t nRaw = load32(block + 4);
-            const std::uint32_t nPayload = load32(block + 8);
-            if (nPayload > avail - kLzvnHeaderSize) return "LZVN block runs past the end of the input";
-            if (nRaw > out.maxOutput() - out.size()) return "output exceeds the size limit";
-            if (const char* err = decodeLzvnBlock(block + kLzvnHeaderSize, nPayload, nRaw, out)) return err;
-            p += kLzvnHeaderSize + nPayload;
-            break;
-        }
-        case kMagicV1:
-        case kMagicV2: {
-            LzfseBlockHeader h;
-            const char* err = load32(block) == kMagicV1 ? parseV1Header(block, avail, h)
-                                                        : parseV2Header(block, avail, h);
-            if (err) return err;
-            const std::uint64_t blockSize = std::uint64_t{h.headerSize} + h.nLiteralPayloadBytes +
-                                            h.nLmdPayloadBytes;
-            if (blockSize > avail) return "LZFSE block runs past the end of the input";
-            if (h.nRawBytes > out.maxOutput() - out.size()) return "output exceeds the size limit";
-            if (!ws) ws = std::make_unique<LzfseDecodeWorkspace>();
-            if ((err = decodeLzfseBlock(block, h, *ws, out))) return err;
-            p += static_cast<std::size_t>(blockSize);
-            break;
-        }
-        default:
-            return "unknown block magic";
-        }
+    const std::size_t avail = in.size() - p;
+    if (avail < 4) return "truncated stream: no end-of-stream block";
+    const std::uint8_t* const block = data + p;
+    switch (load32(block)) {
+    case kMagicEos:
+        end = true;
+        return nullptr;
+    case kMagicRaw: {
+        if (avail < kRawHeaderSize) return "truncated raw block header";
+        const std::uint32_t nRaw = load32(block + 4);
+        if (nRaw > avail - kRawHeaderSize) return "raw block runs past the end of the input";
+        if (!out.reserve(nRaw)) return "output exceeds the size limit";
+        if (nRaw != 0) std::memcpy(out.data() + out.size(), block + kRawHeaderSize, nRaw);
+        out.setSize(out.size() + nRaw);
+        p += kRawHeaderSize + nRaw;
+        return nullptr;
+    }
+    case kMagicLzvn: {
+        if (avail < kLzvnHeaderSize) return "truncated LZVN block header";
+        const std::uint32_t nRaw = load32(block + 4);
+        const std::uint32_t nPayload = load32(block + 8);
+        if (nPayload > avail - kLzvnHeaderSize) return "LZVN block runs past the end of the input";
+        if (nRaw > out.maxOutput() - out.size()) return "output exceeds the size limit";
+        if (const char* err = decodeLzvnBlock(block + kLzvnHeaderSize, nPayload, nRaw, out)) return err;
+        p += kLzvnHeaderSize + nPayload;
+        return nullptr;
+    }
+    case kMagicV1:
+    case kMagicV2: {
+        LzfseBlockHeader h;
+        const char* err = load32(block) == kMagicV1 ? parseV1Header(block, avail, h) : parseV2Header(block, avail, h);
+        if (err) return err;
+        const std::uint64_t blockSize = std::uint64_t{h.headerSize} + h.nLiteralPayloadBytes + h.nLmdPayloadBytes;
+        if (blockSize > avail) return "LZFSE block runs past the end of the input";
+        if (h.nRawBytes > out.maxOutput() - out.size()) return "output exceeds the size limit";
+        if (!ws) ws = std::make_unique<LzfseDecodeWorkspace>();
+        if ((err = decodeLzfseBlock(block, h, *ws, out))) return err;
+        p += static_cast<std::size_t>(blockSize);
+        return nullptr;
+    }
+    default:
+        return "unknown block magic";
     }
 }
 
+const char* decodeStream(std::span<const std::uint8_t> in, OutputBuffer& out) {
+    out.expect(cappedExpectedOutput(in));
+    std::size_t p = 0;
+    std::unique_ptr<LzfseDecodeWorkspace> ws;
+    for (bool end = false; !end;)
+        if (const char* err = decodeBlock(in, p, out, ws, end)) return err;
+    return nullptr;
+}
+
 } // namespace
+
+StreamDecoder::StreamDecoder(std::span<const std::uint8_t> in, std::size_t maxOutput)
+    : m_in(in), m_buffer(std::make_unique<OutputBuffer>(m_storage, maxOutput)) {}
+
+StreamDecoder::~StreamDecoder() = default;
+
+bool StreamDecoder::next(std::span<const std::uint8_t>& chunk) {
+    chunk = {};
+    while (!m_end && !m_error) {
+        // Only the last stretch that matches can reach back into is kept.
+        if (m_emitted > 2 * kWindow) {
+            m_buffer->keepLast(kWindow);
+            m_emitted = kWindow;
+        }
+        if (const char* err = decodeBlock(m_in, m_position, *m_buffer, m_workspace, m_end)) {
+            m_error = err;
+            return false;
+        }
+        if (m_buffer->size() > m_emitted) {
+            chunk = std::span<const std::uint8_t>(m_buffer->data() + m_emitted, m_buffer->size() - m_emitted);
+            m_emitted = m_buffer->size();
+            return true;
+        }
+    }
+    return false;
+}
 
 bool decode(std::span<const std::uint8_t> in, std::vector<std::uint8_t>& out, std::string* error,
             std::size_t maxOutput) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace qv::lzfse::detail {
@@ -43,6 +44,14 @@ public:
     }
 
     void setSize(std::size_t n) { size_ = n; }
+
+    // Keeps only the last `window` bytes, moved to the front (decoding a
+    // stream piece by piece).
+    void keepLast(std::size_t window) {
+        if (size_ <= window) return;
+        std::memmove(v_.data(), v_.data() + (size_ - window), window);
+        size_ = window;
+    }
 
     void finish() { v_.resize(size_); }
     void fail() {
