@@ -35,37 +35,47 @@ public:
         return *this;
     }
     Out& operator<<(const char* s) { return *this << std::string_view(s); }
-    Out& operator<<(const QString& s) { return *this << std::string_view(s.toUtf8().constData()); }
+    Out& operator<<(const QString& s) {
+        const QByteArray utf8 = s.toUtf8();
+        return *this << std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
     Out& operator<<(std::uint64_t n) { return *this << std::string_view(std::to_string(n)); }
     Out& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
     void flush() {
         if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
         m_buf.clear();
     }
-    // A JSON string with its quotes.
+    // A JSON string with its quotes. Runs of plain bytes are copied whole:
+    // the row lists of a large pair are millions of strings.
     void json(std::string_view s) {
         m_buf += '"';
-        for (unsigned char c : s) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            m_buf.append(s.data() + start, i - start);
+            start = i + 1;
             switch (c) {
                 case '"': m_buf += "\\\""; break;
                 case '\\': m_buf += "\\\\"; break;
                 case '\n': m_buf += "\\n"; break;
                 case '\t': m_buf += "\\t"; break;
                 case '\r': m_buf += "\\r"; break;
-                default:
-                    if (c < 0x20) {
-                        char esc[8];
-                        std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                        m_buf += esc;
-                    } else {
-                        m_buf += char(c);
-                    }
+                default: {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                    m_buf += esc;
+                }
             }
         }
+        m_buf.append(s.data() + start, s.size() - start);
         m_buf += '"';
         if (m_buf.size() > (1 << 16)) flush();
     }
-    void json(const QString& s) { json(std::string_view(s.toUtf8().constData())); }
+    void json(const QString& s) {
+        const QByteArray utf8 = s.toUtf8();
+        json(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    }
 
 private:
     std::string m_buf;

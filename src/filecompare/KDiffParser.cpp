@@ -461,8 +461,6 @@ bool readUtf8File(const QString& path, QString& out) {
 KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual,
                                                  QString& error) {
     clear();
-    QString text1, text2;
-    if (!readUtf8File(file1, text1) || !readUtf8File(file2, text2)) return Outcome::NotText;
     m_mode = 2;
 
     static const QString kDiff = QStringLiteral("/usr/bin/diff"), kGrep = QStringLiteral("/usr/bin/grep");
@@ -483,6 +481,15 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         grep.waitForFinished();
         error = Messages::format("fcToolMissing", kDiff);
         return Outcome::Failed;
+    }
+    // The files are read while the tools work, on the other core.
+    QString text1, text2;
+    if (!readUtf8File(file1, text1) || !readUtf8File(file2, text2)) {
+        diff.kill();
+        grep.kill();
+        diff.waitForFinished();
+        grep.waitForFinished();
+        return Outcome::NotText;
     }
     QByteArray output;
     while (grep.state() != QProcess::NotRunning) {
