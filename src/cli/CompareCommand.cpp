@@ -5,6 +5,7 @@
 #include "cli/CompareRun.h"
 #include "cli/TreeWriter.h"
 #include "engine/DiffNavigation.h"
+#include "filecompare/DiffCommand.h"
 
 #include <QCoreApplication>
 
@@ -45,7 +46,13 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
         }
         if (!problem.isEmpty()) return failLine(problem);
     }
-    if (const int status = run.run()) return status;
+    if (const int status = run.run()) {
+        // Two files: like the window, which moves to its file tab, compare them as files.
+        if (status != CompareRun::kFilePair) return status;
+        std::vector<std::string> diffArgs = {run.module().state().leftPath, run.module().state().rightPath};
+        if (json) diffArgs.push_back("--json");
+        return runDiffCommand(app, diffArgs);
+    }
 
     QuorvaneModule& module = run.module();
     if (diffFrom) return printDiffFrom(run, diffFrom->first, diffFrom->second);

@@ -224,7 +224,7 @@ int CompareRun::run() {
 
     if (!module.Compare()) {
         // Two files: the window would move to its file tab; this command compares folders.
-        if (module.state().selectedTab == WindowState::FileTab) return failLine(Messages::text("SelCmpDirs"));
+        if (module.state().selectedTab == WindowState::FileTab) return kFilePair;
         return failLine(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
     }
     const int status = m_app.exec();

@@ -29,8 +29,10 @@ public:
     bool takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem);
 
     // Sets up the window and runs the comparison to its end. Returns 0 when it
-    // completed, 2 after printing why it could not run, 130 when interrupted.
+    // completed, 2 after printing why it could not run, 130 when interrupted,
+    // and kFilePair (printing nothing) when the two paths are files.
     int run();
+    static constexpr int kFilePair = -1;
 
     QuorvaneModule& module() { return *m_module; }
     // The folder or set label of a side for the first line of a text report.

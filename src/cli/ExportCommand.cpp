@@ -76,7 +76,8 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
         }
         if (!problem.isEmpty()) return failLine(problem);
     }
-    if (const int status = run.run()) return status;
+    if (const int status = run.run())
+        return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
 
     QuorvaneModule& module = run.module();
     ViewFilter& view = module.view();

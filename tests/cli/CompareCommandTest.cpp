@@ -42,7 +42,6 @@ TEST(CompareCommandTest, ExitStatusTellsEqualDifferentAndError) {
 
     for (const QStringList& bad : {QStringList{"compare", q(left.root())},
                                    QStringList{"compare", q(left.root()), q(left.path("nope"))},
-                                   QStringList{"compare", q(left.path("a")), q(right.path("a"))},
                                    QStringList{"compare", q(left.root()), q(right.root()), "--set", "noSuchKey=1"},
                                    QStringList{"compare", q(left.root()), q(right.root()), "--set", "optCmpContents=perhaps"},
                                    QStringList{"compare", q(left.root()), q(right.root()), "--frobnicate"},
@@ -53,6 +52,18 @@ TEST(CompareCommandTest, ExitStatusTellsEqualDifferentAndError) {
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
+}
+
+TEST(CompareCommandTest, TwoFilesAreComparedAsFiles) {
+    TempTree t;
+    t.fileWithText("a.txt", "one\ntwo\n");
+    t.fileWithText("b.txt", "one\nTWO\n");
+    t.fileWithText("c.txt", "one\ntwo\n");
+    EXPECT_EQ(runQuorvane({"compare", q(t.path("a.txt")), q(t.path("c.txt"))}).exitCode, 0);
+    const Result differ = runQuorvane({"compare", q(t.path("a.txt")), q(t.path("b.txt"))});
+    EXPECT_EQ(differ.exitCode, 1);
+    EXPECT_TRUE(differ.out.contains("TWO")) << differ.out.toStdString();
+    EXPECT_EQ(runQuorvane({"export", q(t.path("a.txt")), q(t.path("b.txt"))}).exitCode, 2);
 }
 
 TEST(CompareCommandTest, JsonListsEveryNodeParentsFirstWithTheContractFields) {
