@@ -3,7 +3,7 @@
 #include "app/Messages.h"
 #include "cli/StateWords.h"
 #include "engine/KRootItem.h"
-#include "platform/Utf8.h"
+#include "platform/JsonString.h"
 #include "engine/ViewFilter.h"
 
 #include <QLocale>
@@ -28,37 +28,6 @@ void appendBool(std::string& out, bool v) { out += v ? "true" : "false"; }
 
 }  // namespace
 
-void appendJsonString(std::string& out, std::string_view bytes) {
-    static const char* hex = "0123456789abcdef";
-    out += '"';
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++p;
-        } else if (c < 0x20) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-            ++p;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++p;
-        } else if (std::size_t n = platform::utf8SequenceLength(p, end)) {
-            out.append(reinterpret_cast<const char*>(p), n);
-            p += n;
-        } else {
-            out += "\\udc";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-            ++p;
-        }
-    }
-    out += '"';
-}
 
 void appendSeconds(std::string& out, long long ns) {
     unsigned long long magnitude = ns < 0 ? 0ULL - static_cast<unsigned long long>(ns) : static_cast<unsigned long long>(ns);
@@ -92,14 +61,14 @@ void TreeWriter::writeJson(KRootItem& root) {
 void TreeWriter::jsonNode(KItem& item, std::string& path) {
     std::string& o = m_buffer;
     o += "{\"path\":";
-    appendJsonString(o, path);
+    platform::appendJsonString(o, path);
     for (int side = kSideLeft; side <= kSideRight; ++side) {
         const char* suffix = side == kSideLeft ? "1" : "2";
         const bool present = item.hasSide(side);
         o += ",\"name";
         o += suffix;
         o += "\":";
-        if (present) appendJsonString(o, item.nameForSide(side));
+        if (present) platform::appendJsonString(o, item.nameForSide(side));
         else o += "null";
     }
     o += ",\"state\":";

@@ -35,11 +35,6 @@ private:
     std::string m_buffer;
 };
 
-// Appends `bytes` as a JSON string. Bytes that are not UTF-8 become the lone
-// surrogates U+DC80..U+DCFF, so a reader can restore the exact file name
-// (Python's os.fsencode does).
-void appendJsonString(std::string& out, std::string_view bytes);
-
 // Nanoseconds since the epoch as seconds with a nine-digit fraction.
 void appendSeconds(std::string& out, long long ns);
 

@@ -1,7 +1,7 @@
 #include "snapshot/SnapshotRecorder.h"
 
 #include "platform/ExtendedAttributes.h"
-#include "platform/Utf8.h"
+#include "platform/JsonString.h"
 #include "snapshot/KSnapshot.h"
 
 #include <QCryptographicHash>
@@ -36,30 +36,7 @@ void appendKey(std::string& out, const char* key) {
 }  // namespace
 
 void appendSnapshotString(std::string& out, std::string_view text) {
-    static const char* hex = "0123456789abcdef";
-    out += '"';
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c == '"' || c == '\\' || c == '/') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++p;
-        } else if (c < 0x20) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-            ++p;
-        } else if (const std::size_t n = platform::utf8SequenceLength(p, end)) {
-            out.append(reinterpret_cast<const char*>(p), n);
-            p += n;
-        } else {
-            out += "\\ufffd";
-            ++p;
-        }
-    }
-    out += '"';
+    platform::appendJsonString(out, text, {platform::UndecodableBytes::Replacement, true});
 }
 
 std::string md5OfFile(const std::string& path) {

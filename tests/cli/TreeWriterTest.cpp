@@ -1,4 +1,5 @@
 #include "cli/TreeWriter.h"
+#include "platform/JsonString.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +8,7 @@ namespace {
 
 std::string json(std::string_view bytes) {
     std::string out;
-    appendJsonString(out, bytes);
+    platform::appendJsonString(out, bytes);
     return out;
 }
 
