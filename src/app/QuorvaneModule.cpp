@@ -1,5 +1,7 @@
 #include "app/QuorvaneModule.h"
 
+#include "sync/MergeList.h"
+
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "app/fs/KappHelpQVF.h"
@@ -104,7 +106,8 @@ private:
 };
 
 QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform::FileSystem& fs, QObject* parent)
-    : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)) {
+    : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)),
+      m_mergeList(std::make_unique<MergeList>(prompt)) {
     m_state.loadOptions(settings);
     m_unreadableRuleKeys = m_rules.load(settings);
     m_moduleFilter = static_cast<unsigned>(settings.intValue(QStringLiteral("filterKeys")));
@@ -314,6 +317,7 @@ bool QuorvaneModule::Compare(bool scripted) {
     stopSizePass();
     m_sizes.clear();
     m_view.reset();
+    m_mergeList->ClearMerge();
 
     std::unique_ptr<KRootItem> root = KRootItem::ItemWithFolder(m_rightFolderPath, kSideRight);
     root->SetDateColumns(m_leftFolderPath, kSideLeft);

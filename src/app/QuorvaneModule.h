@@ -23,6 +23,7 @@ class QThread;
 namespace qv {
 
 class FolderScanner;
+class MergeList;
 class Settings;
 class UserPrompt;
 
@@ -86,6 +87,10 @@ public:
     // Whether the size pass after a scan is running.
     bool CalculatingSizes() const { return m_sizeThread != nullptr; }
 
+    // The actions marked on the current tree; a new run starts with none.
+    MergeList& mergeList() { return *m_mergeList; }
+    UserPrompt& prompt() { return m_prompt; }
+
     KRootItem* iRootItem() const { return m_root.get(); }
     KItem* iParentItem() const { return m_parentItem; }
     const std::string& iLeftFolderPath() const { return m_leftFolderPath; }
@@ -144,6 +149,7 @@ private:
     std::string m_leftFolderPath, m_rightFolderPath;
     bool m_multiFolder[2] = {false, false};
     KExcludeRules m_rules;
+    std::unique_ptr<MergeList> m_mergeList;
     bool m_rulesFromSettings = true;
     QStringList m_unreadableRuleKeys;
     bool m_lastRunCancelled = false;

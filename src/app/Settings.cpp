@@ -31,6 +31,7 @@ std::vector<RegisteredDefault> buildDefaults() {
         i("SyncType", 0), b("mirrorDelDest", false), b("mirrorOnlyOrphan", false),
         b("dontShowMirrReady", false), b("dontShowMirrReady2", false), b("overwrittenToTrash2", false),
         b("dontOverwiteIdentical", false), b("dontShowOWWarning", false), b("dontShowIdentCopyMsg", false),
+        b("dontShowUpdateReady", false), b("mergeDelPermanent", false), s("mergeArchiveFolder", QString()),
         b("allowDnD", true), b("dragMsg", false), i("renPrefSuf", 1), s("renAddText", QString()), i("renOpt", 1),
         // export
         s("exportPrefixChar", QString(QChar(0x00B7))), b("exportPrefix", true), b("exportQuotes", false),

@@ -1,6 +1,8 @@
 // The quorvane command: a headless front end over the comparison controller.
 
+#include "cli/ActionsCommand.h"
 #include "cli/CompareCommand.h"
+#include "cli/SyncCommand.h"
 #include "filecompare/DiffCommand.h"
 #include "app/history/HistoryCommand.h"
 #include "cli/ExportCommand.h"
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
     if (command == "settings") return qv::runSettingsCommand(args);
     if (command == "snapshot") return qv::runSnapshotCommand(args);
     if (command == "rules") return qv::runRulesCommand(args);
+    if (command == "sync") return qv::runSyncCommand(app, args);
+    if (command == "actions") return qv::runActionsCommand(app, args);
     std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
     return 2;
 }

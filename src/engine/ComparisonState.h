@@ -22,24 +22,25 @@ enum ComparisonState : std::int32_t {
     kStatePending = -1,
 };
 
-// Values of KItem::iCopyTo.
+// Values of KItem::iCopyTo: the planned merge action of a node.
 enum MergeAction : std::int32_t {
-    kActionNone = 0,
-    kActionCopyLeftToRight = 1,
-    kActionCopyRightToLeft = 2,
-    kActionDeleteRight = 3,
-    kActionDeleteLeft = 4,
-    kActionDeleteBoth = 5,
-    kActionCopyLeftAs = 6,
-    kActionCopyRightAs = 7,
-    kActionAliasLeftOnRight = 8,
-    kActionAliasRightOnLeft = 9,
-    kActionCopyAttributesLeftToRight = 10,
-    kActionCopyAttributesRightToLeft = 11,
-    kActionRenameRight = 12,
-    kActionRenameLeft = 13,
-    kActionRenameBoth = 14,
+    kNone = 0,
+    kCopyToRight = 1,
+    kCopyToLeft = 2,
+    kDeleteRight = 3,
+    kDeleteLeft = 4,
+    kDeleteBoth = 5,
+    kCopyAsToRight = 6,
+    kCopyAsToLeft = 7,
+    kAliasToRight = 8,
+    kAliasToLeft = 9,
+    kAttrsToRight = 10,
+    kAttrsToLeft = 11,
+    kRenameRight = 12,
+    kRenameLeft = 13,
+    kRenameBoth = 14,
 };
+constexpr int kLastMergeAction = kRenameBoth;
 
 enum Side : int { kSideLeft = 1, kSideRight = 2, kSideBoth = 3 };
 

@@ -139,13 +139,29 @@ public:
     void setLinkForSide(int side, std::string_view target);
     void setSideValues(int side, std::int64_t size, std::int64_t dateNs, bool dir);
 
+    // --- merge actions --------------------------------------------------
+    // Sets the action and keeps at most one action (attribute copies aside)
+    // on any path from the root to a leaf: the subtree is cleared, and a
+    // folder with ignored items passes the action to its children instead.
+    void setICopyTo(int action);
+    QString iCopyAs() const;
+    void setICopyAs(const QString& name);
+    // Clears the actions of this node and its ancestors, attribute copies excepted.
+    void ResetCopyToForParents();
+    bool HasCopyActionsOnChildren() const;
+    // The side whose entry the action reads, moves or removes (1, 2, 3), or 0.
+    int CopyAffectedSide() const;
+    static int AffectedSideOf(int action);
+    void AddForChildrenBadgeSide(int side);
+    void ResetChildrenBadge();
+    std::uint64_t childrenBadge(int side) const;
 
     // --- plain fields ---------------------------------------------------
     std::int64_t iSize1 = 0, iSize2 = 0;
     std::int64_t iDate1 = platform::kNoTime, iDate2 = platform::kNoTime;   // ns since the epoch
     std::int32_t iState = kStateNotCompared;
     std::int8_t iCmpState = 0;
-    std::int8_t iCopyTo = kActionNone;
+    std::int8_t iCopyTo = kNone;   // a MergeAction
     bool iDir1 : 1 = false;
     bool iDir2 : 1 = false;
     bool iHidden : 1 = false;

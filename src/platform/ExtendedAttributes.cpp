@@ -84,4 +84,13 @@ std::optional<std::vector<std::string>> readTags(const std::string& path, bool f
     return tags;
 }
 
+int writeTags(const std::string& path, const std::vector<std::string>& tags) {
+    std::string value;
+    for (const auto& tag : tags) {
+        if (!value.empty()) value += ',';
+        value += tag;
+    }
+    return ::lsetxattr(path.c_str(), "user.xdg.tags", value.data(), value.size(), 0) == 0 ? 0 : errno;
+}
+
 }  // namespace qv::platform

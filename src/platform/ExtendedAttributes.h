@@ -19,4 +19,8 @@ int readUserAttributes(const std::string& path, bool followLinks, AttributeMap& 
 // The tag names in stored order; nullopt when the entry carries no tags.
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
 
+// Stores the tag names (joined with commas), never following a link.
+// Returns 0 or an errno value.
+int writeTags(const std::string& path, const std::vector<std::string>& tags);
+
 }  // namespace qv::platform

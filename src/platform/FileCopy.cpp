@@ -500,4 +500,66 @@ int copyItem(const std::string& source, const std::string& destination, bool rep
     return copyEntry(run, from, to, replace);
 }
 
+int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options) {
+    Run run(options);
+    const std::string from = withoutTrailingSlashes(source);
+    const std::string to = withoutTrailingSlashes(destination);
+    if (from.empty() || to.empty()) return EINVAL;
+    if (to.size() > from.size() && to.compare(0, from.size(), from) == 0 && to[from.size()] == '/') return EINVAL;
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
+    struct stat existing {};
+    if (::lstat(to.c_str(), &existing) != 0) return errno == ENOENT ? copyEntry(run, from, to, false) : errno;
+    return swapIn(run, from, to, st);
+}
+
+int copyFolderAttributes(const std::string& source, const std::string& folder) {
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) return errno;
+    return applyFolderMetadata(source, folder, st);
+}
+
+int copyModificationTime(const std::string& source, const std::string& destination) {
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) return errno;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    return ::utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+int makeFolderWithParents(const std::string& path) {
+    const std::string folder = withoutTrailingSlashes(path);
+    if (folder.empty()) return EINVAL;
+    if (::mkdir(folder.c_str(), 0777) == 0) return 0;
+    if (errno == EEXIST) {
+        struct stat st {};
+        return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    }
+    if (errno != ENOENT) return errno;
+    const std::string parent = folderOf(folder);
+    if (parent == folder) return ENOENT;
+    if (int error = makeFolderWithParents(parent)) return error;
+    return ::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+
+int moveEntry(const std::string& from, const std::string& to) {
+    CopyOptions options;
+    Run run(options);
+    return place(run, withoutTrailingSlashes(from), withoutTrailingSlashes(to), false);
+}
+
+int writeSymlink(const std::string& target, const std::string& path) {
+    const std::string link = withoutTrailingSlashes(path);
+    struct stat existing {};
+    if (::lstat(link.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) return EISDIR;
+    const std::string temporary = randomName(folderOf(link), DurableFile::kTemporaryPrefix);
+    if (::symlink(target.c_str(), temporary.c_str()) != 0) return errno;
+    if (::rename(temporary.c_str(), link.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    return 0;
+}
+
 }  // namespace qv::platform

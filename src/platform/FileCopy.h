@@ -70,4 +70,30 @@ int copySymlink(const std::string& source, const std::string& destination, bool 
 int copyItem(const std::string& source, const std::string& destination, bool replace,
              const CopyOptions& options = {});
 
+// Puts a fresh copy of `source` where `destination` stands, whatever
+// stands there (nothing, a file, a folder with other contents): the copy is
+// assembled under a staging name beside it and swapped in, and the old
+// entry is removed only once the copy stands under the name.
+int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options = {});
+
+// Copies the mode, owner where permitted, "user.*" attributes and times of
+// folder `source` onto the existing folder `folder`.
+int copyFolderAttributes(const std::string& source, const std::string& folder);
+
+// Renames `from` to `to`, never replacing an entry under `to`. Returns 0
+// or an errno value (EXDEV when the two lie on different file systems).
+int moveEntry(const std::string& from, const std::string& to);
+
+// Makes a symbolic link at `path` pointing to `target`, replacing a file or
+// link there in one step (a folder there gives EISDIR).
+int writeSymlink(const std::string& target, const std::string& path);
+
+// Creates a folder and any missing folders above it (mode 0777 less the
+// umask); an existing folder is fine. Returns 0 or an errno value.
+int makeFolderWithParents(const std::string& path);
+
+// Gives `destination` the content modification time of `source` (neither
+// link followed). Returns 0 or an errno value.
+int copyModificationTime(const std::string& source, const std::string& destination);
+
 }  // namespace qv::platform

@@ -33,6 +33,9 @@ const std::map<std::string, int> kFormattedKeys = {
     {"snapDetails", 4}, {"fcBadDiffOutput", 1}, {"fcToolMissing", 1}, {"fcToolFailed", 2}, {"fcCannotOpen", 1},
     {"fcTempFailed", 1}, {"fcDiffCount", 2}, {"cliNotAFile", 1}, {"cliBadPlan", 1}, {"cliPlanNoChange", 1},
     {"cliOutExists", 1}, {"cliNoHistoryEntry", 1}, {"cliWriteFailed", 2}, {"cliMergeWritten", 2}, {"cliSnapshotWritten", 1}, {"cliSnapshotFailed", 2}, {"cliBadSnapshotSort", 1}, {"cliRuleRefused", 1}, {"cliListOff", 1}, {"cliNoSuchRule", 1}, {"cliSettingStored", 2},
+    {"itmsToProcess", 1}, {"archErr1", 1}, {"cliNameConflict", 1}, {"cliArchiveNotFolder", 1},
+    {"cliArchiveInside", 1}, {"cliSyncHead", 2}, {"cliBadActionPlan", 1}, {"cliMarkNeedsName", 1},
+    {"cliMarkRefused", 2}, {"cliUnknownAction", 1},
 };
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {

@@ -63,7 +63,8 @@ calculateSameCompare bool true|optFoldersTop bool false|excludeFoldersOn bool fa
 exclFilesOn bool false|exclFoldersOn bool false|cmpOnlyFilesOn bool false|cmpOnlyFoldersOn bool false
 selExFiles integer 0|selExFolders integer 0|SyncType integer 0|mirrorDelDest bool false|mirrorOnlyOrphan bool false
 dontShowMirrReady bool false|dontShowMirrReady2 bool false|overwrittenToTrash2 bool false
-dontOverwiteIdentical bool false|dontShowOWWarning bool false|dontShowIdentCopyMsg bool false|allowDnD bool true
+dontOverwiteIdentical bool false|dontShowOWWarning bool false|dontShowIdentCopyMsg bool false
+dontShowUpdateReady bool false|mergeDelPermanent bool false|mergeArchiveFolder string |allowDnD bool true
 dragMsg bool false|renPrefSuf integer 1|renAddText string |renOpt integer 1|exportPrefixChar string ·
 exportPrefix bool true|exportQuotes bool false|exportDelimiter string ;|thousandsDelimiter string ,
 tabDelimiter bool false|noneThousandsDelimiter bool false|optimizedFor integer 1|expSizeInBytes bool true

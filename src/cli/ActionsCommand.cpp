@@ -1,0 +1,173 @@
+#include "cli/ActionsCommand.h"
+
+#include "app/Messages.h"
+#include "cli/CliOutput.h"
+#include "cli/CompareRun.h"
+#include "cli/MergeRun.h"
+#include "platform/Volumes.h"
+#include "sync/MergeList.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace qv {
+namespace {
+
+struct Mark {
+    int action = kNone;
+    std::vector<std::string> paths;
+    QString newName;
+    bool onlyDiff = false;
+};
+
+struct Press {
+    int kind;
+    int side;
+};
+
+// The button presses that give an action on an unmarked row.
+std::vector<Press> pressesFor(int action, bool onlyDiff) {
+    const int copy = onlyDiff ? BtnCopyOnlyDiff : BtnCopy;
+    switch (action) {
+    case kCopyToRight: return {{copy, kSideLeft}};
+    case kCopyToLeft: return {{copy, kSideRight}};
+    case kDeleteRight: return {{BtnDelete, kSideRight}};
+    case kDeleteLeft: return {{BtnDelete, kSideLeft}};
+    case kDeleteBoth: return {{BtnDelete, kSideLeft}, {BtnDelete, kSideRight}};
+    case kCopyAsToRight: return {{BtnCopyAs, kSideLeft}};
+    case kCopyAsToLeft: return {{BtnCopyAs, kSideRight}};
+    case kAliasToRight: return {{BtnAlias, kSideLeft}};
+    case kAliasToLeft: return {{BtnAlias, kSideRight}};
+    case kAttrsToRight: return {{BtnCopyAttrs, kSideLeft}};
+    case kAttrsToLeft: return {{BtnCopyAttrs, kSideRight}};
+    case kRenameRight: return {{BtnRename, kSideRight}};
+    case kRenameLeft: return {{BtnRename, kSideLeft}};
+    case kRenameBoth: return {{BtnRename, kSideLeft}, {BtnRename, kSideRight}};
+    default: return {};
+    }
+}
+
+bool needsName(int action) {
+    return action == kCopyAsToRight || action == kCopyAsToLeft || action == kRenameRight || action == kRenameLeft ||
+           action == kRenameBoth;
+}
+
+bool validName(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// The new name stored for an action: "LEFT:RIGHT" for a rename of both sides.
+QString storedName(int action, const QString& given) {
+    const QStringList parts = given.split(QLatin1Char(':'));
+    const QString left = parts.first(), right = parts.size() == 2 ? parts[1] : given;
+    if (action == kRenameBoth) return left + QLatin1Char(':') + right;
+    if (action == kRenameLeft) return left;
+    if (action == kRenameRight) return right;
+    return given;
+}
+
+QString readPlan(const QString& file, std::vector<Mark>& marks) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return Messages::format("cliBadActionPlan", file);
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    if (!doc.isArray()) return Messages::format("cliBadActionPlan", file);
+    for (const QJsonValue& v : doc.array()) {
+        const QJsonObject o = v.toObject();
+        Mark m;
+        m.action = actionFromName(o.value(QStringLiteral("action")).toVariant().toString());
+        const QString path = o.value(QStringLiteral("path")).toString();
+        if (m.action < 0 || path.isNull()) return Messages::format("cliBadActionPlan", file);
+        m.paths.push_back(path.toStdString());
+        m.newName = o.value(QStringLiteral("as")).toString();
+        m.onlyDiff = o.value(QStringLiteral("onlyDiff")).toBool();
+        marks.push_back(std::move(m));
+    }
+    return {};
+}
+
+// Marks one group of paths like a press on the first with all of them selected.
+QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
+    std::vector<KItem*> items;
+    for (const std::string& path : mark.paths) {
+        KItem* item = run.nodeAtPath(path);
+        if (!item) return Messages::format("cliNoSuchPath", QString::fromStdString(path));
+        items.push_back(item);
+    }
+    if (needsName(mark.action) && !validName(mark.newName.section(QLatin1Char(':'), 0, 0)))
+        return Messages::format("cliMarkNeedsName", QLatin1String(actionName(mark.action)));
+    const int side = KItem::AffectedSideOf(mark.action);
+    if ((side & kSideLeft) && !list.CanDeleteOnSide(kSideLeft) && mark.action != kCopyToRight)
+        return Messages::text("cliReadOnlySide");
+    if ((side & kSideRight) && !list.CanDeleteOnSide(kSideRight) && mark.action != kCopyToLeft)
+        return Messages::text("cliReadOnlySide");
+    if ((mark.action == kCopyToRight && !list.CanCopyFromSide(kSideLeft)) ||
+        (mark.action == kCopyToLeft && !list.CanCopyFromSide(kSideRight)))
+        return Messages::text("cliReadOnlySide");
+    if (mark.action == kNone) {
+        for (KItem* item : items) list.SetItem(item, kNone, false);
+        return {};
+    }
+    const RenameSetter rename = [&](KItem* item, int action, int) { item->setICopyAs(storedName(action, mark.newName)); };
+    for (const Press& press : pressesFor(mark.action, mark.onlyDiff))
+        list.SetItemsForRow(items.front(), items, press.kind, press.side, -1, rename);
+    // An item refuses what cannot apply to it (a delete of a missing side);
+    // a folder with ignored items hands the action to the items below.
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i]->iCopyTo != mark.action && !items[i]->HasCopyActionsOnChildren())
+            return Messages::format("cliMarkRefused", QString::fromStdString(mark.paths[i]),
+                                    QLatin1String(actionName(mark.action)));
+    return {};
+}
+
+}  // namespace
+
+int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& args) {
+    CompareRun run(app);
+    MergeRunOptions options;
+    std::vector<Mark> marks;
+    QString planFile;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        QString problem;
+        const std::string& a = args[i];
+        if (a == "--mark" && i + 1 < args.size()) {
+            Mark m;
+            m.action = actionFromName(QString::fromStdString(args[++i]));
+            if (m.action < 0) return failLine(Messages::format("cliUnknownAction", QString::fromStdString(args[i])));
+            while (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-' || args[i + 1] == "-"))
+                m.paths.push_back(args[++i]);
+            if (m.paths.empty()) return failLine(Messages::format("cliMissingValue", QStringLiteral("--mark")));
+            marks.push_back(std::move(m));
+        } else if (a == "--path" && i + 1 < args.size() && !marks.empty()) {
+            // A path that begins with "-" cannot follow --mark bare.
+            marks.back().paths.push_back(args[++i]);
+        } else if (a == "--as" && i + 1 < args.size() && !marks.empty()) {
+            marks.back().newName = QString::fromStdString(args[++i]);
+        } else if (a == "--only-diff" && !marks.empty()) {
+            marks.back().onlyDiff = true;
+        } else if (a == "--plan" && i + 1 < args.size()) {
+            planFile = QString::fromStdString(args[++i]);
+        } else if (!takeMergeOption(args, i, options, problem) && !run.takeOption(args, i, problem)) {
+            return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
+        }
+        if (!problem.isEmpty()) return failLine(problem);
+    }
+    if (!planFile.isEmpty())
+        if (const QString problem = readPlan(planFile, marks); !problem.isEmpty()) return failLine(problem);
+    if (marks.empty()) return failLine(Messages::text("cliNoMarks"));
+    if (const int status = run.run())
+        return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
+
+    QuorvaneModule& module = run.module();
+    MergeList& list = module.mergeList();
+    list.iRODrive = (platform::mountOf(module.iLeftFolderPath()).readOnly ? 1 : 0) |
+                    (platform::mountOf(module.iRightFolderPath()).readOnly ? 2 : 0);
+    for (const Mark& mark : marks)
+        if (const QString problem = applyMark(run, list, mark); !problem.isEmpty()) return failLine(problem);
+    list.UpdateMergedArrayFromCHildren(module.iParentItem());
+    return runMerge(run, list, options);
+}
+
+}  // namespace qv

@@ -1,0 +1,271 @@
+#include "cli/MergeRun.h"
+
+#include "app/Messages.h"
+#include "app/Settings.h"
+#include "cli/CliOutput.h"
+#include "cli/CompareRun.h"
+#include "cli/InterruptWatcher.h"
+#include "engine/KRootItem.h"
+#include "platform/FileSystem.h"
+#include "platform/JsonString.h"
+#include "sync/KCopyItem.h"
+
+#include <QEventLoop>
+#include <QLocale>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+const char* kGroupKeys[4] = {"copyLeft", "copyRight", "deleteLeft", "deleteRight"};
+const char* kGroupTitles[4] = {"groupCopyLeft", "groupCopyRight", "groupDeleteLeft", "groupDeleteRight"};
+
+QString sizeText(std::uint64_t bytes) {
+    return QLocale().formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeSIFormat);
+}
+
+const char* statusWord(const KMergeItem& row) {
+    if (row.iStatus == kRowPending) return "pending";
+    switch (row.code) {
+    case kResultDone: return "done";
+    case kResultAlreadyEqual: case kResultEqualByMetadata: return "equal";
+    case kResultCancelled: return "cancelled";
+    default: return "failed";
+    }
+}
+
+std::string rowPath(const KMergeItem& row) { return row.iANameL.empty() ? row.iANameR : row.iANameL; }
+
+// Progress on stderr, redrawn in place, only when stderr is a terminal.
+class TerminalProgress : public MergeObserver {
+public:
+    explicit TerminalProgress(bool enabled) : m_enabled(enabled) {}
+    ~TerminalProgress() override {
+        if (m_drawn) std::fputs("\r\033[K", stderr);
+    }
+    void statusChanged(const QString& text) override { m_status = text; }
+    void progressChanged(const MergeProgress& p, bool updated) override {
+        if (!m_enabled || !updated) return;
+        const QString line = QStringLiteral("%1%  %2  %3  %4")
+                                 .arg(static_cast<int>(p.fraction() * 100), 3)
+                                 .arg(MergeProgress::FormattedSpeed(p.speed()),
+                                      MergeProgress::FormattedTimeRemaining(p.remaining()), m_status);
+        std::fprintf(stderr, "\r\033[K%s", qPrintable(line.left(200)));
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+
+private:
+    bool m_enabled;
+    bool m_drawn = false;
+    QString m_status;
+};
+
+MergeSettings settingsFor(const MergeRunOptions& o) {
+    MergeSettings s = MergeSettings::fromSettings(Settings::instance());
+    if (o.archive) {
+        s.archive = *o.archive != "none";
+        s.archiveFolder = *o.archive == "trash" || *o.archive == "none" ? std::string() : *o.archive;
+    }
+    if (o.dontOverwriteEqual) s.dontOverwriteEqual = true;
+    return s;
+}
+
+// An archive folder must be a folder outside both compared folders.
+QString archiveProblem(const MergeSettings& s, const KRootItem& root) {
+    if (!s.archive || s.archiveFolder.empty()) return {};
+    platform::EntryStat st;
+    if (platform::systemFileSystem().statPath(s.archiveFolder, true, st) != 0 || st.type != platform::EntryType::Folder)
+        return Messages::format("cliArchiveNotFolder", QString::fromStdString(s.archiveFolder));
+    for (int side : {kSideLeft, kSideRight}) {
+        const std::string rootPath = root.PathForSide(side);
+        if (s.archiveFolder == rootPath || KCopyItem::PathIsInsidePath(s.archiveFolder, rootPath))
+            return Messages::format("cliArchiveInside", QString::fromStdString(s.archiveFolder));
+    }
+    return {};
+}
+
+void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
+                   const std::vector<std::string>& notSynced) {
+    if (!o.textHead.isEmpty()) std::printf("%s\n", qPrintable(o.textHead));
+    for (int g = 0; g < 4; ++g) {
+        const MergeGroup& group = merge.group(g);
+        std::printf("%s: %llu (%s)\n", qPrintable(Messages::text(kGroupTitles[g])),
+                    static_cast<unsigned long long>(group.items), qPrintable(sizeText(group.size)));
+    }
+    for (const KMergeItem& row : merge.iMergeItems())
+        std::printf("%s\t%s\n", actionName(row.action), rowPath(row).c_str());
+    MergeSummary summary;
+    MergeList::ChildrenOf(list.iMergeItems(), summary);
+    QString left, right;
+    MergeList::sideMessages(summary, true, false, left, right);
+    if (!left.isEmpty()) std::printf("%s %s\n", qPrintable(Messages::text("cliLeftSide")), qPrintable(left));
+    if (!right.isEmpty()) std::printf("%s %s\n", qPrintable(Messages::text("cliRightSide")), qPrintable(right));
+    if (!notSynced.empty()) {
+        std::printf("%s\n", qPrintable(Messages::text("cliNotSynced")));
+        for (const auto& line : notSynced) std::printf("\t%s\n", line.c_str());
+    }
+    for (const QString& conflict : list.nameConflicts())
+        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliNameConflict", conflict)));
+    std::printf("%s\n", qPrintable(merge.statusText()));
+}
+
+void printResultsText(const KMerge& merge) {
+    const auto& rows = merge.iMergeItems();
+    for (std::size_t i : merge.rowsByStatus()) {
+        const KMergeItem& row = rows[i];
+        std::printf("%s\t%s\t%s", statusWord(row), actionName(row.action), rowPath(row).c_str());
+        if (row.iStatus != kRowPending) std::printf("\t%s", qPrintable(KMerge::ActionError(row)));
+        std::printf("\n");
+    }
+    if (merge.archiveDroppedDuringRun()) std::printf("%s\n", qPrintable(Messages::text("archErr0")));
+    if (!merge.iTrash().empty()) std::printf("%s %s\n", qPrintable(Messages::text("cliArchivedIn")), merge.iTrash().c_str());
+    const char* key = merge.wasCancelled() ? "procAbort" : merge.lastFailedIndex() >= 0 ? "mergeErrors" : "mergeCompleted";
+    std::printf("%s\n", qPrintable(Messages::text(key)));
+}
+
+void appendKey(std::string& out, const char* key) {
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
+void appendText(std::string& out, const QString& text) { platform::appendJsonString(out, text.toStdString()); }
+
+void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
+               const std::vector<std::string>& notSynced, bool executed) {
+    std::string out = "{";
+    out += o.jsonHead;
+    appendKey(out, "executed");
+    out += executed ? "true," : "false,";
+    appendKey(out, "groups");
+    out += '{';
+    for (int g = 0; g < 4; ++g) {
+        const MergeGroup& group = merge.group(g);
+        if (g) out += ',';
+        appendKey(out, kGroupKeys[g]);
+        out += "{\"items\":" + std::to_string(group.items) + ",\"bytes\":" + std::to_string(group.size) + "}";
+    }
+    out += "},";
+    MergeSummary s;
+    MergeList::ChildrenOf(list.iMergeItems(), s);
+    appendKey(out, "summary");
+    out += "{\"leftCopies\":" + std::to_string(s.copies[0]) + ",\"leftCopyBytes\":" + std::to_string(s.copyBytes[0]) +
+           ",\"rightCopies\":" + std::to_string(s.copies[1]) + ",\"rightCopyBytes\":" + std::to_string(s.copyBytes[1]) +
+           ",\"leftDeletes\":" + std::to_string(s.deletes[0]) + ",\"leftDeleteBytes\":" + std::to_string(s.deleteBytes[0]) +
+           ",\"rightDeletes\":" + std::to_string(s.deletes[1]) +
+           ",\"rightDeleteBytes\":" + std::to_string(s.deleteBytes[1]) +
+           ",\"actions\":" + std::to_string(list.NumberOfActions()) + "},";
+    appendKey(out, "rows");
+    out += '[';
+    bool first = true;
+    for (const KMergeItem& row : merge.iMergeItems()) {
+        if (!first) out += ',';
+        first = false;
+        out += "{\"action\":\"" + std::string(actionName(row.action)) + "\",\"code\":" + std::to_string(row.action) +
+               ",\"path\":";
+        platform::appendJsonString(out, row.iItem->iPath());
+        if (!row.iItem->iCopyAs().isEmpty()) {
+            out += ",\"as\":";
+            appendText(out, row.iItem->iCopyAs());
+        }
+        out += ",\"status\":\"" + std::string(statusWord(row)) + "\"";
+        if (row.iStatus != kRowPending) {
+            out += ",\"message\":";
+            appendText(out, KMerge::ActionError(row));
+        }
+        out += '}';
+    }
+    out += "],";
+    appendKey(out, "notSynced");
+    out += '[';
+    for (std::size_t i = 0; i < notSynced.size(); ++i) {
+        if (i) out += ',';
+        platform::appendJsonString(out, notSynced[i]);
+    }
+    out += "],";
+    appendKey(out, "conflicts");
+    out += '[';
+    for (qsizetype i = 0; i < list.nameConflicts().size(); ++i) {
+        if (i) out += ',';
+        appendText(out, list.nameConflicts()[i]);
+    }
+    out += "],";
+    appendKey(out, "archive");
+    platform::appendJsonString(out, merge.iTrash());
+    out += ',';
+    appendKey(out, "status");
+    const char* status = !executed ? "planned" : merge.wasCancelled() ? "cancelled"
+                                              : merge.lastFailedIndex() >= 0 ? "failed" : "completed";
+    out += "\"" + std::string(status) + "\"}";
+    std::printf("%s\n", out.c_str());
+}
+
+// Runs the rows on a worker while the main thread waits for Ctrl-C.
+void executeOnWorker(KMerge& merge, MergeObserver& observer, bool& interrupted) {
+    QEventLoop loop;
+    InterruptWatcher interrupts;
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
+        interrupted = true;
+        merge.Cancel();
+    });
+    QThread* worker = QThread::create([&] { merge.MergeThread(observer); });
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+}
+
+}  // namespace
+
+bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, MergeRunOptions& o, QString& problem) {
+    const std::string& a = args[i];
+    if (a == "--execute") o.execute = true;
+    else if (a == "--json") o.json = true;
+    else if (a == "--dont-overwrite-equal") o.dontOverwriteEqual = true;
+    else if (a == "--archive") {
+        if (i + 1 >= args.size()) {
+            problem = Messages::format("cliMissingValue", QString::fromStdString(a));
+            return true;
+        }
+        o.archive = args[++i];
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const std::vector<std::string>& notSynced) {
+    QuorvaneModule& module = run.module();
+    KRootItem& root = *module.iRootItem();
+    MergeSettings settings = settingsFor(o);
+    if (o.archive && *o.archive != "trash" && *o.archive != "none") {
+        char resolved[PATH_MAX];
+        if (::realpath(o.archive->c_str(), resolved)) settings.archiveFolder = resolved;
+    }
+    std::unique_ptr<KMerge> merge = KMerge::Start(list.iMergeItems(), root, module.prompt(), settings);
+    if (!o.execute || list.iMergeItems().empty()) {
+        if (o.json) printJson(*merge, list, o, notSynced, false);
+        else {
+            printPlanText(*merge, list, o, notSynced);
+            std::printf("%s\n", qPrintable(Messages::text(list.iMergeItems().empty() ? "mirrSyncMsg4" : "cliDryRun")));
+        }
+        return 0;
+    }
+    if (root.snapshotFor(kSideLeft) || root.snapshotFor(kSideRight)) return failLine(Messages::text("cliSyncSnapshot"));
+    if (const QString problem = archiveProblem(settings, root); !problem.isEmpty()) return failLine(problem);
+    if (!o.json) printPlanText(*merge, list, o, notSynced);
+    TerminalProgress progress(::isatty(STDERR_FILENO) != 0);
+    bool interrupted = false;
+    executeOnWorker(*merge, progress, interrupted);
+    if (o.json) printJson(*merge, list, o, notSynced, true);
+    else printResultsText(*merge);
+    if (interrupted) return 130;
+    return merge->lastFailedIndex() >= 0 || merge->wasCancelled() ? 1 : 0;
+}
+
+}  // namespace qv

@@ -1,0 +1,130 @@
+#pragma once
+// Execution of an action list: one row per marked item, the work summed in
+// four groups (copies from each side, deletes on each side) that can be
+// switched off, archiving of what is overwritten or deleted, and the run
+// itself with per-row results, progress, speed and time remaining.
+
+#include "sync/KCopyItem.h"
+#include "sync/KMergeItem.h"
+#include "sync/MergeProgress.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class KRootItem;
+class Settings;
+class UserPrompt;
+
+struct MergeSettings {
+    bool archive = false;            // archive what is overwritten or deleted
+    std::string archiveFolder;       // "" archives to the trash
+    bool deletePermanently = false;  // deletes skip the trash
+    bool dontOverwriteEqual = false; // destinations found equal only receive the attributes
+
+    static MergeSettings fromSettings(const Settings& settings);
+};
+
+// Items and the subject entries' size of one group.
+struct MergeGroup {
+    std::uint64_t items = 0;
+    std::uint64_t size = 0;
+    bool enabled = true;
+};
+
+enum MergeGroupIndex : int { kGroupCopyLeft = 0, kGroupCopyRight = 1, kGroupDeleteLeft = 2, kGroupDeleteRight = 3 };
+
+// Hears about a run as it goes; called on the thread that runs it.
+class MergeObserver {
+public:
+    virtual ~MergeObserver() = default;
+    virtual void statusChanged(const QString& /*text*/) {}
+    // `figuresUpdated`: the speed and time remaining were recomputed.
+    virtual void progressChanged(const MergeProgress& /*progress*/, bool /*figuresUpdated*/) {}
+    virtual void rowFinished(const KMergeItem& /*row*/, std::size_t /*index*/) {}
+};
+
+class KMerge {
+public:
+    // Rows for the items of an action list, in list order.
+    static std::unique_ptr<KMerge> Start(const std::vector<KItem*>& items, KRootItem& root, UserPrompt& prompt,
+                                         const MergeSettings& settings);
+    ~KMerge();
+
+    std::vector<KMergeItem>& iMergeItems() { return m_rows; }
+    const std::vector<KMergeItem>& iMergeItems() const { return m_rows; }
+    const MergeGroup& group(int index) const { return iStatArray[index]; }
+    // Switches a group on or off: the rows' halves in it run or are skipped.
+    void StatCheckAction(int group, bool on);
+    void UpdateStats();
+    QString statusText() const;
+
+    bool iWillOverwrite = false, iWillRemove = false, iWillCopy = false;
+    bool iArchiveItems = false;
+    std::uint64_t iTotalSize = 0, iTotalItems = 0;
+    double iTotalCopySize = 0;
+
+    // Runs the pending rows on the calling thread, in order. Cancel() may be
+    // called from another thread.
+    void MergeThread(MergeObserver& observer);
+    void Cancel();
+    bool wasCancelled() const { return m_cancelled.load(); }
+    // -1 when no row failed.
+    long lastFailedIndex() const { return m_lastFailed; }
+    // The dated archive folder of this run ("" when archiving to the trash or not at all).
+    const std::string& iTempDir() const { return m_tempDir; }
+    // Where archived items can be found after the run ("" when nothing was archived to a folder).
+    const std::string& iTrash() const { return m_trash; }
+    // Whether archiving was switched off during the run because it failed.
+    bool archiveDroppedDuringRun() const { return m_archiveDropped; }
+
+    KCopyItem& copyEngine() { return *iCopyItem; }
+    // Rows in the order a finished run shows them: failed, done, not run.
+    std::vector<std::size_t> rowsByStatus() const;
+
+    // "-" and the date and time in the order of the user's language, "files" when there is none.
+    static QString DateFilename(const QDateTime& now, const QString& language);
+    static QString ActionError(const KMergeItem& row);
+
+private:
+    KMerge(KRootItem& root, UserPrompt& prompt, const MergeSettings& settings);
+
+    int ExecuteItem(KMergeItem& row, int action, const QString& prefix);
+    int executeCopy(KMergeItem& row, int action, const std::string& source, const std::string& destination);
+    int executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination);
+    int executeDelete(KMergeItem& row, int action, const std::string& path);
+    int executeRename(KMergeItem& row, int action, const std::string& path, const QString& newName);
+    // Moves the entry about to be replaced into the archive; false when the row must fail.
+    bool archiveReplaced(const KMergeItem& row, const std::string& path, bool toRight);
+    // Moves (or across volumes copies and removes) an entry into the dated folder.
+    int moveIntoArchive(const std::string& path, const std::string& relative, bool toRight);
+    bool ContinueWithoutArchive();
+    bool prepareArchiveFolder();
+    void runRow(KMergeItem& row, std::size_t index, std::uint64_t& counter, MergeObserver& observer);
+    void UpdateItem(KMergeItem& row, int code, std::size_t index, MergeObserver& observer);
+    void finishRun();
+    bool fail(int error);
+    bool failWith(const QString& message);
+
+    KRootItem& m_root;
+    UserPrompt& m_prompt;
+    MergeSettings m_settings;
+    std::unique_ptr<KCopyItem> iCopyItem;
+    std::vector<KMergeItem> m_rows;
+    MergeGroup iStatArray[4];
+    std::atomic<bool> m_cancelled{false};
+    long m_lastFailed = -1;
+    QString iError;
+    std::string m_tempDir, m_trash;
+    bool m_archiveDropped = false;
+    MergeProgress* m_progress = nullptr;
+    MergeObserver* m_observer = nullptr;
+};
+
+}  // namespace qv

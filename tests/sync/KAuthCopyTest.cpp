@@ -1,0 +1,303 @@
+#include "sync/KAuthCopy.h"
+#include "support/TempTree.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+
+namespace qv {
+namespace {
+
+using test::kBaseTimeNs;
+using test::TempTree;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::int64_t mtimeNs(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -1;
+    return std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
+std::string linkTarget(const std::string& path) {
+    char buffer[4096];
+    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+    return n < 0 ? std::string("<not a link>") : std::string(buffer, std::size_t(n));
+}
+
+std::vector<std::string> splitAtNul(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    for (std::size_t nul = text.find('\0'); nul != std::string::npos; nul = text.find('\0', start)) {
+        words.push_back(text.substr(start, nul - start));
+        start = nul + 1;
+    }
+    return words;
+}
+
+void writeScript(TempTree& tree, const std::string& relative, const std::string& body) {
+    tree.fileWithText(relative, "#!/bin/sh\n" + body);
+    ASSERT_EQ(::chmod(tree.path(relative).c_str(), 0755), 0);
+}
+
+// A pkexec that grants every request: it logs its arguments (each followed
+// by a NUL) and runs the command unelevated.
+std::string grantingLauncher(const std::string& log) {
+    return ": > '" + log + "'\n"
+           "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + log + "'; done\n"
+           "if [ \"$1\" = --disable-internal-agent ]; then shift; fi\n"
+           "exec \"$@\"\n";
+}
+
+// Designated initialisers would leave the other members to -Wextra's warning.
+platform::ElevatedCommandOptions optionsFor(const std::string& launcher, const std::string& systemBusSocket = {}) {
+    platform::ElevatedCommandOptions options;
+    options.launcher = launcher;
+    options.systemBusSocket = systemBusSocket;
+    return options;
+}
+
+KAuthCopy withLauncher(const std::string& launcher) {
+    return KAuthCopy(platform::ElevatedCommand(optionsFor(launcher)));
+}
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
+        else ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string& folder) {
+        char buffer[4096];
+        if (::getcwd(buffer, sizeof buffer)) m_old = buffer;
+        EXPECT_EQ(::chdir(folder.c_str()), 0);
+    }
+    ~ScopedCwd() { EXPECT_EQ(::chdir(m_old.c_str()), 0); }
+
+private:
+    std::string m_old;
+};
+
+// Each name goes through every operation as a bare relative path, so that
+// the names starting with "-" open the argument they are in.
+TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
+    TempTree tree;
+    const std::string log = tree.path("argv");
+    writeScript(tree, "launcher", grantingLauncher(log));
+    tree.folder("work/copies");
+    ScopedCwd cwd(tree.path("work"));
+    const KAuthCopy auth = withLauncher(tree.path("launcher"));
+    auto argv = [&] { return splitAtNul(readAll(log)); };
+    using Words = std::vector<std::string>;
+    const std::string agent = "--disable-internal-agent";
+
+    const std::string names[] = {
+        "with space", "new\nline", "quo\"te's", "-rf", "--", "-", "\xff\xfe\x80 not utf-8",
+        "$(touch pwned)", "`touch pwned`", "; touch pwned", "*", "back\\slash",
+    };
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        tree.fileWithText("work/" + name, "contents of " + name);
+        const std::string folder = name + ".d";
+        const std::string inside = folder + "/" + name;
+        const std::string renamed = name + ".renamed";
+        QString error = "stale";
+
+        ASSERT_EQ(auth.MakeDirByTerminal(folder + "/deeper/still", &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/mkdir", "-p", "--", folder + "/deeper/still"}));
+        EXPECT_TRUE(isFolder(tree.path("work/" + folder + "/deeper/still")));
+        EXPECT_EQ(error, "");
+        // An existing folder is not an error for mkdir -p.
+        EXPECT_EQ(auth.MakeDirByTerminal(folder, &error), 0) << error.toStdString();
+
+        ASSERT_EQ(auth.MoveByTerminal(name, inside, &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "-f", "--", name, inside}));
+        EXPECT_FALSE(exists(tree.path("work/" + name)));
+        EXPECT_EQ(readAll(tree.path("work/" + inside)), "contents of " + name);
+        EXPECT_EQ(mtimeNs(tree.path("work/" + inside)), kBaseTimeNs);
+
+        ASSERT_EQ(auth.RenameByTerminal(folder, renamed, &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "--", folder, renamed}));
+        EXPECT_FALSE(exists(tree.path("work/" + folder)));
+        EXPECT_EQ(readAll(tree.path("work/" + renamed + "/" + name)), "contents of " + name);
+
+        ASSERT_EQ(::symlink(name.c_str(), tree.path("work/" + renamed + "/link").c_str()), 0);
+        ASSERT_EQ(auth.CopyByTerminal(renamed, "copies", &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/cp", "-fpPR", "--", renamed, "copies"}));
+        const std::string copy = tree.path("work/copies/" + renamed);
+        EXPECT_EQ(readAll(copy + "/" + name), "contents of " + name);
+        EXPECT_EQ(mtimeNs(copy + "/" + name), kBaseTimeNs);
+        EXPECT_EQ(linkTarget(copy + "/link"), name);
+        EXPECT_TRUE(isFolder(copy + "/deeper/still"));
+
+        ASSERT_EQ(auth.RemoveByTerminal(renamed, &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/rm", "-rf", "--", renamed}));
+        EXPECT_FALSE(exists(tree.path("work/" + renamed)));
+        EXPECT_TRUE(exists(copy + "/" + name));
+    }
+    EXPECT_FALSE(exists(tree.path("work/pwned")));
+    EXPECT_FALSE(exists(tree.path("pwned")));
+
+    // mv -f replaces what stands at the destination; the copy replaces too.
+    tree.fileWithText("work/new", "new");
+    tree.fileWithText("work/old", "old");
+    EXPECT_EQ(auth.MoveByTerminal("new", "old"), 0);
+    EXPECT_EQ(readAll(tree.path("work/old")), "new");
+    tree.fileWithText("work/copies/old", "older");
+    EXPECT_EQ(auth.CopyByTerminal("old", "copies"), 0);
+    EXPECT_EQ(readAll(tree.path("work/copies/old")), "new");
+}
+
+TEST(KAuthCopy, FailedCommandReportsItsTrimmedOutput) {
+    TempTree tree;
+    writeScript(tree, "launcher", grantingLauncher(tree.path("argv")));
+    const KAuthCopy auth = withLauncher(tree.path("launcher"));
+    QString error;
+
+    // The real tools, failing.
+    EXPECT_EQ(auth.MoveByTerminal(tree.path("missing source"), tree.path("x"), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_TRUE(error.startsWith("/bin/mv: ") || error.startsWith("mv: ")) << error.toStdString();
+    EXPECT_TRUE(error.contains("missing source")) << error.toStdString();
+    EXPECT_EQ(error, error.trimmed());
+    EXPECT_FALSE(exists(tree.path("x")));
+
+    tree.fileWithText("a file", "x");
+    EXPECT_EQ(auth.MakeDirByTerminal(tree.path("a file/sub"), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_TRUE(error.contains("mkdir")) << error.toStdString();
+    EXPECT_FALSE(error.endsWith('\n'));
+    EXPECT_EQ(auth.CopyByTerminal(tree.path("nothing here"), tree.root(), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_TRUE(error.contains("nothing here")) << error.toStdString();
+    EXPECT_EQ(auth.RenameByTerminal(tree.path("nothing here"), tree.path("y"), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_FALSE(error.isEmpty());
+
+    // A command whose output is padded: only the ends are trimmed.
+    writeScript(tree, "noisy", "printf '\\n  \\t first line\\n  second line \\r\\n\\n' >&2\nexit 1\n");
+    error = "stale";
+    EXPECT_EQ(withLauncher(tree.path("noisy")).RemoveByTerminal(tree.path("a file"), &error),
+              KAuthCopy::AuthCommandFailed);
+    EXPECT_EQ(error, "first line\n  second line");
+    EXPECT_TRUE(exists(tree.path("a file")));
+
+    writeScript(tree, "exit4", "echo four\nexit 4\n");
+    EXPECT_EQ(withLauncher(tree.path("exit4")).MakeDirByTerminal(tree.path("d"), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_EQ(error, "four");
+
+    // Cut off by a signal: the operation may be half done, so it failed.
+    writeScript(tree, "killed", "kill -KILL $$\n");
+    error.clear();
+    EXPECT_EQ(withLauncher(tree.path("killed")).MoveByTerminal(tree.path("a file"), tree.path("z"), &error),
+              KAuthCopy::AuthCommandFailed);
+    EXPECT_FALSE(error.isEmpty());
+
+    // The error text is optional.
+    EXPECT_EQ(auth.RemoveByTerminal(tree.path("a file")), 0);
+    EXPECT_FALSE(exists(tree.path("a file")));
+}
+
+TEST(KAuthCopy, DismissedDialogCancelsAndRefusalMeansNoRight) {
+    TempTree tree;
+    tree.fileWithText("src", "untouched");
+    tree.folder("dest");
+    writeScript(tree, "dismissing",
+                "echo 'Error executing command as another user: Request dismissed' >&2\nexit 126\n");
+    writeScript(tree, "refusing", "echo 'Error executing command as another user: Not authorized' >&2\nexit 127\n");
+    writeScript(tree, "silent-refusal", "exit 127\n");
+
+    using Operation = std::function<int(const KAuthCopy&, QString*)>;
+    const std::string src = tree.path("src"), dest = tree.path("dest");
+    const std::pair<const char*, Operation> operations[] = {
+        {"move", [&](const KAuthCopy& a, QString* e) { return a.MoveByTerminal(src, dest + "/m", e); }},
+        {"copy", [&](const KAuthCopy& a, QString* e) { return a.CopyByTerminal(src, dest, e); }},
+        {"remove", [&](const KAuthCopy& a, QString* e) { return a.RemoveByTerminal(src, e); }},
+        {"mkdir", [&](const KAuthCopy& a, QString* e) { return a.MakeDirByTerminal(dest + "/new", e); }},
+        {"rename", [&](const KAuthCopy& a, QString* e) { return a.RenameByTerminal(src, dest + "/r", e); }},
+    };
+    for (const auto& [what, run] : operations) {
+        SCOPED_TRACE(what);
+        QString error;
+        EXPECT_EQ(run(withLauncher(tree.path("dismissing")), &error), KAuthCopy::AuthCancelled);
+        EXPECT_EQ(error, "Error executing command as another user: Request dismissed");
+        EXPECT_EQ(run(withLauncher(tree.path("refusing")), &error), KAuthCopy::AuthRefused);
+        EXPECT_EQ(error, "Error executing command as another user: Not authorized");
+        EXPECT_EQ(run(withLauncher(tree.path("silent-refusal")), &error), KAuthCopy::AuthRefused);
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(readAll(src), "untouched");
+        EXPECT_FALSE(exists(dest + "/m") || exists(dest + "/src") || exists(dest + "/new") || exists(dest + "/r"));
+    }
+}
+
+TEST(KAuthCopy, NoLauncherMeansNoRetry) {
+    TempTree tree;
+    tree.fileWithText("src", "untouched");
+    writeScript(tree, "launcher", grantingLauncher(tree.path("argv")));
+    const std::string bus = tree.path("bus");
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, bus.c_str(), bus.size() + 1);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
+        ::close(fd);
+    }
+    ScopedEnv display("DISPLAY", ":0");
+
+    const KAuthCopy present(platform::ElevatedCommand(optionsFor(tree.path("launcher"), bus)));
+    EXPECT_TRUE(present.canElevate());
+
+    const KAuthCopy absent(platform::ElevatedCommand(optionsFor(tree.path("no pkexec"), bus)));
+    EXPECT_FALSE(absent.canElevate());
+    QString error;
+    EXPECT_EQ(absent.RemoveByTerminal(tree.path("src"), &error), ENOENT);
+    EXPECT_EQ(error, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    EXPECT_EQ(readAll(tree.path("src")), "untouched");
+
+    // Nothing on PATH and no graphical session: nothing to offer, whether or
+    // not this machine has /usr/bin/pkexec.
+    ScopedEnv path("PATH", tree.path("empty"));
+    ScopedEnv noX("DISPLAY", std::nullopt);
+    ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
+    EXPECT_FALSE(KAuthCopy::available());
+}
+
+}  // namespace
+}  // namespace qv
