@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include "support/ScopedEnv.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -18,6 +20,8 @@
 
 namespace qv {
 namespace {
+
+using qv::test::ScopedEnv;
 
 // A scratch folder with the few kinds of entries these helpers care about.
 class Scratch {
@@ -67,23 +71,6 @@ QString realPath(const QString& path) {
     char buffer[PATH_MAX];
     return ::realpath(native(path).c_str(), buffer) ? QFile::decodeName(buffer) : QString();
 }
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value) : m_name(name) {
-        if (qEnvironmentVariableIsSet(name)) m_old = qgetenv(name);
-        qputenv(name, QFile::encodeName(value));
-    }
-    ~ScopedEnv() {
-        if (m_old) qputenv(m_name, *m_old);
-        else qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<QByteArray> m_old;
-};
 
 TEST(KappHelpQVF, SizeOfItemReadsTheFileSizeAndNoFork) {
     Scratch s;
@@ -318,10 +305,10 @@ TEST(KappHelpQVF, ArrayToStringSortsAndJoins) {
 
 TEST(KappHelpQVF, StandardFoldersFollowTheXdgVariables) {
     Scratch s;
-    ScopedEnv home("HOME", s.path("home"));
-    ScopedEnv data("XDG_DATA_HOME", s.path("home/data"));
-    ScopedEnv config("XDG_CONFIG_HOME", s.path("home/config"));
-    ScopedEnv cache("XDG_CACHE_HOME", s.path("home/cache"));
+    ScopedEnv home("HOME", s.path("home").toStdString());
+    ScopedEnv data("XDG_DATA_HOME", s.path("home/data").toStdString());
+    ScopedEnv config("XDG_CONFIG_HOME", s.path("home/config").toStdString());
+    ScopedEnv cache("XDG_CACHE_HOME", s.path("home/cache").toStdString());
 
     EXPECT_EQ(KappHelpQVF::ApplicationSupportFolder(), s.path("home/data/Quorvane"));
     EXPECT_FALSE(QFileInfo::exists(s.path("home/data/Quorvane")));
@@ -343,7 +330,7 @@ TEST(KappHelpQVF, StandardFoldersFollowTheXdgVariables) {
 TEST(KappHelpQVF, ApplicationSupportDirectoryEmptyWhenItCannotBeMade) {
     Scratch s;
     s.file("blocker");
-    ScopedEnv data("XDG_DATA_HOME", s.path("blocker"));
+    ScopedEnv data("XDG_DATA_HOME", s.path("blocker").toStdString());
     EXPECT_EQ(KappHelpQVF::ApplicationSupportFolder(), s.path("blocker/Quorvane"));
     EXPECT_EQ(KappHelpQVF::ApplicationSupportDirectory(), QString());
 }

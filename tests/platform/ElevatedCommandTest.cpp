@@ -1,4 +1,5 @@
 #include "platform/ElevatedCommand.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <sys/socket.h>
@@ -18,6 +19,8 @@
 
 namespace qv::platform {
 namespace {
+
+using qv::test::ScopedEnv;
 
 using test::TempTree;
 
@@ -80,23 +83,6 @@ ElevatedCommandOptions optionsFor(const std::string& launcher, const std::string
     options.systemBusSocket = systemBusSocket;
     return options;
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-        else ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class ScopedCwd {
 public:

@@ -1,4 +1,5 @@
 #include "platform/Trash.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <dirent.h>
@@ -17,6 +18,8 @@
 
 namespace qv::platform {
 namespace {
+
+using qv::test::ScopedEnv;
 
 using test::TempTree;
 
@@ -46,24 +49,6 @@ unsigned modeOf(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
-
-// Sets or clears an environment variable for one test and puts it back after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-        else ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class ScopedCwd {
 public:

@@ -1,4 +1,5 @@
 #include "sync/KAuthCopy.h"
+#include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
 #include <sys/socket.h>
@@ -18,6 +19,8 @@
 
 namespace qv {
 namespace {
+
+using qv::test::ScopedEnv;
 
 using test::kBaseTimeNs;
 using test::TempTree;
@@ -86,23 +89,6 @@ platform::ElevatedCommandOptions optionsFor(const std::string& launcher, const s
 KAuthCopy withLauncher(const std::string& launcher) {
     return KAuthCopy(platform::ElevatedCommand(optionsFor(launcher)));
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-        else ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class ScopedCwd {
 public:

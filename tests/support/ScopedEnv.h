@@ -1,0 +1,29 @@
+#pragma once
+// Sets or clears an environment variable for one test and puts it back after.
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+namespace qv::test {
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
+        else ::unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+}  // namespace qv::test
