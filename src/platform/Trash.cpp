@@ -119,7 +119,12 @@ struct TrashChoice {
 int chooseTrash(const std::string& path, dev_t device, TrashChoice& choice) {
     const std::string home = dataHome();
     dev_t homeDevice = 0;
-    if (!home.empty() && deviceWhereMade(home, homeDevice) == 0 && homeDevice == device) {
+    // A data home that cannot be made (a file stands in its path) leaves no
+    // home trash; the entry must not go to another trash on that account.
+    if (!home.empty()) {
+        if (int error = deviceWhereMade(home, homeDevice)) return error;
+    }
+    if (!home.empty() && homeDevice == device) {
         if (int error = ensureFoldersWithParents(home)) return error;
         choice = {home + "/Trash", {}};
         return ensureTrash(choice.folder);

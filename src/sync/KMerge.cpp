@@ -327,7 +327,13 @@ int KMerge::ExecuteItem(KMergeItem& row, int action, const QString& prefix) {
     case kRenameLeft: code = executeRename(row, action, left, row.iRenameToLeft); break;
     default: break;
     }
-    if (!isCopy(action) && code != kResultCancelled) iCopyItem->advance(kDeleteWeight);
+    // Each part adds what it weighs in the total: a delete its fixed
+    // weight, attributes and renames their entry's size (copies count bytes).
+    if (!isCopy(action) && code != kResultCancelled) {
+        const bool left = action == kAttrsToRight || action == kRenameLeft;
+        const bool right = action == kAttrsToLeft || action == kRenameRight;
+        iCopyItem->advance(left ? sizeOf(item->iSize1) : right ? sizeOf(item->iSize2) : kDeleteWeight);
+    }
     if (code == kResultDone) iError.clear();
     return code;
 }

@@ -142,6 +142,21 @@ TEST(Trash, WithoutDataHomeTheTrashGoesUnderAnEmptyHome) {
     EXPECT_EQ(namesIn(tree.path("cwd")), std::set<std::string>{});
 }
 
+// A data home blocked by a file leaves no home trash, and the entry must not
+// slip into a trash at the top of its volume instead.
+TEST(Trash, BlockedDataHomeRefusesAndLeavesTheEntry) {
+    TempTree tree;
+    tree.fileWithText("blocker", "a file where a folder should be");
+    tree.fileWithText("work/doc.txt", "keep");
+    ScopedEnv home("HOME", tree.path("home"));
+    ScopedEnv data("XDG_DATA_HOME", tree.path("blocker/share"));
+    const std::string volumeTrash = "/.Trash-" + std::to_string(::getuid());
+    const bool volumeTrashExisted = exists(volumeTrash);
+    EXPECT_EQ(moveToTrash(tree.path("work/doc.txt")), ENOTDIR);
+    EXPECT_EQ(readAll(tree.path("work/doc.txt")), "keep");
+    EXPECT_EQ(exists(volumeTrash), volumeTrashExisted);
+}
+
 // Another mount gets its own trash at its top: the entry is never copied
 // across file systems.
 TEST(Trash, EntriesOnAnotherMountGoToThatVolumesTrash) {

@@ -89,4 +89,20 @@ void TempTree::truncate(const std::string& relative, std::int64_t size, std::int
     setTime(relative, mtimeNs);
 }
 
+std::string TempTree::contents(const std::string& relative) const {
+    std::string out;
+    const int fd = ::open(path(relative).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return out;
+}
+
+bool TempTree::exists(const std::string& relative) const {
+    struct stat st {};
+    return ::lstat(path(relative).c_str(), &st) == 0;
+}
+
 }  // namespace qv::test

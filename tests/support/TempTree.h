@@ -32,6 +32,10 @@ public:
     // Extends or cuts a file to `size` without writing data (a sparse tail).
     void truncate(const std::string& relative, std::int64_t size, std::int64_t mtimeNs = kBaseTimeNs);
 
+    // The bytes of a file ("" when it cannot be read), and whether anything stands at a path (links not followed).
+    std::string contents(const std::string& relative) const;
+    bool exists(const std::string& relative) const;
+
 private:
     std::string m_root;
 };

@@ -1,0 +1,384 @@
+#include "app/HeadlessPrompt.h"
+#include "platform/ExtendedAttributes.h"
+#include "sync/KMerge.h"
+#include "sync/MergeList.h"
+#include "support/FaultyCopyIo.h"
+#include "support/ScanHarness.h"
+#include "support/ScopedEnv.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace qv::test {
+namespace {
+
+std::int64_t mtimeOf(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return -1;
+    return st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+}
+
+std::vector<std::string> entriesIn(const std::string& folder) {
+    platform::Listing listing;
+    platform::systemFileSystem().listFolder(folder, listing);
+    std::vector<std::string> names;
+    for (const auto& e : listing.entries) names.emplace_back(listing.name(e));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct RecordingMergeObserver : MergeObserver {
+    std::vector<std::size_t> finished;
+    std::uint64_t lastBytes = 0;
+    std::function<void()> onProgress;
+    void progressChanged(const MergeProgress& p, bool) override {
+        lastBytes = p.bytesCopied();
+        if (onProgress) onProgress();
+    }
+    void rowFinished(const KMergeItem&, std::size_t index) override { finished.push_back(index); }
+};
+
+// Two real folders under one temporary tree, with the trash of a private home.
+class KMergeTest : public ::testing::Test {
+protected:
+    TempTree tree;
+    HeadlessPrompt prompt;
+    ScopedEnv home{"HOME", tree.path("home")};
+    ScopedEnv data{"XDG_DATA_HOME", tree.path("home/.local/share")};
+    std::unique_ptr<ScanRun> scan;
+    MergeSettings settings;
+    RecordingMergeObserver observer;
+
+    void SetUp() override {
+        tree.folder("L");
+        tree.folder("R");
+        tree.folder("home");
+        settings.deletePermanently = false;
+    }
+    std::string L(const std::string& p) const { return tree.path("L/" + p); }
+    std::string R(const std::string& p) const { return tree.path("R/" + p); }
+    void compare(bool contents = true) {
+        RootSetup setup;
+        setup.contents = contents;
+        scan = scanFolders(tree.path("L"), tree.path("R"), {}, setup);
+    }
+    KItem* node(const std::string& path) {
+        KItem* n = scan->node(path);
+        EXPECT_NE(n, nullptr) << path;
+        return n;
+    }
+    void mark(const std::string& path, int action, const char* newName = nullptr) {
+        KItem* n = node(path);
+        n->iCopyTo = static_cast<std::int8_t>(action);
+        if (newName) n->setICopyAs(QString::fromUtf8(newName));
+    }
+    std::unique_ptr<KMerge> plan() {
+        MergeList list(prompt);
+        list.UpdateMergedArrayFromCHildren(scan->root.get());
+        return KMerge::Start(list.iMergeItems(), *scan->root, prompt, settings);
+    }
+    std::unique_ptr<KMerge> run() {
+        auto merge = plan();
+        merge->MergeThread(observer);
+        return merge;
+    }
+    static const KMergeItem& rowFor(const KMerge& merge, const std::string& path) {
+        for (const auto& row : merge.iMergeItems())
+            if (row.iItem->iPath() == path) return row;
+        static KMergeItem none;
+        ADD_FAILURE() << "no row for " << path;
+        return none;
+    }
+};
+
+TEST_F(KMergeTest, EachActionKindChangesExactlyWhatItNames) {
+    tree.fileWithText("L/new.txt", "fresh", kBaseTimeNs + 5);
+    tree.fileWithText("L/over.txt", "newer text", kBaseTimeNs + 9);
+    tree.fileWithText("R/over.txt", "old", kBaseTimeNs);
+    tree.fileWithText("L/tree/a", "A");
+    tree.fileWithText("L/tree/deep/b", "B");
+    tree.fileWithText("R/back.txt", "from the right");
+    tree.fileWithText("R/gone.txt", "delete me");
+    tree.fileWithText("L/both.txt", "left copy");
+    tree.fileWithText("R/both.txt", "right copy!");
+    tree.fileWithText("L/named.txt", "copied as");
+    tree.fileWithText("L/target.txt", "pointed at");
+    tree.fileWithText("L/tagged.txt", "same", kBaseTimeNs + 77);
+    tree.fileWithText("R/tagged.txt", "same", kBaseTimeNs + 77);
+    tree.setTags("L/tagged.txt", "Red,Blue");
+    tree.fileWithText("R/oldname.txt", "renamed");
+    compare();
+    mark("new.txt", kCopyToRight);
+    mark("over.txt", kCopyToRight);
+    mark("tree", kCopyToRight);
+    mark("back.txt", kCopyToLeft);
+    mark("gone.txt", kDeleteRight);
+    mark("both.txt", kDeleteBoth);
+    mark("named.txt", kCopyAsToRight, "renamed copy.txt");
+    mark("target.txt", kAliasToRight);
+    mark("tagged.txt", kAttrsToRight);
+    mark("oldname.txt", kRenameRight, "newname.txt");
+    auto merge = run();
+
+    for (const auto& row : merge->iMergeItems())
+        EXPECT_EQ(row.iStatus, kRowDone) << row.iItem->iPath() << ": " << KMerge::ActionError(row).toStdString();
+    EXPECT_EQ(tree.contents("R/new.txt"), "fresh");
+    EXPECT_EQ(mtimeOf(R("new.txt")), kBaseTimeNs + 5);
+    EXPECT_EQ(tree.contents("R/over.txt"), "newer text");
+    EXPECT_EQ(tree.contents("R/tree/deep/b"), "B");
+    EXPECT_EQ(tree.contents("L/back.txt"), "from the right");
+    EXPECT_FALSE(tree.exists("R/gone.txt"));
+    EXPECT_FALSE(tree.exists("L/both.txt"));
+    EXPECT_FALSE(tree.exists("R/both.txt"));
+    EXPECT_EQ(tree.contents("R/renamed copy.txt"), "copied as");
+    EXPECT_FALSE(tree.exists("R/named.txt"));
+    char target[4096] = {};
+    ASSERT_GT(::readlink(R("target.txt").c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), L("target.txt"));
+    EXPECT_EQ(platform::readTags(R("tagged.txt"), false), (std::vector<std::string>{"Red", "Blue"}));
+    EXPECT_EQ(tree.contents("R/newname.txt"), "renamed");
+    EXPECT_FALSE(tree.exists("R/oldname.txt"));
+    // Deleted items went to the trash, not away for good.
+    EXPECT_EQ(entriesIn(tree.path("home/.local/share/Trash/files")),
+              (std::vector<std::string>{"both.txt", "both.txt.2", "gone.txt"}));
+    EXPECT_EQ(observer.finished.size(), merge->iMergeItems().size());
+}
+
+TEST_F(KMergeTest, GroupsSwitchHalvesOffAndEqualDestinationsOnlyReceiveAttributes) {
+    tree.fileWithText("L/pair.txt", "left half");
+    tree.fileWithText("R/pair.txt", "right half");
+    tree.fileWithText("L/copy.txt", "to copy");
+    tree.fileWithText("L/equal.txt", "identical", kBaseTimeNs);
+    tree.fileWithText("R/equal.txt", "identical", kBaseTimeNs);
+    tree.setTags("L/equal.txt", "Green");
+    compare();
+    mark("pair.txt", kDeleteBoth);
+    mark("copy.txt", kCopyToRight);
+    mark("equal.txt", kCopyToRight);
+    settings.dontOverwriteEqual = true;
+    auto merge = plan();
+    EXPECT_EQ(merge->group(kGroupDeleteLeft).items, 1u);
+    EXPECT_EQ(merge->group(kGroupCopyLeft).items, 2u);
+    const double before = merge->iTotalCopySize;
+    merge->StatCheckAction(kGroupDeleteLeft, false);
+    merge->StatCheckAction(kGroupCopyLeft, false);
+    EXPECT_LT(merge->iTotalCopySize, before);
+    EXPECT_EQ(merge->iTotalItems, 1u);
+    merge->StatCheckAction(kGroupCopyLeft, true);
+    const ino_t equalInode = [&] { struct stat st {}; ::lstat(R("equal.txt").c_str(), &st); return st.st_ino; }();
+    merge->MergeThread(observer);
+
+    EXPECT_TRUE(tree.exists("L/pair.txt"));
+    EXPECT_FALSE(tree.exists("R/pair.txt"));
+    EXPECT_EQ(rowFor(*merge, "pair.txt").code, kResultDone);
+    EXPECT_EQ(tree.contents("R/copy.txt"), "to copy");
+    const KMergeItem& equal = rowFor(*merge, "equal.txt");
+    EXPECT_EQ(equal.code, kResultAlreadyEqual);
+    struct stat st {};
+    ::lstat(R("equal.txt").c_str(), &st);
+    EXPECT_EQ(st.st_ino, equalInode);   // not rewritten
+    EXPECT_EQ(platform::readTags(R("equal.txt"), false), (std::vector<std::string>{"Green"}));
+    // Every enabled part weighs in once, so the bar ends at the total.
+    EXPECT_EQ(observer.lastBytes, static_cast<std::uint64_t>(merge->iTotalCopySize));
+}
+
+TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
+    tree.fileWithText("L/sub/over.txt", "new version");
+    tree.fileWithText("R/sub/over.txt", "old version");
+    tree.fileWithText("R/sub/orphan.txt", "only here");
+    tree.folder("archive");
+    compare();
+    mark("sub/over.txt", kCopyToRight);
+    mark("sub/orphan.txt", kDeleteRight);
+    settings.archive = true;
+    settings.archiveFolder = tree.path("archive");
+    auto merge = run();
+    EXPECT_EQ(tree.contents("R/sub/over.txt"), "new version");
+    EXPECT_FALSE(tree.exists("R/sub/orphan.txt"));
+    const std::vector<std::string> dated = entriesIn(tree.path("archive"));
+    ASSERT_EQ(dated.size(), 1u);
+    EXPECT_EQ(dated[0].rfind("quorvane-", 0), 0u);
+    EXPECT_EQ(merge->iTrash(), tree.path("archive/" + dated[0]));
+    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/over.txt"), "old version");
+    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/orphan.txt"), "only here");
+
+    // Archiving to the trash: the replaced file is there.
+    tree.fileWithText("L/sub/over.txt", "third version");
+    compare();
+    mark("sub/over.txt", kCopyToRight);
+    settings.archiveFolder.clear();
+    run();
+    EXPECT_EQ(tree.contents("R/sub/over.txt"), "third version");
+    EXPECT_EQ(tree.contents("home/.local/share/Trash/files/over.txt"), "new version");
+}
+
+TEST_F(KMergeTest, ItemsChangedSinceTheComparisonAreReportedNotOverwritten) {
+    tree.fileWithText("L/src.txt", "source");
+    tree.fileWithText("R/src.txt", "dest");
+    tree.fileWithText("L/appears.txt", "left");
+    tree.fileWithText("R/doomed.txt", "keep me");
+    tree.fileWithText("L/fine.txt", "fine");
+    compare();
+    mark("src.txt", kCopyToRight);
+    mark("appears.txt", kCopyToRight);
+    mark("doomed.txt", kDeleteRight);
+    mark("fine.txt", kCopyToRight);
+    tree.fileWithText("R/src.txt", "edited meanwhile", kBaseTimeNs + 1);
+    tree.fileWithText("R/appears.txt", "made meanwhile");
+    tree.fileWithText("R/doomed.txt", "edited too", kBaseTimeNs + 1);
+    auto merge = run();
+    for (const char* path : {"src.txt", "appears.txt", "doomed.txt"}) {
+        const KMergeItem& row = rowFor(*merge, path);
+        EXPECT_EQ(row.iStatus, kRowFailed) << path;
+        EXPECT_FALSE(row.iActionError.isEmpty()) << path;
+    }
+    EXPECT_EQ(tree.contents("R/src.txt"), "edited meanwhile");
+    EXPECT_EQ(tree.contents("R/appears.txt"), "made meanwhile");
+    EXPECT_EQ(tree.contents("R/doomed.txt"), "edited too");
+    EXPECT_EQ(rowFor(*merge, "fine.txt").iStatus, kRowDone);   // a failure does not stop the run
+    EXPECT_EQ(merge->lastFailedIndex() >= 0, true);
+    std::vector<std::size_t> order = merge->rowsByStatus();
+    EXPECT_EQ(merge->iMergeItems()[order.back()].iItem->iPath(), "fine.txt");
+
+    // A file deleted meanwhile is already where a delete would put it.
+    compare();
+    mark("doomed.txt", kDeleteRight);
+    ::unlink(R("doomed.txt").c_str());
+    EXPECT_EQ(rowFor(*run(), "doomed.txt").code, kResultDone);
+}
+
+TEST_F(KMergeTest, FailuresMidCopyLeaveTheOldDestinationAndNoTemporaries) {
+    const std::string big(3 << 20, 'n');
+    tree.fileWithText("L/big.bin", big);
+    tree.fileWithText("R/big.bin", "old contents");
+    tree.fileWithText("L/second.txt", "second");
+    tree.fileWithText("R/second.txt", "2nd old");
+    compare();
+    mark("big.bin", kCopyToRight);
+    mark("second.txt", kCopyToRight);
+    FaultyIo full;
+    full.failDataAfter = 1 << 20;
+    full.refuseCopyRange = true;
+    auto merge = plan();
+    merge->copyEngine().setCopyIo(&full);
+    merge->MergeThread(observer);
+    const KMergeItem& row = rowFor(*merge, "big.bin");
+    EXPECT_EQ(row.iStatus, kRowFailed);
+    EXPECT_EQ(row.iActionError.toStdString(), std::strerror(ENOSPC));
+    EXPECT_EQ(tree.contents("R/big.bin"), "old contents");
+    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"big.bin", "second.txt"}));
+
+    // A refused rename: both files stay as they were.
+    tree.fileWithText("R/second.txt", "2nd old");
+    compare();
+    mark("big.bin", kCopyToRight);
+    mark("second.txt", kCopyToRight);
+    FaultyIo refusing;
+    refusing.renameError = [](const std::string&, const std::string&, unsigned) { return EIO; };
+    merge = plan();
+    merge->copyEngine().setCopyIo(&refusing);
+    merge->MergeThread(observer);
+    EXPECT_EQ(rowFor(*merge, "second.txt").iStatus, kRowFailed);
+    EXPECT_EQ(rowFor(*merge, "big.bin").iStatus, kRowFailed);
+    EXPECT_EQ(tree.contents("R/big.bin"), "old contents");
+    EXPECT_EQ(tree.contents("R/second.txt"), "2nd old");
+    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"big.bin", "second.txt"}));
+}
+
+TEST_F(KMergeTest, TrashThatCannotBeHadFallsBackAsDocumented) {
+    tree.fileWithText("L/over.txt", "new");
+    tree.fileWithText("R/over.txt", "old");
+    tree.fileWithText("R/gone.txt", "bye");
+    tree.fileWithText("blocker", "a file where the trash's parent should be");
+    ScopedEnv broken("XDG_DATA_HOME", tree.path("blocker/share"));
+    compare();
+    mark("over.txt", kCopyToRight);
+    mark("gone.txt", kDeleteRight);
+    settings.archive = true;
+    auto merge = run();
+    // Without a user to ask, archiving is given up and the copy goes on;
+    // a delete without a trash removes the item for good.
+    EXPECT_TRUE(merge->archiveDroppedDuringRun());
+    EXPECT_EQ(tree.contents("R/over.txt"), "new");
+    EXPECT_FALSE(tree.exists("R/gone.txt"));
+    EXPECT_EQ(merge->lastFailedIndex(), -1);
+}
+
+TEST_F(KMergeTest, CancellingMidCopyStopsTheRowAndLeavesTheRestPending) {
+    tree.fileWithText("L/a-big.bin", std::string(24 << 20, 'c'));
+    tree.fileWithText("R/a-big.bin", "previous");
+    tree.fileWithText("L/b-later.txt", "later");
+    compare();
+    mark("a-big.bin", kCopyToRight);
+    mark("b-later.txt", kCopyToRight);
+    auto merge = plan();
+    observer.onProgress = [&] {
+        if (observer.lastBytes > 0) merge->Cancel();
+    };
+    merge->MergeThread(observer);
+    EXPECT_TRUE(merge->wasCancelled());
+    EXPECT_EQ(rowFor(*merge, "a-big.bin").code, kResultCancelled);
+    EXPECT_EQ(KMerge::ActionError(rowFor(*merge, "a-big.bin")), QStringLiteral("Operation canceled."));
+    EXPECT_EQ(rowFor(*merge, "b-later.txt").iStatus, kRowPending);
+    EXPECT_EQ(tree.contents("R/a-big.bin"), "previous");
+    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"a-big.bin"}));
+}
+
+TEST_F(KMergeTest, FolderOntoFolderIsReplacedWholeOrPrunedWhenSparingEqualFiles) {
+    tree.fileWithText("L/dir/keep.txt", "same", kBaseTimeNs);
+    tree.fileWithText("R/dir/keep.txt", "same", kBaseTimeNs);
+    tree.fileWithText("L/dir/changed.txt", "new");
+    tree.fileWithText("R/dir/changed.txt", "old!");
+    tree.fileWithText("R/dir/extra.txt", "not in the source");
+    compare();
+    mark("dir", kCopyToRight);
+    settings.dontOverwriteEqual = true;
+    const ino_t keepInode = [&] { struct stat st {}; ::lstat(R("dir/keep.txt").c_str(), &st); return st.st_ino; }();
+    run();
+    EXPECT_EQ(entriesIn(R("dir")), (std::vector<std::string>{"changed.txt", "keep.txt"}));
+    EXPECT_EQ(tree.contents("R/dir/changed.txt"), "new");
+    struct stat st {};
+    ::lstat(R("dir/keep.txt").c_str(), &st);
+    EXPECT_EQ(st.st_ino, keepInode);
+
+    tree.fileWithText("R/dir/extra.txt", "back again");
+    compare();
+    mark("dir", kCopyToRight);
+    settings.dontOverwriteEqual = false;
+    run();
+    EXPECT_EQ(entriesIn(R("dir")), (std::vector<std::string>{"changed.txt", "keep.txt"}));
+    ::lstat(R("dir/keep.txt").c_str(), &st);
+    EXPECT_NE(st.st_ino, keepInode);   // copied anew
+    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"dir"}));
+}
+
+TEST(MergeTexts, DateFolderNamesSpeedAndTimeRemaining) {
+    const QDateTime when(QDate(2026, 12, 6), QTime(4, 5, 6));
+    EXPECT_EQ(KMerge::DateFilename(when, QStringLiteral("en-US")), QStringLiteral("-12-06-26-040506"));
+    EXPECT_EQ(KMerge::DateFilename(when, QStringLiteral("de-DE")), QStringLiteral("-06-12-26-040506"));
+    EXPECT_EQ(KMerge::DateFilename(when, QString()), QStringLiteral("files"));
+
+    EXPECT_EQ(MergeProgress::FormattedSpeed(512), QStringLiteral("512 B/s"));
+    EXPECT_EQ(MergeProgress::FormattedSpeed(1536), QStringLiteral("2 kB/s"));
+    EXPECT_EQ(MergeProgress::FormattedSpeed(3.5 * 1048576), QStringLiteral("3.50 MB/s"));
+    EXPECT_EQ(MergeProgress::FormattedSpeed(2.0 * 1073741824), QStringLiteral("2.00 GB/s"));
+    EXPECT_TRUE(MergeProgress::FormattedTimeRemaining(-1).startsWith(QStringLiteral("00:00 ")));
+    EXPECT_TRUE(MergeProgress::FormattedTimeRemaining(125.4).startsWith(QStringLiteral("02:05 ")));
+    EXPECT_TRUE(MergeProgress::FormattedTimeRemaining(3725).startsWith(QStringLiteral("1:02:05 ")));
+
+    MergeProgress p(1000, 0);
+    EXPECT_TRUE(p.SetProgressValue(100, 1.0));
+    EXPECT_DOUBLE_EQ(p.speed(), 100);
+    EXPECT_DOUBLE_EQ(p.remaining(), 9);
+    EXPECT_FALSE(p.SetProgressValue(200, 1.1));   // within a fifth of a second
+    EXPECT_TRUE(p.SetProgressValue(300, 2.0));
+    EXPECT_FALSE(p.SetProgressValue(400, 3.0));   // every fourth report is left out
+    EXPECT_TRUE(p.SetProgressValue(1500, 4.0));   // more than planned: the total grows
+    EXPECT_DOUBLE_EQ(p.total(), 1500);
+    EXPECT_DOUBLE_EQ(p.remaining(), 0);
+}
+
+}  // namespace
+}  // namespace qv::test
