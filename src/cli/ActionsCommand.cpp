@@ -138,7 +138,6 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
             if (m.action < 0) return failLine(Messages::format("cliUnknownAction", QString::fromStdString(args[i])));
             while (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-' || args[i + 1] == "-"))
                 m.paths.push_back(args[++i]);
-            if (m.paths.empty()) return failLine(Messages::format("cliMissingValue", QStringLiteral("--mark")));
             marks.push_back(std::move(m));
         } else if (a == "--path" && i + 1 < args.size() && !marks.empty()) {
             // A path that begins with "-" cannot follow --mark bare.
@@ -157,6 +156,8 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
     if (!planFile.isEmpty())
         if (const QString problem = readPlan(planFile, marks); !problem.isEmpty()) return failLine(problem);
     if (marks.empty()) return failLine(Messages::text("cliNoMarks"));
+    for (const Mark& mark : marks)
+        if (mark.paths.empty()) return failLine(Messages::format("cliMissingValue", QStringLiteral("--mark")));
     if (const int status = run.run())
         return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
 
