@@ -245,7 +245,7 @@ void KMerge::MergeThread(MergeObserver& observer) {
     iError.clear();
     std::uint64_t counter = 1;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        if (m_cancelled || iCopyItem->iUsrStopBecsuseError) break;
+        if (wasCancelled() || iCopyItem->iUsrStopBecsuseError) break;
         runRow(m_rows[i], i, counter, observer);
     }
     iCopyItem->RemoveObserver();
@@ -265,7 +265,7 @@ void KMerge::runRow(KMergeItem& row, std::size_t index, std::uint64_t& counter, 
         code = ExecuteItem(row, leftAction, prefix());
         ++counter;
     }
-    if (twoHalves && !m_cancelled && !iCopyItem->iUsrStopBecsuseError && (row.iProcess & 2)) {
+    if (twoHalves && !wasCancelled() && !iCopyItem->iUsrStopBecsuseError && (row.iProcess & 2)) {
         const QString leftError = iError;
         const int rightCode = ExecuteItem(row, a == kDeleteBoth ? kDeleteRight : kRenameRight, prefix());
         ++counter;
@@ -406,8 +406,15 @@ int KMerge::executeDelete(KMergeItem& row, int action, const std::string& path) 
         return fail(e), kResultFailed;
     }
     if (!m_settings.deletePermanently && platform::moveToTrash(path) == 0) return kResultDone;
-    if (int e = platform::removePermanently(path)) return fail(e), kResultFailed;
-    return kResultDone;
+    const int e = platform::removePermanently(path);
+    if (e == 0) return kResultDone;
+    if (iCopyItem->elevationAllowed()) {
+        QString error;
+        const int status = iCopyItem->authCopy().RemoveByTerminal(path, &error);
+        if (status == 0) return kResultDone;
+        if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
+    }
+    return fail(e), kResultFailed;
 }
 
 int KMerge::executeRename(KMergeItem& row, int action, const std::string& path, const QString& newName) {
@@ -423,7 +430,7 @@ int KMerge::executeRename(KMergeItem& row, int action, const std::string& path, 
             QString error;
             const int status = iCopyItem->authCopy().RenameByTerminal(path, destination, &error);
             if (status == 0) return kResultDone;
-            if (status == KAuthCopy::AuthCancelled) Cancel();
+            if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
         }
         return fail(e), kResultFailed;
     }

@@ -74,7 +74,8 @@ public:
     // called from another thread.
     void MergeThread(MergeObserver& observer);
     void Cancel();
-    bool wasCancelled() const { return m_cancelled.load(); }
+    // By the user, or by a dismissed request for administrator rights.
+    bool wasCancelled() const { return m_cancelled.load() || iCopyItem->iCancelRequested.load(); }
     // -1 when no row failed.
     long lastFailedIndex() const { return m_lastFailed; }
     // The dated archive folder of this run ("" when archiving to the trash or not at all).
