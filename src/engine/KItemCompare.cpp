@@ -37,6 +37,15 @@ SideValues valuesOf(const KItem& node, int side, const KRootItem& root) {
     return v;
 }
 
+// Unfollowed, a link is the path it stores: it equals only a link that
+// stores the same one, never a file whatever its size and date.
+bool sameUnfollowedLinks(const KItem& left, const KItem& right, const KRootItem& root) {
+    if (!left.isLink(kSideLeft) || !right.isLink(kSideRight)) return false;
+    std::string target1, target2;
+    return root.fileSystemFor(kSideLeft).readLink(left.PathForSide(kSideLeft), target1) == 0 &&
+           root.fileSystemFor(kSideRight).readLink(right.PathForSide(kSideRight), target2) == 0 && target1 == target2;
+}
+
 }  // namespace
 
 int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* deferred) {
@@ -45,8 +54,9 @@ int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* def
     const SideValues left = valuesOf(*this, kSideLeft, root);
     const SideValues rightValues = valuesOf(y, kSideRight, root);
 
+    const bool unfollowedLinks = !root.iResolveAliases && (isLink(kSideLeft) || y.isLink(kSideRight));
     int state;
-    if (left.folder || rightValues.folder) {
+    if (left.folder || rightValues.folder || (unfollowedLinks && !sameUnfollowedLinks(*this, y, root))) {
         state = kStateDifferent;
     } else {
         bool sizesEqual;
@@ -84,6 +94,7 @@ int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* def
     // by the contents.
     const bool extraChecks = state == kStateEqual && (root.iCmpRsrc || root.iCmpTags);
     if (state != kStateEqual && state != kStateDatesDiffer) return state;
+    if (unfollowedLinks) return state;   // their contents are the stored paths, already compared
     const bool bothRecorded = root.iSnapshot1 && root.iSnapshot2;
     if (!root.iCmpFileContents && !extraChecks && !bothRecorded) return state;
 

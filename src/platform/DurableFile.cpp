@@ -15,8 +15,8 @@
 namespace qv::platform {
 namespace {
 
-// A temporary younger than this may belong to a writer that has not yet
-// taken its lock.
+// An empty temporary younger than this may belong to a writer that has not
+// yet taken its lock.
 constexpr std::time_t kStaleAfterSeconds = 60;
 
 std::string folderOf(const std::string& path) {
@@ -39,25 +39,6 @@ mode_t creationMode() {
     return 0666 & ~mask;
 }
 
-// Removes temporaries whose writer is gone: every live writer holds a lock on its own.
-void removeStaleTemporaries(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    const int dirFd = dirfd(dir);
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.substr(0, DurableFile::kTemporaryPrefix.size()) != DurableFile::kTemporaryPrefix) continue;
-        const int fd = openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
-        struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleAfterSeconds &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlinkat(dirFd, entry->d_name, 0);
-        close(fd);
-    }
-    closedir(dir);
-}
 
 int renameWithoutReplacing(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -75,6 +56,26 @@ int renameWithoutReplacing(const std::string& from, const std::string& to) {
 }
 
 }  // namespace
+
+void removeStaleTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.substr(0, DurableFile::kTemporaryPrefix.size()) != DurableFile::kTemporaryPrefix) continue;
+        const int fd = openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        // Writers lock before their first byte: unlocked data is a dead writer's at any age.
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_size > 0 || now - st.st_mtime > kStaleAfterSeconds) &&
+            flock(fd, LOCK_EX | LOCK_NB) == 0)
+            unlinkat(dirFd, entry->d_name, 0);
+        close(fd);
+    }
+    closedir(dir);
+}
 
 DurableFile::~DurableFile() { abandon(); }
 

@@ -41,4 +41,9 @@ private:
     std::string m_destination, m_folder, m_temporary;
 };
 
+// Removes the temporaries of killed writers from a folder. Every live writer
+// locks its temporary before writing to it, so an unlocked one that holds
+// data is stale at any age; an empty one is given a minute.
+void removeStaleTemporaries(const std::string& folder);
+
 }  // namespace qv::platform

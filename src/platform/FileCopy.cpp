@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <ctime>
 #include <set>
 #include <cstdio>
 #include <vector>
@@ -217,30 +216,47 @@ int copyData(Run& run, int in, int out, off_t size) {
     return 0;
 }
 
-// A temporary younger than this may belong to a writer that has not yet
-// taken its lock.
-constexpr std::time_t kStaleAfterSeconds = 60;
-
-// Removes file temporaries whose writer is gone (a killed run): every live
-// writer holds a lock on its own. Done once per folder and call.
+// Done once per folder and call.
 void sweepStaleTemporaries(Run& run, const std::string& folder) {
-    if (!run.swept.insert(folder).second) return;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    const int dirFd = ::dirfd(dir);
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.substr(0, DurableFile::kTemporaryPrefix.size()) != DurableFile::kTemporaryPrefix) continue;
-        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleAfterSeconds &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlinkat(dirFd, entry->d_name, 0);
-        ::close(fd);
+    if (run.swept.insert(folder).second) removeStaleTemporaries(folder);
+}
+
+// Opens a file for the copy's data in `folder`. Where the file system can
+// make an unnamed file it is one, so a run killed while writing leaves
+// nothing behind; elsewhere it is a named temporary, returned in `named`.
+// Either way it is locked before its first byte, which is what tells a
+// live writer's temporary from a dead one's. Returns the descriptor, or -1
+// with errno set.
+int openTemporary(Run& run, const std::string& folder, std::string& named) {
+    named.clear();
+    int out = run.io.open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (out < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
+        for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+            named = randomName(folder, DurableFile::kTemporaryPrefix);
+            out = run.io.open(named.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            if (out < 0 && errno != EEXIST) break;
+        }
     }
-    ::closedir(dir);
+    if (out < 0) {
+        named.clear();
+        return -1;
+    }
+    ::flock(out, LOCK_EX);
+    return out;
+}
+
+// Gives the finished unnamed file a temporary name beside its destination,
+// from which it is renamed into place; it keeps its lock.
+int nameTemporary(int fd, const std::string& folder, std::string& named) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        named = randomName(folder, DurableFile::kTemporaryPrefix);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    named.clear();
+    return error;
 }
 
 int copyFile(Run& run, const std::string& source, const std::string& destination, bool replace) {
@@ -258,21 +274,13 @@ int copyFile(Run& run, const std::string& source, const std::string& destination
 
     const std::string folder = folderOf(destination);
     sweepStaleTemporaries(run, folder);
-    std::string temporary;
-    int out = -1;
-    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        temporary = randomName(folder, DurableFile::kTemporaryPrefix);
-        out = run.io.open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (out < 0 && errno != EEXIST) break;
-    }
+    std::string temporary;   // stays empty while the data has no name
+    const int out = openTemporary(run, folder, temporary);
     if (out < 0) {
         error = errno;
         ::close(in);
         return error;
     }
-    // Held until the rename, so a stale-temporary sweep by another writer
-    // in this folder leaves the file alone.
-    ::flock(out, LOCK_EX);
 
     error = copyData(run, in, out, st.st_size);
     if (error == 0) {
@@ -290,8 +298,9 @@ int copyFile(Run& run, const std::string& source, const std::string& destination
         if (::futimens(out, times) != 0) error = errno;
     }
     if (error == 0 && run.io.fsync(out) != 0) error = errno;
+    if (error == 0 && temporary.empty()) error = nameTemporary(out, folder, temporary);
     if (error == 0) error = place(run, temporary, destination, replace);
-    if (error) ::unlink(temporary.c_str());
+    if (error && !temporary.empty()) ::unlink(temporary.c_str());
     ::close(out);
     ::close(in);
     if (error) return error;

@@ -186,7 +186,7 @@ TEST_F(ItemComparisonTest, DanglingLinksCompareByTheirStoredDestination) {
     }
     auto run = scan({.contents = true});
     EXPECT_EQ(stateOf(*run, "sameTarget"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "otherTarget"), kStateNoEntry);
+    EXPECT_EQ(stateOf(*run, "otherTarget"), kStateDifferent);
     EXPECT_EQ(stateOf(*run, "loop"), kStateEqual);
 }
 
@@ -211,9 +211,20 @@ TEST_F(ItemComparisonTest, LinksToFoldersCompareAsTheFoldersWhenFollowed) {
     EXPECT_EQ(stateOf(*run, "misc"), kStateDifferent);
     ASSERT_NE(run->node("sub/up"), nullptr);
 
+    // Not followed, a link is the path it stores: same size and time are not enough.
+    left.link("same", targets.path("one"));
+    right.link("same", targets.path("one"));
+    left.fileWithText("fileVsLink", targets.path("one"));
+    right.link("fileVsLink", targets.path("one"));
+    for (TempTree* t : {&left, &right})
+        for (const char* n : {"same", "fileVsLink"}) t->setTime(n, kBaseTimeNs);
     auto plain = scan({});
-    EXPECT_EQ(stateOf(*plain, "docs"), kStateEqual);   // as links: same time, same target length
+    EXPECT_EQ(stateOf(*plain, "docs"), kStateDifferent);
+    EXPECT_EQ(stateOf(*plain, "same"), kStateEqual);
+    EXPECT_EQ(stateOf(*plain, "fileVsLink"), kStateDifferent);
     EXPECT_TRUE(plain->node("docs")->isLink(kSideLeft));
+    auto byContents = scan({.contents = true});
+    EXPECT_EQ(stateOf(*byContents, "same"), kStateEqual);   // never read through to the folder
 }
 
 TEST_F(ItemComparisonTest, AFileThatCannotBeReadGivesNoEntryAndTheRunGoesOn) {

@@ -379,8 +379,10 @@ TEST(FileCopy, TemporariesLeftByAKilledRunAreSwept) {
     tree.fileWithText("src/f", "new");
     tree.fileWithText("dst/.qvwrite-killed", "half");                  // old and unlocked
     tree.fileWithText("dst/.qvwrite-busy", "being written");           // old but locked
-    tree.fileWithText("dst/.qvwrite-young", "just opened");
+    tree.fileWithText("dst/.qvwrite-young", "");                        // just made, lock not yet taken
     tree.setTime("dst/.qvwrite-young", static_cast<std::int64_t>(::time(nullptr)) * 1'000'000'000LL);
+    tree.fileWithText("dst/.qvwrite-recent", "killed a moment ago");    // holds data, unlocked
+    tree.setTime("dst/.qvwrite-recent", static_cast<std::int64_t>(::time(nullptr)) * 1'000'000'000LL);
     tree.fileWithText("dst/.qvwriter-notes", "not ours");
     const int busy = ::open(tree.path("dst/.qvwrite-busy").c_str(), O_RDONLY);
     ASSERT_GE(busy, 0);
