@@ -89,6 +89,10 @@ std::string randomName(const std::string& folder, std::string_view prefix) {
 bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
 
 void syncFolder(Run& run, const std::string& folder) {
+    if (run.options.deferredFolderSyncs) {
+        run.options.deferredFolderSyncs->insert(folder);
+        return;
+    }
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     // The rename is already done; a folder that cannot be flushed (some
@@ -569,6 +573,12 @@ int writeSymlink(const std::string& target, const std::string& path) {
         return error;
     }
     return 0;
+}
+
+void syncFolders(const std::set<std::string>& folders) {
+    CopyOptions options;
+    Run run(options);
+    for (const auto& folder : folders) syncFolder(run, folder);
 }
 
 }  // namespace qv::platform

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <sys/types.h>
 
@@ -43,6 +44,10 @@ struct CopyOptions {
     CopyProgress progress;                        // may be empty
     const std::atomic<bool>* cancelled = nullptr; // polled before every chunk; stops with ECANCELED
     CopyIo* io = nullptr;                         // nullptr: systemCopyIo()
+    // When given, the folders whose entries changed are collected here for
+    // one syncFolders() call at the end of a batch, instead of being flushed
+    // after every rename (each file is still flushed before its rename).
+    std::set<std::string>* deferredFolderSyncs = nullptr;
 };
 
 // Copies one regular file (never following a link at the source). An
@@ -91,6 +96,9 @@ int writeSymlink(const std::string& target, const std::string& path);
 // Creates a folder and any missing folders above it (mode 0777 less the
 // umask); an existing folder is fine. Returns 0 or an errno value.
 int makeFolderWithParents(const std::string& path);
+
+// Flushes the folders collected in CopyOptions::deferredFolderSyncs.
+void syncFolders(const std::set<std::string>& folders);
 
 // Gives `destination` the content modification time of `source` (neither
 // link followed). Returns 0 or an errno value.

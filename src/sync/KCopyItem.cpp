@@ -59,6 +59,11 @@ void KCopyItem::setIModule(KRootItem* root, bool ownedByExecution) {
     m_ownedByExecution = ownedByExecution;
 }
 
+void KCopyItem::flushFolders() {
+    platform::syncFolders(m_foldersToFlush);
+    m_foldersToFlush.clear();
+}
+
 bool KCopyItem::elevationAllowed() const {
     return iTryAdminCopy && m_ownedByExecution && m_prompt.showsUI() && KAuthCopy::available();
 }
@@ -75,6 +80,7 @@ int KCopyItem::countedCopy(const std::function<int(const platform::CopyOptions&)
     platform::CopyOptions options;
     options.cancelled = &iCancelRequested;
     options.io = m_io;
+    options.deferredFolderSyncs = &m_foldersToFlush;
     options.progress = [&](std::int64_t bytes) {
         const auto done = static_cast<std::uint64_t>(std::max<std::int64_t>(bytes, 0));
         if (done > watermark) {

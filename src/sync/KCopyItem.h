@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 namespace qv {
@@ -44,6 +45,9 @@ public:
     void setIModule(KRootItem* root, bool ownedByExecution);
     // Fault injection for tests.
     void setCopyIo(platform::CopyIo* io) { m_io = io; }
+    // Flushes the folders the run's copies changed; their files were each
+    // flushed before being renamed into place.
+    void flushFolders();
 
     // Copies `source` to `destination` (the entry itself, not into it).
     bool CopyItemFrom(const std::string& source, const std::string& destination, QString* error, bool toRight);
@@ -78,6 +82,7 @@ private:
     std::uint64_t m_total = 0;
     std::uint64_t m_completed = 0;
     std::string iSourcePath;
+    std::set<std::string> m_foldersToFlush;
 };
 
 // The text of an errno value.

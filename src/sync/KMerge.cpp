@@ -248,6 +248,7 @@ void KMerge::MergeThread(MergeObserver& observer) {
         if (wasCancelled() || iCopyItem->iUsrStopBecsuseError) break;
         runRow(m_rows[i], i, counter, observer);
     }
+    iCopyItem->flushFolders();
     iCopyItem->RemoveObserver();
     finishRun();
     m_progress = nullptr;
