@@ -49,9 +49,10 @@ public:
     void statusChanged(const QString& text) override { m_status = text; }
     void progressChanged(const MergeProgress& p, bool updated) override {
         if (!m_enabled || !updated) return;
-        const QString line = QStringLiteral("%1%  %2  %3  %4")
+        const QString line = QStringLiteral("%1%  %2 / %3  %4  %5  %6")
                                  .arg(static_cast<int>(p.fraction() * 100), 3)
-                                 .arg(MergeProgress::FormattedSpeed(p.speed()),
+                                 .arg(sizeText(p.bytesCopied()), sizeText(static_cast<std::uint64_t>(p.total())),
+                                      MergeProgress::FormattedSpeed(p.speed()),
                                       MergeProgress::FormattedTimeRemaining(p.remaining()), m_status);
         std::fprintf(stderr, "\r\033[K%s", qPrintable(line.left(200)));
         std::fflush(stderr);
