@@ -9,7 +9,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,14 @@ int fail(const QString& message) {
     std::fprintf(stderr, "quorvane: %s\n", message.toLocal8Bit().constData());
     return 2;
 }
+
+// The bytes a JSON string cannot hold as they are.
+constexpr auto kNeedsEscape = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 0x20; ++c) table[static_cast<std::size_t>(c)] = true;
+    table['"'] = table['\\'] = true;
+    return table;
+}();
 
 // Output collected in a buffer and written in large pieces.
 class Out {
@@ -52,7 +62,7 @@ public:
         std::size_t start = 0;
         for (std::size_t i = 0; i < s.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            if (!kNeedsEscape[c]) continue;
             m_buf.append(s.data() + start, i - start);
             start = i + 1;
             switch (c) {
@@ -72,13 +82,18 @@ public:
         m_buf += '"';
         if (m_buf.size() > (1 << 16)) flush();
     }
+    // Encoded into one reused buffer: a row list converts hundreds of
+    // thousands of lines, and an allocation each would cost more than the text.
     void json(const QString& s) {
-        const QByteArray utf8 = s.toUtf8();
-        json(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+        m_utf8.resize(static_cast<std::size_t>(m_encoder.requiredSpace(s.size())));
+        char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
+        json(std::string_view(m_utf8.data(), static_cast<std::size_t>(end - m_utf8.data())));
     }
 
 private:
     std::string m_buf;
+    std::string m_utf8;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 void writeMarks(Out& out, const std::vector<MarkRun>& marks) {

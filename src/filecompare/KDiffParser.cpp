@@ -9,24 +9,26 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <thread>
 #include <cfloat>
 
 namespace qv {
 
 std::vector<DisplayLine> splitTextLines(const QString& text) {
     std::vector<DisplayLine> lines;
+    // Each line refers to the text's own characters instead of a copy: a
+    // large file has hundreds of thousands of them. The caller keeps the text.
+    const QChar* data = text.constData();
     qsizetype start = 0;
     while (start < text.size()) {
-        qsizetype nl = text.indexOf(QLatin1Char('\n'), start);
-        DisplayLine line;
+        const qsizetype nl = text.indexOf(QLatin1Char('\n'), start);
+        DisplayLine& line = lines.emplace_back();
+        const qsizetype end = nl < 0 ? text.size() : nl;
+        line.text = QString::fromRawData(data + start, end - start);
         if (nl < 0) {
-            line.text = text.mid(start);
             line.hasBreak = false;
-            lines.push_back(std::move(line));
             break;
         }
-        line.text = text.mid(start, nl - start);
-        lines.push_back(std::move(line));
         start = nl + 1;
     }
     return lines;
@@ -36,6 +38,8 @@ void KDiffParser::clear() {
     m_zmiany.clear();
     m_lines1.clear();
     m_lines2.clear();
+    m_text1.clear();
+    m_text2.clear();
     m_rows.clear();
     m_log.clear();
     m_orgNumOfLLines = m_orgNumOfRLines = m_numOfLines = m_numOfLinesForR = 0;
@@ -245,7 +249,14 @@ std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool
 }
 
 bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error) {
-    std::vector<DisplayLine> left = splitTextLines(p1), right = splitTextLines(p2);
+    // The lines point into these two: they live as long as the lines.
+    m_text1 = p1;
+    m_text2 = p2;
+    return alignLines(commands, splitTextLines(m_text1), splitTextLines(m_text2), error);
+}
+
+bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
+                             QString* error) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -260,6 +271,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
         return false;
     };
 
+    std::vector<BlockToMark> blocksToMark;
     std::size_t pl = 0, pr = 0;   // next unconsumed line of each side
     for (QStringView lineView : QStringView(commands).split(u'\n')) {
         if (lineView.isEmpty()) continue;
@@ -355,7 +367,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
             } else {
                 const bool huge = dl >= 10000 && dr >= 10000 && dl >= 50 && dr >= 50 &&
                                   (dl > dr ? dl - dr : dr - dl) >= 1001;
-                markBlockByWords(left, lFrom, lCount, right, rFrom, rCount, huge);
+                blocksToMark.push_back({record.l, lCount, rCount, huge});
                 for (std::size_t k = 0; k < record.nol; ++k) {
                     m_lines1.push_back(k < lCount ? std::move(left[lFrom + k]) : fillerLine());
                     m_lines2.push_back(k < rCount ? std::move(right[rFrom + k]) : fillerLine());
@@ -374,6 +386,8 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
         m_lines1.push_back(std::move(left[pl]));
         m_lines2.push_back(std::move(right[pr]));
     }
+    markBlocks(blocksToMark);
+    if (cancelled()) return false;
     m_numOfLines = std::max(m_orgNumOfLLines + m_addedLLines, m_orgNumOfRLines + m_addedRLines);
     m_numOfLinesForR = m_orgNumOfRLines + m_addedRLines;
 
@@ -392,6 +406,26 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
     }
     buildRows();
     return true;
+}
+
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks) {
+    // Blocks touch lines of their own only, so two threads can share them:
+    // the word comparison is most of the work left once the tool is done.
+    const auto markRange = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to && !cancelled(); ++i) {
+            const BlockToMark& b = blocks[i];
+            markBlockByWords(m_lines1, b.line, b.leftCount, m_lines2, b.line, b.rightCount, b.wholeOnly);
+        }
+    };
+    constexpr std::size_t kWorthAThread = 256;
+    if (blocks.size() < kWorthAThread) {
+        markRange(0, blocks.size());
+        return;
+    }
+    const std::size_t half = blocks.size() / 2;
+    std::thread helper(markRange, half, blocks.size());
+    markRange(0, half);
+    helper.join();
 }
 
 void KDiffParser::buildRows() {
@@ -482,15 +516,15 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         error = Messages::format("fcToolMissing", kDiff);
         return Outcome::Failed;
     }
-    // The files are read while the tools work, on the other core.
-    QString text1, text2;
-    if (!readUtf8File(file1, text1) || !readUtf8File(file2, text2)) {
+    // The files are read and cut into lines while the tools work, on the other core.
+    if (!readUtf8File(file1, m_text1) || !readUtf8File(file2, m_text2)) {
         diff.kill();
         grep.kill();
         diff.waitForFinished();
         grep.waitForFinished();
         return Outcome::NotText;
     }
+    std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
     QByteArray output;
     while (grep.state() != QProcess::NotRunning) {
         if (cancelled()) {
@@ -518,7 +552,8 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
     const QString commands = QString::fromUtf8(output);
     if (cancelled()) return Outcome::Cancelled;
-    if (!ParseDiff(commands, text1, text2, &error)) return cancelled() ? Outcome::Cancelled : Outcome::Failed;
+    if (!alignLines(commands, std::move(left), std::move(right), &error))
+        return cancelled() ? Outcome::Cancelled : Outcome::Failed;
     quickEqual = commands.isEmpty();
     return Outcome::Done;
 }

@@ -112,6 +112,16 @@ public:
 
 private:
     bool cancelled() const { return m_cancel && m_cancel->load(std::memory_order_relaxed); }
+    // A changed block whose words are compared once the lines stand aligned.
+    struct BlockToMark {
+        std::size_t line;        // its first display line
+        std::size_t leftCount, rightCount;
+        bool wholeOnly;          // too large: every line marked whole
+    };
+    void markBlocks(const std::vector<BlockToMark>& blocks);
+    // ParseDiff on lines already cut from m_text1 and m_text2.
+    bool alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
+                    QString* error);
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;
@@ -119,12 +129,14 @@ private:
     std::uint64_t m_orgNumOfLLines = 0, m_orgNumOfRLines = 0, m_numOfLines = 0, m_numOfLinesForR = 0;
     std::uint64_t m_addedLLines = 0, m_addedRLines = 0;
     std::vector<ChangeRecord> m_zmiany;
+    QString m_text1, m_text2;   // the compared texts, which the lines refer to
     std::vector<DisplayLine> m_lines1, m_lines2;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> m_rows;
     QStringList m_log;
 };
 
-// Splits a text into lines: a last line without a break counts, an empty text has none.
+// Splits a text into lines: a last line without a break counts, an empty text
+// has none. The lines refer to the text's characters: keep it unchanged while they live.
 std::vector<DisplayLine> splitTextLines(const QString& text);
 
 }  // namespace qv

@@ -231,3 +231,30 @@ TEST(KDiffParserTest, PartnerSearchFollowsDistancesAndSharedWords) {
     // so lines with spaces pair by shared words rather than by distance.
     EXPECT_EQ(*KDiffParser::DopasujLinie({"x y", "foo bar", "z"}, {"foo baz"}), (std::vector<int>{1}));
 }
+
+// Enough changed blocks that their words are compared on two threads: each
+// line must still carry exactly the marks of its own changed word.
+TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
+    QByteArray left, right;
+    constexpr int kLines = 1500;
+    for (int i = 0; i < kLines; ++i) {
+        const QByteArray number = QByteArray::number(i);
+        left += "keep " + number + " alpha tail\n";
+        right += "keep " + number + (i % 3 == 0 ? " omega" : " alpha") + " tail\n";
+    }
+    RealDiff run;
+    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done) << run.error.toStdString();
+    const auto& changes = run.parser.iZmiany();
+    ASSERT_EQ(changes.size(), std::size_t((kLines + 2) / 3));
+    for (const ChangeRecord& c : changes) {
+        ASSERT_EQ(c.nol, 1u);
+        for (int side = 0; side < 2; ++side) {
+            const DisplayLine& line = (side == 0 ? run.parser.lines1() : run.parser.lines2())[c.l];
+            const qsizetype word = line.text.indexOf(side == 0 ? u"alpha" : u"omega");
+            ASSERT_GE(word, 0) << line.text.toStdString();
+            ASSERT_EQ(line.marks.size(), 1u) << line.text.toStdString();
+            EXPECT_EQ(line.marks[0].start, word) << line.text.toStdString();
+            EXPECT_EQ(line.marks[0].length, 5) << line.text.toStdString();
+        }
+    }
+}
