@@ -65,32 +65,60 @@ public:
             if (!kNeedsEscape[c]) continue;
             m_buf.append(s.data() + start, i - start);
             start = i + 1;
-            switch (c) {
-                case '"': m_buf += "\\\""; break;
-                case '\\': m_buf += "\\\\"; break;
-                case '\n': m_buf += "\\n"; break;
-                case '\t': m_buf += "\\t"; break;
-                case '\r': m_buf += "\\r"; break;
-                default: {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                    m_buf += esc;
-                }
-            }
+            char esc[8];
+            m_buf.append(esc, static_cast<std::size_t>(escaped(c, esc) - esc));
         }
         m_buf.append(s.data() + start, s.size() - start);
         m_buf += '"';
         if (m_buf.size() > (1 << 16)) flush();
     }
-    // Encoded into one reused buffer: a row list converts hundreds of
-    // thousands of lines, and an allocation each would cost more than the text.
+    // A row list converts hundreds of thousands of lines: ASCII ones go
+    // straight from UTF-16 to escaped bytes in one pass, others through one
+    // reused encoding buffer, never an allocation per line.
     void json(const QString& s) {
+        const auto* chars = reinterpret_cast<const char16_t*>(s.utf16());
+        const auto n = static_cast<std::size_t>(s.size());
+        if (m_utf8.size() < 6 * n + 2) m_utf8.resize(6 * n + 2);
+        char* out = m_utf8.data();
+        *out++ = '"';
+        for (std::size_t i = 0; i < n; ++i) {
+            const char16_t c = chars[i];
+            if (c >= 0x80) return jsonEncoded(s);
+            if (!kNeedsEscape[c]) {
+                *out++ = static_cast<char>(c);
+                continue;
+            }
+            out = escaped(static_cast<unsigned char>(c), out);
+        }
+        *out++ = '"';
+        *this << std::string_view(m_utf8.data(), static_cast<std::size_t>(out - m_utf8.data()));
+    }
+
+private:
+    static char* escaped(unsigned char c, char* out) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        *out++ = '\\';
+        switch (c) {
+            case '"': *out++ = '"'; break;
+            case '\\': *out++ = '\\'; break;
+            case '\n': *out++ = 'n'; break;
+            case '\t': *out++ = 't'; break;
+            case '\r': *out++ = 'r'; break;
+            default:
+                *out++ = 'u';
+                *out++ = '0';
+                *out++ = '0';
+                *out++ = kHex[c >> 4];
+                *out++ = kHex[c & 15];
+        }
+        return out;
+    }
+    void jsonEncoded(const QString& s) {
         m_utf8.resize(static_cast<std::size_t>(m_encoder.requiredSpace(s.size())));
         char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
         json(std::string_view(m_utf8.data(), static_cast<std::size_t>(end - m_utf8.data())));
     }
 
-private:
     std::string m_buf;
     std::string m_utf8;
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
