@@ -306,6 +306,10 @@ int copyFile(Run& run, const std::string& source, const std::string& destination
     }
     if (error == 0 && run.io.fsync(out) != 0) error = errno;
     if (error == 0 && temporary.empty()) error = nameTemporary(out, folder, temporary);
+    if (error == 0 && replace && run.options.beforeReplace) {
+        struct stat existing {};
+        if (::lstat(destination.c_str(), &existing) == 0) error = run.options.beforeReplace(destination);
+    }
     if (error == 0) error = place(run, temporary, destination, replace);
     if (error && !temporary.empty()) ::unlink(temporary.c_str());
     ::close(out);

@@ -48,6 +48,11 @@ struct CopyOptions {
     // one syncFolders() call at the end of a batch, instead of being flushed
     // after every rename (each file is still flushed before its rename).
     std::set<std::string>* deferredFolderSyncs = nullptr;
+    // Called when a file's copy is complete and flushed, just before it takes
+    // the place of an existing entry at `destination` (which the call may move
+    // aside, to archive it). A non-zero errno abandons the copy and leaves the
+    // destination as it is. Files only: folders and links are not offered.
+    std::function<int(const std::string& destination)> beforeReplace;
 };
 
 // Copies one regular file (never following a link at the source). An

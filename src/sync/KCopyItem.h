@@ -45,6 +45,9 @@ public:
     void setIModule(KRootItem* root, bool ownedByExecution);
     // Fault injection for tests.
     void setCopyIo(platform::CopyIo* io) { m_io = io; }
+    // Called for a file about to replace another, once its copy is complete
+    // (see platform::CopyOptions::beforeReplace); empty for none.
+    void setBeforeReplace(std::function<int(const std::string&)> hook) { m_beforeReplace = std::move(hook); }
     // Flushes the folders the run's copies changed; their files were each
     // flushed before being renamed into place.
     void flushFolders();
@@ -83,6 +86,7 @@ private:
     std::uint64_t m_completed = 0;
     std::string iSourcePath;
     std::set<std::string> m_foldersToFlush;
+    std::function<int(const std::string&)> m_beforeReplace;
 };
 
 // The text of an errno value.

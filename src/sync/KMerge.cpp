@@ -211,9 +211,12 @@ bool KMerge::prepareArchiveFolder() {
     const QStringList languages = QLocale::system().uiLanguages();
     const QString name = QStringLiteral("quorvane") +
                          DateFilename(QDateTime::currentDateTime(), languages.isEmpty() ? QString() : languages.first());
-    const std::string folder = m_settings.archiveFolder + "/" + name.toStdString();
-    if (exists(folder)) platform::removePermanently(folder);
-    if (platform::makeFolderWithParents(folder) != 0) {
+    // A run in the same second finds its folder taken: it holds what an
+    // earlier run archived, so this run takes the next free name instead.
+    std::string folder = m_settings.archiveFolder + "/" + name.toStdString();
+    for (int n = 2; exists(folder) && n < 1000; ++n)
+        folder = m_settings.archiveFolder + "/" + name.toStdString() + "-" + std::to_string(n);
+    if (exists(folder) || platform::makeFolderWithParents(folder) != 0) {
         // Without its folder the archive goes to the trash.
         m_settings.archiveFolder.clear();
         return false;
@@ -364,7 +367,7 @@ int KMerge::executeCopy(KMergeItem& row, int action, const std::string& source, 
             if (!iCopyItem->CopyAttrsFrom(source, destination)) return fail(EIO), kResultFailed;
             return m_root.iCmpFileContents ? kResultAlreadyEqual : kResultEqualByMetadata;
         }
-        if (iArchiveItems && !archiveReplaced(row, destination, toRight))
+        if (iArchiveItems && !archivesLate(source, destination) && !archiveReplaced(row, destination, toRight))
             return m_cancelled ? kResultCancelled : kResultFailed;
     }
     if (action == kAliasToRight || action == kAliasToLeft) {
@@ -378,11 +381,30 @@ int KMerge::executeCopy(KMergeItem& row, int action, const std::string& source, 
         iCopyItem->advance(row.iSize);
         return kResultDone;
     }
+    // A file replacing a file is archived only once its copy is complete, so
+    // a failed or killed copy leaves the old one where it was.
+    bool archiveRefused = false;
+    if (iArchiveItems && exists(destination) && archivesLate(source, destination))
+        iCopyItem->setBeforeReplace([&](const std::string& replaced) {
+            iCopyItem->setBeforeReplace({});   // a copy into the archive must not archive again
+            if (archiveReplaced(row, replaced, toRight)) return 0;
+            archiveRefused = true;
+            return m_cancelled ? ECANCELED : EIO;
+        });
     QString error;
-    if (iCopyItem->CopyItemFrom(source, destination, &error, toRight)) return kResultDone;
+    const bool copied = iCopyItem->CopyItemFrom(source, destination, &error, toRight);
+    iCopyItem->setBeforeReplace({});
+    if (copied) return kResultDone;
     if (m_cancelled || iCopyItem->iCancelRequested) return kResultCancelled;
-    iError = error;
+    if (!archiveRefused) iError = error;
     return kResultFailed;
+}
+
+bool KMerge::archivesLate(const std::string& source, const std::string& destination) {
+    platform::EntryStat from, to;
+    platform::FileSystem& fs = platform::systemFileSystem();
+    return fs.statPath(source, false, from) == 0 && from.type == platform::EntryType::File &&
+           fs.statPath(destination, false, to) == 0 && to.type != platform::EntryType::Folder;
 }
 
 int KMerge::executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination) {

@@ -204,6 +204,22 @@ TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
     EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/over.txt"), "old version");
     EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/orphan.txt"), "only here");
 
+    // A copy that fails half-way archives nothing: the old file stays in place.
+    tree.fileWithText("L/sub/over.txt", std::string(3 << 20, 'z'));
+    compare();
+    mark("sub/over.txt", kCopyToRight);
+    FaultyIo full;
+    full.failDataAfter = 1 << 20;
+    full.refuseCopyRange = true;
+    auto failing = plan();
+    failing->copyEngine().setCopyIo(&full);
+    failing->MergeThread(observer);
+    EXPECT_EQ(rowFor(*failing, "sub/over.txt").iStatus, kRowFailed);
+    EXPECT_EQ(tree.contents("R/sub/over.txt"), "new version");
+    EXPECT_TRUE(failing->iTrash().empty());
+    // The earlier run's archive is never taken over by a later run.
+    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/over.txt"), "old version");
+
     // Archiving to the trash: the replaced file is there.
     tree.fileWithText("L/sub/over.txt", "third version");
     compare();
