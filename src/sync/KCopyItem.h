@@ -36,7 +36,6 @@ public:
 
     void SetObserver(CopiedBytesObserver observer, std::uint64_t bytesToCopy);
     void RemoveObserver();
-    std::uint64_t completedBytes() const { return m_completed; }
     // Adds work that was done without copying (a spared file, a delete).
     void advance(std::uint64_t bytes);
 

@@ -78,8 +78,6 @@ public:
     bool wasCancelled() const { return m_cancelled.load() || iCopyItem->iCancelRequested.load(); }
     // -1 when no row failed.
     long lastFailedIndex() const { return m_lastFailed; }
-    // The dated archive folder of this run ("" when archiving to the trash or not at all).
-    const std::string& iTempDir() const { return m_tempDir; }
     // Where archived items can be found after the run ("" when nothing was archived to a folder).
     const std::string& iTrash() const { return m_trash; }
     // Whether archiving was switched off during the run because it failed.
