@@ -1,4 +1,6 @@
 #include "platform/ElevatedCommand.h"
+#include "support/FakeLauncher.h"
+#include "support/FileChecks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
@@ -13,57 +15,22 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 namespace qv::platform {
 namespace {
 
+using qv::test::readAll;
+using qv::test::exists;
+using qv::test::ScopedCwd;
+using qv::test::writeScript;
+using qv::test::kPassThrough;
+using qv::test::recordingLauncher;
+using qv::test::splitAtNul;
+using qv::test::optionsFor;
 using qv::test::ScopedEnv;
 
 using test::TempTree;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-void writeScript(TempTree& tree, const std::string& relative, const std::string& body, mode_t mode = 0755) {
-    tree.fileWithText(relative, "#!/bin/sh\n" + body);
-    const std::string full = tree.path(relative);
-    ASSERT_EQ(::chmod(full.c_str(), mode), 0) << full;
-}
-
-// Stands in for pkexec: drops the option pkexec would take itself and runs
-// the rest, unelevated.
-const char* const kPassThrough =
-    "if [ \"$1\" = --disable-internal-agent ]; then shift; fi\n"
-    "exec \"$@\"\n";
-
-// Like kPassThrough, and first writes every argument it was given,
-// each followed by a NUL, to `log`.
-std::string recordingLauncher(const std::string& log) {
-    return ": > '" + log + "'\n"
-           "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + log + "'; done\n" + kPassThrough;
-}
-
-std::vector<std::string> splitAtNul(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    for (std::size_t nul = text.find('\0'); nul != std::string::npos; nul = text.find('\0', start)) {
-        words.push_back(text.substr(start, nul - start));
-        start = nul + 1;
-    }
-    return words;
-}
 
 void makeSocket(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -75,27 +42,6 @@ void makeSocket(const std::string& path) {
     EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
     ::close(fd);  // the socket file stays, which is all the check looks at
 }
-
-// Designated initialisers would leave the other members to -Wextra's warning.
-ElevatedCommandOptions optionsFor(const std::string& launcher, const std::string& systemBusSocket = {}) {
-    ElevatedCommandOptions options;
-    options.launcher = launcher;
-    options.systemBusSocket = systemBusSocket;
-    return options;
-}
-
-class ScopedCwd {
-public:
-    explicit ScopedCwd(const std::string& folder) {
-        char buffer[4096];
-        if (::getcwd(buffer, sizeof buffer)) m_old = buffer;
-        EXPECT_EQ(::chdir(folder.c_str()), 0);
-    }
-    ~ScopedCwd() { EXPECT_EQ(::chdir(m_old.c_str()), 0); }
-
-private:
-    std::string m_old;
-};
 
 TEST(ElevatedCommand, HandsEveryArgumentOverAsOneWord) {
     TempTree tree;

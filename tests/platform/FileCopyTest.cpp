@@ -1,9 +1,9 @@
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileCopy.h"
 #include "support/FaultyCopyIo.h"
+#include "support/FileChecks.h"
 #include "support/TempTree.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,28 +13,23 @@
 
 #include <atomic>
 #include <cerrno>
-#include <fstream>
 #include <functional>
 #include <set>
-#include <sstream>
 #include <vector>
 
 namespace qv::platform {
 namespace {
 
+using qv::test::readAll;
+using qv::test::exists;
+using qv::test::namesIn;
+using qv::test::linkTarget;
 using qv::test::FaultyIo;
 
 using test::kBaseTimeNs;
 using test::TempTree;
 
 constexpr std::int64_t kOddTimeNs = kBaseTimeNs + 123'456'789;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // Bytes that differ from offset to offset, so a chunk written at the wrong place shows.
 std::string patterned(std::size_t size, unsigned seed) {
@@ -53,28 +48,7 @@ struct stat lstatOf(const std::string& path) {
     return st;
 }
 
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 std::int64_t mtimeNs(const struct stat& st) { return st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec; }
-
-std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir))
-            if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..") names.insert(e->d_name);
-        ::closedir(dir);
-    }
-    return names;
-}
-
-std::string linkTarget(const std::string& path) {
-    char buffer[4096];
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
-    return n < 0 ? std::string("<not a link>") : std::string(buffer, static_cast<std::size_t>(n));
-}
 
 // Describes a tree (types, modes, times, contents, link targets,
 // attributes) so two trees can be compared as one string.

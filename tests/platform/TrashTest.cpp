@@ -1,8 +1,8 @@
 #include "platform/Trash.h"
+#include "support/FileChecks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,54 +14,22 @@
 #include <optional>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace qv::platform {
 namespace {
 
+using qv::test::readAll;
+using qv::test::exists;
+using qv::test::namesIn;
+using qv::test::ScopedCwd;
 using qv::test::ScopedEnv;
 
 using test::TempTree;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::set<std::string> namesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir))
-            if (std::string_view(e->d_name) != "." && std::string_view(e->d_name) != "..") names.insert(e->d_name);
-        ::closedir(dir);
-    }
-    return names;
-}
 
 unsigned modeOf(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
-
-class ScopedCwd {
-public:
-    explicit ScopedCwd(const std::string& folder) {
-        char buffer[4096];
-        if (::getcwd(buffer, sizeof buffer)) m_old = buffer;
-        EXPECT_EQ(::chdir(folder.c_str()), 0);
-    }
-    ~ScopedCwd() { EXPECT_EQ(::chdir(m_old.c_str()), 0); }
-
-private:
-    std::string m_old;
-};
 
 const std::regex kInfo(R"(\[Trash Info\]\nPath=([^\n]*)\nDeletionDate=\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\n)");
 

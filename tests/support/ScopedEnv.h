@@ -1,5 +1,10 @@
 #pragma once
-// Sets or clears an environment variable for one test and puts it back after.
+// Process-wide state changed for one test and put back after it: an
+// environment variable, the current folder.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
@@ -24,6 +29,21 @@ public:
 private:
     const char* m_name;
     std::optional<std::string> m_old;
+};
+
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string& folder) {
+        char buffer[4096];
+        if (::getcwd(buffer, sizeof buffer)) m_old = buffer;
+        EXPECT_EQ(::chdir(folder.c_str()), 0);
+    }
+    ~ScopedCwd() { EXPECT_EQ(::chdir(m_old.c_str()), 0); }
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    std::string m_old;
 };
 
 }  // namespace qv::test

@@ -1,4 +1,6 @@
 #include "sync/KAuthCopy.h"
+#include "support/FakeLauncher.h"
+#include "support/FileChecks.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
@@ -12,103 +14,37 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 
 namespace qv {
 namespace {
 
+using qv::test::readAll;
+using qv::test::exists;
+using qv::test::isFolder;
+using qv::test::linkTarget;
+using qv::test::ScopedCwd;
+using qv::test::writeScript;
+using qv::test::recordingLauncher;
+using qv::test::splitAtNul;
+using qv::test::mtimeNsOf;
+using qv::test::optionsFor;
 using qv::test::ScopedEnv;
 
 using test::kBaseTimeNs;
 using test::TempTree;
 
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool isFolder(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::int64_t mtimeNs(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return -1;
-    return std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-}
-
-std::string linkTarget(const std::string& path) {
-    char buffer[4096];
-    const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
-    return n < 0 ? std::string("<not a link>") : std::string(buffer, std::size_t(n));
-}
-
-std::vector<std::string> splitAtNul(const std::string& text) {
-    std::vector<std::string> words;
-    std::size_t start = 0;
-    for (std::size_t nul = text.find('\0'); nul != std::string::npos; nul = text.find('\0', start)) {
-        words.push_back(text.substr(start, nul - start));
-        start = nul + 1;
-    }
-    return words;
-}
-
-void writeScript(TempTree& tree, const std::string& relative, const std::string& body) {
-    tree.fileWithText(relative, "#!/bin/sh\n" + body);
-    ASSERT_EQ(::chmod(tree.path(relative).c_str(), 0755), 0);
-}
-
-// A pkexec that grants every request: it logs its arguments (each followed
-// by a NUL) and runs the command unelevated.
-std::string grantingLauncher(const std::string& log) {
-    return ": > '" + log + "'\n"
-           "for a in \"$@\"; do printf '%s\\0' \"$a\" >> '" + log + "'; done\n"
-           "if [ \"$1\" = --disable-internal-agent ]; then shift; fi\n"
-           "exec \"$@\"\n";
-}
-
-// Designated initialisers would leave the other members to -Wextra's warning.
-platform::ElevatedCommandOptions optionsFor(const std::string& launcher, const std::string& systemBusSocket = {}) {
-    platform::ElevatedCommandOptions options;
-    options.launcher = launcher;
-    options.systemBusSocket = systemBusSocket;
-    return options;
-}
-
 KAuthCopy withLauncher(const std::string& launcher) {
     return KAuthCopy(platform::ElevatedCommand(optionsFor(launcher)));
 }
-
-class ScopedCwd {
-public:
-    explicit ScopedCwd(const std::string& folder) {
-        char buffer[4096];
-        if (::getcwd(buffer, sizeof buffer)) m_old = buffer;
-        EXPECT_EQ(::chdir(folder.c_str()), 0);
-    }
-    ~ScopedCwd() { EXPECT_EQ(::chdir(m_old.c_str()), 0); }
-
-private:
-    std::string m_old;
-};
 
 // Each name goes through every operation as a bare relative path, so that
 // the names starting with "-" open the argument they are in.
 TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
     TempTree tree;
     const std::string log = tree.path("argv");
-    writeScript(tree, "launcher", grantingLauncher(log));
+    writeScript(tree, "launcher", recordingLauncher(log));
     tree.folder("work/copies");
     ScopedCwd cwd(tree.path("work"));
     const KAuthCopy auth = withLauncher(tree.path("launcher"));
@@ -139,7 +75,7 @@ TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
         EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "-f", "--", name, inside}));
         EXPECT_FALSE(exists(tree.path("work/" + name)));
         EXPECT_EQ(readAll(tree.path("work/" + inside)), "contents of " + name);
-        EXPECT_EQ(mtimeNs(tree.path("work/" + inside)), kBaseTimeNs);
+        EXPECT_EQ(mtimeNsOf(tree.path("work/" + inside)), kBaseTimeNs);
 
         ASSERT_EQ(auth.RenameByTerminal(folder, renamed, &error), 0) << error.toStdString();
         EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "--", folder, renamed}));
@@ -151,7 +87,7 @@ TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
         EXPECT_EQ(argv(), (Words{agent, "/bin/cp", "-fpPR", "--", renamed, "copies"}));
         const std::string copy = tree.path("work/copies/" + renamed);
         EXPECT_EQ(readAll(copy + "/" + name), "contents of " + name);
-        EXPECT_EQ(mtimeNs(copy + "/" + name), kBaseTimeNs);
+        EXPECT_EQ(mtimeNsOf(copy + "/" + name), kBaseTimeNs);
         EXPECT_EQ(linkTarget(copy + "/link"), name);
         EXPECT_TRUE(isFolder(copy + "/deeper/still"));
 
@@ -175,7 +111,7 @@ TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
 
 TEST(KAuthCopy, FailedCommandReportsItsTrimmedOutput) {
     TempTree tree;
-    writeScript(tree, "launcher", grantingLauncher(tree.path("argv")));
+    writeScript(tree, "launcher", recordingLauncher(tree.path("argv")));
     const KAuthCopy auth = withLauncher(tree.path("launcher"));
     QString error;
 
@@ -254,7 +190,7 @@ TEST(KAuthCopy, DismissedDialogCancelsAndRefusalMeansNoRight) {
 TEST(KAuthCopy, NoLauncherMeansNoRetry) {
     TempTree tree;
     tree.fileWithText("src", "untouched");
-    writeScript(tree, "launcher", grantingLauncher(tree.path("argv")));
+    writeScript(tree, "launcher", recordingLauncher(tree.path("argv")));
     const std::string bus = tree.path("bus");
     {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);

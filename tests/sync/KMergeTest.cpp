@@ -3,6 +3,7 @@
 #include "sync/KMerge.h"
 #include "sync/MergeList.h"
 #include "support/FaultyCopyIo.h"
+#include "support/FileChecks.h"
 #include "support/ScanHarness.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -13,21 +14,6 @@
 
 namespace qv::test {
 namespace {
-
-std::int64_t mtimeOf(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return -1;
-    return st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
-}
-
-std::vector<std::string> entriesIn(const std::string& folder) {
-    platform::Listing listing;
-    platform::systemFileSystem().listFolder(folder, listing);
-    std::vector<std::string> names;
-    for (const auto& e : listing.entries) names.emplace_back(listing.name(e));
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct RecordingMergeObserver : MergeObserver {
     std::vector<std::size_t> finished;
@@ -125,7 +111,7 @@ TEST_F(KMergeTest, EachActionKindChangesExactlyWhatItNames) {
     for (const auto& row : merge->iMergeItems())
         EXPECT_EQ(row.iStatus, kRowDone) << row.iItem->iPath() << ": " << KMerge::ActionError(row).toStdString();
     EXPECT_EQ(tree.contents("R/new.txt"), "fresh");
-    EXPECT_EQ(mtimeOf(R("new.txt")), kBaseTimeNs + 5);
+    EXPECT_EQ(mtimeNsOf(R("new.txt")), kBaseTimeNs + 5);
     EXPECT_EQ(tree.contents("R/over.txt"), "newer text");
     EXPECT_EQ(tree.contents("R/tree/deep/b"), "B");
     EXPECT_EQ(tree.contents("L/back.txt"), "from the right");
@@ -141,8 +127,8 @@ TEST_F(KMergeTest, EachActionKindChangesExactlyWhatItNames) {
     EXPECT_EQ(tree.contents("R/newname.txt"), "renamed");
     EXPECT_FALSE(tree.exists("R/oldname.txt"));
     // Deleted items went to the trash, not away for good.
-    EXPECT_EQ(entriesIn(tree.path("home/.local/share/Trash/files")),
-              (std::vector<std::string>{"both.txt", "both.txt.2", "gone.txt"}));
+    EXPECT_EQ(namesIn(tree.path("home/.local/share/Trash/files")),
+              (std::set<std::string>{"both.txt", "both.txt.2", "gone.txt"}));
     EXPECT_EQ(observer.finished.size(), merge->iMergeItems().size());
 }
 
@@ -197,12 +183,13 @@ TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
     auto merge = run();
     EXPECT_EQ(tree.contents("R/sub/over.txt"), "new version");
     EXPECT_FALSE(tree.exists("R/sub/orphan.txt"));
-    const std::vector<std::string> dated = entriesIn(tree.path("archive"));
-    ASSERT_EQ(dated.size(), 1u);
-    EXPECT_EQ(dated[0].rfind("quorvane-", 0), 0u);
-    EXPECT_EQ(merge->iTrash(), tree.path("archive/" + dated[0]));
-    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/over.txt"), "old version");
-    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/orphan.txt"), "only here");
+    const std::set<std::string> archived = namesIn(tree.path("archive"));
+    ASSERT_EQ(archived.size(), 1u);
+    const std::string dated = *archived.begin();
+    EXPECT_EQ(dated.rfind("quorvane-", 0), 0u);
+    EXPECT_EQ(merge->iTrash(), tree.path("archive/" + dated));
+    EXPECT_EQ(tree.contents("archive/" + dated + "/sub/over.txt"), "old version");
+    EXPECT_EQ(tree.contents("archive/" + dated + "/sub/orphan.txt"), "only here");
 
     // A copy that fails half-way archives nothing: the old file stays in place.
     tree.fileWithText("L/sub/over.txt", std::string(3 << 20, 'z'));
@@ -218,7 +205,7 @@ TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
     EXPECT_EQ(tree.contents("R/sub/over.txt"), "new version");
     EXPECT_TRUE(failing->iTrash().empty());
     // The earlier run's archive is never taken over by a later run.
-    EXPECT_EQ(tree.contents("archive/" + dated[0] + "/sub/over.txt"), "old version");
+    EXPECT_EQ(tree.contents("archive/" + dated + "/sub/over.txt"), "old version");
 
     // Archiving to the trash: the replaced file is there.
     tree.fileWithText("L/sub/over.txt", "third version");
@@ -284,7 +271,7 @@ TEST_F(KMergeTest, FailuresMidCopyLeaveTheOldDestinationAndNoTemporaries) {
     EXPECT_EQ(row.iStatus, kRowFailed);
     EXPECT_EQ(row.iActionError.toStdString(), std::strerror(ENOSPC));
     EXPECT_EQ(tree.contents("R/big.bin"), "old contents");
-    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"big.bin", "second.txt"}));
+    EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"big.bin", "second.txt"}));
 
     // A refused rename: both files stay as they were.
     tree.fileWithText("R/second.txt", "2nd old");
@@ -300,7 +287,7 @@ TEST_F(KMergeTest, FailuresMidCopyLeaveTheOldDestinationAndNoTemporaries) {
     EXPECT_EQ(rowFor(*merge, "big.bin").iStatus, kRowFailed);
     EXPECT_EQ(tree.contents("R/big.bin"), "old contents");
     EXPECT_EQ(tree.contents("R/second.txt"), "2nd old");
-    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"big.bin", "second.txt"}));
+    EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"big.bin", "second.txt"}));
 }
 
 TEST_F(KMergeTest, TrashThatCannotBeHadFallsBackAsDocumented) {
@@ -339,7 +326,7 @@ TEST_F(KMergeTest, CancellingMidCopyStopsTheRowAndLeavesTheRestPending) {
     EXPECT_EQ(KMerge::ActionError(rowFor(*merge, "a-big.bin")), QStringLiteral("Operation canceled."));
     EXPECT_EQ(rowFor(*merge, "b-later.txt").iStatus, kRowPending);
     EXPECT_EQ(tree.contents("R/a-big.bin"), "previous");
-    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"a-big.bin"}));
+    EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"a-big.bin"}));
 }
 
 TEST_F(KMergeTest, FolderOntoFolderIsReplacedWholeOrPrunedWhenSparingEqualFiles) {
@@ -353,7 +340,7 @@ TEST_F(KMergeTest, FolderOntoFolderIsReplacedWholeOrPrunedWhenSparingEqualFiles)
     settings.dontOverwriteEqual = true;
     const ino_t keepInode = [&] { struct stat st {}; ::lstat(R("dir/keep.txt").c_str(), &st); return st.st_ino; }();
     run();
-    EXPECT_EQ(entriesIn(R("dir")), (std::vector<std::string>{"changed.txt", "keep.txt"}));
+    EXPECT_EQ(namesIn(R("dir")), (std::set<std::string>{"changed.txt", "keep.txt"}));
     EXPECT_EQ(tree.contents("R/dir/changed.txt"), "new");
     struct stat st {};
     ::lstat(R("dir/keep.txt").c_str(), &st);
@@ -364,10 +351,10 @@ TEST_F(KMergeTest, FolderOntoFolderIsReplacedWholeOrPrunedWhenSparingEqualFiles)
     mark("dir", kCopyToRight);
     settings.dontOverwriteEqual = false;
     run();
-    EXPECT_EQ(entriesIn(R("dir")), (std::vector<std::string>{"changed.txt", "keep.txt"}));
+    EXPECT_EQ(namesIn(R("dir")), (std::set<std::string>{"changed.txt", "keep.txt"}));
     ::lstat(R("dir/keep.txt").c_str(), &st);
     EXPECT_NE(st.st_ino, keepInode);   // copied anew
-    EXPECT_EQ(entriesIn(tree.path("R")), (std::vector<std::string>{"dir"}));
+    EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"dir"}));
 }
 
 TEST(MergeTexts, DateFolderNamesSpeedAndTimeRemaining) {
