@@ -51,6 +51,12 @@ std::string_view lastPathComponent(std::string_view path) {
     return path.substr(slash + 1);
 }
 
+std::string parentPath(std::string_view path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) return ".";
+    return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
+}
+
 std::string StringByResolvingSymlinksAndAliases(const std::string& path, platform::FileSystem& fs) {
     std::string standard = standardizePath(path);
     if (standard.empty() || standard[0] != '/') return path;

@@ -17,5 +17,7 @@ std::string StringByResolvingSymlinksAndAliases(const std::string& path,
 
 std::string joinPath(const std::string& folder, std::string_view name);
 std::string_view lastPathComponent(std::string_view path);
+// The folder that holds a path: "/" for an entry at the top, "." for a bare name.
+std::string parentPath(std::string_view path);
 
 }  // namespace qv

@@ -4,9 +4,11 @@
 
 namespace qv {
 
-Recheck recheckSide(const KItem& item, int side, const std::string& path, platform::FileSystem& fs) {
+Recheck recheckSide(const KItem& item, int side, const std::string& path, platform::FileSystem& fs,
+                    platform::EntryStat* found) {
     platform::EntryStat now;
     const int error = fs.statPath(path, false, now);
+    if (found) *found = error ? platform::EntryStat{} : now;
     const bool seen = item.hasSide(side);
     if (error == ENOENT || error == ENOTDIR) return seen ? Recheck::Vanished : Recheck::Unchanged;
     if (error) return Recheck::Unreadable;

@@ -18,6 +18,8 @@ enum class Recheck {
 
 // Compares the side's entry of `item` at `path` with the tree. Folders are
 // compared by kind only: their times change whenever their contents do.
-Recheck recheckSide(const KItem& item, int side, const std::string& path, platform::FileSystem& fs);
+// `found`, when given, receives what stands at the path (type Other when nothing does).
+Recheck recheckSide(const KItem& item, int side, const std::string& path, platform::FileSystem& fs,
+                    platform::EntryStat* found = nullptr);
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "engine/KRootItem.h"
+#include "engine/PathResolution.h"
 #include "engine/UserPrompt.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileSystem.h"
@@ -17,12 +18,6 @@ namespace {
 
 using platform::EntryStat;
 using platform::EntryType;
-
-std::string parentOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
 
 // lstat through the platform layer: 0, ENOENT or another errno.
 int entryAt(const std::string& path, EntryStat& out) {
@@ -111,7 +106,7 @@ bool KCopyItem::CopyItemFrom(const std::string& source, const std::string& desti
             return setError(error, e);
         }
     }
-    const std::string parent = parentOf(destination);
+    const std::string parent = parentPath(destination);
     EntryStat parentStat;
     if (entryAt(parent, parentStat) != 0) {
         if (int e = platform::makeFolderWithParents(parent)) {
@@ -125,7 +120,7 @@ bool KCopyItem::CopyItemFrom(const std::string& source, const std::string& desti
             }
         }
     }
-    if (copyItemAtURL(source, destination, spare, error, toRight)) return true;
+    if (copyItemAtURL(source, destination, from, exists ? &target : nullptr, spare, error, toRight)) return true;
     if (iCancelRequested || !elevationAllowed()) return false;
     QString elevatedError;
     const int status = m_auth->CopyByTerminal(source, parent, &elevatedError);
@@ -137,17 +132,15 @@ bool KCopyItem::CopyItemFrom(const std::string& source, const std::string& desti
     return false;
 }
 
-bool KCopyItem::copyItemAtURL(const std::string& source, const std::string& destination, bool spare, QString* error,
-                              bool toRight) {
-    EntryStat from, target;
-    if (int e = entryAt(source, from)) return setError(error, e);
-    if (from.type != EntryType::Folder) return copyFileWithProgress(source, destination, spare, toRight, error);
-    const bool exists = entryAt(destination, target) == 0;
-    if (exists && target.type == EntryType::Folder) return mergeFolder(source, destination, spare, error, toRight);
+bool KCopyItem::copyItemAtURL(const std::string& source, const std::string& destination, const EntryStat& from,
+                              const EntryStat* target, bool spare, QString* error, bool toRight) {
+    if (from.type != EntryType::Folder)
+        return copyFileWithProgress(source, destination, from, target, spare, toRight, error);
+    if (target && target->type == EntryType::Folder) return mergeFolder(source, destination, spare, error, toRight);
     // A new folder is assembled whole beside its place; an entry of another
     // kind there is swapped out only once the copy is complete.
     const int e = countedCopy([&](const platform::CopyOptions& o) {
-        return platform::copyItem(source, destination, exists, o);
+        return platform::copyItem(source, destination, target != nullptr, o);
     });
     return e == 0 || setError(error, e);
 }
@@ -158,31 +151,33 @@ bool KCopyItem::mergeFolder(const std::string& source, const std::string& destin
     platform::systemFileSystem().listFolder(source, listing);
     if (listing.folderError) return setError(error, listing.folderError);
     if (!listing.entryErrors.empty()) return setError(error, listing.entryErrors.front().error);
-    std::vector<std::string> names;
-    for (const auto& entry : listing.entries) names.emplace_back(listing.name(entry));
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
+    std::vector<const platform::ListedEntry*> entries;
+    for (const auto& entry : listing.entries) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(),
+              [&](const auto* a, const auto* b) { return listing.name(*a) < listing.name(*b); });
+    for (const platform::ListedEntry* entry : entries) {
         if (iCancelRequested) return setError(error, ECANCELED);
-        if (!copyItemAtURL(source + "/" + name, destination + "/" + name, spare, error, toRight)) return false;
+        const std::string from = joinPath(source, listing.name(*entry));
+        const std::string to = joinPath(destination, listing.name(*entry));
+        EntryStat target;
+        const bool exists = entryAt(to, target) == 0;
+        if (!copyItemAtURL(from, to, entry->stat, exists ? &target : nullptr, spare, error, toRight)) return false;
     }
     if (int e = platform::copyFolderAttributes(source, destination)) return setError(error, e);
     return true;
 }
 
-bool KCopyItem::isSpared(const std::string& source, const std::string& destination, bool toRight) const {
-    if (!m_root) return false;
-    EntryStat from, target;
-    if (entryAt(source, from) != 0 || entryAt(destination, target) != 0 || from.size != target.size) return false;
+bool KCopyItem::isSpared(const std::string& source, const EntryStat& from, const EntryStat* target,
+                         bool toRight) const {
+    if (!m_root || !target || from.size != target->size) return false;
     const KItem* item = m_root->ItemForPath(source, toRight ? kSideLeft : kSideRight);
     return item && item->iState == kStateEqual;
 }
 
-bool KCopyItem::copyFileWithProgress(const std::string& source, const std::string& destination, bool spare,
-                                     bool toRight, QString* error) {
-    EntryStat from;
-    if (int e = entryAt(source, from)) return setError(error, e);
+bool KCopyItem::copyFileWithProgress(const std::string& source, const std::string& destination, const EntryStat& from,
+                                     const EntryStat* target, bool spare, bool toRight, QString* error) {
     const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(from.size, 0));
-    if (spare && isSpared(source, destination, toRight)) {
+    if (spare && isSpared(source, from, target, toRight)) {
         advance(size);
         return CopyAttrsFrom(source, destination) || setError(error, EIO);
     }

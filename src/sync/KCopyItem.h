@@ -5,6 +5,7 @@
 // what its source holds, and asks what to do after an error.
 
 #include "platform/FileCopy.h"
+#include "platform/FileSystem.h"
 
 #include <QString>
 
@@ -65,13 +66,16 @@ public:
     bool elevationAllowed() const;
 
 private:
-    bool copyItemAtURL(const std::string& source, const std::string& destination, bool spare, QString* error,
-                       bool toRight);
-    bool copyFileWithProgress(const std::string& source, const std::string& destination, bool spare, bool toRight,
-                              QString* error);
+    // `from` is the source's entry, `target` the destination's (nullptr when none).
+    bool copyItemAtURL(const std::string& source, const std::string& destination, const platform::EntryStat& from,
+                       const platform::EntryStat* target, bool spare, QString* error, bool toRight);
+    bool copyFileWithProgress(const std::string& source, const std::string& destination,
+                              const platform::EntryStat& from, const platform::EntryStat* target, bool spare,
+                              bool toRight, QString* error);
     bool mergeFolder(const std::string& source, const std::string& destination, bool spare, QString* error,
                      bool toRight);
-    bool isSpared(const std::string& source, const std::string& destination, bool toRight) const;
+    bool isSpared(const std::string& source, const platform::EntryStat& from, const platform::EntryStat* target,
+                  bool toRight) const;
     // Runs one platform copy call, moving its progress into the run's total.
     int countedCopy(const std::function<int(const platform::CopyOptions&)>& call);
 

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "app/Settings.h"
 #include "engine/KRootItem.h"
+#include "engine/PathResolution.h"
 #include "engine/UserPrompt.h"
 #include "platform/FileCopy.h"
 #include "platform/FileSystem.h"
@@ -30,17 +31,6 @@ double monotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-std::string parentOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 bool exists(const std::string& path) {
     platform::EntryStat st;
     return platform::systemFileSystem().statPath(path, false, st) == 0;
@@ -61,6 +51,31 @@ bool readsLeft(int action) {
 }
 
 std::uint64_t sizeOf(std::int64_t size) { return size > 0 ? static_cast<std::uint64_t>(size) : 0; }
+
+// A part of an action as the groups count it: its group, its bit in
+// KMergeItem::iProcess (3: the row is one part), and the side it reads.
+struct ActionPart {
+    int group;
+    int bit;
+    int side;
+};
+
+std::vector<ActionPart> partsOf(int action) {
+    switch (action) {
+    case kDeleteBoth: return {{kGroupDeleteLeft, 1, kSideLeft}, {kGroupDeleteRight, 2, kSideRight}};
+    case kRenameBoth: return {{kGroupCopyLeft, 1, kSideLeft}, {kGroupCopyRight, 2, kSideRight}};
+    case kDeleteLeft: return {{kGroupDeleteLeft, 1, kSideLeft}};
+    case kDeleteRight: return {{kGroupDeleteRight, 2, kSideRight}};
+    case kRenameLeft: return {{kGroupCopyLeft, 1, kSideLeft}};
+    case kRenameRight: return {{kGroupCopyRight, 2, kSideRight}};
+    default:
+        switch (KItem::AffectedSideOf(action)) {
+        case kSideLeft: return {{kGroupCopyLeft, 3, kSideLeft}};
+        case kSideRight: return {{kGroupCopyRight, 3, kSideRight}};
+        default: return {};
+        }
+    }
+}
 
 QString recheckMessage(Recheck r) {
     switch (r) {
@@ -93,18 +108,10 @@ std::unique_ptr<KMerge> KMerge::Start(const std::vector<KItem*>& items, KRootIte
     for (KItem* item : items) {
         KMergeItem row = KMergeItem::MergeItemWithNItem(item);
         const int a = row.action;
-        auto add = [&](int group, std::int64_t size) {
-            ++merge->iStatArray[group].items;
-            merge->iStatArray[group].size += sizeOf(size);
-        };
-        if (a == kCopyToRight || a == kCopyAsToRight || a == kAliasToRight || a == kAttrsToRight || a == kRenameLeft ||
-            a == kRenameBoth)
-            add(kGroupCopyLeft, item->iSize1);
-        if (a == kCopyToLeft || a == kCopyAsToLeft || a == kAliasToLeft || a == kAttrsToLeft || a == kRenameRight ||
-            a == kRenameBoth)
-            add(kGroupCopyRight, item->iSize2);
-        if (a == kDeleteLeft || a == kDeleteBoth) add(kGroupDeleteLeft, item->iSize1);
-        if (a == kDeleteRight || a == kDeleteBoth) add(kGroupDeleteRight, item->iSize2);
+        for (const ActionPart& part : partsOf(a)) {
+            ++merge->iStatArray[part.group].items;
+            merge->iStatArray[part.group].size += sizeOf(part.side == kSideLeft ? item->iSize1 : item->iSize2);
+        }
         if ((a == kCopyToRight && item->hasSide(kSideRight)) || (a == kCopyToLeft && item->hasSide(kSideLeft)))
             merge->iWillOverwrite = true;
         if (a == kDeleteRight || a == kDeleteLeft || a == kDeleteBoth) merge->iWillRemove = true;
@@ -117,28 +124,12 @@ std::unique_ptr<KMerge> KMerge::Start(const std::vector<KItem*>& items, KRootIte
 }
 
 void KMerge::StatCheckAction(int group, bool on) {
-    auto whole = [on](KMergeItem& row) { row.iProcess = on ? 3 : 0; };
-    auto bit = [on](KMergeItem& row, int b) { row.iProcess = on ? (row.iProcess | b) : (row.iProcess & ~b); };
-    for (KMergeItem& row : m_rows) {
-        const int a = row.action;
-        switch (group) {
-        case kGroupCopyLeft:
-            if (a == kCopyToRight || a == kCopyAsToRight || a == kAliasToRight || a == kAttrsToRight) whole(row);
-            if (a == kRenameLeft || a == kRenameBoth) bit(row, 1);
-            break;
-        case kGroupCopyRight:
-            if (a == kCopyToLeft || a == kCopyAsToLeft || a == kAliasToLeft || a == kAttrsToLeft) whole(row);
-            if (a == kRenameRight || a == kRenameBoth) bit(row, 2);
-            break;
-        case kGroupDeleteLeft:
-            if (a == kDeleteLeft || a == kDeleteBoth) bit(row, 1);
-            break;
-        case kGroupDeleteRight:
-            if (a == kDeleteRight || a == kDeleteBoth) bit(row, 2);
-            break;
-        default: break;
+    for (KMergeItem& row : m_rows)
+        for (const ActionPart& part : partsOf(row.action)) {
+            if (part.group != group) continue;
+            if (part.bit == 3) row.iProcess = on ? 3 : 0;
+            else row.iProcess = on ? (row.iProcess | part.bit) : (row.iProcess & ~part.bit);
         }
-    }
     iStatArray[group].enabled = on && iStatArray[group].items > 0;
     UpdateStats();
 }
@@ -315,7 +306,7 @@ int KMerge::ExecuteItem(KMergeItem& row, int action, const QString& prefix) {
     const std::string left = item->PathForSide(kSideLeft), right = item->PathForSide(kSideRight);
     std::string subject = left;
     if (action == kDeleteRight || action == kRenameRight) subject = right;
-    if (m_observer) m_observer->statusChanged(prefix + QString::fromStdString(lastComponent(subject)));
+    if (m_observer) m_observer->statusChanged(prefix + QString::fromStdString(std::string(lastPathComponent(subject))));
     int code = kResultFailed;
     switch (action) {
     case kCopyToRight: case kCopyAsToRight: case kAliasToRight:
@@ -350,41 +341,46 @@ int KMerge::executeCopy(KMergeItem& row, int action, const std::string& source, 
     if (action == kCopyAsToRight || action == kCopyAsToLeft) {
         const QString name = item->iCopyAs();
         if (name.isEmpty() || name.contains(QLatin1Char('/'))) return failWith(Messages::text("syncBadName")), kResultFailed;
-        destination = parentOf(target) + "/" + name.toStdString();
+        destination = joinPath(parentPath(target), name.toStdString());
     }
     if (destination.empty()) return kResultFailed;
     platform::FileSystem& fs = platform::systemFileSystem();
-    if (const Recheck r = recheckSide(*item, sourceSide, source, fs); r != Recheck::Unchanged)
+    platform::EntryStat from, to;
+    if (const Recheck r = recheckSide(*item, sourceSide, source, fs, &from); r != Recheck::Unchanged)
         return failWith(recheckMessage(r)), kResultFailed;
     if (destination == target) {
-        const Recheck r = recheckSide(*item, destinationSide, destination, fs);
+        const Recheck r = recheckSide(*item, destinationSide, destination, fs, &to);
         if (r == Recheck::Appeared || r == Recheck::Changed || r == Recheck::Unreadable)
             return failWith(recheckMessage(r)), kResultFailed;
+    } else if (fs.statPath(destination, false, to) != 0) {
+        to = {};
     }
-    if (exists(destination)) {
-        if (m_settings.dontOverwriteEqual && item->iState == kStateEqual) {
-            iCopyItem->advance(row.iSize);
-            if (!iCopyItem->CopyAttrsFrom(source, destination)) return fail(EIO), kResultFailed;
-            return m_root.iCmpFileContents ? kResultAlreadyEqual : kResultEqualByMetadata;
-        }
-        if (iArchiveItems && !archivesLate(source, destination) && !archiveReplaced(row, destination, toRight))
-            return m_cancelled ? kResultCancelled : kResultFailed;
+    const bool replacing = to.type != platform::EntryType::Other;
+    if (replacing && m_settings.dontOverwriteEqual && item->iState == kStateEqual) {
+        iCopyItem->advance(row.iSize);
+        if (!iCopyItem->CopyAttrsFrom(source, destination)) return fail(EIO), kResultFailed;
+        return m_root.iCmpFileContents ? kResultAlreadyEqual : kResultEqualByMetadata;
     }
-    if (action == kAliasToRight || action == kAliasToLeft) {
-        if (exists(destination)) {
-            platform::EntryStat st;
-            fs.statPath(destination, false, st);
-            if (st.type == platform::EntryType::Folder && platform::removePermanently(destination) != 0)
-                return failWith(QStringLiteral("Cannot create alias.")), kResultFailed;
-        }
+    const bool alias = action == kAliasToRight || action == kAliasToLeft;
+    // A file copied over a file is archived only once its copy is complete, so
+    // a failed or killed copy leaves the old one where it was; anything else
+    // replaced is archived first.
+    const bool archiveLate = iArchiveItems && replacing && !alias && from.type == platform::EntryType::File &&
+                             to.type != platform::EntryType::Folder;
+    bool replacedStays = replacing;
+    if (iArchiveItems && replacing && !archiveLate) {
+        if (!archiveReplaced(row, destination, toRight)) return m_cancelled ? kResultCancelled : kResultFailed;
+        replacedStays = exists(destination);   // gone unless archiving was given up
+    }
+    if (alias) {
+        if (replacedStays && to.type == platform::EntryType::Folder && platform::removePermanently(destination) != 0)
+            return failWith(QStringLiteral("Cannot create alias.")), kResultFailed;
         if (int e = platform::writeSymlink(source, destination)) return fail(e), kResultFailed;
         iCopyItem->advance(row.iSize);
         return kResultDone;
     }
-    // A file replacing a file is archived only once its copy is complete, so
-    // a failed or killed copy leaves the old one where it was.
     bool archiveRefused = false;
-    if (iArchiveItems && exists(destination) && archivesLate(source, destination))
+    if (archiveLate)
         iCopyItem->setBeforeReplace([&](const std::string& replaced) {
             iCopyItem->setBeforeReplace({});   // a copy into the archive must not archive again
             if (archiveReplaced(row, replaced, toRight)) return 0;
@@ -398,13 +394,6 @@ int KMerge::executeCopy(KMergeItem& row, int action, const std::string& source, 
     if (m_cancelled || iCopyItem->iCancelRequested) return kResultCancelled;
     if (!archiveRefused) iError = error;
     return kResultFailed;
-}
-
-bool KMerge::archivesLate(const std::string& source, const std::string& destination) {
-    platform::EntryStat from, to;
-    platform::FileSystem& fs = platform::systemFileSystem();
-    return fs.statPath(source, false, from) == 0 && from.type == platform::EntryType::File &&
-           fs.statPath(destination, false, to) == 0 && to.type != platform::EntryType::Folder;
 }
 
 int KMerge::executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination) {
@@ -447,7 +436,7 @@ int KMerge::executeRename(KMergeItem& row, int action, const std::string& path, 
     const int side = action == kRenameRight ? kSideRight : kSideLeft;
     if (const Recheck r = recheckSide(*row.iItem, side, path, platform::systemFileSystem()); r != Recheck::Unchanged)
         return failWith(recheckMessage(r)), kResultFailed;
-    const std::string destination = parentOf(path) + "/" + newName.toStdString();
+    const std::string destination = joinPath(parentPath(path), newName.toStdString());
     if (int e = platform::moveEntry(path, destination)) {
         if (iCopyItem->elevationAllowed()) {
             QString error;
@@ -471,13 +460,13 @@ bool KMerge::archiveReplaced(const KMergeItem& row, const std::string& path, boo
     if (error == 0) return true;
     if (ContinueWithoutArchive()) return true;
     return failWith(Messages::format("archErr1", m_tempDir.empty() ? Messages::text("trash")
-                                                                   : QString::fromStdString(lastComponent(m_tempDir))) +
+                                                                   : QString::fromStdString(std::string(lastPathComponent(m_tempDir)))) +
                     QStringLiteral(" (") + errorText(error) + QLatin1Char(')'));
 }
 
 int KMerge::moveIntoArchive(const std::string& path, const std::string& relative, bool toRight) {
     const std::string target = m_tempDir + "/" + relative;
-    if (int e = platform::makeFolderWithParents(parentOf(target))) return e;
+    if (int e = platform::makeFolderWithParents(parentPath(target))) return e;
     const int moved = platform::moveEntry(path, target);
     if (moved != EXDEV) return moved;
     // Another volume: the archive receives a copy, then the original goes.
@@ -492,7 +481,7 @@ bool KMerge::ContinueWithoutArchive() {
         Question q;
         q.message = Messages::text("archErr0");
         q.details = Messages::format("archErr1", m_tempDir.empty() ? Messages::text("trash")
-                                                                   : QString::fromStdString(lastComponent(m_tempDir)));
+                                                                   : QString::fromStdString(std::string(lastPathComponent(m_tempDir))));
         q.buttons = {Messages::text("BtnContinue"), Messages::text("StopBtn")};
         const Answer answer = m_prompt.ask(q);
         if (m_progress) m_progress->addPause(monotonicSeconds() - asked);

@@ -99,9 +99,6 @@ private:
     int executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination);
     int executeDelete(KMergeItem& row, int action, const std::string& path);
     int executeRename(KMergeItem& row, int action, const std::string& path, const QString& newName);
-    // Whether the entry replaced by this copy is archived just before the
-    // rename rather than before the copy starts: a file replacing a non-folder.
-    static bool archivesLate(const std::string& source, const std::string& destination);
     // Moves the entry about to be replaced into the archive; false when the row must fail.
     bool archiveReplaced(const KMergeItem& row, const std::string& path, bool toRight);
     // Moves (or across volumes copies and removes) an entry into the dated folder.

@@ -174,10 +174,13 @@ TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
     tree.fileWithText("L/sub/over.txt", "new version");
     tree.fileWithText("R/sub/over.txt", "old version");
     tree.fileWithText("R/sub/orphan.txt", "only here");
+    tree.fileWithText("L/pointed.txt", "target");
+    tree.fileWithText("R/pointed.txt", "a file the alias replaces");
     tree.folder("archive");
     compare();
     mark("sub/over.txt", kCopyToRight);
     mark("sub/orphan.txt", kDeleteRight);
+    mark("pointed.txt", kAliasToRight);
     settings.archive = true;
     settings.archiveFolder = tree.path("archive");
     auto merge = run();
@@ -190,6 +193,8 @@ TEST_F(KMergeTest, ArchiveFolderKeepsReplacedAndDeletedItemsUnderTheirPaths) {
     EXPECT_EQ(merge->iTrash(), tree.path("archive/" + dated));
     EXPECT_EQ(tree.contents("archive/" + dated + "/sub/over.txt"), "old version");
     EXPECT_EQ(tree.contents("archive/" + dated + "/sub/orphan.txt"), "only here");
+    EXPECT_EQ(linkTarget(R("pointed.txt")), L("pointed.txt"));
+    EXPECT_EQ(tree.contents("archive/" + dated + "/pointed.txt"), "a file the alias replaces");
 
     // A copy that fails half-way archives nothing: the old file stays in place.
     tree.fileWithText("L/sub/over.txt", std::string(3 << 20, 'z'));
