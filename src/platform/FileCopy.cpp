@@ -56,7 +56,10 @@ struct Run {
     const CopyOptions& options;
     CopyIo& io;
     std::int64_t base = 0;   // bytes of the files already finished in this call
-    std::set<std::string> swept;   // destination folders already cleared of stale temporaries
+    std::set<std::string> ownSwept;
+    // Destination folders already cleared of stale temporaries: the caller's
+    // set when it copies many files in a batch, else this call's own.
+    std::set<std::string>& swept = options.sweptFolders ? *options.sweptFolders : ownSwept;
 
     bool cancelled() const { return options.cancelled && options.cancelled->load(std::memory_order_relaxed); }
     void report(std::int64_t inFile) const {

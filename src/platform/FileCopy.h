@@ -48,6 +48,9 @@ struct CopyOptions {
     // one syncFolders() call at the end of a batch, instead of being flushed
     // after every rename (each file is still flushed before its rename).
     std::set<std::string>* deferredFolderSyncs = nullptr;
+    // When given, folders already cleared of stale temporaries by earlier
+    // calls of a batch, so each is listed once however many files go there.
+    std::set<std::string>* sweptFolders = nullptr;
     // Called when a file's copy is complete and flushed, just before it takes
     // the place of an existing entry at `destination` (which the call may move
     // aside, to archive it). A non-zero errno abandons the copy and leaves the

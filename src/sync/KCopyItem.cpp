@@ -76,6 +76,7 @@ int KCopyItem::countedCopy(const std::function<int(const platform::CopyOptions&)
     options.cancelled = &iCancelRequested;
     options.io = m_io;
     options.deferredFolderSyncs = &m_foldersToFlush;
+    options.sweptFolders = &m_sweptFolders;
     options.beforeReplace = m_beforeReplace;
     options.progress = [&](std::int64_t bytes) {
         const auto done = static_cast<std::uint64_t>(std::max<std::int64_t>(bytes, 0));

@@ -89,6 +89,7 @@ private:
     std::uint64_t m_completed = 0;
     std::string iSourcePath;
     std::set<std::string> m_foldersToFlush;
+    std::set<std::string> m_sweptFolders;
     std::function<int(const std::string&)> m_beforeReplace;
 };
 
