@@ -70,6 +70,8 @@ MergeSettings settingsFor(const MergeRunOptions& o) {
     if (o.archive) {
         s.archive = *o.archive != "none";
         s.archiveFolder = *o.archive == "trash" || *o.archive == "none" ? std::string() : *o.archive;
+        char resolved[PATH_MAX];
+        if (!s.archiveFolder.empty() && ::realpath(s.archiveFolder.c_str(), resolved)) s.archiveFolder = resolved;
     }
     if (o.dontOverwriteEqual) s.dontOverwriteEqual = true;
     return s;
@@ -243,11 +245,7 @@ bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, Merge
 int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const std::vector<std::string>& notSynced) {
     QuorvaneModule& module = run.module();
     KRootItem& root = *module.iRootItem();
-    MergeSettings settings = settingsFor(o);
-    if (o.archive && *o.archive != "trash" && *o.archive != "none") {
-        char resolved[PATH_MAX];
-        if (::realpath(o.archive->c_str(), resolved)) settings.archiveFolder = resolved;
-    }
+    const MergeSettings settings = settingsFor(o);
     std::unique_ptr<KMerge> merge = KMerge::Start(list.iMergeItems(), root, module.prompt(), settings);
     if (!o.execute || list.iMergeItems().empty()) {
         if (o.json) printJson(*merge, list, o, notSynced, false);
