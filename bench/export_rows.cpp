@@ -3,7 +3,7 @@
 //
 //   bench_export_rows LEFT RIGHT
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "QuietObserver.h"
 #include "engine/FolderScanner.h"
 #include "engine/KRootItem.h"

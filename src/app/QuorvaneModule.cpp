@@ -2,13 +2,13 @@
 
 #include "sync/MergeList.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
-#include "app/fs/KappHelpQVF.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
+#include "base/KappHelpQVF.h"
 #include "app/history/FolderHistory.h"
 #include "engine/FolderScanner.h"
 #include "engine/FolderSizePass.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
 #include "engine/UserPrompt.h"

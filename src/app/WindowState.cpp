@@ -1,6 +1,6 @@
 #include "app/WindowState.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace qv {
 

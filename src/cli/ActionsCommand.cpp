@@ -1,6 +1,6 @@
 #include "cli/ActionsCommand.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"

@@ -1,11 +1,11 @@
 #include "cli/CompareCommand.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/TreeWriter.h"
 #include "engine/DiffNavigation.h"
-#include "filecompare/DiffCommand.h"
+#include "cli/DiffCommand.h"
 
 #include <QCoreApplication>
 

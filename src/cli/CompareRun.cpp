@@ -1,11 +1,11 @@
 #include "cli/CompareRun.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "cli/CliOutput.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/SettingOverrides.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
 

@@ -1,7 +1,7 @@
 #include "cli/ExportCommand.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/InterruptWatcher.h"

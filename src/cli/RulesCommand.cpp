@@ -1,7 +1,7 @@
 #include "cli/RulesCommand.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "cli/CliOutput.h"
 #include "filters/KExcludeRules.h"
 

@@ -1,7 +1,7 @@
 #include "cli/SettingOverrides.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 
 namespace qv {
 

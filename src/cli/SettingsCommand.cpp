@@ -1,7 +1,7 @@
 #include "cli/SettingsCommand.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "cli/CliOutput.h"
 
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 #include "cli/SnapshotCommand.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "cli/CliOutput.h"
 #include "engine/NameOrder.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "platform/DurableFile.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotRecorder.h"

@@ -1,6 +1,6 @@
 #include "cli/StateWords.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "engine/ComparisonState.h"
 
 namespace qv {

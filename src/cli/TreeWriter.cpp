@@ -1,6 +1,6 @@
 #include "cli/TreeWriter.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "cli/StateWords.h"
 #include "engine/KRootItem.h"
 #include "platform/JsonString.h"

@@ -3,13 +3,13 @@
 #include "cli/ActionsCommand.h"
 #include "cli/CompareCommand.h"
 #include "cli/SyncCommand.h"
-#include "filecompare/DiffCommand.h"
-#include "app/history/HistoryCommand.h"
+#include "cli/DiffCommand.h"
+#include "cli/HistoryCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 #include <QCoreApplication>
 

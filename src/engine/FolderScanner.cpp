@@ -4,7 +4,7 @@
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
 #include "engine/NameLookup.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "filters/KExcludeRules.h"
 #include "snapshot/KSnapshot.h"
 

@@ -1,7 +1,7 @@
 #include "engine/FolderSize.h"
 
 #include "engine/EntryAdmission.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "filters/KExcludeRules.h"
 
 namespace qv {

@@ -2,7 +2,7 @@
 
 #include "engine/KRootItem.h"
 #include "engine/NameOrder.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "engine/SortOrder.h"
 
 #include <QtGlobal>

@@ -2,7 +2,7 @@
 
 #include "engine/KItem.h"
 #include "engine/KRootItem.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "platform/ExtendedAttributes.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotRecorder.h"

@@ -1,6 +1,6 @@
 #include "engine/KRootItem.h"
 
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotFileSystem.h"
 

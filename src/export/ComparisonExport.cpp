@@ -1,7 +1,7 @@
 #include "export/ComparisonExport.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "engine/KRootItem.h"
 #include "platform/DurableFile.h"
 #include "export/ExportDateFormatter.h"

@@ -1,6 +1,6 @@
 #include "export/ExportDateFormatter.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "platform/FileSystem.h"
 
 #include <QDate>

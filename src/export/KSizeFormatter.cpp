@@ -1,6 +1,6 @@
 #include "export/KSizeFormatter.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <cmath>
 

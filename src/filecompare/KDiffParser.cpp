@@ -1,6 +1,6 @@
 #include "filecompare/KDiffParser.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "filecompare/KLCS.h"
 #include "filecompare/Levenshtein.h"
 

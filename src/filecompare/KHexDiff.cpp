@@ -1,6 +1,6 @@
 #include "filecompare/KHexDiff.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #include "filters/KExcludeRules.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,8 +1,8 @@
 #include "sync/KCopyItem.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "engine/KRootItem.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "engine/UserPrompt.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileSystem.h"

@@ -1,9 +1,9 @@
 #include "sync/KMerge.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "engine/KRootItem.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "engine/UserPrompt.h"
 #include "platform/FileCopy.h"
 #include "platform/FileSystem.h"

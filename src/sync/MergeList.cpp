@@ -1,6 +1,6 @@
 #include "sync/MergeList.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "engine/UserPrompt.h"
 
 #include <QLocale>

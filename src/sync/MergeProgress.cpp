@@ -1,6 +1,6 @@
 #include "sync/MergeProgress.h"
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 #include <cmath>
 

@@ -1,5 +1,5 @@
 #include "engine/KRootItem.h"
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>

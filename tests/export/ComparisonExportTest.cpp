@@ -1,5 +1,5 @@
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "engine/KRootItem.h"
 #include "export/ComparisonExport.h"
 #include "export/ExportDateFormatter.h"

@@ -1,6 +1,6 @@
 #include "app/history/FolderHistory.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <QVariantMap>
 

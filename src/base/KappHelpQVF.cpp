@@ -1,6 +1,6 @@
-#include "app/fs/KappHelpQVF.h"
+#include "base/KappHelpQVF.h"
 
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 #include "platform/FileSystem.h"
 #include "platform/Volumes.h"
 

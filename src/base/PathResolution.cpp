@@ -1,4 +1,4 @@
-#include "engine/PathResolution.h"
+#include "base/PathResolution.h"
 
 #include <climits>
 #include <cstdlib>

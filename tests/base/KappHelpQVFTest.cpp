@@ -1,4 +1,4 @@
-#include "app/fs/KappHelpQVF.h"
+#include "base/KappHelpQVF.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "filecompare/DiffCommand.h"
+#include "cli/DiffCommand.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "app/history/FolderHistory.h"
 #include "filecompare/FileCompareRun.h"
 #include "filecompare/KFileMerger.h"

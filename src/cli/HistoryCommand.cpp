@@ -1,7 +1,7 @@
-#include "app/history/HistoryCommand.h"
+#include "cli/HistoryCommand.h"
 
-#include "app/Messages.h"
-#include "app/Settings.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
 #include "app/history/FolderHistory.h"
 
 #include <cstdio>
