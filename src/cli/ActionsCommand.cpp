@@ -4,6 +4,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"
+#include "platform/RunLock.h"
 #include "platform/Volumes.h"
 #include "sync/MergeList.h"
 
@@ -12,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 
 namespace qv {
 namespace {
@@ -48,6 +51,27 @@ std::vector<Press> pressesFor(int action, bool onlyDiff) {
     case kRenameBoth: return {{BtnRename, kSideLeft}, {BtnRename, kSideRight}};
     default: return {};
     }
+}
+
+// Whether a press's own effect already stands on an item, so that pressing
+// again would only take it away (a delete of one side within DeleteBoth,
+// say): a mark asks for an action, it never toggles one off.
+bool alreadyInEffect(const KItem* item, const Press& press, int action) {
+    const int current = item->iCopyTo;
+    if (current == action) return true;
+    if (press.kind == BtnDelete)
+        return current == kDeleteBoth || current == (press.side == kSideLeft ? kDeleteLeft : kDeleteRight);
+    if (press.kind == BtnRename)
+        return current == kRenameBoth || current == (press.side == kSideLeft ? kRenameLeft : kRenameRight);
+    return false;
+}
+
+// Whether an item of the selection is covered by a marked ancestor that is
+// selected too (deleting a folder deletes what is in it).
+bool coveredByAncestor(const KItem* item, const std::vector<KItem*>& selection) {
+    for (const KItem* up = item->iParent(); up && !up->isRootItem(); up = up->iParent())
+        if (up->iCopyTo != kNone && std::find(selection.begin(), selection.end(), up) != selection.end()) return true;
+    return false;
 }
 
 bool needsName(int action) {
@@ -111,14 +135,25 @@ QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
         return {};
     }
     const RenameSetter rename = [&](KItem* item, int action, int) { item->setICopyAs(storedName(action, mark.newName)); };
-    for (const Press& press : pressesFor(mark.action, mark.onlyDiff))
-        list.SetItemsForRow(items.front(), items, press.kind, press.side, -1, rename);
-    // An item refuses what cannot apply to it (a delete of a missing side);
-    // a folder with ignored items hands the action to the items below.
-    for (std::size_t i = 0; i < items.size(); ++i)
-        if (items[i]->iCopyTo != mark.action && !items[i]->HasCopyActionsOnChildren())
-            return Messages::format("cliMarkRefused", QString::fromStdString(mark.paths[i]),
-                                    QLatin1String(actionName(mark.action)));
+    // Each press as a selection of the items it still changes, so that it
+    // combines with what an item carries (DeleteRight, then DeleteLeft, is
+    // DeleteBoth) and a repeated mark changes nothing.
+    for (const Press& press : pressesFor(mark.action, mark.onlyDiff)) {
+        std::vector<KItem*> selection;
+        for (KItem* item : items)
+            if (!alreadyInEffect(item, press, mark.action)) selection.push_back(item);
+        if (!selection.empty()) list.SetItemsForRow(selection.front(), selection, press.kind, press.side, -1, rename);
+    }
+    // What the presses made of the selection stands. Refused is only an item
+    // left without any action: one the action cannot apply to (a delete of
+    // a missing side), unless a selected folder above it carries it or it
+    // went on to the items below (a folder holding ignored items).
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const KItem* item = items[i];
+        if (item->iCopyTo != kNone || coveredByAncestor(item, items) || item->HasCopyActionsOnChildren()) continue;
+        return Messages::format("cliMarkRefused", QString::fromStdString(mark.paths[i]),
+                                QLatin1String(actionName(mark.action)));
+    }
     return {};
 }
 
@@ -158,6 +193,11 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
     if (marks.empty()) return failLine(Messages::text("cliNoMarks"));
     for (const Mark& mark : marks)
         if (mark.paths.empty()) return failLine(Messages::format("cliMissingValue", QStringLiteral("--mark")));
+    // Held from before the comparison to the end, so that the plan is made
+    // and carried out while no other run changes these folders.
+    platform::RunLock lock;
+    if (options.execute)
+        if (const int status = lockFoldersOf(run, lock)) return status;
     if (const int status = run.run())
         return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
 

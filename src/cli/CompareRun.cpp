@@ -96,6 +96,13 @@ CompareRun::~CompareRun() {
     for (const std::string& set : m_createdSets) removeSet(set);
 }
 
+std::vector<std::string> CompareRun::folders() const {
+    std::vector<std::string> out = m_paths;
+    for (const QStringList& set : m_sets)
+        for (const QString& member : set) out.push_back(member.toStdString());
+    return out;
+}
+
 bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem) {
     const std::string& a = args[i];
     auto value = [&]() -> std::optional<QString> {

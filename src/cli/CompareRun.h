@@ -37,6 +37,8 @@ public:
     QuorvaneModule& module() { return *m_module; }
     // The folder or set label of a side for the first line of a text report.
     std::string sideLabel(int side) const;
+    // The folders named on the command line, the members of sets included.
+    std::vector<std::string> folders() const;
     // The node at a path relative to the roots ("" is the root), or nullptr.
     KItem* nodeAtPath(const std::string& path) const;
 

@@ -2,9 +2,11 @@
 
 #include "base/Messages.h"
 #include "base/Settings.h"
+#include "app/HeadlessPrompt.h"
 #include "app/history/FolderHistory.h"
 #include "filecompare/FileCompareRun.h"
 #include "filecompare/KFileMerger.h"
+#include "filecompare/TextConventions.h"
 #include "platform/DurableFile.h"
 
 #include <QFile>
@@ -309,7 +311,33 @@ int runHex(const Options& o, const QString& left, const QString& right) {
     return equal ? 0 : 1;
 }
 
-int runMerge(const Options& o, const KDiffParser& p, const QString& left, const QString& right) {
+// The file a merge writes: a link's target (the link stays as it is), never
+// a link that leads nowhere; a read-only file only when the user agrees.
+// Returns 0 and sets `target`, or the exit status after saying why not.
+int mergeTarget(const Options& o, QString& target) {
+    const QFileInfo out(o.outPath);
+    target = out.absoluteFilePath();
+    if (out.isSymLink()) {
+        target = out.canonicalFilePath();
+        if (target.isEmpty()) return fail(Messages::format("cliOutDangling", o.outPath));
+    }
+    const QFileInfo file(target);
+    const bool readOnly =
+        file.exists() && !(file.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther));
+    if (!readOnly || !o.force) return 0;
+    // Even root, whom the permissions do not stop, asks first; without a
+    // window the answer is the first button: keep the file.
+    HeadlessPrompt prompt;
+    Question question;
+    question.message = Messages::text("cliOutReadOnly0");
+    question.details = Messages::format("cliOutReadOnly1", o.outPath);
+    question.buttons = {Messages::text("cancel"), Messages::text("BtnReplace")};
+    if (prompt.ask(question).button == 1) return 0;
+    return fail(Messages::format("cliOutReadOnlyKept", o.outPath));
+}
+
+int runMerge(const Options& o, const KDiffParser& p, const QString& left, const QString& right,
+             const QString& originalLeft) {
     std::vector<std::optional<DiffChunk>> chunks;
     for (const ChangeRecord& r : p.iZmiany()) chunks.push_back(r.diffChunk);
     for (const QString& item : o.plan.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -332,9 +360,12 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
     if (!merger.ReadFiles(left, right)) return fail(Messages::text("cliMergeNeedsText"));
     const auto merged = merger.MergeWithSelections(chunks);
     if (!merged) return fail(Messages::text("cliMergeNeedsText"));
-    const QByteArray bytes = merged->join(QLatin1Char('\n')).toUtf8();
+    // Written with the line endings and byte-order mark of the file it was merged from.
+    const QByteArray bytes = TextConventions::of(originalLeft).render(*merged);
+    QString target;
+    if (const int status = mergeTarget(o, target)) return status;
     platform::DurableFile file;
-    const std::string dest = QFile::encodeName(o.outPath).toStdString();
+    const std::string dest = QFile::encodeName(target).toStdString();
     int err = file.open(dest, o.force);
     if (err == EEXIST) return fail(Messages::format("cliOutExists", o.outPath));
     if (err == 0) err = file.write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
@@ -395,8 +426,10 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
     files.AddFolder(right);
     files.store();
     if (o.merge) {
-        const QString out = QFileInfo(o.outPath).absoluteFilePath();
-        if ((out == left || out == right) && !o.force) return fail(Messages::format("cliOutExists", o.outPath));
+        const QFileInfo outInfo(o.outPath);
+        const QString out = outInfo.exists() ? outInfo.canonicalFilePath() : outInfo.absoluteFilePath();
+        if ((out == QFileInfo(left).canonicalFilePath() || out == QFileInfo(right).canonicalFilePath()) && !o.force)
+            return fail(Messages::format("cliOutExists", o.outPath));
         o.type = FileCompareType::Text;
     }
 
@@ -427,7 +460,7 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
         QString error;
         switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
             case KDiffParser::Outcome::Done:
-                return o.merge ? runMerge(o, parser, *l, *r) : printText(parser, o, equal);
+                return o.merge ? runMerge(o, parser, *l, *r, left) : printText(parser, o, equal);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 break;   // shown as hex

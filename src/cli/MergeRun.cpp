@@ -8,6 +8,7 @@
 #include "engine/KRootItem.h"
 #include "platform/FileSystem.h"
 #include "platform/JsonString.h"
+#include "platform/RunLock.h"
 #include "sync/KCopyItem.h"
 
 #include <QEventLoop>
@@ -92,24 +93,36 @@ QString archiveProblem(const MergeSettings& s, const KRootItem& root) {
 }
 
 void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
-                   const std::vector<std::string>& notSynced) {
+                   const std::vector<UndecidedItem>& notSynced) {
     if (!o.textHead.isEmpty()) std::printf("%s\n", qPrintable(o.textHead));
     for (int g = 0; g < 4; ++g) {
         const MergeGroup& group = merge.group(g);
         std::printf("%s: %llu (%s)\n", qPrintable(Messages::text(kGroupTitles[g])),
                     static_cast<unsigned long long>(group.items), qPrintable(sizeText(group.size)));
     }
-    for (const KMergeItem& row : merge.iMergeItems())
+    for (const KMergeItem& row : merge.iMergeItems()) {
         std::printf("%s\t%s\n", actionName(row.action), rowPath(row).c_str());
+        for (const PlannedRemoval& r : row.removals)
+            std::printf("\t%s\n", qPrintable(Messages::format(merge.deletesPermanently() ? "cliRemovesForGood" : "cliRemoves",
+                                                               QString::fromStdString(r.path), QString::number(r.entries),
+                                                               sizeText(r.bytes))));
+    }
     MergeSummary summary;
     MergeList::ChildrenOf(list.iMergeItems(), summary);
     QString left, right;
     MergeList::sideMessages(summary, true, false, left, right);
     if (!left.isEmpty()) std::printf("%s %s\n", qPrintable(Messages::text("cliLeftSide")), qPrintable(left));
     if (!right.isEmpty()) std::printf("%s %s\n", qPrintable(Messages::text("cliRightSide")), qPrintable(right));
-    if (!notSynced.empty()) {
-        std::printf("%s\n", qPrintable(Messages::text("cliNotSynced")));
-        for (const auto& line : notSynced) std::printf("\t%s\n", line.c_str());
+    for (const Undecided reason : {Undecided::DatesTooClose, Undecided::KindsDiffer}) {
+        bool headed = false;
+        for (const UndecidedItem& item : notSynced) {
+            if (item.reason != reason) continue;
+            if (!headed)
+                std::printf("%s\n", qPrintable(Messages::text(reason == Undecided::KindsDiffer ? "cliNotSyncedKinds"
+                                                                                               : "cliNotSynced")));
+            headed = true;
+            std::printf("\t%s\n", item.path.c_str());
+        }
     }
     for (const QString& conflict : list.nameConflicts())
         std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliNameConflict", conflict)));
@@ -124,7 +137,6 @@ void printResultsText(const KMerge& merge) {
         if (row.iStatus != kRowPending) std::printf("\t%s", qPrintable(KMerge::ActionError(row)));
         std::printf("\n");
     }
-    if (merge.archiveDroppedDuringRun()) std::printf("%s\n", qPrintable(Messages::text("archErr0")));
     if (!merge.iTrash().empty()) std::printf("%s %s\n", qPrintable(Messages::text("cliArchivedIn")), merge.iTrash().c_str());
     const char* key = merge.wasCancelled() ? "procAbort" : merge.lastFailedIndex() >= 0 ? "mergeErrors" : "mergeCompleted";
     std::printf("%s\n", qPrintable(Messages::text(key)));
@@ -139,7 +151,7 @@ void appendKey(std::string& out, const char* key) {
 void appendText(std::string& out, const QString& text) { platform::appendJsonString(out, text.toStdString()); }
 
 void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
-               const std::vector<std::string>& notSynced, bool executed) {
+               const std::vector<UndecidedItem>& notSynced, bool executed) {
     std::string out = "{";
     out += o.jsonHead;
     appendKey(out, "executed");
@@ -175,6 +187,17 @@ void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions
             out += ",\"as\":";
             appendText(out, row.iItem->iCopyAs());
         }
+        if (!row.removals.empty()) {
+            out += ",\"removes\":[";
+            for (std::size_t i = 0; i < row.removals.size(); ++i) {
+                const PlannedRemoval& r = row.removals[i];
+                if (i) out += ',';
+                out += "{\"path\":";
+                platform::appendJsonString(out, r.path);
+                out += ",\"entries\":" + std::to_string(r.entries) + ",\"bytes\":" + std::to_string(r.bytes) + "}";
+            }
+            out += ']';
+        }
         out += ",\"status\":\"" + std::string(statusWord(row)) + "\"";
         if (row.iStatus != kRowPending) {
             out += ",\"message\":";
@@ -187,7 +210,16 @@ void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions
     out += '[';
     for (std::size_t i = 0; i < notSynced.size(); ++i) {
         if (i) out += ',';
-        platform::appendJsonString(out, notSynced[i]);
+        platform::appendJsonString(out, notSynced[i].path);
+    }
+    out += "],";
+    appendKey(out, "undecided");
+    out += '[';
+    for (std::size_t i = 0; i < notSynced.size(); ++i) {
+        if (i) out += ',';
+        out += "{\"path\":";
+        platform::appendJsonString(out, notSynced[i].path);
+        out += notSynced[i].reason == Undecided::KindsDiffer ? ",\"reason\":\"kinds\"}" : ",\"reason\":\"dates\"}";
     }
     out += "],";
     appendKey(out, "conflicts");
@@ -200,6 +232,8 @@ void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions
     appendKey(out, "archive");
     platform::appendJsonString(out, merge.iTrash());
     out += ',';
+    appendKey(out, "deletesPermanently");
+    out += merge.deletesPermanently() ? "true," : "false,";
     appendKey(out, "status");
     const char* status = !executed ? "planned" : merge.wasCancelled() ? "cancelled"
                                               : merge.lastFailedIndex() >= 0 ? "failed" : "completed";
@@ -242,7 +276,15 @@ bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, Merge
     return true;
 }
 
-int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const std::vector<std::string>& notSynced) {
+int lockFoldersOf(const CompareRun& run, platform::RunLock& lock) {
+    std::string busy;
+    const int error = lock.acquire(run.folders(), busy);
+    if (error == 0) return 0;
+    if (error == EWOULDBLOCK) return failLine(Messages::format("cliRunBusy", QString::fromStdString(busy)));
+    return failLine(Messages::format("cliRunLockFailed", QString::fromStdString(busy), errorText(error)));
+}
+
+int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const std::vector<UndecidedItem>& notSynced) {
     QuorvaneModule& module = run.module();
     KRootItem& root = *module.iRootItem();
     const MergeSettings settings = settingsFor(o);

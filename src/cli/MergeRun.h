@@ -6,12 +6,17 @@
 
 #include "sync/KMerge.h"
 #include "sync/MergeList.h"
+#include "sync/MirrorPlanner.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 class QCoreApplication;
+
+namespace qv::platform {
+class RunLock;
+}
 
 namespace qv {
 
@@ -30,10 +35,15 @@ struct MergeRunOptions {
 // Takes an option the run shares between commands; false when it is not one.
 bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, MergeRunOptions& options, QString& problem);
 
+// Takes the run locks of the folders a run will change (see
+// platform/RunLock.h). Returns 0, or 2 after saying that another run holds
+// them or why they could not be taken.
+int lockFoldersOf(const CompareRun& run, platform::RunLock& lock);
+
 // Reports the list's plan and, when asked, executes it. Returns the exit
 // status: 0 every row done (or a dry run), 1 some row failed, 2 nothing
 // could start, 130 interrupted.
 int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& options,
-             const std::vector<std::string>& notSynced = {});
+             const std::vector<UndecidedItem>& notSynced = {});
 
 }  // namespace qv

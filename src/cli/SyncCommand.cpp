@@ -5,6 +5,7 @@
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"
+#include "platform/RunLock.h"
 #include "sync/MirrorPlanner.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,11 @@ int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args) 
     if (mirror == kMirrorBoth && syncType == kMirrorSync) return failLine(Messages::text("cliMirrorBoth"));
     if (deleteOrphans && mirror != kMirrorBoth) mirror |= kMirrorDeleteOrphans;
 
+    // Held from before the comparison to the end, so that the plan is made
+    // and carried out while no other run changes these folders.
+    platform::RunLock lock;
+    if (options.execute)
+        if (const int status = lockFoldersOf(run, lock)) return status;
     if (const int status = run.run())
         return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
     QuorvaneModule& module = run.module();
@@ -53,7 +59,7 @@ int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args) 
                                                        : directionKey == std::string("rl") ? "cliRightToLeft"
                                                                                            : "cliBothWays"));
     if (mirror & kMirrorDeleteOrphans) options.textHead += Messages::text("cliDeletingOrphans");
-    return runMerge(run, list, options, MirrorPlanner::notSyncedLines(cantSync));
+    return runMerge(run, list, options, MirrorPlanner::undecidedItems(cantSync));
 }
 
 }  // namespace qv

@@ -1,16 +1,12 @@
 #include "engine/EntryAdmission.h"
 
-#include "platform/DurableFile.h"
-
 #include "filters/KExcludeRules.h"
 
 namespace qv {
 
 bool isSkippedName(std::string_view name) {
-    // A file being written under a temporary name is either about to be
-    // renamed into place or left by a killed run to be swept: never an entry.
-    return name == "." || name == ".." || name == ".DS_Store" || name == "Icon\r" ||
-           name.starts_with(platform::DurableFile::kTemporaryPrefix);
+    // Our own temporaries never reach this far: the listing leaves them out.
+    return name == "." || name == ".." || name == ".DS_Store" || name == "Icon\r";
 }
 
 bool isHiddenName(std::string_view name) { return !name.empty() && name[0] == '.'; }

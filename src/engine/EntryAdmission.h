@@ -16,7 +16,7 @@ enum class Admission {
     Admitted,
 };
 
-// Names never listed: the desktop's folder metadata files, and our own write temporaries.
+// Names never listed: the desktop's folder metadata files.
 bool isSkippedName(std::string_view name);
 
 // Hidden means the name begins with a dot, the Linux convention.

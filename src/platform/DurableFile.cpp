@@ -1,5 +1,7 @@
 #include "platform/DurableFile.h"
 
+#include "platform/OwnTemporaries.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,10 +16,6 @@
 
 namespace qv::platform {
 namespace {
-
-// An empty temporary younger than this may belong to a writer that has not
-// yet taken its lock.
-constexpr std::time_t kStaleAfterSeconds = 60;
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -39,7 +37,6 @@ mode_t creationMode() {
     return 0666 & ~mask;
 }
 
-
 int renameWithoutReplacing(const std::string& from, const std::string& to) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
@@ -57,26 +54,6 @@ int renameWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-void removeStaleTemporaries(const std::string& folder) {
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    const int dirFd = dirfd(dir);
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name.substr(0, DurableFile::kTemporaryPrefix.size()) != DurableFile::kTemporaryPrefix) continue;
-        const int fd = openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
-        struct stat st {};
-        // Writers lock before their first byte: unlocked data is a dead writer's at any age.
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_size > 0 || now - st.st_mtime > kStaleAfterSeconds) &&
-            flock(fd, LOCK_EX | LOCK_NB) == 0)
-            unlinkat(dirFd, entry->d_name, 0);
-        close(fd);
-    }
-    closedir(dir);
-}
-
 DurableFile::~DurableFile() { abandon(); }
 
 int DurableFile::open(const std::string& destination, bool replace) {
@@ -91,14 +68,23 @@ int DurableFile::open(const std::string& destination, bool replace) {
     if (exists && S_ISDIR(existing.st_mode)) return EISDIR;
 
     removeStaleTemporaries(m_folder);
-    std::string templ = m_folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
-    const int fd = mkostemp(templ.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = m_folder + "/" + temporaryName();
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) return errno;
+    }
+    if (fd < 0) return EEXIST;
     flock(fd, LOCK_EX);
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    fchmod(fd, exists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : creationMode());
+    markTemporary(fd);
+    // A replaced file keeps its owner and permissions; a new one gets the
+    // usual ones. Owner first: a change of owner clears the set-ID bits.
+    const bool replacesFile = exists && S_ISREG(existing.st_mode);
+    if (replacesFile) fchown(fd, existing.st_uid, existing.st_gid);
+    fchmod(fd, replacesFile ? (existing.st_mode & 07777) : creationMode());
     m_fd = fd;
-    m_temporary = templ;
+    m_temporary = temporary;
     return 0;
 }
 
@@ -119,6 +105,7 @@ int DurableFile::commit() {
     if (m_fd < 0) return m_error ? m_error : EBADF;
     int error = m_error;
     if (error == 0 && fsync(m_fd) != 0) error = errno;
+    if (error == 0) unmarkTemporary(m_fd);
     // Renamed while still open and locked, so no other run takes it for stale.
     if (error == 0)
         error = m_replace ? (std::rename(m_temporary.c_str(), m_destination.c_str()) == 0 ? 0 : errno)

@@ -3,7 +3,8 @@
 // the bytes go to a temporary file in the destination folder, which is
 // flushed to disk and then renamed over the final name, and the folder is
 // flushed too. A temporary left behind by a killed run is removed by the
-// next run that writes into the same folder.
+// next run that writes into the same folder (see OwnTemporaries.h). A
+// replaced file's mode and owner (where permitted) carry over to the new one.
 
 #include <string>
 #include <string_view>
@@ -31,19 +32,11 @@ public:
 
     const std::string& temporaryPath() const { return m_temporary; }
 
-    // Prefix of the temporaries' names, so stale ones can be recognised.
-    static constexpr std::string_view kTemporaryPrefix = ".qvwrite-";
-
 private:
     int m_fd = -1;
     int m_error = 0;
     bool m_replace = false;
     std::string m_destination, m_folder, m_temporary;
 };
-
-// Removes the temporaries of killed writers from a folder. Every live writer
-// locks its temporary before writing to it, so an unlocked one that holds
-// data is stale at any age; an empty one is given a minute.
-void removeStaleTemporaries(const std::string& folder);
 
 }  // namespace qv::platform

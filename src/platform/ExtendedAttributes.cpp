@@ -68,6 +68,27 @@ int readUserAttributes(const std::string& path, bool followLinks, AttributeMap& 
     return 0;
 }
 
+int readUserAttributes(int fd, AttributeMap& out) {
+    out.clear();
+    std::string names;
+    auto probe = [&] { return ::flistxattr(fd, nullptr, 0); };
+    auto read = [&](char* data, size_t size) { return ::flistxattr(fd, data, size); };
+    if (int error = readSized(names, probe, read)) return unsupported(error) ? 0 : error;
+    for (size_t pos = 0; pos < names.size();) {
+        const std::string name(names.c_str() + pos);
+        pos += name.size() + 1;
+        if (name.rfind("user.", 0) != 0) continue;
+        std::string value;
+        const int error = readSized(
+            value, [&] { return ::fgetxattr(fd, name.c_str(), nullptr, 0); },
+            [&](char* data, size_t size) { return ::fgetxattr(fd, name.c_str(), data, size); });
+        if (error == ENODATA) continue;   // removed since the listing
+        if (error) return error;
+        out.emplace(name, std::move(value));
+    }
+    return 0;
+}
+
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks) {
     std::string value;
     if (getAttribute(path, "user.xdg.tags", followLinks, value) != 0 || value.empty()) return std::nullopt;

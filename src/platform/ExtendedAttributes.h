@@ -15,6 +15,8 @@ using AttributeMap = std::map<std::string, std::string>;
 // has no extended attributes answers with an empty map and 0; any other
 // failure with its errno.
 int readUserAttributes(const std::string& path, bool followLinks, AttributeMap& out);
+// The same for an open file or folder.
+int readUserAttributes(int fd, AttributeMap& out);
 
 // The tag names in stored order; nullopt when the entry carries no tags.
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);

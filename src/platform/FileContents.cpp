@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/PathWalk.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -42,7 +43,9 @@ ssize_t readBlock(int fd, char* buffer, std::size_t size) {
 
 class Descriptor {
 public:
-    explicit Descriptor(const std::string& path) : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit Descriptor(const std::string& path) {
+        UniqueFd fd;
+        if (openLongPath(path, O_RDONLY, fd) == 0) m_fd = fd.release();
         if (m_fd >= 0) ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     }
     ~Descriptor() {
@@ -53,7 +56,7 @@ public:
     int fd() const { return m_fd; }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 }  // namespace

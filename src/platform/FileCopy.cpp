@@ -1,35 +1,31 @@
 #include "platform/FileCopy.h"
 
-#include "platform/DurableFile.h"
 #include "platform/ExtendedAttributes.h"
+#include "platform/OwnTemporaries.h"
 #include "platform/Trash.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <set>
-#include <cstdio>
 #include <vector>
 
 namespace qv::platform {
 
-int CopyIo::open(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int CopyIo::openAt(int folder, const char* name, int flags, mode_t mode) { return ::openat(folder, name, flags, mode); }
 ssize_t CopyIo::read(int fd, void* buffer, std::size_t size) { return ::read(fd, buffer, size); }
 ssize_t CopyIo::write(int fd, const void* buffer, std::size_t size) { return ::write(fd, buffer, size); }
 ssize_t CopyIo::copyRange(int in, off_t* inOffset, int out, off_t* outOffset, std::size_t size) {
     return ::copy_file_range(in, inOffset, out, outOffset, size, 0);
 }
 int CopyIo::fsync(int fd) { return ::fsync(fd); }
-int CopyIo::rename(const char* from, const char* to, unsigned flags) {
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+int CopyIo::renameAt(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags) {
+    return ::renameat2(fromFolder, from, toFolder, to, flags);
 }
 
 CopyIo& systemCopyIo() {
@@ -43,12 +39,22 @@ namespace {
 // and the progress are noticed a few times a second even on slow disks.
 constexpr std::size_t kRangeChunk = std::size_t{8} << 20;
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// Folders held open for a flush at the end of a batch, at most.
+constexpr std::size_t kMaxPendingFlushes = 256;
 
-// Names of whole entries (folders, or a file waiting to swap places with a
-// folder) built beside their destination. Unlike the single-file
+// Names of whole entries (folders, or a copy waiting to swap places with
+// an entry) built beside their destination. Unlike the single-file
 // temporaries these are not swept as stale: after a kill one may hold the
 // only remaining copy of a replaced entry.
 constexpr std::string_view kStagingPrefix = ".qvstage-";
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+FolderKey keyOf(int folder) {
+    struct stat st {};
+    if (::fstat(folder, &st) != 0) return {0, 0};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
 
 struct Run {
     explicit Run(const CopyOptions& o) : options(o), io(o.io ? *o.io : systemCopyIo()) {}
@@ -56,10 +62,12 @@ struct Run {
     const CopyOptions& options;
     CopyIo& io;
     std::int64_t base = 0;   // bytes of the files already finished in this call
-    std::set<std::string> ownSwept;
+    std::set<FolderKey> ownSwept;
     // Destination folders already cleared of stale temporaries: the caller's
     // set when it copies many files in a batch, else this call's own.
-    std::set<std::string>& swept = options.sweptFolders ? *options.sweptFolders : ownSwept;
+    std::set<FolderKey>& swept = options.sweptFolders ? *options.sweptFolders : ownSwept;
+    // Where the entry being copied lies below the call's destination.
+    std::string relative;
 
     bool cancelled() const { return options.cancelled && options.cancelled->load(std::memory_order_relaxed); }
     void report(std::int64_t inFile) const {
@@ -67,64 +75,57 @@ struct Run {
     }
 };
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string randomName(const std::string& folder, std::string_view prefix) {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned char bytes[10];
-    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        auto seed = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-        for (auto& b : bytes) {
-            seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-            b = static_cast<unsigned char>(seed >> 56);
-        }
+// Extends Run::relative by one name for the time of a nested call.
+class Deeper {
+public:
+    Deeper(Run& run, const std::string& name) : m_run(run), m_size(run.relative.size()) {
+        if (!run.relative.empty()) run.relative += '/';
+        run.relative += name;
     }
-    std::string name = folder + "/" + std::string(prefix);
-    for (unsigned char b : bytes) name += kAlphabet[b % (sizeof kAlphabet - 1)];
-    return name;
-}
+    ~Deeper() { m_run.relative.resize(m_size); }
+    Deeper(const Deeper&) = delete;
+    Deeper& operator=(const Deeper&) = delete;
+
+private:
+    Run& m_run;
+    std::size_t m_size;
+};
 
 bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
 
-void syncFolder(Run& run, const std::string& folder) {
+void syncFolder(Run& run, int folder) {
     if (run.options.deferredFolderSyncs) {
-        run.options.deferredFolderSyncs->insert(folder);
+        run.options.deferredFolderSyncs->add(folder);
         return;
     }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
     // The rename is already done; a folder that cannot be flushed (some
     // network file systems refuse) does not undo it.
-    run.io.fsync(fd);
-    ::close(fd);
+    run.io.fsync(folder);
 }
 
 // Moves `from` to `to`; without `replace` an entry under `to` is never
 // replaced, even one that appeared a moment ago.
-int place(Run& run, const std::string& from, const std::string& to, bool replace) {
-    if (run.io.rename(from.c_str(), to.c_str(), replace ? 0 : RENAME_NOREPLACE) == 0) return 0;
+int place(Run& run, const EntryAt& from, const EntryAt& to, bool replace) {
+    if (run.io.renameAt(from.folder, from.name.c_str(), to.folder, to.name.c_str(), replace ? 0 : RENAME_NOREPLACE) == 0)
+        return 0;
     const int error = errno;
     if (replace || (error != EINVAL && error != ENOSYS)) return error;
     // A file system without the flag: a hard link refuses an existing name too.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        ::unlink(from.c_str());
+    if (::linkat(from.folder, from.name.c_str(), to.folder, to.name.c_str(), 0) == 0) {
+        ::unlinkat(from.folder, from.name.c_str(), 0);
         return 0;
     }
     if (errno == EEXIST) return EEXIST;
     // No hard links either (FAT, some network shares, folders): check, then rename.
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-    return run.io.rename(from.c_str(), to.c_str(), 0) == 0 ? 0 : errno;
+    if (::fstatat(to.folder, to.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return run.io.renameAt(from.folder, from.name.c_str(), to.folder, to.name.c_str(), 0) == 0 ? 0 : errno;
 }
 
-int checkDestination(const std::string& destination, bool replace) {
+int checkDestination(const EntryAt& destination, bool replace) {
     struct stat existing {};
-    if (::lstat(destination.c_str(), &existing) != 0) return errno == ENOENT ? 0 : errno;
+    if (::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
     if (!replace) return EEXIST;
     return S_ISDIR(existing.st_mode) ? EISDIR : 0;
 }
@@ -133,26 +134,17 @@ int checkDestination(const std::string& destination, bool replace) {
 // the user belongs to); elsewhere the copy belongs to whoever made it.
 bool ownerRefusalIsFine(int error) { return error == EPERM || error == EINVAL; }
 
-using SetAttribute = int (*)(const void* target, const char* name, const void* value, std::size_t size);
-
-int copyUserAttributes(const std::string& source, const void* target, SetAttribute set) {
+// Copies the "user.*" attributes of the open `source` onto the open `target`.
+int copyUserAttributes(int source, int target) {
     AttributeMap attributes;
-    if (int error = readUserAttributes(source, false, attributes)) return error;
+    if (int error = readUserAttributes(source, attributes)) return error;
     for (const auto& [name, value] : attributes) {
-        if (set(target, name.c_str(), value.data(), value.size()) == 0) continue;
+        if (::fsetxattr(target, name.c_str(), value.data(), value.size(), 0) == 0) continue;
         const int error = errno;
         if (unsupported(error)) return 0;   // the destination's file system keeps none
         return error;
     }
     return 0;
-}
-
-int setOnFd(const void* target, const char* name, const void* value, std::size_t size) {
-    return ::fsetxattr(*static_cast<const int*>(target), name, value, size, 0);
-}
-
-int setOnPath(const void* target, const char* name, const void* value, std::size_t size) {
-    return ::lsetxattr(static_cast<const std::string*>(target)->c_str(), name, value, size, 0);
 }
 
 int writeAll(Run& run, int fd, const char* data, std::size_t size) {
@@ -226,24 +218,44 @@ int copyData(Run& run, int in, int out, off_t size) {
     return 0;
 }
 
-// Done once per folder and call.
-void sweepStaleTemporaries(Run& run, const std::string& folder) {
-    if (run.swept.insert(folder).second) removeStaleTemporaries(folder);
+bool sameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Copies the data once more when the source changed while it was read (its
+// size, modification or change time moved), so that the copy never holds a
+// mix of two versions. `st` ends as the version copied.
+int copyOneVersion(Run& run, int in, int out, struct stat& st) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (int error = copyData(run, in, out, st.st_size)) return error;
+        struct stat after {};
+        if (::fstat(in, &after) != 0) return errno;
+        if (sameVersion(st, after)) return 0;
+        st = after;
+        if (::ftruncate(out, 0) != 0) return errno;
+    }
+    return kSourceChangedWhileCopied;
+}
+
+// Done once per folder and call (or batch).
+void sweepStaleTemporaries(Run& run, int folder) {
+    if (run.swept.insert(keyOf(folder)).second) removeStaleTemporaries(folder);
 }
 
 // Opens a file for the copy's data in `folder`. Where the file system can
 // make an unnamed file it is one, so a run killed while writing leaves
 // nothing behind; elsewhere it is a named temporary, returned in `named`.
-// Either way it is locked before its first byte, which is what tells a
-// live writer's temporary from a dead one's. Returns the descriptor, or -1
-// with errno set.
-int openTemporary(Run& run, const std::string& folder, std::string& named) {
+// Either way it is locked and then marked as ours before its first byte,
+// which is what tells a dead writer's temporary from a live one's, and both
+// from a user's file. Returns the descriptor, or -1 with errno set.
+int openTemporary(Run& run, int folder, std::string& named) {
     named.clear();
-    int out = run.io.open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    int out = run.io.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
     if (out < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
         for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-            named = randomName(folder, DurableFile::kTemporaryPrefix);
-            out = run.io.open(named.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+            named = temporaryName();
+            out = run.io.openAt(folder, named.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (out < 0 && errno != EEXIST) break;
         }
     }
@@ -252,16 +264,17 @@ int openTemporary(Run& run, const std::string& folder, std::string& named) {
         return -1;
     }
     ::flock(out, LOCK_EX);
+    markTemporary(out);
     return out;
 }
 
 // Gives the finished unnamed file a temporary name beside its destination,
-// from which it is renamed into place; it keeps its lock.
-int nameTemporary(int fd, const std::string& folder, std::string& named) {
+// from which it is renamed into place; it keeps its lock and its mark.
+int nameTemporary(int fd, int folder, std::string& named) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        named = randomName(folder, DurableFile::kTemporaryPrefix);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        named = temporaryName();
+        if (::linkat(AT_FDCWD, self.c_str(), folder, named.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
         if (errno != EEXIST) break;
     }
     const int error = errno;
@@ -269,65 +282,123 @@ int nameTemporary(int fd, const std::string& folder, std::string& named) {
     return error;
 }
 
-int copyFile(Run& run, const std::string& source, const std::string& destination, bool replace) {
-    if (run.cancelled()) return ECANCELED;
-    const int in = run.io.open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
-    if (in < 0) return errno;
-    struct stat st {};
-    int error = ::fstat(in, &st) == 0 ? 0 : errno;
-    if (error == 0 && !S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP;
-    if (error == 0) error = checkDestination(destination, replace);
-    if (error) {
-        ::close(in);
+// Disposes of an entry a copy replaced, now at `replaced`.
+int disposeOf(Run& run, const EntryAt& replaced, bool folder) {
+    if (run.options.disposeReplaced) return run.options.disposeReplaced(replaced, run.relative, folder);
+    return removePermanentlyAt(replaced);
+}
+
+// Swaps the finished copy under `staged` (in the destination's folder) with
+// the entry standing at `destination`, then disposes of the old entry. When
+// anything fails the old entry goes back under its name; `staged` then
+// names the copy again unless putting things back failed too, in which case
+// the old entry keeps a staging name of its own and `staged` is cleared, so
+// that the caller, which removes the copy, never removes the old entry.
+int exchangeIn(Run& run, std::string& staged, const EntryAt& destination, bool oldIsFolder) {
+    const int folder = destination.folder;
+    const EntryAt copy{folder, staged};
+    if (run.io.renameAt(folder, staged.c_str(), folder, destination.name.c_str(), RENAME_EXCHANGE) == 0) {
+        const int error = disposeOf(run, copy, oldIsFolder);
+        if (error == 0) {
+            staged.clear();
+            syncFolder(run, folder);
+            return 0;
+        }
+        if (run.io.renameAt(folder, staged.c_str(), folder, destination.name.c_str(), RENAME_EXCHANGE) != 0) {
+            // The copy stays in place and the old entry under a name no caller removes.
+            place(run, copy, {folder, randomName(kStagingPrefix)}, false);
+            staged.clear();
+        }
         return error;
     }
+    int error = errno;
+    if (error != EINVAL && error != ENOSYS && !unsupported(error)) return error;
+    // No atomic exchange here: move the old entry aside, then the copy in.
+    const EntryAt aside{folder, randomName(kStagingPrefix)};
+    if ((error = place(run, destination, aside, false)) != 0) return error;
+    if ((error = place(run, copy, destination, false)) != 0) {
+        // Put the old entry back. Should even that fail, it stays under the
+        // aside name rather than being lost.
+        place(run, aside, destination, false);
+        return error;
+    }
+    if ((error = disposeOf(run, aside, oldIsFolder)) != 0) {
+        if (place(run, destination, copy, false) != 0 || place(run, aside, destination, false) != 0) staged.clear();
+        return error;
+    }
+    staged.clear();
+    syncFolder(run, folder);
+    return 0;
+}
 
-    const std::string folder = folderOf(destination);
+// Moves a finished temporary (file or link) to its destination: over a
+// file or link in one rename, or, when the replaced entry must be kept or
+// is a folder, through an exchange and the disposal of the old entry.
+int putInPlace(Run& run, std::string& temporary, const EntryAt& destination, bool replace) {
+    struct stat existing {};
+    const bool exists =
+        ::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && !replace) return EEXIST;
+    const bool folder = exists && S_ISDIR(existing.st_mode);
+    if (exists && (folder || (run.options.disposeReplacedFiles && run.options.disposeReplaced))) {
+        std::string staged = temporary;
+        const int error = exchangeIn(run, staged, destination, folder);
+        if (error && staged.empty()) temporary.clear();   // what stands there now must stay
+        return error;
+    }
+    return place(run, {destination.folder, temporary}, destination, replace);
+}
+
+int copyFile(Run& run, const EntryAt& source, const EntryAt& destination, bool replace) {
+    if (run.cancelled()) return ECANCELED;
+    const UniqueFd in(run.io.openAt(source.folder, source.name.c_str(),
+                                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0));
+    if (!in.valid()) return errno;
+    struct stat st {};
+    int error = ::fstat(in.get(), &st) == 0 ? 0 : errno;
+    if (error == 0 && !S_ISREG(st.st_mode)) error = S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP;
+    if (error) return error;
+
+    const int folder = destination.folder;
     sweepStaleTemporaries(run, folder);
     std::string temporary;   // stays empty while the data has no name
-    const int out = openTemporary(run, folder, temporary);
-    if (out < 0) {
-        error = errno;
-        ::close(in);
-        return error;
-    }
+    const UniqueFd out(openTemporary(run, folder, temporary));
+    if (!out.valid()) return errno;
 
-    error = copyData(run, in, out, st.st_size);
+    error = copyOneVersion(run, in.get(), out.get(), st);
     if (error == 0) {
         struct stat made {};
-        if (::fstat(out, &made) != 0) error = errno;
+        if (::fstat(out.get(), &made) != 0) error = errno;
         // Owner before mode: a change of owner clears the set-ID bits.
-        else if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && ::fchown(out, st.st_uid, st.st_gid) != 0 &&
-                 !ownerRefusalIsFine(errno))
+        else if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+                 ::fchown(out.get(), st.st_uid, st.st_gid) != 0 && !ownerRefusalIsFine(errno))
             error = errno;
     }
-    if (error == 0 && ::fchmod(out, st.st_mode & 07777) != 0) error = errno;
-    if (error == 0) error = copyUserAttributes(source, &out, setOnFd);
+    if (error == 0 && ::fchmod(out.get(), st.st_mode & 07777) != 0) error = errno;
+    if (error == 0) error = copyUserAttributes(in.get(), out.get());
     if (error == 0) {
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        if (::futimens(out, times) != 0) error = errno;
+        if (::futimens(out.get(), times) != 0) error = errno;
     }
-    if (error == 0 && run.io.fsync(out) != 0) error = errno;
-    if (error == 0 && temporary.empty()) error = nameTemporary(out, folder, temporary);
-    if (error == 0 && replace && run.options.beforeReplace) {
-        struct stat existing {};
-        if (::lstat(destination.c_str(), &existing) == 0) error = run.options.beforeReplace(destination);
+    if (error == 0 && run.io.fsync(out.get()) != 0) error = errno;
+    if (error == 0 && temporary.empty()) error = nameTemporary(out.get(), folder, temporary);
+    if (error == 0) {
+        // From here it is the user's file under a passing name.
+        unmarkTemporary(out.get());
+        error = putInPlace(run, temporary, destination, replace);
     }
-    if (error == 0) error = place(run, temporary, destination, replace);
-    if (error && !temporary.empty()) ::unlink(temporary.c_str());
-    ::close(out);
-    ::close(in);
+    if (error && !temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);
     if (error) return error;
     syncFolder(run, folder);
     run.base += st.st_size;
     return 0;
 }
 
-int readLinkTarget(const std::string& path, std::string& target) {
+int readLinkAt(const EntryAt& entry, std::string& target) {
     std::size_t size = 256;
     while (true) {
         target.resize(size);
-        const ssize_t got = ::readlink(path.c_str(), target.data(), size);
+        const ssize_t got = ::readlinkat(entry.folder, entry.name.c_str(), target.data(), size);
         if (got < 0) return errno;
         if (static_cast<std::size_t>(got) < size) {
             target.resize(static_cast<std::size_t>(got));
@@ -337,258 +408,318 @@ int readLinkTarget(const std::string& path, std::string& target) {
     }
 }
 
-int copyLink(Run& run, const std::string& source, const std::string& destination, bool replace) {
-    if (run.cancelled()) return ECANCELED;
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return errno;
-    if (!S_ISLNK(st.st_mode)) return EINVAL;
-    std::string target;
-    if (int error = readLinkTarget(source, target)) return error;
-    if (int error = checkDestination(destination, replace)) return error;
-
-    const std::string folder = folderOf(destination);
-    std::string temporary;
+// Makes a link holding `target` under a fresh temporary name in `folder`.
+int makeTemporaryLink(const std::string& target, int folder, std::string& temporary) {
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        temporary = randomName(folder, DurableFile::kTemporaryPrefix);
-        error = ::symlink(target.c_str(), temporary.c_str()) == 0 ? 0 : errno;
+        temporary = randomName(kStagingPrefix);
+        error = ::symlinkat(target.c_str(), folder, temporary.c_str()) == 0 ? 0 : errno;
     }
+    return error;
+}
+
+int copyLink(Run& run, const EntryAt& source, const EntryAt& destination, bool replace) {
+    if (run.cancelled()) return ECANCELED;
+    struct stat st {};
+    if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISLNK(st.st_mode)) return EINVAL;
+    std::string target;
+    if (int error = readLinkAt(source, target)) return error;
+    if (int error = checkDestination(destination, replace); error && error != EISDIR) return error;
+
+    const int folder = destination.folder;
+    std::string temporary;
+    int error = makeTemporaryLink(target, folder, temporary);
     if (error) return error;
-    if (::fchownat(AT_FDCWD, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+    if (::fchownat(folder, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
         !ownerRefusalIsFine(errno))
         error = errno;
     // A link's own times; a rename does not touch them.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (error == 0 && ::utimensat(AT_FDCWD, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
-    if (error == 0) error = place(run, temporary, destination, replace);
+    if (error == 0 && ::utimensat(folder, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
+    if (error == 0) error = putInPlace(run, temporary, destination, replace);
     if (error) {
-        ::unlink(temporary.c_str());
+        if (!temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);
         return error;
     }
     syncFolder(run, folder);
     return 0;
 }
 
-int copyEntry(Run& run, const std::string& source, const std::string& destination, bool replace);
+int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool replace);
 
 // Mode and times go on last: writing the children changes the times, and a
 // read-only mode would stop the writing.
-int applyFolderMetadata(const std::string& source, const std::string& folder, const struct stat& st) {
+int applyFolderMetadata(int source, int folder, const struct stat& st) {
     struct stat made {};
-    if (::lstat(folder.c_str(), &made) != 0) return errno;
-    if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
-        ::fchownat(AT_FDCWD, folder.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+    if (::fstat(folder, &made) != 0) return errno;
+    if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) && ::fchown(folder, st.st_uid, st.st_gid) != 0 &&
         !ownerRefusalIsFine(errno))
         return errno;
-    if (::chmod(folder.c_str(), st.st_mode & 07777) != 0) return errno;
-    if (int error = copyUserAttributes(source, &folder, setOnPath)) return error;
+    if (::fchmod(folder, st.st_mode & 07777) != 0) return errno;
+    if (int error = copyUserAttributes(source, folder)) return error;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::utimensat(AT_FDCWD, folder.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (::futimens(folder, times) != 0) return errno;
     return 0;
 }
 
-int copyChildren(Run& run, const std::string& source, const std::string& destination, bool replace) {
-    // The names are read first, so a deep tree does not hold a folder open per level.
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(source.c_str());
-    if (!dir) return errno;
+int openFolderAt(const EntryAt& entry, UniqueFd& out) {
+    const int fd = ::openat(entry.folder, entry.name.c_str(), kFolderFlags);
+    if (fd < 0) return errno;
+    out.reset(fd);
+    return 0;
+}
+
+int namesIn(int folder, std::vector<std::string>& names) {
+    const int listFd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) return errno;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        const int error = errno;
+        ::close(listFd);
+        return error;
+    }
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name(entry->d_name);
         if (name != "." && name != "..") names.emplace_back(name);
     }
-    const int listError = errno;
+    const int error = errno;
     ::closedir(dir);
-    if (listError) return listError;
     std::sort(names.begin(), names.end());
+    return error;
+}
+
+int copyChildren(Run& run, int source, int destination, bool replace) {
+    std::vector<std::string> names;
+    if (int error = namesIn(source, names)) return error;
     for (const auto& name : names) {
         if (run.cancelled()) return ECANCELED;
-        if (int error = copyEntry(run, source + "/" + name, destination + "/" + name, replace)) return error;
+        const Deeper deeper(run, name);
+        if (int error = copyEntry(run, {source, name}, {destination, name}, replace)) return error;
     }
     return 0;
 }
 
 // Builds a copy of `source` under a fresh staging name in `folder`.
-int stage(Run& run, const std::string& source, const struct stat& st, const std::string& folder, std::string& staged) {
+int stage(Run& run, const EntryAt& source, const struct stat& st, int folder, std::string& staged) {
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-        staged = randomName(folder, kStagingPrefix);
+        staged = randomName(kStagingPrefix);
+        const EntryAt target{folder, staged};
         if (!S_ISDIR(st.st_mode)) {
-            error = S_ISLNK(st.st_mode) ? copyLink(run, source, staged, false) : copyFile(run, source, staged, false);
+            error = S_ISLNK(st.st_mode) ? copyLink(run, source, target, false) : copyFile(run, source, target, false);
             continue;
         }
-        error = ::mkdir(staged.c_str(), 0700) == 0 ? 0 : errno;
-        if (error) continue;
-        error = copyChildren(run, source, staged, false);
-        if (error == 0) error = applyFolderMetadata(source, staged, st);
+        if (::mkdirat(folder, staged.c_str(), 0700) != 0) {
+            error = errno;
+            continue;
+        }
+        UniqueFd from, to;
+        error = openFolderAt(source, from);
+        if (error == 0) error = openFolderAt(target, to);
+        if (error == 0) error = copyChildren(run, from.get(), to.get(), false);
+        if (error == 0) error = applyFolderMetadata(from.get(), to.get(), st);
         if (error) {
-            removePermanently(staged);
+            removePermanentlyAt(target);
             return error;
         }
     }
     return error;
 }
 
-int copyNewFolder(Run& run, const std::string& source, const std::string& destination, const struct stat& st) {
-    const std::string folder = folderOf(destination);
+int copyNewFolder(Run& run, const EntryAt& source, const EntryAt& destination, const struct stat& st) {
     std::string staged;
-    if (int error = stage(run, source, st, folder, staged)) return error;
-    if (int error = place(run, staged, destination, false)) {
-        removePermanently(staged);
+    if (int error = stage(run, source, st, destination.folder, staged)) return error;
+    if (int error = place(run, {destination.folder, staged}, destination, false)) {
+        removePermanentlyAt({destination.folder, staged});
         return error;
     }
-    syncFolder(run, folder);
+    syncFolder(run, destination.folder);
     return 0;
 }
 
-// Puts a copy of `source` where an entry of the other kind stands. The copy
-// is complete before the old entry moves, and the old entry is removed only
-// once the copy stands under the name.
-int swapIn(Run& run, const std::string& source, const std::string& destination, const struct stat& st) {
-    const std::string folder = folderOf(destination);
+// Puts a copy of `source` where another entry stands. The copy is complete
+// before the old entry moves, and the old entry is disposed of only once
+// the copy stands under the name.
+int swapIn(Run& run, const EntryAt& source, const EntryAt& destination, const struct stat& st, bool oldIsFolder) {
     std::string staged;
-    if (int error = stage(run, source, st, folder, staged)) return error;
-
-    if (run.io.rename(staged.c_str(), destination.c_str(), RENAME_EXCHANGE) == 0) {
-        syncFolder(run, folder);
-        return removePermanently(staged);   // the old entry, now under the staging name
-    }
-    int error = errno;
-    if (error != EINVAL && error != ENOSYS && !unsupported(error)) {
-        removePermanently(staged);
-        return error;
-    }
-    // No atomic exchange here: move the old entry aside, then the copy in.
-    const std::string aside = randomName(folder, kStagingPrefix);
-    if ((error = place(run, destination, aside, false)) != 0) {
-        removePermanently(staged);
-        return error;
-    }
-    if ((error = place(run, staged, destination, false)) != 0) {
-        // Put the old entry back. Should even that fail, it stays under the
-        // aside name rather than being lost.
-        if (place(run, aside, destination, false) == 0) removePermanently(staged);
-        return error;
-    }
-    syncFolder(run, folder);
-    return removePermanently(aside);
+    if (int error = stage(run, source, st, destination.folder, staged)) return error;
+    const int error = exchangeIn(run, staged, destination, oldIsFolder);
+    if (error && !staged.empty()) removePermanentlyAt({destination.folder, staged});
+    return error;
 }
 
-int copyEntry(Run& run, const std::string& source, const std::string& destination, bool replace) {
+int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool replace) {
     if (run.cancelled()) return ECANCELED;
     struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return errno;
+    if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
 
     struct stat existing {};
-    const bool exists = ::lstat(destination.c_str(), &existing) == 0;
+    const bool exists =
+        ::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT) return errno;
     if (exists && !replace) return EEXIST;
 
-    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode)) return swapIn(run, source, destination, st);
+    if (exists && S_ISDIR(existing.st_mode) != S_ISDIR(st.st_mode))
+        return swapIn(run, source, destination, st, S_ISDIR(existing.st_mode));
     if (S_ISDIR(st.st_mode)) {
         if (!exists) return copyNewFolder(run, source, destination, st);
-        if (int error = copyChildren(run, source, destination, true)) return error;
-        return applyFolderMetadata(source, destination, st);
+        UniqueFd from, to;
+        if (int error = openFolderAt(source, from)) return error;
+        if (int error = openFolderAt(destination, to)) return error;
+        if (int error = copyChildren(run, from.get(), to.get(), true)) return error;
+        return applyFolderMetadata(from.get(), to.get(), st);
     }
     if (S_ISLNK(st.st_mode)) return copyLink(run, source, destination, replace);
     return copyFile(run, source, destination, replace);
 }
 
-std::string withoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
+// Whether copying `source` to `destination` would put a folder inside itself.
+bool intoItself(const EntryAt& source, const EntryAt& destination) {
+    struct stat from {};
+    if (::fstatat(source.folder, source.name.c_str(), &from, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(from.st_mode))
+        return false;
+    // Walk up from the destination's folder: meeting the source means inside.
+    UniqueFd at(::openat(destination.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int depth = 0; at.valid() && depth < 4096; ++depth) {
+        struct stat here {};
+        if (::fstat(at.get(), &here) != 0) return false;
+        if (here.st_dev == from.st_dev && here.st_ino == from.st_ino) return true;
+        struct stat up {};
+        if (::fstatat(at.get(), "..", &up, 0) != 0 || (up.st_dev == here.st_dev && up.st_ino == here.st_ino))
+            return false;
+        at.reset(::openat(at.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return false;
 }
 
 }  // namespace
 
-int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
-                           const CopyOptions& options) {
-    Run run(options);
-    return copyFile(run, withoutTrailingSlashes(source), withoutTrailingSlashes(destination), replace);
+void FolderFlushes::add(int folder) {
+    const FolderKey key = keyOf(folder);
+    if (m_pending.count(key)) return;
+    if (m_pending.size() >= kMaxPendingFlushes) flushAll();
+    const int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        ::fsync(folder);
+        return;
+    }
+    m_pending.emplace(key, UniqueFd(copy));
 }
 
-int copySymlink(const std::string& source, const std::string& destination, bool replace, const CopyOptions& options) {
+void FolderFlushes::flushAll() {
+    for (auto& [key, fd] : m_pending) ::fsync(fd.get());
+    m_pending.clear();
+}
+
+int copyFileAt(const EntryAt& source, const EntryAt& destination, bool replace, const CopyOptions& options) {
     Run run(options);
-    return copyLink(run, withoutTrailingSlashes(source), withoutTrailingSlashes(destination), replace);
+    if (int error = checkDestination(destination, replace)) return error;
+    return copyFile(run, source, destination, replace);
+}
+
+int copyItemAt(const EntryAt& source, const EntryAt& destination, bool replace, const CopyOptions& options) {
+    Run run(options);
+    // A folder copied into itself would never stop growing.
+    if (intoItself(source, destination)) return EINVAL;
+    return copyEntry(run, source, destination, replace);
+}
+
+int replaceWithCopyAt(const EntryAt& source, const EntryAt& destination, const CopyOptions& options) {
+    Run run(options);
+    if (intoItself(source, destination)) return EINVAL;
+    struct stat st {};
+    if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
+    struct stat existing {};
+    if (::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? copyEntry(run, source, destination, false) : errno;
+    return swapIn(run, source, destination, st, S_ISDIR(existing.st_mode));
+}
+
+int copyFolderAttributesAt(const EntryAt& source, const EntryAt& folder) {
+    UniqueFd from, to;
+    if (int error = openFolderAt(source, from)) return error;
+    if (int error = openFolderAt(folder, to)) return error;
+    struct stat st {};
+    if (::fstat(from.get(), &st) != 0) return errno;
+    return applyFolderMetadata(from.get(), to.get(), st);
+}
+
+int copyModificationTimeAt(const EntryAt& source, const EntryAt& destination) {
+    struct stat st {};
+    if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    return ::utimensat(destination.folder, destination.name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+}
+
+int moveEntryAt(const EntryAt& from, const EntryAt& to, CopyIo* io) {
+    CopyOptions options;
+    options.io = io;
+    Run run(options);
+    return place(run, from, to, false);
+}
+
+int writeSymlinkAt(const std::string& target, const EntryAt& link, const CopyOptions& options) {
+    Run run(options);
+    std::string temporary;
+    if (int error = makeTemporaryLink(target, link.folder, temporary)) return error;
+    const int error = putInPlace(run, temporary, link, true);
+    if (error && !temporary.empty()) ::unlinkat(link.folder, temporary.c_str(), 0);
+    return error;
+}
+
+int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
+                           const CopyOptions& options) {
+    HeldEntry from, to;
+    if (int error = entryAtPath(source, from)) return error;
+    if (int error = entryAtPath(destination, to)) return error;
+    return copyFileAt(from.at(), to.at(), replace, options);
 }
 
 int copyItem(const std::string& source, const std::string& destination, bool replace, const CopyOptions& options) {
-    Run run(options);
-    const std::string from = withoutTrailingSlashes(source);
-    const std::string to = withoutTrailingSlashes(destination);
-    if (from.empty() || to.empty()) return EINVAL;
-    // A folder copied into itself would never stop growing.
-    if (to.size() > from.size() && to.compare(0, from.size(), from) == 0 && to[from.size()] == '/') return EINVAL;
-    return copyEntry(run, from, to, replace);
+    HeldEntry from, to;
+    if (int error = entryAtPath(source, from)) return error;
+    if (int error = entryAtPath(destination, to)) return error;
+    return copyItemAt(from.at(), to.at(), replace, options);
 }
 
 int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options) {
-    Run run(options);
-    const std::string from = withoutTrailingSlashes(source);
-    const std::string to = withoutTrailingSlashes(destination);
-    if (from.empty() || to.empty()) return EINVAL;
-    if (to.size() > from.size() && to.compare(0, from.size(), from) == 0 && to[from.size()] == '/') return EINVAL;
-    struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
-    struct stat existing {};
-    if (::lstat(to.c_str(), &existing) != 0) return errno == ENOENT ? copyEntry(run, from, to, false) : errno;
-    return swapIn(run, from, to, st);
-}
-
-int copyFolderAttributes(const std::string& source, const std::string& folder) {
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return errno;
-    return applyFolderMetadata(source, folder, st);
-}
-
-int copyModificationTime(const std::string& source, const std::string& destination) {
-    struct stat st {};
-    if (::lstat(source.c_str(), &st) != 0) return errno;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-    return ::utimensat(AT_FDCWD, destination.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
-}
-
-int makeFolderWithParents(const std::string& path) {
-    const std::string folder = withoutTrailingSlashes(path);
-    if (folder.empty()) return EINVAL;
-    if (::mkdir(folder.c_str(), 0777) == 0) return 0;
-    if (errno == EEXIST) {
-        struct stat st {};
-        return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    }
-    if (errno != ENOENT) return errno;
-    const std::string parent = folderOf(folder);
-    if (parent == folder) return ENOENT;
-    if (int error = makeFolderWithParents(parent)) return error;
-    return ::mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+    HeldEntry from, to;
+    if (int error = entryAtPath(source, from)) return error;
+    if (int error = entryAtPath(destination, to)) return error;
+    return replaceWithCopyAt(from.at(), to.at(), options);
 }
 
 int moveEntry(const std::string& from, const std::string& to) {
-    CopyOptions options;
-    Run run(options);
-    return place(run, withoutTrailingSlashes(from), withoutTrailingSlashes(to), false);
+    HeldEntry a, b;
+    if (int error = entryAtPath(from, a)) return error;
+    if (int error = entryAtPath(to, b)) return error;
+    return moveEntryAt(a.at(), b.at());
 }
 
-int writeSymlink(const std::string& target, const std::string& path) {
-    const std::string link = withoutTrailingSlashes(path);
-    struct stat existing {};
-    if (::lstat(link.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode)) return EISDIR;
-    const std::string temporary = randomName(folderOf(link), DurableFile::kTemporaryPrefix);
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) return errno;
-    if (::rename(temporary.c_str(), link.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        return error;
+int makeFolderWithParents(const std::string& path) {
+    UniqueFd start, made;
+    const bool absolute = !path.empty() && path.front() == '/';
+    if (path.empty()) return EINVAL;
+    if (int error = openFolder(absolute ? "/" : ".", start)) return error;
+    // The user's own path: links in it are followed, as mkdir -p does.
+    std::string_view rest(path);
+    int at = start.get();
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string part(rest.substr(0, slash));
+        rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+        if (part.empty() || part == ".") continue;
+        if (::mkdirat(at, part.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        const int fd = ::openat(at, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return errno == ENOTDIR ? ENOTDIR : errno;
+        made.reset(fd);
+        at = made.get();
     }
     return 0;
-}
-
-void syncFolders(const std::set<std::string>& folders) {
-    CopyOptions options;
-    Run run(options);
-    for (const auto& folder : folders) syncFolder(run, folder);
 }
 
 }  // namespace qv::platform

@@ -5,111 +5,148 @@
 // user's name: everything is built under a temporary name in the
 // destination folder, flushed, and renamed into place. The old destination
 // stays as it was until that rename.
+//
+// Entries are named by a folder held open and a name in it (EntryAt), and
+// every call acts relative to those folders: nothing below them is reached
+// through a link, and paths may be of any length. The functions taking
+// paths open the folders of those paths first and are otherwise the same.
+
+#include "platform/PathWalk.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <sys/types.h>
+#include <utility>
 
 namespace qv::platform {
 
 // The system calls that move data or names. The copy functions go through
 // this so tests can make a chosen call fail (a full disk half-way through a
-// file, a refused rename); CI runs as root, where permission bits stop
-// nothing. Each member behaves like the call it is named after: -1 with
-// errno set on failure.
+// file, a refused rename, a source edited while it is read); CI runs as
+// root, where permission bits stop nothing. Each member behaves like the
+// call it is named after: -1 with errno set on failure.
 class CopyIo {
 public:
     virtual ~CopyIo() = default;
-    virtual int open(const char* path, int flags, mode_t mode);
+    virtual int openAt(int folder, const char* name, int flags, mode_t mode);
     virtual ssize_t read(int fd, void* buffer, std::size_t size);
     virtual ssize_t write(int fd, const void* buffer, std::size_t size);
     // copy_file_range with explicit offsets, which it advances.
     virtual ssize_t copyRange(int in, off_t* inOffset, int out, off_t* outOffset, std::size_t size);
     virtual int fsync(int fd);
-    // renameat2 relative to the current folder; flags 0, RENAME_NOREPLACE or RENAME_EXCHANGE.
-    virtual int rename(const char* from, const char* to, unsigned flags);
+    // renameat2; flags 0, RENAME_NOREPLACE or RENAME_EXCHANGE.
+    virtual int renameAt(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags);
 };
 
 // The real system calls.
 CopyIo& systemCopyIo();
 
+// What a copy returns when its source changed while it was read, twice in
+// a row (outside the range of errno values).
+constexpr int kSourceChangedWhileCopied = 100001;
+
 // Told the number of data bytes handled so far by the current call (holes
 // of sparse files count as handled), after every chunk.
 using CopyProgress = std::function<void(std::int64_t bytesCopied)>;
+
+// Folders whose entries changed, flushed together once a batch is done
+// instead of after every rename (each file is still flushed before its
+// rename). Holds a bounded number of folders open, flushing early past it.
+class FolderFlushes {
+public:
+    FolderFlushes() = default;
+    ~FolderFlushes() { flushAll(); }
+    FolderFlushes(const FolderFlushes&) = delete;
+    FolderFlushes& operator=(const FolderFlushes&) = delete;
+    void add(int folder);
+    void flushAll();
+
+private:
+    std::map<std::pair<std::uint64_t, std::uint64_t>, UniqueFd> m_pending;
+};
+
+// The identity (device, inode) of an open folder.
+using FolderKey = std::pair<std::uint64_t, std::uint64_t>;
 
 struct CopyOptions {
     CopyProgress progress;                        // may be empty
     const std::atomic<bool>* cancelled = nullptr; // polled before every chunk; stops with ECANCELED
     CopyIo* io = nullptr;                         // nullptr: systemCopyIo()
-    // When given, the folders whose entries changed are collected here for
-    // one syncFolders() call at the end of a batch, instead of being flushed
-    // after every rename (each file is still flushed before its rename).
-    std::set<std::string>* deferredFolderSyncs = nullptr;
+    // When given, folders are flushed once at the end of a batch.
+    FolderFlushes* deferredFolderSyncs = nullptr;
     // When given, folders already cleared of stale temporaries by earlier
     // calls of a batch, so each is listed once however many files go there.
-    std::set<std::string>* sweptFolders = nullptr;
-    // Called when a file's copy is complete and flushed, just before it takes
-    // the place of an existing entry at `destination` (which the call may move
-    // aside, to archive it). A non-zero errno abandons the copy and leaves the
-    // destination as it is. Files only: folders and links are not offered.
-    std::function<int(const std::string& destination)> beforeReplace;
+    std::set<FolderKey>* sweptFolders = nullptr;
+    // What becomes of an entry a copy replaced. The copy is complete and
+    // stands under the name; the old entry is now at `replaced` (a staging
+    // name beside it). `relative` is its place below the destination of the
+    // call ("" for the destination itself). Return 0 once the entry is taken
+    // care of (moved away or removed), or an errno to undo: the old entry
+    // then goes back under its name and the copy is dropped. Without it the
+    // old entry is removed for good. Asked for every replaced folder, and
+    // for replaced files and links only with `disposeReplacedFiles` (else a
+    // file or link replacing one is renamed over it in one step).
+    std::function<int(const EntryAt& replaced, const std::string& relative, bool folder)> disposeReplaced;
+    bool disposeReplacedFiles = false;
 };
 
 // Copies one regular file (never following a link at the source). An
 // existing destination is replaced only when `replace` is set, and never
 // when it is a folder (EISDIR); without `replace` an entry that exists, or
-// appears while copying, gives EEXIST. On any failure, cancellation
-// included, no temporary is left and the old destination is untouched.
-// Returns 0 or an errno value.
-int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
-                           const CopyOptions& options = {});
-
-// Recreates a symbolic link with the same stored target (dangling or not)
-// and the same times, under the same rules for an existing destination.
-int copySymlink(const std::string& source, const std::string& destination, bool replace,
-                const CopyOptions& options = {});
+// appears while copying, gives EEXIST. A source that changes while it is
+// read is read once more; changed again, the copy fails with
+// kSourceChangedWhileCopied. On any failure, cancellation included, no
+// temporary is left and the old destination is untouched. Returns 0 or an
+// errno value.
+int copyFileAt(const EntryAt& source, const EntryAt& destination, bool replace, const CopyOptions& options = {});
 
 // Copies a file, a link or a folder tree. A new folder tree is assembled
-// under a temporary name and appears whole or not at all. With `replace`:
+// under a staging name and appears whole or not at all. With `replace`:
 // an existing folder facing a source folder is merged into (each entry is
 // replaced one by one, entries the source lacks are kept); an existing
 // entry of the other kind (folder against file or link) is swapped for the
-// copy, and is removed only once the copy stands under its name. If that
-// last removal fails, the copy is in place and the errno of the removal is
-// returned. Sockets, pipes and devices give ENOTSUP.
-int copyItem(const std::string& source, const std::string& destination, bool replace,
-             const CopyOptions& options = {});
+// copy, and is disposed of (see CopyOptions) only once the copy stands
+// under its name. Sockets, pipes and devices give ENOTSUP.
+int copyItemAt(const EntryAt& source, const EntryAt& destination, bool replace, const CopyOptions& options = {});
 
 // Puts a fresh copy of `source` where `destination` stands, whatever
 // stands there (nothing, a file, a folder with other contents): the copy is
 // assembled under a staging name beside it and swapped in, and the old
-// entry is removed only once the copy stands under the name.
-int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options = {});
+// entry is disposed of only once the copy stands under the name.
+int replaceWithCopyAt(const EntryAt& source, const EntryAt& destination, const CopyOptions& options = {});
 
 // Copies the mode, owner where permitted, "user.*" attributes and times of
 // folder `source` onto the existing folder `folder`.
-int copyFolderAttributes(const std::string& source, const std::string& folder);
+int copyFolderAttributesAt(const EntryAt& source, const EntryAt& folder);
 
-// Renames `from` to `to`, never replacing an entry under `to`. Returns 0
-// or an errno value (EXDEV when the two lie on different file systems).
+// Renames an entry, never replacing one under the new name (EEXIST).
+// EXDEV when the two lie on different file systems. Returns 0 or an errno.
+int moveEntryAt(const EntryAt& from, const EntryAt& to, CopyIo* io = nullptr);
+
+// Makes a symbolic link `link` pointing to `target`. A file or link there is
+// replaced in one step; a folder, or any entry when the options keep
+// replaced files, is swapped out and disposed of as a copy would.
+int writeSymlinkAt(const std::string& target, const EntryAt& link, const CopyOptions& options = {});
+
+// Gives `destination` the content modification time of `source` (neither
+// link followed). Returns 0 or an errno value.
+int copyModificationTimeAt(const EntryAt& source, const EntryAt& destination);
+
+// The same operations on paths (the folders above are opened as the paths
+// say, links included; what lies below them is reached as above).
+int copyFileWithAttributes(const std::string& source, const std::string& destination, bool replace,
+                           const CopyOptions& options = {});
+int copyItem(const std::string& source, const std::string& destination, bool replace,
+             const CopyOptions& options = {});
+int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options = {});
 int moveEntry(const std::string& from, const std::string& to);
-
-// Makes a symbolic link at `path` pointing to `target`, replacing a file or
-// link there in one step (a folder there gives EISDIR).
-int writeSymlink(const std::string& target, const std::string& path);
 
 // Creates a folder and any missing folders above it (mode 0777 less the
 // umask); an existing folder is fine. Returns 0 or an errno value.
 int makeFolderWithParents(const std::string& path);
-
-// Flushes the folders collected in CopyOptions::deferredFolderSyncs.
-void syncFolders(const std::set<std::string>& folders);
-
-// Gives `destination` the content modification time of `source` (neither
-// link followed). Returns 0 or an errno value.
-int copyModificationTime(const std::string& source, const std::string& destination);
 
 }  // namespace qv::platform

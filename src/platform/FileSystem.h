@@ -83,4 +83,7 @@ public:
 // The real file system of the running process.
 FileSystem& systemFileSystem();
 
+// Lists a folder held open, as FileSystem::listFolder does a path.
+void listOpenFolder(int folder, Listing& out, unsigned fields = kStatBasic);
+
 }  // namespace qv::platform

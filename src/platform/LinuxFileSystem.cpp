@@ -1,6 +1,10 @@
 #include "platform/FileSystem.h"
 
+#include "platform/OwnTemporaries.h"
+#include "platform/PathWalk.h"
+
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -54,46 +58,73 @@ bool isDotOrDotDot(const char* n) {
     return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
 }
 
+void addListedEntry(int dirFd, const char* name, unsigned mask, Listing& out) {
+    // Our own temporaries are about to be renamed into place or were left
+    // by a killed run to be swept: never entries. Only proven ones are left out.
+    if (hasTemporaryForm(name) && isMarkedTemporary(dirFd, name)) return;
+    size_t len = std::strlen(name);
+    struct statx sx;
+    if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &sx) != 0) {
+        // The entry vanished or cannot be examined: report it, list the rest.
+        out.entryErrors.push_back({std::string(name, len), errno});
+        return;
+    }
+    ListedEntry e;
+    e.nameOffset = static_cast<std::uint32_t>(out.names.size());
+    e.nameLength = static_cast<std::uint16_t>(len);
+    fillStat(sx, e.stat);
+    out.names.append(name, len);
+    out.entries.push_back(e);
+}
+
+// Reads the entries of a folder opened a moment ago (its position at the start).
+void readListing(int dirFd, Listing& out, unsigned fields) {
+    const unsigned mask = statxMask(fields);
+    alignas(LinuxDirent64) char buffer[32768];
+    for (;;) {
+        long n = ::syscall(SYS_getdents64, dirFd, buffer, sizeof buffer);
+        if (n < 0) {
+            out.folderError = errno;
+            break;
+        }
+        if (n == 0) break;
+        for (long pos = 0; pos < n;) {
+            auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
+            pos += d->d_reclen;
+            if (isDotOrDotDot(d->d_name)) continue;
+            addListedEntry(dirFd, d->d_name, mask, out);
+        }
+    }
+}
+
 class LinuxFileSystem final : public FileSystem {
 public:
     void listFolder(const std::string& path, Listing& out, unsigned fields) override {
         out.clear();
-        int dirFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-        if (dirFd < 0) {
-            out.folderError = errno;
+        UniqueFd folder;
+        if (int error = openLongPath(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, folder)) {
+            out.folderError = error;
             return;
         }
-        const unsigned mask = statxMask(fields);
-        alignas(LinuxDirent64) char buffer[32768];
-        for (;;) {
-            long n = ::syscall(SYS_getdents64, dirFd, buffer, sizeof buffer);
-            if (n < 0) {
-                out.folderError = errno;
-                break;
-            }
-            if (n == 0) break;
-            for (long pos = 0; pos < n;) {
-                auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
-                pos += d->d_reclen;
-                if (isDotOrDotDot(d->d_name)) continue;
-                addEntry(dirFd, d->d_name, mask, out);
-            }
-        }
-        ::close(dirFd);
+        readListing(folder.get(), out, fields);
     }
 
     int statPath(const std::string& path, bool followLinks, EntryStat& out, unsigned fields) override {
         struct statx sx;
         int flags = AT_STATX_SYNC_AS_STAT | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW);
-        if (::statx(AT_FDCWD, path.c_str(), flags, statxMask(fields), &sx) != 0) return errno;
+        Reached at;
+        if (int error = reach(path, at)) return error;
+        if (::statx(at.folder, at.name.c_str(), flags, statxMask(fields), &sx) != 0) return errno;
         fillStat(sx, out);
         return 0;
     }
 
     int readLink(const std::string& path, std::string& target) override {
         std::string buf(256, '\0');
+        Reached at;
+        if (int error = reach(path, at)) return error;
         for (;;) {
-            ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+            ssize_t n = ::readlinkat(at.folder, at.name.c_str(), buf.data(), buf.size());
             if (n < 0) return errno;
             if (static_cast<size_t>(n) < buf.size()) {
                 buf.resize(static_cast<size_t>(n));
@@ -105,24 +136,38 @@ public:
     }
 
 private:
-    static void addEntry(int dirFd, const char* name, unsigned mask, Listing& out) {
-        size_t len = std::strlen(name);
-        struct statx sx;
-        if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, mask, &sx) != 0) {
-            // The entry vanished or cannot be examined: report it, list the rest.
-            out.entryErrors.push_back({std::string(name, len), errno});
-            return;
+    // A path as the calls above take it: whole when short enough, else its
+    // folder opened piece by piece and the name in it.
+    struct Reached {
+        int folder = AT_FDCWD;
+        std::string name;
+        HeldEntry held;
+    };
+
+    static int reach(const std::string& path, Reached& at) {
+        if (path.size() < PATH_MAX) {
+            at.name = path;
+            return 0;
         }
-        ListedEntry e;
-        e.nameOffset = static_cast<std::uint32_t>(out.names.size());
-        e.nameLength = static_cast<std::uint16_t>(len);
-        fillStat(sx, e.stat);
-        out.names.append(name, len);
-        out.entries.push_back(e);
+        if (int error = entryAtPath(path, at.held)) return error;
+        at.folder = at.held.folder.get();
+        at.name = at.held.name;
+        return 0;
     }
 };
 
 }  // namespace
+
+void listOpenFolder(int dirFd, Listing& out, unsigned fields) {
+    out.clear();
+    // Reading moves the descriptor's position: read through a fresh one.
+    const UniqueFd reader(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!reader.valid()) {
+        out.folderError = errno;
+        return;
+    }
+    readListing(reader.get(), out, fields);
+}
 
 FileSystem& systemFileSystem() {
     static LinuxFileSystem instance;

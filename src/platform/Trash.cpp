@@ -85,12 +85,16 @@ int deviceWhereMade(std::string path, dev_t& device) {
     }
 }
 
-// A folder that must be a real folder of ours, never a link someone planted.
-int ensurePrivateFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+// A folder that must be a real folder of ours, never a link someone
+// planted: made when missing, opened without following, and checked.
+int openPrivateFolder(int parent, const char* name, UniqueFd& out) {
+    if (::mkdirat(parent, name, 0700) != 0 && errno != EEXIST) return errno;
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ELOOP ? ENOTDIR : errno;
+    out.reset(fd);
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return ENOTDIR;
+    if (::fstat(fd, &st) != 0) return errno;
+    if (st.st_uid != ::getuid()) return ENOTDIR;
     return 0;
 }
 
@@ -105,18 +109,26 @@ int ensureFoldersWithParents(const std::string& path) {
     return 0;
 }
 
-int ensureTrash(const std::string& trash) {
-    if (int error = ensurePrivateFolder(trash)) return error;
-    if (int error = ensurePrivateFolder(trash + "/files")) return error;
-    return ensurePrivateFolder(trash + "/info");
-}
-
-struct TrashChoice {
+// A trash held open: its files and info folders.
+struct OpenTrash {
     std::string folder;
     std::string topdir;   // empty for the home trash, whose info holds absolute paths
+    UniqueFd files, info;
 };
 
-int chooseTrash(const std::string& path, dev_t device, TrashChoice& choice) {
+// Opens `trash` (made inside `parent`, a folder the user named) and its two folders.
+int openTrash(const std::string& trash, OpenTrash& out) {
+    UniqueFd parent, top;
+    if (int error = openFolder(folderOf(trash), parent)) return error;
+    const std::string name = trash.substr(trash.rfind('/') + 1);
+    if (int error = openPrivateFolder(parent.get(), name.c_str(), top)) return error;
+    if (int error = openPrivateFolder(top.get(), "files", out.files)) return error;
+    if (int error = openPrivateFolder(top.get(), "info", out.info)) return error;
+    out.folder = trash;
+    return 0;
+}
+
+int chooseTrash(const std::string& path, dev_t device, OpenTrash& choice) {
     const std::string home = dataHome();
     dev_t homeDevice = 0;
     // A data home that cannot be made (a file stands in its path) leaves no
@@ -126,8 +138,8 @@ int chooseTrash(const std::string& path, dev_t device, TrashChoice& choice) {
     }
     if (!home.empty() && homeDevice == device) {
         if (int error = ensureFoldersWithParents(home)) return error;
-        choice = {home + "/Trash", {}};
-        return ensureTrash(choice.folder);
+        choice.topdir.clear();
+        return openTrash(home + "/Trash", choice);
     }
 
     // The mount of the entry's folder: the entry may be a link pointing elsewhere.
@@ -135,17 +147,34 @@ int chooseTrash(const std::string& path, dev_t device, TrashChoice& choice) {
     struct stat top {};
     if (topdir.empty() || ::stat(topdir.c_str(), &top) != 0 || top.st_dev != device) return EXDEV;
     const std::string uid = std::to_string(::getuid());
+    choice.topdir = topdir;
 
     // An administrator's shared trash counts only when it is a real, sticky
     // folder; otherwise another user could redirect what we trash.
     const std::string shared = (topdir == "/" ? std::string() : topdir) + "/.Trash";
     struct stat sharedStat {};
     if (::lstat(shared.c_str(), &sharedStat) == 0 && S_ISDIR(sharedStat.st_mode) && (sharedStat.st_mode & S_ISVTX)) {
-        choice = {shared + "/" + uid, topdir};
-        if (ensureTrash(choice.folder) == 0) return 0;
+        if (openTrash(shared + "/" + uid, choice) == 0) return 0;
     }
-    choice = {(topdir == "/" ? std::string() : topdir) + "/.Trash-" + uid, topdir};
-    return ensureTrash(choice.folder);
+    return openTrash((topdir == "/" ? std::string() : topdir) + "/.Trash-" + uid, choice);
+}
+
+// Whether the trash lies inside the entry (a folder cannot go into itself).
+bool holdsTrash(const EntryAt& entry, int trashFiles) {
+    struct stat item {};
+    if (::fstatat(entry.folder, entry.name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(item.st_mode))
+        return false;
+    UniqueFd at(::openat(trashFiles, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (int depth = 0; at.valid() && depth < 4096; ++depth) {
+        struct stat here {};
+        if (::fstat(at.get(), &here) != 0) return false;
+        if (here.st_dev == item.st_dev && here.st_ino == item.st_ino) return true;
+        struct stat up {};
+        if (::fstatat(at.get(), "..", &up, 0) != 0 || (up.st_dev == here.st_dev && up.st_ino == here.st_ino))
+            return false;
+        at.reset(::openat(at.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    return false;
 }
 
 std::string percentEncoded(const std::string& path) {
@@ -186,12 +215,6 @@ int writeAll(int fd, const std::string& text) {
     return 0;
 }
 
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 // Removes the children of an open folder; `fd` is consumed.
 int removeContents(int fd) {
@@ -234,14 +257,22 @@ int moveToTrash(const std::string& path, std::string* trashedPath) {
     std::string full;
     if (int error = absolutePath(path, full)) return error;
     if (full == "/") return EINVAL;
-    struct stat item {};
-    if (::lstat(full.c_str(), &item) != 0) return errno;
+    HeldEntry entry;
+    if (int error = entryAtPath(full, entry)) return error;
+    return moveToTrashAt(entry.at(), full, trashedPath);
+}
 
-    TrashChoice trash;
+int moveToTrashAt(const EntryAt& entry, const std::string& originalPath, std::string* trashedPath) {
+    std::string full;
+    if (int error = absolutePath(originalPath, full)) return error;
+    if (full == "/") return EINVAL;
+    struct stat item {};
+    if (::fstatat(entry.folder, entry.name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+
+    OpenTrash trash;
     if (int error = chooseTrash(full, item.st_dev, trash)) return error;
-    const std::string files = trash.folder + "/files", info = trash.folder + "/info";
     // The trash itself, or a folder holding it, cannot go into it.
-    if (trash.folder == full || trash.folder.rfind(full + "/", 0) == 0) return EINVAL;
+    if (holdsTrash(entry, trash.files.get())) return EINVAL;
 
     std::string recorded = full;
     if (!trash.topdir.empty() && trash.topdir != "/") recorded = full.substr(trash.topdir.size() + 1);
@@ -258,14 +289,15 @@ int moveToTrash(const std::string& path, std::string* trashedPath) {
     // the same name, and a name without info is never used. A name taken
     // in files/ meanwhile (the rename never replaces) moves on to the next.
     const std::string base = shortened(full.substr(full.rfind('/') + 1));
+    const int files = trash.files.get(), info = trash.info.get();
     std::string target;
     for (int n = 1; target.empty(); ++n) {
         if (n > 100000) return EEXIST;
         const std::string name = n == 1 ? base : base + "." + std::to_string(n);
         struct stat taken {};
-        if (::lstat((files + "/" + name).c_str(), &taken) == 0) continue;
-        const std::string infoPath = info + "/" + name + ".trashinfo";
-        const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (::fstatat(files, name.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) continue;
+        const std::string infoName = name + ".trashinfo";
+        const int fd = ::openat(info, infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return errno;
@@ -274,34 +306,41 @@ int moveToTrash(const std::string& path, std::string* trashedPath) {
         if (error == 0 && ::fsync(fd) != 0) error = errno;
         ::close(fd);
         if (error == 0) {
-            syncFolder(info);
-            const std::string candidate = files + "/" + name;
-            if (::renameat2(AT_FDCWD, full.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
-                target = candidate;
+            ::fsync(info);
+            if (::renameat2(entry.folder, entry.name.c_str(), files, name.c_str(), RENAME_NOREPLACE) == 0)
+                target = name;
             else
                 error = errno;
         }
         if (error) {
-            ::unlink(infoPath.c_str());
+            ::unlinkat(info, infoName.c_str(), 0);
             if (error != EEXIST) return error;
         }
     }
     // The entry must now be the one we moved, under the trash's files folder.
     struct stat moved {};
-    if (::lstat(target.c_str(), &moved) != 0 || moved.st_ino != item.st_ino || moved.st_dev != item.st_dev) return EIO;
-    syncFolder(files);
-    syncFolder(folderOf(full));
-    if (trashedPath) *trashedPath = target;
+    if (::fstatat(files, target.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 || moved.st_ino != item.st_ino ||
+        moved.st_dev != item.st_dev)
+        return EIO;
+    ::fsync(files);
+    ::fsync(entry.folder);
+    if (trashedPath) *trashedPath = trash.folder + "/files/" + target;
     return 0;
 }
 
 int removePermanently(const std::string& path) {
+    HeldEntry entry;
+    if (int error = entryAtPath(path, entry)) return error;
+    return removePermanentlyAt(entry.at());
+}
+
+int removePermanentlyAt(const EntryAt& entry) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 ? 0 : errno;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (::fstatat(entry.folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ::unlinkat(entry.folder, entry.name.c_str(), 0) == 0 ? 0 : errno;
+    const int fd = ::openat(entry.folder, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     int error = fd < 0 ? errno : removeContents(fd);
-    if (::rmdir(path.c_str()) != 0 && !error) error = errno;
+    if (::unlinkat(entry.folder, entry.name.c_str(), AT_REMOVEDIR) != 0 && !error) error = errno;
     return error;
 }
 

@@ -2,6 +2,8 @@
 // Moving entries to the desktop's trash (the freedesktop.org layout that
 // file managers read), and removing them for good.
 
+#include "platform/PathWalk.h"
+
 #include <string>
 
 namespace qv::platform {
@@ -15,11 +17,20 @@ namespace qv::platform {
 // result is EXDEV (or the errno of making the trash) and the entry stays.
 // On success `trashedPath`, when given, receives its new path.
 // Returns 0 or an errno value.
+// Every folder of the trash itself must be a real folder of the user's:
+// one that is a link, or belongs to someone else, is never used (ENOTDIR).
 int moveToTrash(const std::string& path, std::string* trashedPath = nullptr);
+
+// The same for an entry reached through its folder. `originalPath` is the
+// absolute path the entry is known by: the trash records it, names the
+// trashed entry after its last component (the entry itself may stand under
+// a passing name), and finds the entry's volume from it.
+int moveToTrashAt(const EntryAt& entry, const std::string& originalPath, std::string* trashedPath = nullptr);
 
 // Removes a file, a link or a folder tree, never following links (a link
 // to a folder elsewhere is removed, not what it points to). Keeps going past
 // entries it cannot remove and returns the first errno, or 0.
 int removePermanently(const std::string& path);
+int removePermanentlyAt(const EntryAt& entry);
 
 }  // namespace qv::platform

@@ -1,5 +1,7 @@
 #include "sync/KAuthCopy.h"
 
+#include "platform/FileSystem.h"
+
 #include <cstring>
 #include <utility>
 
@@ -33,8 +35,15 @@ int KAuthCopy::MoveByTerminal(const std::string& src, const std::string& dst, QS
     return runTerminal(kMv, {"-f", "--", src, dst}, error);
 }
 
-int KAuthCopy::CopyByTerminal(const std::string& src, const std::string& dstFolder, QString* error) const {
-    return runTerminal(kCp, {"-fpPR", "--", src, dstFolder}, error);
+int KAuthCopy::CopyByTerminal(const std::string& src, const std::string& dst, QString* error) const {
+    platform::EntryStat st;
+    platform::FileSystem& fs = platform::systemFileSystem();
+    if (fs.statPath(dst, false, st) == 0) return refused(EEXIST, error);
+    // -n keeps cp from replacing what appears meanwhile; it says nothing when
+    // it skips, so the result is checked.
+    const int status = runTerminal(kCp, {"-pPR", "-T", "-n", "--", src, dst}, error);
+    if (status == 0 && fs.statPath(dst, false, st) != 0) return refused(EEXIST, error);
+    return status;
 }
 
 int KAuthCopy::RemoveByTerminal(const std::string& path, QString* error) const {
@@ -46,7 +55,20 @@ int KAuthCopy::MakeDirByTerminal(const std::string& path, QString* error) const 
 }
 
 int KAuthCopy::RenameByTerminal(const std::string& src, const std::string& dst, QString* error) const {
-    return runTerminal(kMv, {"--", src, dst}, error);
+    platform::FileSystem& fs = platform::systemFileSystem();
+    platform::EntryStat before, after;
+    const bool seen = fs.statPath(src, false, before) == 0;
+    const int status = runTerminal(kMv, {"-T", "-n", "--", src, dst}, error);
+    // mv -n says nothing when it leaves the source where it was.
+    if (status == 0 && seen && fs.statPath(src, false, after) == 0 && after.inode == before.inode &&
+        after.device == before.device)
+        return refused(EEXIST, error);
+    return status;
+}
+
+int KAuthCopy::refused(int errorNumber, QString* error) {
+    if (error) *error = QString::fromLocal8Bit(std::strerror(errorNumber));
+    return AuthCommandFailed;
 }
 
 // pkexec's 126 and 127 are read as its own: mv, cp, rm and mkdir only ever

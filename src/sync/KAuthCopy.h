@@ -43,18 +43,26 @@ public:
 
     // "mv -f": replaces an existing destination.
     int MoveByTerminal(const std::string& src, const std::string& dst, QString* error = nullptr) const;
-    // "cp -fpPR" into the folder `dstFolder`: keeps mode, owner and times,
-    // copies links as links, and folders with everything inside.
-    int CopyByTerminal(const std::string& src, const std::string& dstFolder, QString* error = nullptr) const;
+    // "cp -pPR -T -n": a copy of `src` made at exactly `dst` (never inside a
+    // folder of that name, never under the source's own name), keeping mode,
+    // owner and times, links as links, folders with everything inside. It
+    // makes a new entry only: an entry standing at `dst` is left as it is
+    // and the copy fails (EEXIST), as the disposal of a replaced entry
+    // cannot run with administrator rights.
+    int CopyByTerminal(const std::string& src, const std::string& dst, QString* error = nullptr) const;
     // "rm -rf": a file, a link or a whole folder tree.
     int RemoveByTerminal(const std::string& path, QString* error = nullptr) const;
     // "mkdir -p": with any missing parents; an existing folder is no error.
     int MakeDirByTerminal(const std::string& path, QString* error = nullptr) const;
-    // "mv" without -f: a new name in place.
+    // "mv -T -n": a new name in place. Like the rename without rights it
+    // never replaces what stands at `dst` nor moves into a folder of that
+    // name: the rename then fails (EEXIST).
     int RenameByTerminal(const std::string& src, const std::string& dst, QString* error = nullptr) const;
 
 private:
     int runTerminal(const char* program, const std::vector<std::string>& arguments, QString* error) const;
+    // The command ran, but what it left is not what it was asked for.
+    static int refused(int errorNumber, QString* error);
 
     platform::ElevatedCommand m_runner;
 };

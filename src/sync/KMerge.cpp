@@ -7,9 +7,9 @@
 #include "engine/UserPrompt.h"
 #include "platform/FileCopy.h"
 #include "platform/FileSystem.h"
-#include "platform/Trash.h"
 #include "sync/ItemRecheck.h"
 #include "sync/KAuthCopy.h"
+#include "sync/SideRoots.h"
 
 #include <QLocale>
 
@@ -31,11 +31,6 @@ double monotonicSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool exists(const std::string& path) {
-    platform::EntryStat st;
-    return platform::systemFileSystem().statPath(path, false, st) == 0;
-}
-
 std::uint64_t deviceOf(const std::string& path) {
     platform::EntryStat st;
     return platform::systemFileSystem().statPath(path, true, st) == 0 ? st.device : 0;
@@ -52,15 +47,16 @@ bool readsLeft(int action) {
 
 std::uint64_t sizeOf(std::int64_t size) { return size > 0 ? static_cast<std::uint64_t>(size) : 0; }
 
-// A part of an action as the groups count it: its group, its bit in
-// KMergeItem::iProcess (3: the row is one part), and the side it reads.
+// A part of a row as the groups count it: its group, its bit in
+// KMergeItem::iProcess (3: the row is one part), and the side it reads
+// (0 for the entries a copy removes to make room, counted on their own).
 struct ActionPart {
     int group;
     int bit;
     int side;
 };
 
-std::vector<ActionPart> partsOf(int action) {
+std::vector<ActionPart> partsOfAction(int action) {
     switch (action) {
     case kDeleteBoth: return {{kGroupDeleteLeft, 1, kSideLeft}, {kGroupDeleteRight, 2, kSideRight}};
     case kRenameBoth: return {{kGroupCopyLeft, 1, kSideLeft}, {kGroupCopyRight, 2, kSideRight}};
@@ -75,6 +71,15 @@ std::vector<ActionPart> partsOf(int action) {
         default: return {};
         }
     }
+}
+
+// A copy that removes entries to make room belongs to the delete group of
+// its destination as well, and runs only while both groups are on.
+std::vector<ActionPart> partsOf(const KMergeItem& row) {
+    std::vector<ActionPart> parts = partsOfAction(row.action);
+    if (!row.removals.empty())
+        parts.push_back({KItem::AffectedSideOf(row.action) == kSideLeft ? kGroupDeleteRight : kGroupDeleteLeft, 3, 0});
+    return parts;
 }
 
 QString recheckMessage(Recheck r) {
@@ -98,7 +103,11 @@ MergeSettings MergeSettings::fromSettings(const Settings& settings) {
 }
 
 KMerge::KMerge(KRootItem& root, UserPrompt& prompt, const MergeSettings& settings)
-    : m_root(root), m_prompt(prompt), m_settings(settings), iCopyItem(std::make_unique<KCopyItem>(prompt)) {}
+    : m_root(root),
+      m_prompt(prompt),
+      m_settings(settings),
+      iCopyItem(std::make_unique<KCopyItem>(prompt)),
+      m_disposal(m_settings, prompt, *iCopyItem) {}
 
 KMerge::~KMerge() = default;
 
@@ -108,10 +117,17 @@ std::unique_ptr<KMerge> KMerge::Start(const std::vector<KItem*>& items, KRootIte
     for (KItem* item : items) {
         KMergeItem row = KMergeItem::MergeItemWithNItem(item);
         const int a = row.action;
-        for (const ActionPart& part : partsOf(a)) {
-            ++merge->iStatArray[part.group].items;
-            merge->iStatArray[part.group].size += sizeOf(part.side == kSideLeft ? item->iSize1 : item->iSize2);
+        for (const ActionPart& part : partsOf(row)) {
+            MergeGroup& group = merge->iStatArray[part.group];
+            if (part.side == 0) {
+                group.items += row.removedEntries();
+                group.size += row.removedBytes();
+                continue;
+            }
+            ++group.items;
+            group.size += sizeOf(part.side == kSideLeft ? item->iSize1 : item->iSize2);
         }
+        if (!row.removals.empty()) merge->iWillRemove = true;
         if ((a == kCopyToRight && item->hasSide(kSideRight)) || (a == kCopyToLeft && item->hasSide(kSideLeft)))
             merge->iWillOverwrite = true;
         if (a == kDeleteRight || a == kDeleteLeft || a == kDeleteBoth) merge->iWillRemove = true;
@@ -124,13 +140,17 @@ std::unique_ptr<KMerge> KMerge::Start(const std::vector<KItem*>& items, KRootIte
 }
 
 void KMerge::StatCheckAction(int group, bool on) {
-    for (KMergeItem& row : m_rows)
-        for (const ActionPart& part : partsOf(row.action)) {
-            if (part.group != group) continue;
-            if (part.bit == 3) row.iProcess = on ? 3 : 0;
-            else row.iProcess = on ? (row.iProcess | part.bit) : (row.iProcess & ~part.bit);
-        }
     iStatArray[group].enabled = on && iStatArray[group].items > 0;
+    for (KMergeItem& row : m_rows) {
+        const std::vector<ActionPart> parts = partsOf(row);
+        if (std::none_of(parts.begin(), parts.end(), [&](const ActionPart& p) { return p.group == group; })) continue;
+        // A part runs while every group it counts in is on.
+        int process = 0;
+        for (const ActionPart& part : parts) process |= part.bit;
+        for (const ActionPart& part : parts)
+            if (!iStatArray[part.group].enabled) process &= ~part.bit;
+        row.iProcess = process;
+    }
     UpdateStats();
 }
 
@@ -197,23 +217,13 @@ QString KMerge::DateFilename(const QDateTime& now, const QString& language) {
 }
 
 bool KMerge::prepareArchiveFolder() {
-    m_tempDir.clear();
-    if (!iArchiveItems || m_settings.archiveFolder.empty()) return true;
     const QStringList languages = QLocale::system().uiLanguages();
     const QString name = QStringLiteral("quorvane") +
                          DateFilename(QDateTime::currentDateTime(), languages.isEmpty() ? QString() : languages.first());
-    // A run in the same second finds its folder taken: it holds what an
-    // earlier run archived, so this run takes the next free name instead.
-    std::string folder = m_settings.archiveFolder + "/" + name.toStdString();
-    for (int n = 2; exists(folder) && n < 1000; ++n)
-        folder = m_settings.archiveFolder + "/" + name.toStdString() + "-" + std::to_string(n);
-    if (exists(folder) || platform::makeFolderWithParents(folder) != 0) {
-        // Without its folder the archive goes to the trash.
-        m_settings.archiveFolder.clear();
-        return false;
-    }
-    m_tempDir = folder;
-    return true;
+    if (m_disposal.prepare(iArchiveItems, name.toStdString())) return true;
+    // Without its folder the archive goes to the trash.
+    m_settings.archiveFolder.clear();
+    return m_disposal.prepare(iArchiveItems, {});
 }
 
 void KMerge::Cancel() {
@@ -223,6 +233,7 @@ void KMerge::Cancel() {
 
 void KMerge::MergeThread(MergeObserver& observer) {
     prepareArchiveFolder();
+    m_sides = std::make_unique<SideRoots>(m_root);
     MergeProgress progress(iTotalCopySize, monotonicSeconds());
     m_progress = &progress;
     m_observer = &observer;
@@ -236,6 +247,8 @@ void KMerge::MergeThread(MergeObserver& observer) {
     iCopyItem->setIModule(&m_root, true);
     iCopyItem->iTryAdminCopy = m_prompt.showsUI();
     iCopyItem->iDontOverIdent = m_settings.dontOverwriteEqual;
+    iCopyItem->setDisposer(m_disposal.disposer(), iArchiveItems);
+    m_disposal.setPauseObserver([&](double seconds) { progress.addPause(seconds); });
     iError.clear();
     std::uint64_t counter = 1;
     for (std::size_t i = 0; i < m_rows.size(); ++i) {
@@ -244,13 +257,17 @@ void KMerge::MergeThread(MergeObserver& observer) {
     }
     iCopyItem->flushFolders();
     iCopyItem->RemoveObserver();
+    iCopyItem->setDisposer({}, false);
+    m_disposal.setPauseObserver({});
     finishRun();
+    m_sides.reset();
     m_progress = nullptr;
     m_observer = nullptr;
 }
 
 void KMerge::runRow(KMergeItem& row, std::size_t index, std::uint64_t& counter, MergeObserver& observer) {
     if (row.iStatus != kRowPending || row.iProcess == 0) return;
+    if (m_beforeRow) m_beforeRow(row);
     const int a = row.action;
     auto prefix = [&] { return QStringLiteral("%1/%2 ").arg(counter).arg(iTotalItems); };
     const bool twoHalves = a == kDeleteBoth || a == kRenameBoth;
@@ -293,33 +310,74 @@ QString KMerge::ActionError(const KMergeItem& row) {
     }
 }
 
-bool KMerge::fail(int error) { return failWith(errorText(error)); }
+int KMerge::failed(int error) { return failedWith(errorText(error)); }
 
-bool KMerge::failWith(const QString& message) {
+int KMerge::failedWith(const QString& message) {
     iError = message;
-    return false;
+    return kResultFailed;
+}
+
+int KMerge::failedOperation(int error, const QString& detail) {
+    if (wasCancelled() || error == ECANCELED) return kResultCancelled;
+    if (!m_disposal.failure().isEmpty()) return failedWith(m_disposal.failure());
+    return detail.isEmpty() ? failed(error) : failedWith(detail);
+}
+
+int KMerge::reachChecked(const KMergeItem& row, int side, platform::HeldEntry& out, platform::EntryStat* found,
+                         bool absentIsFine) {
+    platform::EntryStat now;
+    int error = m_sides->locate(*row.iItem, side, out);
+    if (error == 0) error = platform::statAt(out.at(), now);
+    if (found) *found = error ? platform::EntryStat{} : now;
+    const Recheck r = recheckSide(*row.iItem, side, error, now);
+    if (r == Recheck::Unchanged || (absentIsFine && r == Recheck::Vanished)) return -1;
+    return failedWith(recheckMessage(r));
+}
+
+int KMerge::reachDestination(const KMergeItem& row, int side, std::string_view newName, platform::HeldEntry& out) {
+    int error = m_sides->locate(*row.iItem, side, out, true, newName);
+    if (error == 0) return -1;
+    if (error == ELOOP || error == ENOTDIR) return failedWith(recheckMessage(Recheck::Changed));
+    if (!KCopyItem::mayElevate(error) || !iCopyItem->elevationAllowed()) return failed(error);
+    platform::UniqueFd owned;
+    int anchor = -1;
+    std::string anchorPath, relative;
+    if (m_sides->anchorOf(*row.iItem, side, owned, anchor, anchorPath, relative) != 0) return failed(error);
+    // The folders above the entry, made by the administrator one level at a
+    // time, each reached again from the root without following links.
+    for (std::size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
+        const std::string folder = relative.substr(0, slash);
+        platform::UniqueFd probe;
+        const int state = platform::openBelow(anchor, folder, probe);
+        if (state == 0) continue;
+        if (state != ENOENT) return failed(state);
+        platform::HeldEntry missing;
+        if (platform::locateBelow(anchor, anchorPath, folder, missing) != 0) return failed(error);
+        QString output;
+        const int status = iCopyItem->authCopy().MakeDirByTerminal(platform::pathThrough(missing.at()), &output);
+        if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
+        if (status != 0) return failedWith(output.isEmpty() ? errorText(error) : output);
+    }
+    error = m_sides->locate(*row.iItem, side, out, false, newName);
+    return error == 0 ? -1 : failed(error);
 }
 
 int KMerge::ExecuteItem(KMergeItem& row, int action, const QString& prefix) {
     KItem* item = row.iItem;
     iError.clear();
-    const std::string left = item->PathForSide(kSideLeft), right = item->PathForSide(kSideRight);
-    std::string subject = left;
-    if (action == kDeleteRight || action == kRenameRight) subject = right;
+    const int subjectSide = action == kDeleteRight || action == kRenameRight ? kSideRight : kSideLeft;
+    const std::string subject = item->PathForSide(subjectSide);
     if (m_observer) m_observer->statusChanged(prefix + QString::fromStdString(std::string(lastPathComponent(subject))));
     int code = kResultFailed;
     switch (action) {
     case kCopyToRight: case kCopyAsToRight: case kAliasToRight:
-        code = executeCopy(row, action, left, right);
-        break;
     case kCopyToLeft: case kCopyAsToLeft: case kAliasToLeft:
-        code = executeCopy(row, action, right, left);
+        code = executeCopy(row, action);
         break;
-    case kAttrsToRight: code = executeAttributes(row, action, left, right); break;
-    case kAttrsToLeft: code = executeAttributes(row, action, right, left); break;
-    case kDeleteRight: case kDeleteLeft: code = executeDelete(row, action, subject); break;
-    case kRenameRight: code = executeRename(row, action, right, row.iRenameToRight); break;
-    case kRenameLeft: code = executeRename(row, action, left, row.iRenameToLeft); break;
+    case kAttrsToRight: case kAttrsToLeft: code = executeAttributes(row, action); break;
+    case kDeleteRight: case kDeleteLeft: code = executeDelete(row, action); break;
+    case kRenameRight: code = executeRename(row, action, row.iRenameToRight); break;
+    case kRenameLeft: code = executeRename(row, action, row.iRenameToLeft); break;
     default: break;
     }
     // Each part adds what it weighs in the total: a delete its fixed
@@ -333,171 +391,104 @@ int KMerge::ExecuteItem(KMergeItem& row, int action, const QString& prefix) {
     return code;
 }
 
-int KMerge::executeCopy(KMergeItem& row, int action, const std::string& source, const std::string& target) {
+int KMerge::executeCopy(KMergeItem& row, int action) {
     KItem* item = row.iItem;
     const bool toRight = readsLeft(action);
     const int sourceSide = toRight ? kSideLeft : kSideRight, destinationSide = toRight ? kSideRight : kSideLeft;
-    std::string destination = target;
+    std::string newName;
     if (action == kCopyAsToRight || action == kCopyAsToLeft) {
         const QString name = item->iCopyAs();
-        if (name.isEmpty() || name.contains(QLatin1Char('/'))) return failWith(Messages::text("syncBadName")), kResultFailed;
-        destination = joinPath(parentPath(target), name.toStdString());
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
+            name == QLatin1String(".."))
+            return failedWith(Messages::text("syncBadName"));
+        newName = name.toStdString();
     }
-    if (destination.empty()) return kResultFailed;
-    platform::FileSystem& fs = platform::systemFileSystem();
+    platform::HeldEntry source, destination;
     platform::EntryStat from, to;
-    if (const Recheck r = recheckSide(*item, sourceSide, source, fs, &from); r != Recheck::Unchanged)
-        return failWith(recheckMessage(r)), kResultFailed;
-    if (destination == target) {
-        const Recheck r = recheckSide(*item, destinationSide, destination, fs, &to);
-        if (r == Recheck::Appeared || r == Recheck::Changed || r == Recheck::Unreadable)
-            return failWith(recheckMessage(r)), kResultFailed;
-    } else if (fs.statPath(destination, false, to) != 0) {
+    if (const int code = reachChecked(row, sourceSide, source, &from); code >= 0) return code;
+    if (newName.empty()) {
+        if (const int code = reachChecked(row, destinationSide, destination, &to, true); code >= 0) return code;
+    } else if (m_sides->locate(*item, destinationSide, destination, false, newName) != 0 ||
+               platform::statAt(destination.at(), to) != 0) {
         to = {};
     }
     const bool replacing = to.type != platform::EntryType::Other;
     if (replacing && m_settings.dontOverwriteEqual && item->iState == kStateEqual) {
         iCopyItem->advance(row.iSize);
-        if (!iCopyItem->CopyAttrsFrom(source, destination)) return fail(EIO), kResultFailed;
+        if (!iCopyItem->CopyAttrsFrom(source.at(), destination.at())) return failed(EIO);
         return m_root.iCmpFileContents ? kResultAlreadyEqual : kResultEqualByMetadata;
     }
-    const bool alias = action == kAliasToRight || action == kAliasToLeft;
-    // A file copied over a file is archived only once its copy is complete, so
-    // a failed or killed copy leaves the old one where it was; anything else
-    // replaced is archived first.
-    const bool archiveLate = iArchiveItems && replacing && !alias && from.type == platform::EntryType::File &&
-                             to.type != platform::EntryType::Folder;
-    bool replacedStays = replacing;
-    if (iArchiveItems && replacing && !archiveLate) {
-        if (!archiveReplaced(row, destination, toRight)) return m_cancelled ? kResultCancelled : kResultFailed;
-        replacedStays = exists(destination);   // gone unless archiving was given up
-    }
-    if (alias) {
-        if (replacedStays && to.type == platform::EntryType::Folder && platform::removePermanently(destination) != 0)
-            return failWith(QStringLiteral("Cannot create alias.")), kResultFailed;
-        if (int e = platform::writeSymlink(source, destination)) return fail(e), kResultFailed;
+    if (!destination.folder.valid())
+        if (const int code = reachDestination(row, destinationSide, newName, destination); code >= 0) return code;
+    m_disposal.beginRow(destination.path, item->iPath());
+    if (action == kAliasToRight || action == kAliasToLeft) {
+        platform::CopyOptions options;
+        options.io = iCopyItem->copyIo();
+        const EntryDisposer disposer = m_disposal.disposer();
+        options.disposeReplaced = [&](const platform::EntryAt& old, const std::string&, bool folder) {
+            return disposer(old, destination.path, folder, true);
+        };
+        options.disposeReplacedFiles = iArchiveItems;
+        // The link leads to the source by the path the comparison used.
+        if (int e = platform::writeSymlinkAt(item->PathForSide(sourceSide), destination.at(), options))
+            return failedOperation(e, QStringLiteral("Cannot create alias."));
         iCopyItem->advance(row.iSize);
         return kResultDone;
     }
-    bool archiveRefused = false;
-    if (archiveLate)
-        iCopyItem->setBeforeReplace([&](const std::string& replaced) {
-            iCopyItem->setBeforeReplace({});   // a copy into the archive must not archive again
-            if (archiveReplaced(row, replaced, toRight)) return 0;
-            archiveRefused = true;
-            return m_cancelled ? ECANCELED : EIO;
-        });
     QString error;
-    const bool copied = iCopyItem->CopyItemFrom(source, destination, &error, toRight);
-    iCopyItem->setBeforeReplace({});
-    if (copied) return kResultDone;
-    if (m_cancelled || iCopyItem->iCancelRequested) return kResultCancelled;
-    if (!archiveRefused) iError = error;
-    return kResultFailed;
+    if (iCopyItem->CopyItemFrom(source, destination, &error, toRight)) return kResultDone;
+    if (wasCancelled()) return kResultCancelled;
+    if (!m_disposal.failure().isEmpty()) return failedWith(m_disposal.failure());
+    return failedWith(error);
 }
 
-int KMerge::executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination) {
+int KMerge::executeAttributes(KMergeItem& row, int action) {
     const int sourceSide = action == kAttrsToRight ? kSideLeft : kSideRight;
-    if (const Recheck r = recheckSide(*row.iItem, sourceSide, source, platform::systemFileSystem());
-        r != Recheck::Unchanged)
-        return failWith(recheckMessage(r)), kResultFailed;
-    if (!exists(destination)) return fail(ENOENT), kResultFailed;
-    return iCopyItem->CopyAttrsFrom(source, destination) ? kResultDone : (fail(EIO), kResultFailed);
+    const int destinationSide = sourceSide == kSideLeft ? kSideRight : kSideLeft;
+    platform::HeldEntry source, destination;
+    if (const int code = reachChecked(row, sourceSide, source); code >= 0) return code;
+    if (const int code = reachChecked(row, destinationSide, destination); code >= 0) return code;
+    return iCopyItem->CopyAttrsFrom(source.at(), destination.at()) ? kResultDone : failed(EIO);
 }
 
-int KMerge::executeDelete(KMergeItem& row, int action, const std::string& path) {
-    if (path.empty()) return kResultFailed;
+int KMerge::executeDelete(KMergeItem& row, int action) {
     const int side = action == kDeleteRight ? kSideRight : kSideLeft;
-    const Recheck r = recheckSide(*row.iItem, side, path, platform::systemFileSystem());
-    if (r == Recheck::Vanished) return kResultDone;   // already gone: nothing to do
-    if (r != Recheck::Unchanged) return failWith(recheckMessage(r)), kResultFailed;
-    if (!m_tempDir.empty()) {
-        const int e = moveIntoArchive(path, row.iItem->iPath(), side == kSideLeft);
-        if (e == 0) return kResultDone;
-        if (e == ECANCELED) return kResultCancelled;
-        return fail(e), kResultFailed;
-    }
-    if (!m_settings.deletePermanently && platform::moveToTrash(path) == 0) return kResultDone;
-    const int e = platform::removePermanently(path);
-    if (e == 0) return kResultDone;
-    if (iCopyItem->elevationAllowed()) {
-        QString error;
-        const int status = iCopyItem->authCopy().RemoveByTerminal(path, &error);
-        if (status == 0) return kResultDone;
-        if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
-    }
-    return fail(e), kResultFailed;
+    platform::HeldEntry entry;
+    platform::EntryStat found;
+    if (const int code = reachChecked(row, side, entry, &found, true); code >= 0) return code;
+    if (found.type == platform::EntryType::Other) return kResultDone;   // already gone: nothing to do
+    m_disposal.beginRow(entry.path, row.iItem->iPath());
+    const int e = m_disposal.remove(entry.at(), entry.path);
+    return e == 0 ? kResultDone : failedOperation(e);
 }
 
-int KMerge::executeRename(KMergeItem& row, int action, const std::string& path, const QString& newName) {
+int KMerge::executeRename(KMergeItem& row, int action, const QString& newName) {
     if (newName.isEmpty()) return kResultFailed;
     if (newName.contains(QLatin1Char('/')) || newName == QLatin1String(".") || newName == QLatin1String(".."))
-        return failWith(Messages::text("syncBadName")), kResultFailed;
+        return failedWith(Messages::text("syncBadName"));
     const int side = action == kRenameRight ? kSideRight : kSideLeft;
-    if (const Recheck r = recheckSide(*row.iItem, side, path, platform::systemFileSystem()); r != Recheck::Unchanged)
-        return failWith(recheckMessage(r)), kResultFailed;
-    const std::string destination = joinPath(parentPath(path), newName.toStdString());
-    if (int e = platform::moveEntry(path, destination)) {
-        if (iCopyItem->elevationAllowed()) {
-            QString error;
-            const int status = iCopyItem->authCopy().RenameByTerminal(path, destination, &error);
-            if (status == 0) return kResultDone;
-            if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
-        }
-        return fail(e), kResultFailed;
+    platform::HeldEntry entry;
+    if (const int code = reachChecked(row, side, entry); code >= 0) return code;
+    const platform::EntryAt renamed{entry.folder.get(), newName.toStdString()};
+    const int e = platform::moveEntryAt(entry.at(), renamed);
+    if (e == 0) return kResultDone;
+    if (KCopyItem::mayElevate(e) && iCopyItem->elevationAllowed()) {
+        QString error;
+        const int status = iCopyItem->authCopy().RenameByTerminal(platform::pathThrough(entry.at()),
+                                                                  platform::pathThrough(renamed), &error);
+        if (status == 0) return kResultDone;
+        if (status == KAuthCopy::AuthCancelled) return Cancel(), kResultCancelled;
+        if (!error.isEmpty()) return failedWith(error);
     }
-    return kResultDone;
-}
-
-bool KMerge::archiveReplaced(const KMergeItem& row, const std::string& path, bool toRight) {
-    int error = 0;
-    if (!m_tempDir.empty()) {
-        error = moveIntoArchive(path, row.iItem->iPath(), toRight);
-        if (error == ECANCELED) return false;
-    } else {
-        error = platform::moveToTrash(path);
-    }
-    if (error == 0) return true;
-    if (ContinueWithoutArchive()) return true;
-    return failWith(Messages::format("archErr1", m_tempDir.empty() ? Messages::text("trash")
-                                                                   : QString::fromStdString(std::string(lastPathComponent(m_tempDir)))) +
-                    QStringLiteral(" (") + errorText(error) + QLatin1Char(')'));
-}
-
-int KMerge::moveIntoArchive(const std::string& path, const std::string& relative, bool toRight) {
-    const std::string target = m_tempDir + "/" + relative;
-    if (int e = platform::makeFolderWithParents(parentPath(target))) return e;
-    const int moved = platform::moveEntry(path, target);
-    if (moved != EXDEV) return moved;
-    // Another volume: the archive receives a copy, then the original goes.
-    QString error;
-    if (!iCopyItem->CopyItemFrom(path, target, &error, toRight)) return m_cancelled ? ECANCELED : EIO;
-    return platform::removePermanently(path);
-}
-
-bool KMerge::ContinueWithoutArchive() {
-    if (m_prompt.showsUI()) {
-        const double asked = monotonicSeconds();
-        Question q;
-        q.message = Messages::text("archErr0");
-        q.details = Messages::format("archErr1", m_tempDir.empty() ? Messages::text("trash")
-                                                                   : QString::fromStdString(std::string(lastPathComponent(m_tempDir))));
-        q.buttons = {Messages::text("BtnContinue"), Messages::text("StopBtn")};
-        const Answer answer = m_prompt.ask(q);
-        if (m_progress) m_progress->addPause(monotonicSeconds() - asked);
-        if (answer.button == 1) return false;
-    }
-    iArchiveItems = false;
-    m_tempDir.clear();
-    m_archiveDropped = true;
-    return true;
+    return failed(e);
 }
 
 void KMerge::finishRun() {
-    if (m_tempDir.empty()) return;
+    const std::string& folder = m_disposal.archiveFolder();
+    if (folder.empty()) return;
     platform::Listing listing;
-    platform::systemFileSystem().listFolder(m_tempDir, listing);
-    if (!listing.entries.empty()) m_trash = m_tempDir;
+    platform::systemFileSystem().listFolder(folder, listing);
+    if (!listing.entries.empty()) m_trash = folder;
 }
 
 std::vector<std::size_t> KMerge::rowsByStatus() const {

@@ -4,6 +4,7 @@
 // switched off, archiving of what is overwritten or deleted, and the run
 // itself with per-row results, progress, speed and time remaining.
 
+#include "sync/EntryDisposal.h"
 #include "sync/KCopyItem.h"
 #include "sync/KMergeItem.h"
 #include "sync/MergeProgress.h"
@@ -12,6 +13,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +22,7 @@ namespace qv {
 
 class KRootItem;
 class Settings;
+class SideRoots;
 class UserPrompt;
 
 struct MergeSettings {
@@ -80,8 +83,12 @@ public:
     long lastFailedIndex() const { return m_lastFailed; }
     // Where archived items can be found after the run ("" when nothing was archived to a folder).
     const std::string& iTrash() const { return m_trash; }
-    // Whether archiving was switched off during the run because it failed.
-    bool archiveDroppedDuringRun() const { return m_archiveDropped; }
+    // Whether deleted and removed entries go away for good rather than to the trash.
+    bool deletesPermanently() const { return m_settings.deletePermanently; }
+
+    // A test seam: called just before each row runs, after the plan was made,
+    // so a test can change the folders the way another program might.
+    void setBeforeRow(std::function<void(const KMergeItem&)> hook) { m_beforeRow = std::move(hook); }
 
     KCopyItem& copyEngine() { return *iCopyItem; }
     // Rows in the order a finished run shows them: failed, done, not run.
@@ -95,33 +102,39 @@ private:
     KMerge(KRootItem& root, UserPrompt& prompt, const MergeSettings& settings);
 
     int ExecuteItem(KMergeItem& row, int action, const QString& prefix);
-    int executeCopy(KMergeItem& row, int action, const std::string& source, const std::string& destination);
-    int executeAttributes(KMergeItem& row, int action, const std::string& source, const std::string& destination);
-    int executeDelete(KMergeItem& row, int action, const std::string& path);
-    int executeRename(KMergeItem& row, int action, const std::string& path, const QString& newName);
-    // Moves the entry about to be replaced into the archive; false when the row must fail.
-    bool archiveReplaced(const KMergeItem& row, const std::string& path, bool toRight);
-    // Moves (or across volumes copies and removes) an entry into the dated folder.
-    int moveIntoArchive(const std::string& path, const std::string& relative, bool toRight);
-    bool ContinueWithoutArchive();
+    int executeCopy(KMergeItem& row, int action);
+    int executeAttributes(KMergeItem& row, int action);
+    int executeDelete(KMergeItem& row, int action);
+    int executeRename(KMergeItem& row, int action, const QString& newName);
+    // The side's entry of the row's item, re-checked against the comparison;
+    // a failed row's code otherwise (the error set), or -1 to go on.
+    int reachChecked(const KMergeItem& row, int side, platform::HeldEntry& out, platform::EntryStat* found = nullptr,
+                     bool absentIsFine = false);
+    // Makes the folders missing above the destination (with administrator
+    // rights when refused and allowed) and opens the one that holds it.
+    int reachDestination(const KMergeItem& row, int side, std::string_view newName, platform::HeldEntry& out);
     bool prepareArchiveFolder();
     void runRow(KMergeItem& row, std::size_t index, std::uint64_t& counter, MergeObserver& observer);
     void UpdateItem(KMergeItem& row, int code, std::size_t index, MergeObserver& observer);
     void finishRun();
-    bool fail(int error);
-    bool failWith(const QString& message);
+    int failed(int error);
+    int failedWith(const QString& message);
+    // The code of a row whose copy or removal failed with `error`.
+    int failedOperation(int error, const QString& detail = {});
 
     KRootItem& m_root;
     UserPrompt& m_prompt;
     MergeSettings m_settings;
     std::unique_ptr<KCopyItem> iCopyItem;
+    EntryDisposal m_disposal;
+    std::unique_ptr<SideRoots> m_sides;
+    std::function<void(const KMergeItem&)> m_beforeRow;
     std::vector<KMergeItem> m_rows;
     MergeGroup iStatArray[4];
     std::atomic<bool> m_cancelled{false};
     long m_lastFailed = -1;
     QString iError;
-    std::string m_tempDir, m_trash;
-    bool m_archiveDropped = false;
+    std::string m_trash;
     MergeProgress* m_progress = nullptr;
     MergeObserver* m_observer = nullptr;
 };

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -18,6 +19,16 @@ enum MergeResult : int {
     kResultAlreadyEqual = 2,       // the destination was equal; only attributes copied
     kResultEqualByMetadata = 3,    // equal by size and date only; only attributes copied
     kResultCancelled = 4,
+};
+
+// An entry a copy takes away to make room because the source lacks it (the
+// contents of a folder replaced by a file, what only the destination's
+// folder held): its path below the compared folders, how many entries go
+// with it (itself included) and their bytes.
+struct PlannedRemoval {
+    std::string path;
+    std::uint64_t entries = 0;
+    std::uint64_t bytes = 0;
 };
 
 // Row status: not yet run, failed (or cancelled), done.
@@ -33,6 +44,10 @@ struct KMergeItem {
     std::uint64_t iSize = 0;   // the weight of the row in the progress
     QString iRenameToLeft, iRenameToRight;
     QString iActionError;
+    std::vector<PlannedRemoval> removals;   // what the copy removes to make room, from the comparison
+
+    std::uint64_t removedEntries() const;
+    std::uint64_t removedBytes() const;
 
     // The row of an item with an action; `sizeOf` gives a side's entry size.
     static KMergeItem MergeItemWithNItem(KItem* item);

@@ -39,6 +39,14 @@ int MirrorPlanner::attributeCopyForFolder(const KItem* child) const {
 
 void MirrorPlanner::decideChild(KItem* child, std::vector<KItem*>& cantSync) const {
     const bool twoSided = bothSides(child);
+    // An update copies what is newer into what is older; a folder is
+    // neither. Walking into the pair would copy into the file as if it
+    // were a folder, which can only fail.
+    if (m_type == kUpdateSync && kindsDiffer(child)) {
+        if (!m_onlyOrphans) cantSync.push_back(child);
+        child->setICopyTo(kNone);
+        return;
+    }
     // A file facing a folder is replaced whole under a mirror: walking into
     // it would only empty the folder and leave the two sides different.
     const bool walkInto = twoSided && !child->iChildren().empty() && !(m_type == kMirrorSync && kindsDiffer(child));
@@ -85,6 +93,14 @@ std::vector<std::string> MirrorPlanner::notSyncedLines(const std::vector<KItem*>
     for (const KItem* item : cantSync)
         if (!item->nameBytes().empty()) lines.push_back(item->iPath());
     return lines;
+}
+
+std::vector<UndecidedItem> MirrorPlanner::undecidedItems(const std::vector<KItem*>& cantSync) {
+    std::vector<UndecidedItem> items;
+    for (const KItem* item : cantSync)
+        if (!item->nameBytes().empty())
+            items.push_back({item->iPath(), kindsDiffer(item) ? Undecided::KindsDiffer : Undecided::DatesTooClose});
+    return items;
 }
 
 }  // namespace qv

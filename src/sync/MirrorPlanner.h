@@ -18,17 +18,31 @@ enum SyncType : int { kMirrorSync = 0, kUpdateSync = 1 };
 // destination what exists only there (never with both directions).
 enum MirrorBits : int { kMirrorToRight = 1, kMirrorToLeft = 2, kMirrorBoth = 3, kMirrorDeleteOrphans = 4 };
 
+// Why an update left a pair undecided.
+enum class Undecided {
+    DatesTooClose,   // the modification dates are less than a second apart
+    KindsDiffer,     // a file or link faces a folder: an update replaces neither
+};
+
+struct UndecidedItem {
+    std::string path;   // relative to the roots
+    Undecided reason;
+};
+
 class MirrorPlanner {
 public:
     // `onlyOrphans`: plan only items that exist on one side ("mirrorOnlyOrphan").
     MirrorPlanner(int syncType, int mirror, bool onlyOrphans);
 
     // Applies the rules to the children of `item` and below. Items an update
-    // sync cannot order by date are appended to `cantSync`.
+    // sync cannot decide (dates too close, or a file facing a folder) are
+    // appended to `cantSync` and get no action.
     void SelectForMirror(KItem* item, std::vector<KItem*>& cantSync) const;
 
     // The lines listing the undecided items: each item's path relative to the roots.
     static std::vector<std::string> notSyncedLines(const std::vector<KItem*>& cantSync);
+    // The same with the reason of each.
+    static std::vector<UndecidedItem> undecidedItems(const std::vector<KItem*>& cantSync);
 
 private:
     void decideChild(KItem* child, std::vector<KItem*>& cantSync) const;

@@ -521,17 +521,14 @@ TEST_F(ExportFileTest, ReadOnlyFolderFailsAndStaleTemporariesGo) {
     EXPECT_NE(error.find("x.csv"), std::string::npos) << error;
     EXPECT_TRUE(folderEntries(folder.path("ro")).empty());
 
-    // Temporaries of dead writers go: unlocked with data, or empty and old. A
-    // fresh empty one may belong to a writer about to take its lock.
-    const std::int64_t now = std::int64_t(std::time(nullptr)) * kSecond;
-    folder.fileWithText("w/.qvwrite-dead01", "partial", now - 3600 * kSecond);
-    folder.fileWithText("w/.qvwrite-dead02", "partial", now);
-    folder.fileWithText("w/.qvwrite-empty1", "", now - 3600 * kSecond);
-    folder.fileWithText("w/.qvwrite-live01", "", now);
+    // Temporaries of dead writers go; a user's file of a similar name stays.
+    folder.deadTemporary("w", "partial");
+    folder.deadTemporary("w", "");
+    folder.fileWithText("w/.qvwrite-mine", "the user's own");
     EXPECT_EQ(exportTo(destination("w/out.csv"), false), "");
     std::vector<std::string> entries = folderEntries(folder.path("w"));
     std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{".qvwrite-live01", "out.csv"}));
+    EXPECT_EQ(entries, (std::vector<std::string>{".qvwrite-mine", "out.csv"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileCopy.h"
+#include "platform/OwnTemporaries.h"
 #include "support/FaultyCopyIo.h"
 #include "support/FileChecks.h"
 #include "support/TempTree.h"
@@ -140,8 +141,8 @@ TEST(FileCopy, SymbolicLinksAreCopiedAsLinks) {
     // A link replaces a file without following anything, and the file
     // copy refuses a link instead of copying what it points to.
     tree.fileWithText("dst/plain", "plain");
-    ASSERT_EQ(copySymlink(tree.path("src/good"), tree.path("dst/plain"), false), EEXIST);
-    ASSERT_EQ(copySymlink(tree.path("src/good"), tree.path("dst/plain"), true), 0);
+    ASSERT_EQ(copyItem(tree.path("src/good"), tree.path("dst/plain"), false), EEXIST);
+    ASSERT_EQ(copyItem(tree.path("src/good"), tree.path("dst/plain"), true), 0);
     EXPECT_EQ(linkTarget(tree.path("dst/plain")), "target.txt");
     EXPECT_EQ(copyFileWithAttributes(tree.path("src/good"), tree.path("dst/other"), false), ELOOP);
     EXPECT_EQ(readAll(tree.path("src/target.txt")), "pointed at");
@@ -253,9 +254,9 @@ TEST(FileCopy, AFailedSwapOfKindsLosesNothing) {
     int refused = 0;
     io.renameError = [&](const std::string& from, const std::string& to, unsigned flags) {
         if (flags & RENAME_EXCHANGE) return EINVAL;
-        if (from == item || from == treePath) {
+        if (from == "item" || from == "tree") {
             oldMovedAside = true;
-        } else if ((to == item || to == treePath) && oldMovedAside) {
+        } else if ((to == "item" || to == "tree") && oldMovedAside) {
             oldMovedAside = false;   // the move back is let through
             ++refused;
             return ENOSPC;
@@ -348,24 +349,32 @@ TEST(FileCopy, CancellingStopsMidFileAndKeepsTheOldDestination) {
     EXPECT_EQ(namesIn(tree.path("dst")), std::set<std::string>{"big.bin"});
 }
 
-TEST(FileCopy, TemporariesLeftByAKilledRunAreSwept) {
+// Only what this program can prove it made goes: our name, our mark, and
+// no writer holding its lock. A user's file goes nowhere, whatever its name.
+TEST(FileCopy, OnlyTemporariesProvablyOursAreSwept) {
     TempTree tree;
     tree.fileWithText("src/f", "new");
-    tree.fileWithText("dst/.qvwrite-killed", "half");                  // old and unlocked
-    tree.fileWithText("dst/.qvwrite-busy", "being written");           // old but locked
-    tree.fileWithText("dst/.qvwrite-young", "");                        // just made, lock not yet taken
-    tree.setTime("dst/.qvwrite-young", static_cast<std::int64_t>(::time(nullptr)) * 1'000'000'000LL);
-    tree.fileWithText("dst/.qvwrite-recent", "killed a moment ago");    // holds data, unlocked
-    tree.setTime("dst/.qvwrite-recent", static_cast<std::int64_t>(::time(nullptr)) * 1'000'000'000LL);
-    tree.fileWithText("dst/.qvwriter-notes", "not ours");
-    const int busy = ::open(tree.path("dst/.qvwrite-busy").c_str(), O_RDONLY);
-    ASSERT_GE(busy, 0);
-    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    const std::string killed = tree.deadTemporary("dst", "half");
+    const std::string empty = tree.deadTemporary("dst", "");
+    const std::string busy = tree.deadTemporary("dst", "being written");
+    const std::string lookalike = platform::temporaryName();
+    tree.fileWithText("dst/" + lookalike, "a user's file that happens to have our form");
+    tree.fileWithText("dst/.qvwrite-notes", "a user's notes");
+    tree.fileWithText("dst/.qvwrite-ab12CD", "a file of an older writer, unmarked");
+    const int held = ::open(tree.path("dst/" + busy).c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
     ASSERT_EQ(copyItem(tree.path("src/f"), tree.path("dst/f"), false), 0);
-    ::close(busy);
+    ::close(held);
     EXPECT_EQ(namesIn(tree.path("dst")),
-              (std::set<std::string>{".qvwrite-busy", ".qvwrite-young", ".qvwriter-notes", "f"}));
+              (std::set<std::string>{busy, lookalike, ".qvwrite-notes", ".qvwrite-ab12CD", "f"}));
+    EXPECT_FALSE(tree.exists("dst/" + killed));
+    EXPECT_FALSE(tree.exists("dst/" + empty));
+    // The copy itself carries no mark.
+    AttributeMap attributes;
+    ASSERT_EQ(readUserAttributes(tree.path("dst/f"), false, attributes), 0);
+    EXPECT_TRUE(attributes.empty());
 }
 
 TEST(FileCopy, SparseFilesKeepSizeAndHoles) {

@@ -1,5 +1,7 @@
 #include "support/TempTree.h"
 
+#include "platform/OwnTemporaries.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -14,9 +16,10 @@
 namespace qv::test {
 namespace {
 
-int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+int removeEntry(const char* path, const struct stat* st, int, struct FTW*) {
     // Tests may have removed permissions; put them back so the tree can go.
-    ::chmod(path, 0700);
+    // Never through a link: chmod would change what it points to (/dev/null, say).
+    if (!S_ISLNK(st->st_mode)) ::chmod(path, 0700);
     return ::remove(path);
 }
 
@@ -82,6 +85,16 @@ void TempTree::setAttribute(const std::string& relative, const std::string& name
 
 void TempTree::setTags(const std::string& relative, const std::string& commaSeparated) {
     setAttribute(relative, "user.xdg.tags", commaSeparated);
+}
+
+std::string TempTree::deadTemporary(const std::string& folder, const std::string& text) {
+    const std::string name = platform::temporaryName();
+    fileWithText(folder + "/" + name, text);
+    const int fd = ::open(path(folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    platform::markTemporary(fd);
+    ::close(fd);
+    return name;
 }
 
 void TempTree::truncate(const std::string& relative, std::int64_t size, std::int64_t mtimeNs) {

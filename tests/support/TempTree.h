@@ -29,6 +29,9 @@ public:
     void setAttribute(const std::string& relative, const std::string& name, const std::string& value);
     // Sets the file-manager tags ("user.xdg.tags"), keeping the modification time.
     void setTags(const std::string& relative, const std::string& commaSeparated);
+    // A temporary of ours as a killed writer leaves it (its name, our mark,
+    // nobody's lock) in `folder`, holding `text`; returns its name.
+    std::string deadTemporary(const std::string& folder, const std::string& text);
     // Extends or cuts a file to `size` without writing data (a sparse tail).
     void truncate(const std::string& relative, std::int64_t size, std::int64_t mtimeNs = kBaseTimeNs);
 

@@ -1,3 +1,4 @@
+#include "platform/FileCopy.h"
 #include "sync/KAuthCopy.h"
 #include "support/FakeLauncher.h"
 #include "support/FileChecks.h"
@@ -29,6 +30,7 @@ using qv::test::writeScript;
 using qv::test::recordingLauncher;
 using qv::test::splitAtNul;
 using qv::test::mtimeNsOf;
+using qv::test::namesIn;
 using qv::test::optionsFor;
 using qv::test::ScopedEnv;
 
@@ -78,13 +80,13 @@ TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
         EXPECT_EQ(mtimeNsOf(tree.path("work/" + inside)), kBaseTimeNs);
 
         ASSERT_EQ(auth.RenameByTerminal(folder, renamed, &error), 0) << error.toStdString();
-        EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "--", folder, renamed}));
+        EXPECT_EQ(argv(), (Words{agent, "/bin/mv", "-T", "-n", "--", folder, renamed}));
         EXPECT_FALSE(exists(tree.path("work/" + folder)));
         EXPECT_EQ(readAll(tree.path("work/" + renamed + "/" + name)), "contents of " + name);
 
         ASSERT_EQ(::symlink(name.c_str(), tree.path("work/" + renamed + "/link").c_str()), 0);
-        ASSERT_EQ(auth.CopyByTerminal(renamed, "copies", &error), 0) << error.toStdString();
-        EXPECT_EQ(argv(), (Words{agent, "/bin/cp", "-fpPR", "--", renamed, "copies"}));
+        ASSERT_EQ(auth.CopyByTerminal(renamed, "copies/" + renamed, &error), 0) << error.toStdString();
+        EXPECT_EQ(argv(), (Words{agent, "/bin/cp", "-pPR", "-T", "-n", "--", renamed, "copies/" + renamed}));
         const std::string copy = tree.path("work/copies/" + renamed);
         EXPECT_EQ(readAll(copy + "/" + name), "contents of " + name);
         EXPECT_EQ(mtimeNsOf(copy + "/" + name), kBaseTimeNs);
@@ -99,14 +101,14 @@ TEST(KAuthCopy, AwkwardNamesReachEachCommandAsOneArgument) {
     EXPECT_FALSE(exists(tree.path("work/pwned")));
     EXPECT_FALSE(exists(tree.path("pwned")));
 
-    // mv -f replaces what stands at the destination; the copy replaces too.
+    // mv -f replaces what stands at the destination; the copy never does.
     tree.fileWithText("work/new", "new");
     tree.fileWithText("work/old", "old");
     EXPECT_EQ(auth.MoveByTerminal("new", "old"), 0);
     EXPECT_EQ(readAll(tree.path("work/old")), "new");
     tree.fileWithText("work/copies/old", "older");
-    EXPECT_EQ(auth.CopyByTerminal("old", "copies"), 0);
-    EXPECT_EQ(readAll(tree.path("work/copies/old")), "new");
+    EXPECT_EQ(auth.CopyByTerminal("old", "copies/old"), KAuthCopy::AuthCommandFailed);
+    EXPECT_EQ(readAll(tree.path("work/copies/old")), "older");
 }
 
 TEST(KAuthCopy, FailedCommandReportsItsTrimmedOutput) {
@@ -126,7 +128,7 @@ TEST(KAuthCopy, FailedCommandReportsItsTrimmedOutput) {
     EXPECT_EQ(auth.MakeDirByTerminal(tree.path("a file/sub"), &error), KAuthCopy::AuthCommandFailed);
     EXPECT_TRUE(error.contains("mkdir")) << error.toStdString();
     EXPECT_FALSE(error.endsWith('\n'));
-    EXPECT_EQ(auth.CopyByTerminal(tree.path("nothing here"), tree.root(), &error), KAuthCopy::AuthCommandFailed);
+    EXPECT_EQ(auth.CopyByTerminal(tree.path("nothing here"), tree.path("copy"), &error), KAuthCopy::AuthCommandFailed);
     EXPECT_TRUE(error.contains("nothing here")) << error.toStdString();
     EXPECT_EQ(auth.RenameByTerminal(tree.path("nothing here"), tree.path("y"), &error), KAuthCopy::AuthCommandFailed);
     EXPECT_FALSE(error.isEmpty());
@@ -168,7 +170,7 @@ TEST(KAuthCopy, DismissedDialogCancelsAndRefusalMeansNoRight) {
     const std::string src = tree.path("src"), dest = tree.path("dest");
     const std::pair<const char*, Operation> operations[] = {
         {"move", [&](const KAuthCopy& a, QString* e) { return a.MoveByTerminal(src, dest + "/m", e); }},
-        {"copy", [&](const KAuthCopy& a, QString* e) { return a.CopyByTerminal(src, dest, e); }},
+        {"copy", [&](const KAuthCopy& a, QString* e) { return a.CopyByTerminal(src, dest + "/c", e); }},
         {"remove", [&](const KAuthCopy& a, QString* e) { return a.RemoveByTerminal(src, e); }},
         {"mkdir", [&](const KAuthCopy& a, QString* e) { return a.MakeDirByTerminal(dest + "/new", e); }},
         {"rename", [&](const KAuthCopy& a, QString* e) { return a.RenameByTerminal(src, dest + "/r", e); }},
@@ -183,7 +185,67 @@ TEST(KAuthCopy, DismissedDialogCancelsAndRefusalMeansNoRight) {
         EXPECT_EQ(run(withLauncher(tree.path("silent-refusal")), &error), KAuthCopy::AuthRefused);
         EXPECT_EQ(error, "");
         EXPECT_EQ(readAll(src), "untouched");
-        EXPECT_FALSE(exists(dest + "/m") || exists(dest + "/src") || exists(dest + "/new") || exists(dest + "/r"));
+        EXPECT_FALSE(exists(dest + "/m") || exists(dest + "/c") || exists(dest + "/new") || exists(dest + "/r"));
+    }
+}
+
+// The retry with administrator rights refuses what the rename and the copy
+// without them refuse, case by case: an entry at the new name is never
+// replaced nor moved into, and a copy lands at exactly the path asked for.
+// The entries are reached through the folders held open, as execution
+// hands them over.
+TEST(KAuthCopy, ElevatedRenameAndCopyRefuseWhatTheNormalPathRefuses) {
+    TempTree tree;
+    writeScript(tree, "launcher", test::kPassThrough);
+    const KAuthCopy auth = withLauncher(tree.path("launcher"));
+    enum class Standing { Nothing, File, Folder };
+    for (const Standing standing : {Standing::Nothing, Standing::File, Standing::Folder}) {
+        for (const bool elevated : {false, true}) {
+            SCOPED_TRACE(std::string(elevated ? "elevated, " : "normal, ") +
+                         (standing == Standing::Nothing ? "nothing" : standing == Standing::File ? "a file" : "a folder") +
+                         " at the new name");
+            TempTree work;
+            work.fileWithText("d/a", "the entry renamed");
+            work.fileWithText("d/src", "the entry copied");
+            if (standing == Standing::File) {
+                work.fileWithText("d/b", "stands at the new name");
+                work.fileWithText("d/copy", "stands at the copy's name");
+            }
+            if (standing == Standing::Folder) {
+                work.fileWithText("d/b/inside", "in the folder at the new name");
+                work.fileWithText("d/copy/inside", "in the folder at the copy's name");
+            }
+            platform::HeldEntry a, b, src, copy;
+            ASSERT_EQ(platform::entryAtPath(work.path("d/a"), a), 0);
+            ASSERT_EQ(platform::entryAtPath(work.path("d/b"), b), 0);
+            ASSERT_EQ(platform::entryAtPath(work.path("d/src"), src), 0);
+            ASSERT_EQ(platform::entryAtPath(work.path("d/copy"), copy), 0);
+
+            const int renamed = elevated ? auth.RenameByTerminal(platform::pathThrough(a.at()), platform::pathThrough(b.at()))
+                                         : platform::moveEntryAt(a.at(), b.at());
+            const int copied = elevated ? auth.CopyByTerminal(platform::pathThrough(src.at()), platform::pathThrough(copy.at()))
+                                        : platform::copyItemAt(src.at(), copy.at(), false);
+            if (standing == Standing::Nothing) {
+                EXPECT_EQ(renamed, 0);
+                EXPECT_EQ(copied, 0);
+                EXPECT_FALSE(work.exists("d/a"));
+                EXPECT_EQ(work.contents("d/b"), "the entry renamed");
+                EXPECT_EQ(work.contents("d/copy"), "the entry copied");
+                EXPECT_EQ(work.contents("d/src"), "the entry copied");
+                EXPECT_EQ(namesIn(work.path("d")), (std::set<std::string>{"b", "copy", "src"}));
+                continue;
+            }
+            EXPECT_NE(renamed, 0);
+            EXPECT_NE(copied, 0);
+            EXPECT_EQ(work.contents("d/a"), "the entry renamed");
+            if (standing == Standing::File) {
+                EXPECT_EQ(work.contents("d/b"), "stands at the new name");
+                EXPECT_EQ(work.contents("d/copy"), "stands at the copy's name");
+            } else {
+                EXPECT_EQ(namesIn(work.path("d/b")), std::set<std::string>{"inside"});
+                EXPECT_EQ(namesIn(work.path("d/copy")), std::set<std::string>{"inside"});
+            }
+        }
     }
 }
 

@@ -295,23 +295,32 @@ TEST_F(KMergeTest, FailuresMidCopyLeaveTheOldDestinationAndNoTemporaries) {
     EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"big.bin", "second.txt"}));
 }
 
-TEST_F(KMergeTest, TrashThatCannotBeHadFallsBackAsDocumented) {
+// Without a trash nothing is deleted for good and nothing is replaced
+// unarchived: each row fails on its own, saying why, and keeps its entry.
+TEST_F(KMergeTest, ATrashThatCannotBeHadFailsTheRowsThatNeedIt) {
     tree.fileWithText("L/over.txt", "new");
     tree.fileWithText("R/over.txt", "old");
     tree.fileWithText("R/gone.txt", "bye");
+    tree.fileWithText("L/fine.txt", "copied all the same");
     tree.fileWithText("blocker", "a file where the trash's parent should be");
     ScopedEnv broken("XDG_DATA_HOME", tree.path("blocker/share"));
     compare();
     mark("over.txt", kCopyToRight);
     mark("gone.txt", kDeleteRight);
+    mark("fine.txt", kCopyToRight);
     settings.archive = true;
     auto merge = run();
-    // Without a user to ask, archiving is given up and the copy goes on;
-    // a delete without a trash removes the item for good.
-    EXPECT_TRUE(merge->archiveDroppedDuringRun());
-    EXPECT_EQ(tree.contents("R/over.txt"), "new");
-    EXPECT_FALSE(tree.exists("R/gone.txt"));
-    EXPECT_EQ(merge->lastFailedIndex(), -1);
+    for (const char* path : {"over.txt", "gone.txt"}) {
+        const KMergeItem& row = rowFor(*merge, path);
+        EXPECT_EQ(row.iStatus, kRowFailed) << path;
+        EXPECT_TRUE(row.iActionError.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR)))) << path << ": "
+            << row.iActionError.toStdString();
+    }
+    EXPECT_EQ(tree.contents("R/over.txt"), "old");
+    EXPECT_EQ(tree.contents("R/gone.txt"), "bye");
+    // Archiving never switches itself off: the failures stay with their rows.
+    EXPECT_EQ(rowFor(*merge, "fine.txt").iStatus, kRowDone);
+    EXPECT_EQ(tree.contents("R/fine.txt"), "copied all the same");
 }
 
 TEST_F(KMergeTest, CancellingMidCopyStopsTheRowAndLeavesTheRestPending) {
