@@ -81,6 +81,8 @@ int RunLock::acquire(const std::vector<std::string>& roots, std::string& busy) {
     for (const std::string& root : roots) {
         std::vector<FolderId> chain;
         if (int error = foldersUpFrom(root, chain)) {
+            // A folder that is not there is reported by the comparison; nothing there to change.
+            if (error == ENOENT || error == ENOTDIR) continue;
             busy = root;
             return error;
         }

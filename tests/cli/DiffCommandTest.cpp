@@ -1,3 +1,4 @@
+#include "support/FileChecks.h"
 #include "support/RunQuorvane.h"
 #include "support/TempTree.h"
 
@@ -6,6 +7,9 @@
 #include <QJsonObject>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qv::test {
 namespace {
@@ -38,6 +42,66 @@ TEST(DiffCommandTest, ExitStatusLikeDiffAndMergesWrittenSafely) {
     QFile a(q(t.path("a.txt")));
     ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     EXPECT_EQ(a.readAll(), QByteArray("one\ntwo\nthree\n"));
+}
+
+// A merged file is written the way its files were: their line ends and
+// byte-order mark, the replaced file's mode and owner; through a link to
+// the file it leads to; and a read-only file is not replaced unasked.
+TEST(DiffCommandTest, MergedFilesKeepWhatTheDiffDoesNotSee) {
+    TempTree t;
+    const std::string bom = "\xEF\xBB\xBF";
+    t.fileWithText("a.txt", bom + "one\r\ntwo\r\nthree\r\n");
+    t.fileWithText("b.txt", bom + "one\r\nTWO\r\nthree\r\nfour\r\n");
+    const QStringList inputs = {"diff", q(t.path("a.txt")), q(t.path("b.txt")), "--merge", "all=right", "--out"};
+
+    const CommandResult fresh = runQuorvane(inputs + QStringList{q(t.path("merged.txt"))});
+    ASSERT_EQ(fresh.exitCode, 0) << fresh.err.toStdString();
+    EXPECT_EQ(t.contents("merged.txt"), bom + "one\r\nTWO\r\nthree\r\nfour\r\n");
+
+    // An existing file keeps its mode and owner.
+    t.fileWithText("kept.txt", "older merge");
+    ASSERT_EQ(::chmod(t.path("kept.txt").c_str(), 0640), 0);
+    ASSERT_EQ(::chown(t.path("kept.txt").c_str(), 1234, 5678), 0);
+    const CommandResult replaced = runQuorvane(inputs + QStringList{q(t.path("kept.txt")), "--force"});
+    ASSERT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(t.path("kept.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, 1234u);
+    EXPECT_EQ(st.st_gid, 5678u);
+    EXPECT_EQ(t.contents("kept.txt"), t.contents("merged.txt"));
+
+    // Through a link: the link stays, the file it leads to is written.
+    t.fileWithText("real/target.txt", "before");
+    t.link("link.txt", "real/target.txt");
+    const CommandResult linked = runQuorvane(inputs + QStringList{q(t.path("link.txt")), "--force"});
+    ASSERT_EQ(linked.exitCode, 0) << linked.err.toStdString();
+    EXPECT_EQ(linkTarget(t.path("link.txt")), "real/target.txt");
+    EXPECT_EQ(t.contents("real/target.txt"), t.contents("merged.txt"));
+    // A link that leads nowhere is refused.
+    t.link("dangling.txt", "real/missing/file.txt");
+    EXPECT_EQ(runQuorvane(inputs + QStringList{q(t.path("dangling.txt")), "--force"}).exitCode, 2);
+    EXPECT_EQ(linkTarget(t.path("dangling.txt")), "real/missing/file.txt");
+    EXPECT_FALSE(t.exists("real/missing"));
+
+    // Read-only: without a window to ask in, the file stays (root included).
+    t.fileWithText("locked.txt", "read only");
+    ASSERT_EQ(::chmod(t.path("locked.txt").c_str(), 0444), 0);
+    const CommandResult locked = runQuorvane(inputs + QStringList{q(t.path("locked.txt")), "--force"});
+    EXPECT_EQ(locked.exitCode, 2);
+    EXPECT_FALSE(locked.err.isEmpty());
+    EXPECT_EQ(t.contents("locked.txt"), "read only");
+
+    // Plain LF without a mark stays so, and a user's file named like our
+    // temporaries is left alone in the folder written to.
+    t.fileWithText("lf/a.txt", "x\ny\n");
+    t.fileWithText("lf/b.txt", "x\nz\n");
+    t.fileWithText("lf/.qvwrite-notes", "the user's own");
+    const CommandResult plain = runQuorvane({"diff", q(t.path("lf/a.txt")), q(t.path("lf/b.txt")), "--merge",
+                                             "all=right", "--out", q(t.path("lf/out.txt"))});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_EQ(t.contents("lf/out.txt"), "x\nz\n");
+    EXPECT_EQ(t.contents("lf/.qvwrite-notes"), "the user's own");
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+#include "base/Messages.h"
+#include "platform/RunLock.h"
+#include "support/FileChecks.h"
 #include "support/RunQuorvane.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -5,8 +8,17 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <set>
 
 namespace qv::test {
 namespace {
@@ -138,6 +150,240 @@ TEST_F(SyncCommandTest, ActionsMarkItemsWithNamesAndRefuseWhatCannotApply) {
     }
     EXPECT_TRUE(tree.exists("L/sub/left only.txt"));
     EXPECT_EQ(tree.contents("L/changed.txt"), "new contents");
+}
+
+// What a copy removes to make room is counted in the plan and goes where a
+// deletion goes: a folder a file replaces, what only the destination's
+// folder held.
+TEST_F(SyncCommandTest, WhatACopyRemovesToMakeRoomIsPlannedAndTrashed) {
+    TempTree pair;
+    pair.fileWithText("L/thing", "a file now");
+    pair.fileWithText("R/thing/precious.txt", "precious");
+    const QStringList sides = {q(pair.path("L")), q(pair.path("R"))};
+    const CommandResult plan =
+        runQuorvane(QStringList{"sync"} + sides + QStringList{"--type", "mirror", "--direction", "lr", "--json"});
+    ASSERT_EQ(plan.exitCode, 0) << plan.err.toStdString();
+    const QJsonObject p = jsonOf(plan);
+    EXPECT_EQ(p["groups"]["deleteRight"]["items"].toInt(), 1);
+    EXPECT_EQ(p["groups"]["deleteRight"]["bytes"].toInt(), 8);
+    const QJsonArray removes = p["rows"].toArray().at(0)["removes"].toArray();
+    ASSERT_EQ(removes.size(), 1);
+    EXPECT_EQ(removes.at(0)["path"].toString(), QStringLiteral("thing/precious.txt"));
+    EXPECT_FALSE(p["deletesPermanently"].toBool());
+
+    const CommandResult run = runQuorvane(QStringList{"sync"} + sides +
+                                          QStringList{"--type", "mirror", "--direction", "lr", "--execute"});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("thing/precious.txt")) << run.out.toStdString();
+    EXPECT_EQ(pair.contents("R/thing"), "a file now");
+    EXPECT_EQ(tree.contents("home/.local/share/Trash/files/thing/precious.txt"), "precious");
+
+    // A folder copied onto a folder: what only the destination held.
+    pair.fileWithText("L/dir/a.txt", "new a");
+    pair.fileWithText("R/dir/a.txt", "old a");
+    pair.fileWithText("R/dir/only-right.txt", "only here");
+    const QStringList mark = {"--mark", "CopyToRight", "dir"};
+    const CommandResult marked = runQuorvane(QStringList{"actions"} + sides + mark + QStringList{"--json"});
+    ASSERT_EQ(marked.exitCode, 0) << marked.err.toStdString();
+    const QJsonObject m = jsonOf(marked);
+    EXPECT_EQ(m["groups"]["deleteRight"]["items"].toInt(), 1);
+    EXPECT_EQ(m["rows"].toArray().at(0)["removes"].toArray().at(0)["path"].toString(),
+              QStringLiteral("dir/only-right.txt"));
+    const CommandResult copied = runQuorvane(QStringList{"actions"} + sides + mark + QStringList{"--execute"});
+    ASSERT_EQ(copied.exitCode, 0) << copied.out.toStdString() << copied.err.toStdString();
+    EXPECT_EQ(namesIn(pair.path("R/dir")), std::set<std::string>{"a.txt"});
+    EXPECT_EQ(tree.contents("home/.local/share/Trash/files/dir/only-right.txt"), "only here");
+
+    // Deleting for good says so before anything runs.
+    pair.fileWithText("R/dir/again.txt", "gone for good");
+    const QStringList permanent = {"--set", "mergeDelPermanent=true"};
+    const CommandResult forGood = runQuorvane(QStringList{"actions"} + sides + mark + permanent);
+    EXPECT_TRUE(forGood.out.contains(Messages::format("cliRemovesForGood", "dir/again.txt", "1", "").left(20).toUtf8()))
+        << forGood.out.toStdString();
+    EXPECT_TRUE(jsonOf(runQuorvane(QStringList{"actions"} + sides + mark + permanent + QStringList{"--json"}))
+                    ["deletesPermanently"].toBool());
+}
+
+// Without a usable trash (here a link planted where its files folder
+// belongs), nothing is deleted for good unless that was asked for, the rows
+// say why, and the run does not report success.
+TEST_F(SyncCommandTest, WithoutAUsableTrashDeletionsFailAndSayWhy) {
+    tree.folder("elsewhere");
+    tree.folder("home/.local/share/Trash/info");
+    tree.link("home/.local/share/Trash/files", tree.path("elsewhere"));
+    const QStringList mirror = {"--type", "mirror", "--direction", "lr", "--delete-orphans", "--execute"};
+    const CommandResult run = sync(mirror + QStringList{"--json"});
+    EXPECT_EQ(run.exitCode, 1) << run.out.toStdString();
+    const QJsonObject r = jsonOf(run);
+    EXPECT_EQ(r["status"].toString(), QStringLiteral("failed"));
+    for (const QJsonValue& row : r["rows"].toArray()) {
+        if (row["action"].toString() != QStringLiteral("DeleteRight")) continue;
+        EXPECT_EQ(row["status"].toString(), QStringLiteral("failed"));
+        EXPECT_TRUE(row["message"].toString().contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))))
+            << row["message"].toString().toStdString();
+    }
+    EXPECT_EQ(tree.contents("R/right only.txt"), "right");
+    EXPECT_TRUE(namesIn(tree.path("elsewhere")).empty());
+    EXPECT_EQ(tree.contents("R/changed.txt"), "new contents");   // the other rows ran
+
+    const CommandResult forGood = sync(mirror + QStringList{"--set", "mergeDelPermanent=true"});
+    EXPECT_EQ(forGood.exitCode, 0) << forGood.out.toStdString();
+    EXPECT_FALSE(tree.exists("R/right only.txt"));
+    EXPECT_TRUE(namesIn(tree.path("elsewhere")).empty());
+}
+
+// A run locks its folders: a second run on the same folder, one inside it or
+// one holding it is refused before it changes anything; a dry run and a run
+// on other folders are not.
+TEST_F(SyncCommandTest, ASecondRunOnOverlappingFoldersIsRefused) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", tree.path("run"));
+    tree.folder("run");
+    tree.folder("R/inner");
+    const QStringList mirror = {"--type", "mirror", "--direction", "lr", "--execute"};
+    for (const char* held : {"R", "R/inner", ""}) {
+        SCOPED_TRACE(std::string("held: ") + held);
+        platform::RunLock other;
+        std::string busy;
+        ASSERT_EQ(other.acquire({tree.path(held)}, busy), 0);
+        const CommandResult refused = sync(mirror);
+        EXPECT_EQ(refused.exitCode, 2) << refused.out.toStdString();
+        EXPECT_FALSE(refused.err.isEmpty());
+        EXPECT_EQ(tree.contents("R/changed.txt"), "old");
+        EXPECT_EQ(sync({"--type", "mirror", "--direction", "lr"}).exitCode, 0);
+    }
+    platform::RunLock unrelated;
+    std::string busy;
+    tree.folder("unrelated");
+    ASSERT_EQ(unrelated.acquire({tree.path("unrelated")}, busy), 0);
+    EXPECT_EQ(sync(mirror).exitCode, 0);
+    EXPECT_EQ(tree.contents("R/changed.txt"), "new contents");
+}
+
+// Two runs started together on the same pair: every original reaches the
+// trash exactly once, whichever run replaces it.
+TEST_F(SyncCommandTest, TwoRunsAtOnceLoseNoOriginal) {
+    ScopedEnv runtime("XDG_RUNTIME_DIR", tree.path("run"));
+    tree.folder("run");
+    TempTree pair;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        pair.fileWithText("L/" + name, "new " + name, kBaseTimeNs + 10'000'000'000LL);
+        pair.fileWithText("R/" + name, "original " + name, kBaseTimeNs);
+    }
+    const QStringList args = {"sync", q(pair.path("L")), q(pair.path("R")), "--type", "mirror", "--direction", "lr",
+                              "--archive", "trash", "--execute"};
+    QProcess first, second;
+    for (QProcess* p : {&first, &second}) p->start(QStringLiteral(QUORVANE_BIN), args);
+    for (QProcess* p : {&first, &second}) ASSERT_TRUE(p->waitForFinished(60000));
+    for (QProcess* p : {&first, &second}) EXPECT_TRUE(p->exitCode() == 0 || p->exitCode() == 2) << p->exitCode();
+    std::map<std::string, int> originals;
+    for (const std::string& name : namesIn(tree.path("home/.local/share/Trash/files")))
+        ++originals[tree.contents("home/.local/share/Trash/files/" + name)];
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        EXPECT_EQ(pair.contents("R/" + name), "new " + name);
+        EXPECT_EQ(originals["original " + name], 1) << name;
+    }
+}
+
+// Names like our temporaries' are the user's: compared, copied and kept.
+// Only a temporary this program can prove it left behind is swept.
+TEST_F(SyncCommandTest, NamesLikeOurTemporariesAreTheUsers) {
+    tree.fileWithText("L/.qvwrite-notes", "the user's notes");
+    tree.fileWithText("R/.qvwrite-mine", "the user's own, only on the right");
+    const std::string dead = tree.deadTemporary("R", "half a copy of a killed run");
+    const CommandResult compare = runQuorvane(QStringList{"compare"} + sides() + QStringList{"--json"});
+    EXPECT_TRUE(compare.out.contains(".qvwrite-notes"));
+    EXPECT_TRUE(compare.out.contains(".qvwrite-mine"));
+    EXPECT_FALSE(compare.out.contains(QByteArray::fromStdString(dead)));
+    const CommandResult run = sync({"--type", "mirror", "--direction", "lr", "--execute"});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(tree.contents("R/.qvwrite-notes"), "the user's notes");
+    EXPECT_EQ(tree.contents("R/.qvwrite-mine"), "the user's own, only on the right");
+    EXPECT_FALSE(tree.exists("R/" + dead));
+}
+
+// An update cannot order a file against a folder: the pair is left
+// undecided with its reason, never planned into the file.
+TEST_F(SyncCommandTest, AnUpdateLeavesAFileFacingAFolderUndecided) {
+    tree.fileWithText("L/thing", "a file");
+    tree.fileWithText("R/thing/inner.txt", "in a folder");
+    const CommandResult plan = sync({"--type", "update", "--direction", "both", "--json"});
+    ASSERT_EQ(plan.exitCode, 0) << plan.err.toStdString();
+    const QJsonObject p = jsonOf(plan);
+    for (const QJsonValue& row : p["rows"].toArray())
+        EXPECT_FALSE(row["path"].toString().startsWith(QStringLiteral("thing"))) << row["path"].toString().toStdString();
+    EXPECT_TRUE(p["notSynced"].toArray().contains(QStringLiteral("thing")));
+    const QJsonArray undecided = p["undecided"].toArray();
+    ASSERT_EQ(undecided.size(), 1);
+    EXPECT_EQ(undecided.at(0)["path"].toString(), QStringLiteral("thing"));
+    EXPECT_EQ(undecided.at(0)["reason"].toString(), QStringLiteral("kinds"));
+    const CommandResult text = sync({"--type", "update", "--direction", "lr"});
+    EXPECT_TRUE(text.out.contains(Messages::text("cliNotSyncedKinds").toUtf8())) << text.out.toStdString();
+    const CommandResult run = sync({"--type", "update", "--direction", "both", "--execute"});
+    EXPECT_EQ(run.exitCode, 0) << run.out.toStdString();
+    EXPECT_EQ(tree.contents("L/thing"), "a file");
+    EXPECT_EQ(tree.contents("R/thing/inner.txt"), "in a folder");
+}
+
+// Marks act like presses on a selection: a folder with its contents, and
+// marks of one item that combine or repeat, give what the buttons give.
+TEST_F(SyncCommandTest, MarksCombineAsPressesOnASelectionDo) {
+    tree.fileWithText("L/dir/in1.txt", "1");
+    tree.fileWithText("R/dir/in1.txt", "one");
+    tree.fileWithText("R/dir/in2.txt", "2");
+    auto rowsOf = [&](const QStringList& marks) {
+        const CommandResult r = runQuorvane(QStringList{"actions"} + sides() + marks + QStringList{"--json"});
+        EXPECT_EQ(r.exitCode, 0) << marks.join(' ').toStdString() << r.err.toStdString();
+        QStringList rows;
+        for (const QJsonValue& row : jsonOf(r)["rows"].toArray())
+            rows << row["action"].toString() + QLatin1Char(' ') + row["path"].toString();
+        return rows;
+    };
+    EXPECT_EQ(rowsOf({"--mark", "DeleteRight", "dir", "dir/in1.txt"}), QStringList{"DeleteRight dir"});
+    EXPECT_EQ(rowsOf({"--mark", "DeleteRight", "same.txt", "--mark", "DeleteLeft", "same.txt"}),
+              QStringList{"DeleteBoth same.txt"});
+    EXPECT_EQ(rowsOf({"--mark", "DeleteRight", "same.txt", "--mark", "DeleteRight", "same.txt"}),
+              QStringList{"DeleteRight same.txt"});
+    EXPECT_EQ(rowsOf({"--mark", "DeleteBoth", "same.txt", "--mark", "DeleteLeft", "same.txt"}),
+              QStringList{"DeleteBoth same.txt"});
+    EXPECT_EQ(rowsOf({"--mark", "CopyToRight", "changed.txt", "--mark", "CopyToRight", "changed.txt"}),
+              QStringList{"CopyToRight changed.txt"});
+}
+
+// Trees deeper than PATH_MAX allows a path to be are compared and copied whole.
+TEST_F(SyncCommandTest, TreesPastPathMaxAreComparedAndCopied) {
+    TempTree pair;
+    pair.folder("L");
+    pair.folder("R");
+    int at = ::open(pair.path("L").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 30; ++level) {
+        const std::string name = std::to_string(level) + std::string(200, 'd');
+        ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
+        const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(at);
+        at = next;
+    }
+    const int fd = ::openat(at, "bottom.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(fd, "deep", 4), 4);
+    ::close(fd);
+    ::close(at);
+    const QStringList sides = {q(pair.path("L")), q(pair.path("R"))};
+    // The totals of the root row count every folder and the file at the bottom.
+    auto rootRow = [&] {
+        const CommandResult r = runQuorvane(QStringList{"compare"} + sides + QStringList{"--json"});
+        return QJsonDocument::fromJson(r.out.left(r.out.indexOf('\n'))).object();
+    };
+    QJsonObject root = rootRow();
+    EXPECT_EQ(root["folders1"].toInt(), 30);
+    EXPECT_EQ(root["files1"].toInt(), 1);
+    const CommandResult run =
+        runQuorvane(QStringList{"sync"} + sides + QStringList{"--type", "mirror", "--direction", "lr", "--execute"});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(runQuorvane(QStringList{"compare"} + sides).exitCode, 0);
+    root = rootRow();
+    EXPECT_EQ(root["folders2"].toInt(), 30);
+    EXPECT_EQ(root["files2"].toInt(), 1);
 }
 
 }  // namespace

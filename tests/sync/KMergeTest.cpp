@@ -1,4 +1,5 @@
 #include "app/HeadlessPrompt.h"
+#include "base/Messages.h"
 #include "platform/ExtendedAttributes.h"
 #include "sync/KMerge.h"
 #include "sync/MergeList.h"
@@ -10,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
 
 namespace qv::test {
 namespace {
@@ -369,6 +375,164 @@ TEST_F(KMergeTest, FolderOntoFolderIsReplacedWholeOrPrunedWhenSparingEqualFiles)
     ::lstat(R("dir/keep.txt").c_str(), &st);
     EXPECT_NE(st.st_ino, keepInode);   // copied anew
     EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"dir"}));
+}
+
+// A destination folder swapped for a link between the comparison and the
+// execution: nothing is written or removed where the link leads, whether
+// deletions go to the trash or away for good, and every row below it fails
+// as changed. The swap happens through the seam that runs before each row.
+TEST_F(KMergeTest, AFolderSwappedForALinkAfterTheComparisonLeadsNowhere) {
+    for (const bool permanent : {false, true}) {
+        SCOPED_TRACE(permanent ? "deleting for good" : "deleting to the trash");
+        TempTree outside;
+        outside.fileWithText("victimdir/precious.txt", "not theirs to delete");
+        tree.fileWithText("L/sub/newfile", "would land outside");
+        tree.fileWithText("L/sub/same.txt", "same");
+        tree.fileWithText("R/sub/same.txt", "same");
+        tree.fileWithText("R/sub/victimdir/old.txt", "an orphan inside the root");
+        tree.fileWithText("R/gone/x.txt", "a folder the mirror deletes");
+        compare();
+        mark("sub/newfile", kCopyToRight);
+        mark("sub/victimdir", kDeleteRight);
+        mark("gone", kDeleteRight);
+        settings.deletePermanently = permanent;
+        auto merge = plan();
+        bool swapped = false;
+        merge->setBeforeRow([&](const KMergeItem&) {
+            if (swapped) return;
+            swapped = true;
+            ASSERT_EQ(::rename(R("sub").c_str(), R("sub.moved").c_str()), 0);
+            ASSERT_EQ(::symlink(outside.root().c_str(), R("sub").c_str()), 0);
+            ASSERT_EQ(::rename(R("gone").c_str(), R("gone.moved").c_str()), 0);
+            ASSERT_EQ(::symlink(outside.path("victimdir").c_str(), R("gone").c_str()), 0);
+        });
+        merge->MergeThread(observer);
+
+        EXPECT_EQ(namesIn(outside.root()), std::set<std::string>{"victimdir"});
+        EXPECT_EQ(outside.contents("victimdir/precious.txt"), "not theirs to delete");
+        EXPECT_EQ(linkTarget(R("gone")), outside.path("victimdir"));
+        for (const char* path : {"sub/newfile", "sub/victimdir", "gone"}) {
+            const KMergeItem& row = rowFor(*merge, path);
+            EXPECT_EQ(row.iStatus, kRowFailed) << path;
+            EXPECT_EQ(row.iActionError, Messages::text("syncChanged")) << path;
+        }
+        EXPECT_EQ(tree.contents("R/sub.moved/victimdir/old.txt"), "an orphan inside the root");
+        EXPECT_TRUE(namesIn(tree.path("home/.local/share/Trash/files")).empty());
+        for (const char* moved : {"R/sub", "R/sub.moved", "R/gone", "R/gone.moved", "L/sub"})
+            std::filesystem::remove_all(tree.path(moved));
+    }
+}
+
+// Every kind change since the comparison (folder, file, link, either way)
+// fails the row instead of acting on what stands there now.
+TEST_F(KMergeTest, AnEntryOfAnotherKindThanComparedFailsItsRow) {
+    tree.fileWithText("L/was-file", "source");
+    tree.fileWithText("R/was-file", "destination file");
+    tree.fileWithText("R/was-folder/inside", "kept");
+    tree.fileWithText("L/was-link-target", "t");
+    tree.link("R/was-link", "somewhere");
+    compare();
+    mark("was-file", kCopyToRight);
+    mark("was-folder", kDeleteRight);
+    mark("was-link", kDeleteRight);
+    auto merge = plan();
+    merge->setBeforeRow([&](const KMergeItem& row) {
+        const std::string path = row.iItem->iPath();
+        if (path == "was-file") {
+            ::unlink(R("was-file").c_str());
+            tree.fileWithText("R/was-file/now-a-folder", "x");
+        } else if (path == "was-folder") {
+            std::filesystem::remove_all(R("was-folder"));
+            ::symlink("elsewhere", R("was-folder").c_str());
+        } else if (path == "was-link") {
+            ::unlink(R("was-link").c_str());
+            tree.fileWithText("R/was-link", "a file now");
+        }
+    });
+    merge->MergeThread(observer);
+    for (const auto& row : merge->iMergeItems()) {
+        EXPECT_EQ(row.iStatus, kRowFailed) << row.iItem->iPath();
+        EXPECT_EQ(row.iActionError, Messages::text("syncChanged")) << row.iItem->iPath();
+    }
+    EXPECT_EQ(tree.contents("R/was-file/now-a-folder"), "x");
+    EXPECT_EQ(linkTarget(R("was-folder")), "elsewhere");
+    EXPECT_EQ(tree.contents("R/was-link"), "a file now");
+}
+
+// A file replaced by a folder is archived only once the folder stands: a
+// copy that runs out of room leaves the file where it was, unarchived.
+TEST_F(KMergeTest, AFileReplacedByAFolderStaysWhenTheCopyFails) {
+    tree.fileWithText("L/thing/part.bin", std::string(3 << 20, 'p'));
+    tree.fileWithText("R/thing", "the file a folder replaces");
+    tree.folder("archive");
+    compare();
+    mark("thing", kCopyToRight);
+    settings.archive = true;
+    settings.archiveFolder = tree.path("archive");
+    FaultyIo full;
+    full.failDataAfter = 1 << 20;
+    full.refuseCopyRange = true;
+    auto failing = plan();
+    failing->copyEngine().setCopyIo(&full);
+    failing->MergeThread(observer);
+    EXPECT_EQ(rowFor(*failing, "thing").iStatus, kRowFailed);
+    EXPECT_EQ(tree.contents("R/thing"), "the file a folder replaces");
+    EXPECT_TRUE(failing->iTrash().empty());
+
+    compare();
+    mark("thing", kCopyToRight);
+    auto merge = run();
+    EXPECT_EQ(rowFor(*merge, "thing").iStatus, kRowDone);
+    EXPECT_EQ(tree.contents("R/thing/part.bin").size(), std::size_t{3} << 20);
+    ASSERT_FALSE(merge->iTrash().empty());
+    EXPECT_EQ(readAll(merge->iTrash() + "/thing"), "the file a folder replaces");
+}
+
+// A source edited in place while it is copied never gives a destination
+// holding two versions: it is read again, and a source that keeps changing
+// fails its row with the old destination kept.
+TEST_F(KMergeTest, ASourceEditedWhileCopiedIsCopiedAgainOrNotAtAll) {
+    const std::string before(3 << 20, 'o');
+    tree.fileWithText("L/log.bin", before, kBaseTimeNs);
+    tree.fileWithText("R/log.bin", "old destination");
+    compare();
+    auto editSource = [&](char fill) {
+        const int fd = ::open(L("log.bin").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const std::string tail(1 << 20, fill);
+        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), 2 << 20), static_cast<ssize_t>(tail.size()));
+        ::close(fd);
+    };
+    FaultyIo editing;
+    editing.refuseCopyRange = true;   // chunks of a megabyte
+    int edits = 0;
+    editing.afterChunk = [&] {
+        if (edits++ == 0) editSource('n');
+    };
+    mark("log.bin", kCopyToRight);
+    auto once = plan();
+    once->copyEngine().setCopyIo(&editing);
+    once->MergeThread(observer);
+    EXPECT_EQ(rowFor(*once, "log.bin").iStatus, kRowDone);
+    EXPECT_EQ(tree.contents("R/log.bin"), tree.contents("L/log.bin"));
+    EXPECT_EQ(mtimeNsOf(R("log.bin")), mtimeNsOf(L("log.bin")));
+
+    tree.fileWithText("L/log.bin", before, kBaseTimeNs);
+    tree.fileWithText("R/log.bin", "old destination");
+    compare();
+    mark("log.bin", kCopyToRight);
+    FaultyIo restless;
+    restless.refuseCopyRange = true;
+    char fill = 'a';
+    restless.afterChunk = [&] { editSource(fill++); };
+    auto never = plan();
+    never->copyEngine().setCopyIo(&restless);
+    never->MergeThread(observer);
+    const KMergeItem& row = rowFor(*never, "log.bin");
+    EXPECT_EQ(row.iStatus, kRowFailed);
+    EXPECT_EQ(row.iActionError, Messages::text("syncChangedWhileCopied"));
+    EXPECT_EQ(tree.contents("R/log.bin"), "old destination");
+    EXPECT_EQ(namesIn(tree.path("R")), std::set<std::string>{"log.bin"});
 }
 
 TEST(MergeTexts, DateFolderNamesSpeedAndTimeRemaining) {

@@ -1,0 +1,119 @@
+#include "platform/PathWalk.h"
+#include "support/FileChecks.h"
+#include "support/TempTree.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+namespace qv::platform {
+namespace {
+
+using test::TempTree;
+
+// A chain of `depth` folders whose names are `length` bytes long, made one
+// level at a time (its full path is far past PATH_MAX); returns its relative path.
+std::string deepChain(int base, int depth, std::size_t length) {
+    std::string relative;
+    UniqueFd at(::openat(base, ".", O_RDONLY | O_DIRECTORY));
+    for (int level = 0; level < depth; ++level) {
+        std::string name(length, static_cast<char>('a' + level % 26));
+        name[0] = static_cast<char>('A' + level % 26);
+        EXPECT_EQ(::mkdirat(at.get(), name.c_str(), 0755), 0);
+        at.reset(::openat(at.get(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        relative += (relative.empty() ? "" : "/") + name;
+    }
+    return relative;
+}
+
+TEST(PathWalk, NeverLeavesTheFolderItStartsFrom) {
+    TempTree tree;
+    tree.fileWithText("root/sub/inner/file.txt", "inside");
+    tree.fileWithText("outside/secret.txt", "outside");
+    tree.link("root/escape", tree.path("outside"));
+    tree.link("root/sub/relative", "../../outside");
+    tree.fileWithText("root/plain", "a file");
+    UniqueFd root;
+    ASSERT_EQ(openFolder(tree.path("root"), root), 0);
+
+    UniqueFd reached;
+    EXPECT_EQ(openBelow(root.get(), "sub/inner", reached), 0);
+    struct stat st {};
+    EXPECT_EQ(::fstatat(reached.get(), "file.txt", &st, 0), 0);
+    EXPECT_EQ(openBelow(root.get(), "", reached), 0);
+    EXPECT_EQ(::fstatat(reached.get(), "plain", &st, 0), 0);
+
+    // A link on the way, absolute or relative, however it is spelt.
+    EXPECT_EQ(openBelow(root.get(), "escape", reached), ELOOP);
+    EXPECT_EQ(openBelow(root.get(), "sub/relative", reached), ELOOP);
+    EXPECT_EQ(openBelow(root.get(), "./sub//relative/", reached), ELOOP);
+    // A file on the way, a missing folder, and climbing out.
+    EXPECT_EQ(openBelow(root.get(), "plain/x", reached), ENOTDIR);
+    EXPECT_EQ(openBelow(root.get(), "missing/x", reached), ENOENT);
+    EXPECT_EQ(openBelow(root.get(), "sub/../../outside", reached), EXDEV);
+
+    // Making missing folders never makes them through a link either.
+    EXPECT_EQ(openBelow(root.get(), "escape/made", reached, true), ELOOP);
+    EXPECT_FALSE(test::exists(tree.path("outside/made")));
+    EXPECT_EQ(openBelow(root.get(), "sub/new/deeper", reached, true), 0);
+    EXPECT_TRUE(test::isFolder(tree.path("root/sub/new/deeper")));
+
+    HeldEntry entry;
+    ASSERT_EQ(locateBelow(root.get(), tree.path("root"), "sub/inner/file.txt", entry), 0);
+    EXPECT_EQ(entry.name, "file.txt");
+    EXPECT_EQ(entry.path, tree.path("root/sub/inner/file.txt"));
+    EntryStat found;
+    ASSERT_EQ(statAt(entry.at(), found), 0);
+    EXPECT_EQ(found.type, EntryType::File);
+    EXPECT_EQ(found.size, 6);
+    // The last component is the entry itself: a link there is reached, not followed.
+    ASSERT_EQ(locateBelow(root.get(), tree.path("root"), "escape", entry), 0);
+    ASSERT_EQ(statAt(entry.at(), found), 0);
+    EXPECT_EQ(found.type, EntryType::Symlink);
+    EXPECT_EQ(locateBelow(root.get(), tree.path("root"), "escape/secret.txt", entry), ELOOP);
+    EXPECT_EQ(locateBelow(root.get(), tree.path("root"), "sub/..", entry), EINVAL);
+
+    // Another process reaches the same entry through our descriptor.
+    ASSERT_EQ(locateBelow(root.get(), tree.path("root"), "sub/inner/file.txt", entry), 0);
+    EXPECT_EQ(test::readAll(pathThrough(entry.at())), "inside");
+}
+
+TEST(PathWalk, PathsFarPastPathMaxAreReachedPieceByPiece) {
+    TempTree tree;
+    tree.folder("root");
+    UniqueFd root;
+    ASSERT_EQ(openFolder(tree.path("root"), root), 0);
+    const std::string relative = deepChain(root.get(), 30, 200);
+    ASSERT_GT(relative.size(), std::size_t{PATH_MAX});
+
+    UniqueFd bottom;
+    ASSERT_EQ(openBelow(root.get(), relative, bottom), 0);
+    const int fd = ::openat(bottom.get(), "deep.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "at the bottom", 13), 13);
+    ::close(fd);
+
+    HeldEntry entry;
+    ASSERT_EQ(locateBelow(root.get(), tree.path("root"), relative + "/deep.txt", entry), 0);
+    EntryStat found;
+    ASSERT_EQ(statAt(entry.at(), found), 0);
+    EXPECT_EQ(found.size, 13);
+    // Made below the limit as well, and opened by its whole path.
+    UniqueFd made;
+    ASSERT_EQ(openBelow(root.get(), relative + "/more/folders", made, true), 0);
+    UniqueFd whole;
+    ASSERT_EQ(openLongPath(tree.path("root/" + relative + "/deep.txt"), O_RDONLY, whole), 0);
+    char text[32] = {};
+    EXPECT_EQ(::read(whole.get(), text, sizeof text), 13);
+    EXPECT_EQ(std::string(text), "at the bottom");
+    EXPECT_EQ(openFolder(tree.path("root/" + relative + "/more/folders"), whole), 0);
+}
+
+}  // namespace
+}  // namespace qv::platform
