@@ -1,5 +1,6 @@
 #include "app/HeadlessPrompt.h"
 #include "base/Messages.h"
+#include "engine/UserPrompt.h"
 #include "platform/ExtendedAttributes.h"
 #include "sync/KMerge.h"
 #include "sync/MergeList.h"
@@ -30,6 +31,19 @@ struct RecordingMergeObserver : MergeObserver {
         if (onProgress) onProgress();
     }
     void rowFinished(const KMergeItem&, std::size_t index) override { finished.push_back(index); }
+};
+
+// A window's questions, answered as a test says.
+struct ScriptedPrompt final : UserPrompt {
+    int button = 0;
+    bool suppress = false;
+    QStringList asked;
+    bool showsUI() const override { return true; }
+    Answer ask(const Question& question) override {
+        asked << question.message;
+        return Answer{button, suppress};
+    }
+    void inform(const QString&, const QString&) override {}
 };
 
 // Two real folders under one temporary tree, with the trash of a private home.
@@ -533,6 +547,109 @@ TEST_F(KMergeTest, ASourceEditedWhileCopiedIsCopiedAgainOrNotAtAll) {
     EXPECT_EQ(row.iActionError, Messages::text("syncChangedWhileCopied"));
     EXPECT_EQ(tree.contents("R/log.bin"), "old destination");
     EXPECT_EQ(namesIn(tree.path("R")), std::set<std::string>{"log.bin"});
+}
+
+// One archive that fails fails its own row and nothing else: later rows
+// archive as before, and the replaced file of the failed row stays.
+TEST_F(KMergeTest, AFailedArchiveFailsItsRowOnly) {
+    for (const char* name : {"first.txt", "second.txt"}) {
+        tree.fileWithText(std::string("L/") + name, std::string("new ") + name);
+        tree.fileWithText(std::string("R/") + name, std::string("old ") + name, kBaseTimeNs + 3);
+    }
+    tree.folder("archive");
+    compare();
+    mark("first.txt", kCopyToRight);
+    mark("second.txt", kCopyToRight);
+    settings.archive = true;
+    settings.archiveFolder = tree.path("archive");
+    FaultyIo immutable;   // the archive cannot take the first file in, as for an immutable one
+    immutable.renameError = [](const std::string&, const std::string& to, unsigned flags) {
+        return flags == RENAME_NOREPLACE && to == "first.txt" ? EPERM : 0;
+    };
+    auto merge = plan();
+    merge->copyEngine().setCopyIo(&immutable);
+    merge->MergeThread(observer);
+    const KMergeItem& first = rowFor(*merge, "first.txt");
+    EXPECT_EQ(first.iStatus, kRowFailed);
+    EXPECT_TRUE(first.iActionError.contains(QString::fromLocal8Bit(std::strerror(EPERM)))) << first.iActionError.toStdString();
+    EXPECT_EQ(tree.contents("R/first.txt"), "old first.txt");
+    EXPECT_EQ(rowFor(*merge, "second.txt").iStatus, kRowDone);
+    EXPECT_EQ(tree.contents("R/second.txt"), "new second.txt");
+    ASSERT_FALSE(merge->iTrash().empty());
+    EXPECT_EQ(readAll(merge->iTrash() + "/second.txt"), "old second.txt");
+    EXPECT_EQ(namesIn(merge->iTrash()), std::set<std::string>{"second.txt"});
+    EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"first.txt", "second.txt"}));
+}
+
+// In a window, a deletion the trash refuses is done for good only when the
+// user says so, and the answer may hold for the rest of the run.
+TEST_F(KMergeTest, DeletingForGoodWhenNoTrashIsTheUsersChoice) {
+    tree.fileWithText("R/one.txt", "1");
+    tree.fileWithText("R/two.txt", "2");
+    tree.fileWithText("blocker", "a file where the trash's parent should be");
+    ScopedEnv broken("XDG_DATA_HOME", tree.path("blocker/share"));
+    for (const int answer : {0, 1}) {
+        SCOPED_TRACE(answer == 0 ? "keep" : "delete for good");
+        compare();
+        mark("one.txt", kDeleteRight);
+        mark("two.txt", kDeleteRight);
+        ScriptedPrompt window;
+        window.button = answer;
+        window.suppress = true;
+        MergeList list(window);
+        list.UpdateMergedArrayFromCHildren(scan->root.get());
+        auto merge = KMerge::Start(list.iMergeItems(), *scan->root, window, settings);
+        merge->MergeThread(observer);
+        if (answer == 0) {
+            EXPECT_EQ(window.asked.size(), 2);
+            EXPECT_EQ(rowFor(*merge, "one.txt").iStatus, kRowFailed);
+            EXPECT_EQ(tree.contents("R/one.txt"), "1");
+            EXPECT_EQ(tree.contents("R/two.txt"), "2");
+        } else {
+            EXPECT_EQ(window.asked, QStringList{Messages::text("syncTrashFailed0")});
+            EXPECT_EQ(merge->lastFailedIndex(), -1);
+            EXPECT_FALSE(tree.exists("R/one.txt"));
+            EXPECT_FALSE(tree.exists("R/two.txt"));
+        }
+    }
+}
+
+// Entries a copy removes to make room follow the deletion rule: into the
+// archive folder when archiving to one, away for good when deletions are
+// permanent; either way the plan counts them first.
+TEST_F(KMergeTest, RemovedToMakeRoomGoesWhereADeletionGoes) {
+    tree.fileWithText("L/thing", "a file");
+    tree.fileWithText("R/thing/a.txt", "aaa");
+    tree.fileWithText("R/thing/sub/b.txt", "bb");
+    tree.folder("archive");
+    compare();
+    mark("thing", kCopyToRight);
+    settings.archive = true;
+    settings.archiveFolder = tree.path("archive");
+    auto merge = plan();
+    const KMergeItem& row = merge->iMergeItems().front();
+    ASSERT_EQ(row.removals.size(), 2u);
+    EXPECT_EQ(row.removedEntries(), 3u);   // a.txt, sub, sub/b.txt
+    EXPECT_EQ(merge->group(kGroupDeleteRight).items, 3u);
+    merge->MergeThread(observer);
+    EXPECT_EQ(row.iStatus, kRowDone);
+    EXPECT_EQ(tree.contents("R/thing"), "a file");
+    EXPECT_EQ(readAll(merge->iTrash() + "/thing/sub/b.txt"), "bb");
+
+    // Switching the deletes off holds the copy back with them.
+    tree.fileWithText("L/thing2", "a file");
+    tree.fileWithText("R/thing2/c.txt", "c");
+    compare();
+    mark("thing2", kCopyToRight);
+    settings.archive = false;
+    settings.deletePermanently = true;
+    auto held = plan();
+    held->StatCheckAction(kGroupDeleteRight, false);
+    EXPECT_EQ(held->iMergeItems().front().iProcess, 0);
+    held->StatCheckAction(kGroupDeleteRight, true);
+    held->MergeThread(observer);
+    EXPECT_EQ(tree.contents("R/thing2"), "a file");
+    EXPECT_TRUE(namesIn(tree.path("home/.local/share/Trash/files")).empty());
 }
 
 TEST(MergeTexts, DateFolderNamesSpeedAndTimeRemaining) {

@@ -5,6 +5,7 @@
 // the comparison cannot see still shows.
 
 #include "app/HeadlessPrompt.h"
+#include "support/FileChecks.h"
 #include "support/RunQuorvane.h"
 #include "support/ScanHarness.h"
 #include "support/ScopedEnv.h"
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -526,6 +528,19 @@ struct SyncOutcome {
     std::string failures;                 // failed rows, one a line
     std::vector<std::string> notSynced;   // what an update could not order
     std::size_t rows = 0;                 // rows of the execution
+    // Paths the plan said it deletes or removes to make room (relative).
+    std::set<std::string> listedRemovals;
+    // The failed rows by path, and the rows that needed somewhere to put an entry.
+    std::set<std::string> failedPaths, rowsThatRemove;
+    std::string archive;                  // the dated archive folder, when one was filled
+};
+
+// How a test runs one sync beyond the tree pair: where removed entries go,
+// and what happens to the folders between the plan and each row.
+struct SyncHow {
+    bool permanent = true;
+    std::string archiveFolder;   // archive to it when given
+    std::function<void(const KMergeItem&)> beforeRow;
 };
 
 RootSetup comparisonSetup(bool contents) {
@@ -535,7 +550,8 @@ RootSetup comparisonSetup(bool contents) {
     return setup;
 }
 
-SyncOutcome runSync(const std::string& left, const std::string& right, int syncType, int mirror, bool contents) {
+SyncOutcome runSync(const std::string& left, const std::string& right, int syncType, int mirror, bool contents,
+                    const SyncHow& how = {}) {
     SyncOutcome outcome;
     auto scan = scanFolders(left, right, {}, comparisonSetup(contents));
     KRootItem* root = scan->root.get();
@@ -546,13 +562,28 @@ SyncOutcome runSync(const std::string& left, const std::string& right, int syncT
     MergeList list(prompt);
     list.UpdateMergedArrayFromCHildren(root);
     MergeSettings settings;
-    settings.archive = false;
-    settings.deletePermanently = true;
+    settings.archive = !how.archiveFolder.empty();
+    settings.archiveFolder = how.archiveFolder;
+    settings.deletePermanently = how.permanent;
     auto merge = KMerge::Start(list.iMergeItems(), *root, prompt, settings);
+    for (const KMergeItem& row : merge->iMergeItems()) {
+        const bool deletes = row.action == kDeleteRight || row.action == kDeleteLeft;
+        if (deletes) outcome.listedRemovals.insert(row.iItem->iPath());
+        for (const PlannedRemoval& r : row.removals) outcome.listedRemovals.insert(r.path);
+        // A delete, a copy that removes entries, or one that replaces a folder.
+        const int destination = row.action == kCopyToRight ? kSideRight : kSideLeft;
+        if (deletes || !row.removals.empty() ||
+            (row.iItem->hasSide(destination) && (destination == kSideLeft ? row.iItem->iDir1 : row.iItem->iDir2)))
+            outcome.rowsThatRemove.insert(row.iItem->iPath());
+    }
+    if (how.beforeRow) merge->setBeforeRow(how.beforeRow);
     FailedRows failed;
     merge->MergeThread(failed);
     outcome.failures = failed.text;
     outcome.rows = merge->iMergeItems().size();
+    outcome.archive = merge->iTrash();
+    for (const KMergeItem& row : merge->iMergeItems())
+        if (row.iStatus == kRowFailed) outcome.failedPaths.insert(row.iItem->iPath());
     for (const QString& m : prompt.messages()) outcome.failures += "  asked: " + m.toStdString() + "\n";
     return outcome;
 }
@@ -568,6 +599,73 @@ std::string unequalNodes(const KItem* item) {
             out += unequalNodes(child);
     }
     return out;
+}
+
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Where each trashed entry came from (its absolute path), and where it lies now.
+std::map<std::string, std::string> trashIndex(const std::string& trash) {
+    std::map<std::string, std::string> index;
+    DIR* dir = ::opendir((trash + "/info").c_str());
+    if (!dir) return index;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        const std::string suffix = ".trashinfo";
+        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        std::istringstream info(readBytes(trash + "/info/" + name));
+        for (std::string line; std::getline(info, line);)
+            if (line.rfind("Path=", 0) == 0)
+                index[percentDecoded(line.substr(5))] = trash + "/files/" + name.substr(0, name.size() - suffix.size());
+    }
+    ::closedir(dir);
+    return index;
+}
+
+// Whether `kept` (where a removed entry should now lie) holds that entry:
+// its kind, and a file's bytes or a link's target.
+bool holds(const std::string& kept, const Entry& entry) {
+    struct stat st {};
+    if (::lstat(kept.c_str(), &st) != 0) return false;
+    if (S_ISDIR(st.st_mode)) return entry.type == 'd';
+    if (S_ISREG(st.st_mode)) return entry.type == 'f' && readBytes(kept) == entry.data;
+    if (!S_ISLNK(st.st_mode) || entry.type != 'l') return false;
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(kept.c_str(), target.data(), target.size());
+    return n >= 0 && target.substr(0, static_cast<std::size_t>(n)) == entry.data;
+}
+
+// Every destination entry gone after the run, one a line, that is neither
+// in the trash, nor in the archive, nor listed by the plan as deleted for
+// good ("" when nothing is missing).
+std::string lostEntries(const Listing& before, const Listing& after, const std::string& root,
+                        const std::map<std::string, std::string>& trash, const std::string& archive,
+                        const std::set<std::string>& listedForGood) {
+    std::string lost;
+    for (const auto& [path, entry] : before) {
+        if (after.count(path)) continue;
+        bool found = false;
+        for (std::string up = path; !found; up = up.substr(0, up.rfind('/'))) {
+            if (listedForGood.count(up)) found = true;
+            if (const auto it = trash.find(root + "/" + up); it != trash.end())
+                found = found || holds(it->second + path.substr(up.size()), entry);
+            if (!archive.empty()) found = found || holds(archive + "/" + path, entry);
+            if (up.find('/') == std::string::npos) break;
+        }
+        if (!found) lost += "  " + printable(path, 80) + ": " + describe(entry) + "\n";
+    }
+    return lost;
 }
 
 // Failures recorded so far in the running test.
@@ -596,23 +694,28 @@ protected:
         s_home = nullptr;
     }
 
+    // Where the runs of a test put what they take away.
+    enum class Removal { ForGood, Trash, ArchiveFolder };
+
     // Mirrors seeds [first, first + count) and checks each one; stops after
     // a few failing seeds so one fault does not bury the log.
-    void mirrorSeeds(unsigned first, unsigned count, int mirror, bool contents) {
+    void mirrorSeeds(unsigned first, unsigned count, int mirror, bool contents, Removal removal = Removal::ForGood) {
         int failing = 0;
         std::size_t rows = 0;
         for (unsigned seed = first; seed < first + count && failing < 3; ++seed) {
             SCOPED_TRACE("seed " + std::to_string(seed) + (contents ? " (contents)" : " (sizes and dates)"));
             const int before = recordedFailures();
-            rows += mirrorCase(seed, mirror, contents);
+            rows += mirrorCase(seed, mirror, contents, removal);
             if (recordedFailures() > before) ++failing;
         }
         // Trees that came out alike would prove nothing.
         EXPECT_GT(rows, 3 * count) << "the generated trees gave the mirror little to do";
     }
 
+    static std::string trashFolder() { return s_home->tree.path("data/Trash"); }
+
     // Returns the number of rows the mirror executed.
-    std::size_t mirrorCase(unsigned seed, int mirror, bool contents) {
+    std::size_t mirrorCase(unsigned seed, int mirror, bool contents, Removal removal) {
         TempTree tree;
         GeneratorOptions options;
         options.sameSizeAndDate = contents;
@@ -622,7 +725,13 @@ protected:
         const Listing sourceBefore = listTree(source);
         const Listing destinationBefore = listTree(destination);
 
-        const SyncOutcome outcome = runSync(tree.path("L"), tree.path("R"), kMirrorSync, mirror, contents);
+        SyncHow how;
+        how.permanent = removal == Removal::ForGood;
+        if (removal == Removal::ArchiveFolder) {
+            tree.folder("archive");
+            how.archiveFolder = tree.path("archive");
+        }
+        const SyncOutcome outcome = runSync(tree.path("L"), tree.path("R"), kMirrorSync, mirror, contents, how);
         EXPECT_EQ(outcome.failures, "");
         EXPECT_TRUE(outcome.notSynced.empty());
 
@@ -636,6 +745,12 @@ protected:
         EXPECT_EQ(remaining, "") << "before the mirror the source held\n"
                                  << describe(sourceBefore) << "and the destination\n"
                                  << describe(destinationBefore);
+        // Nothing the destination held is gone without a trace.
+        EXPECT_EQ(lostEntries(destinationBefore, destinationAfter, destination, trashIndex(trashFolder()),
+                              outcome.archive, how.permanent ? outcome.listedRemovals : std::set<std::string>{}),
+                  "")
+            << "before the mirror the destination held\n"
+            << describe(destinationBefore);
 
         auto again = scanFolders(tree.path("L"), tree.path("R"), {}, comparisonSetup(contents));
         EXPECT_EQ(again->root->iState, kStateEqual) << unequalNodes(again->root.get());
@@ -653,6 +768,98 @@ TEST_F(MirrorProperty, MirrorLeftToRightLeavesBothSidesEqual) {
 
 TEST_F(MirrorProperty, MirrorRightToLeftLeavesBothSidesEqual) {
     mirrorSeeds(2000, 60, kMirrorToLeft | kMirrorDeleteOrphans, true);
+}
+
+TEST_F(MirrorProperty, MirrorToTheTrashOrAnArchiveLosesNothing) {
+    mirrorSeeds(6000, 40, kMirrorToRight | kMirrorDeleteOrphans, true, Removal::Trash);
+    mirrorSeeds(6100, 20, kMirrorToLeft | kMirrorDeleteOrphans, true, Removal::ArchiveFolder);
+}
+
+// A trash that cannot be used: the rows that would have to put an entry in
+// it fail, every other row runs, and nothing the destination held is lost.
+TEST_F(MirrorProperty, WithoutATrashOnlyTheRowsThatRemoveFailAndNothingIsLost) {
+    TempTree home;
+    home.folder("data/Trash/info");
+    home.folder("elsewhere");
+    home.link("data/Trash/files", home.path("elsewhere"));
+    ScopedEnv data("XDG_DATA_HOME", home.path("data"));
+    std::size_t failedRows = 0;
+    for (unsigned seed = 6200; seed < 6230; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree tree;
+        TreePairGenerator(seed, tree, {}).build();
+        const Listing destinationBefore = listTree(tree.path("R"));
+        SyncHow how;
+        how.permanent = false;
+        const SyncOutcome outcome =
+            runSync(tree.path("L"), tree.path("R"), kMirrorSync, kMirrorToRight | kMirrorDeleteOrphans, true, how);
+        for (const std::string& path : outcome.failedPaths)
+            EXPECT_TRUE(outcome.rowsThatRemove.count(path)) << printable(path) << " failed:\n" << outcome.failures;
+        failedRows += outcome.failedPaths.size();
+        EXPECT_EQ(lostEntries(destinationBefore, listTree(tree.path("R")), tree.path("R"), {}, {}, {}), "")
+            << "before the mirror the destination held\n"
+            << describe(destinationBefore);
+        EXPECT_TRUE(namesIn(home.path("elsewhere")).empty());
+    }
+    EXPECT_GT(failedRows, 10u) << "the generated trees gave the trash little to do";
+}
+
+// Destination folders turned into files or into links to a folder elsewhere
+// after the plan was made: nothing is written or removed through them, the
+// rows below them fail, and the rest of the destination loses nothing.
+TEST_F(MirrorProperty, FoldersTurnedIntoFilesOrLinksAfterThePlanStopTheirRows) {
+    std::size_t stopped = 0;
+    for (unsigned seed = 6300; seed < 6330; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree tree;
+        TreePairGenerator(seed, tree, {}).build();
+        tree.fileWithText("outside/canary", "untouched");
+        const Listing destinationBefore = listTree(tree.path("R"));
+        std::vector<std::string> folders;
+        for (const auto& [path, entry] : destinationBefore)
+            if (entry.type == 'd') folders.push_back(path);
+        if (folders.empty()) continue;
+        std::mt19937 rng(seed);
+        std::set<std::string> swapped;
+        std::map<std::string, Listing> held;
+        SyncHow how;
+        how.permanent = false;
+        how.beforeRow = [&](const KMergeItem&) {
+            if (!swapped.empty()) return;
+            for (int n = 0; n < 2; ++n) {
+                const std::string path = folders[std::uniform_int_distribution<std::size_t>(0, folders.size() - 1)(rng)];
+                if (std::any_of(swapped.begin(), swapped.end(), [&](const std::string& s) {
+                        return path == s || path.rfind(s + "/", 0) == 0 || s.rfind(path + "/", 0) == 0;
+                    }))
+                    continue;
+                const std::string aside = tree.path("held/" + std::to_string(n));
+                tree.folder("held");
+                ASSERT_EQ(::rename(tree.path("R/" + path).c_str(), aside.c_str()), 0);
+                held[aside] = listTree(aside);
+                if (n == 0) tree.link("R/" + path, tree.path("outside"));
+                else tree.fileWithText("R/" + path, "a file now");
+                swapped.insert(path);
+            }
+        };
+        const SyncOutcome outcome =
+            runSync(tree.path("L"), tree.path("R"), kMirrorSync, kMirrorToRight | kMirrorDeleteOrphans, true, how);
+        EXPECT_EQ(namesIn(tree.path("outside")), std::set<std::string>{"canary"});
+        EXPECT_EQ(tree.contents("outside/canary"), "untouched");
+        for (const auto& [aside, listing] : held) EXPECT_EQ(differences(listing, listTree(aside), 0), "") << aside;
+        auto under = [&](const std::string& path) {
+            return std::any_of(swapped.begin(), swapped.end(),
+                               [&](const std::string& s) { return path == s || path.rfind(s + "/", 0) == 0; });
+        };
+        for (const std::string& path : outcome.failedPaths) {
+            EXPECT_TRUE(under(path)) << printable(path) << " failed:\n" << outcome.failures;
+            ++stopped;
+        }
+        Listing rest;
+        for (const auto& [path, entry] : destinationBefore)
+            if (!under(path)) rest[path] = entry;
+        EXPECT_EQ(lostEntries(rest, listTree(tree.path("R")), tree.path("R"), trashIndex(trashFolder()), {}, {}), "");
+    }
+    EXPECT_GT(stopped, 5u) << "the swapped folders stopped few rows";
 }
 
 TEST_F(MirrorProperty, MirrorBySizeAndDateLeavesBothSidesEqual) {
