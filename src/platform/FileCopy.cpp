@@ -700,26 +700,4 @@ int moveEntry(const std::string& from, const std::string& to) {
     return moveEntryAt(a.at(), b.at());
 }
 
-int makeFolderWithParents(const std::string& path) {
-    UniqueFd start, made;
-    const bool absolute = !path.empty() && path.front() == '/';
-    if (path.empty()) return EINVAL;
-    if (int error = openFolder(absolute ? "/" : ".", start)) return error;
-    // The user's own path: links in it are followed, as mkdir -p does.
-    std::string_view rest(path);
-    int at = start.get();
-    while (!rest.empty()) {
-        const std::size_t slash = rest.find('/');
-        const std::string part(rest.substr(0, slash));
-        rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
-        if (part.empty() || part == ".") continue;
-        if (::mkdirat(at, part.c_str(), 0777) != 0 && errno != EEXIST) return errno;
-        const int fd = ::openat(at, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return errno == ENOTDIR ? ENOTDIR : errno;
-        made.reset(fd);
-        at = made.get();
-    }
-    return 0;
-}
-
 }  // namespace qv::platform

@@ -145,8 +145,4 @@ int copyItem(const std::string& source, const std::string& destination, bool rep
 int replaceWithCopy(const std::string& source, const std::string& destination, const CopyOptions& options = {});
 int moveEntry(const std::string& from, const std::string& to);
 
-// Creates a folder and any missing folders above it (mode 0777 less the
-// umask); an existing folder is fine. Returns 0 or an errno value.
-int makeFolderWithParents(const std::string& path);
-
 }  // namespace qv::platform

@@ -162,6 +162,8 @@ int openLongPath(const std::string& path, int flags, UniqueFd& out) {
     return 0;
 }
 
+void allowOpenat2(bool allowed) { g_haveOpenat2 = allowed; }
+
 int openFolder(const std::string& path, UniqueFd& out) { return openLongPath(path, kFolderFlags, out); }
 
 int openBelow(int base, std::string_view relative, UniqueFd& out, bool create) {

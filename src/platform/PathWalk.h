@@ -91,6 +91,11 @@ int statAt(const EntryAt& entry, EntryStat& out);
 // commands, which run as root and reach it through our descriptor).
 std::string pathThrough(const EntryAt& entry);
 
+// Whether the walk may hand a whole piece to openat2 (where the kernel has
+// it; without it the walk goes one component at a time by itself). Tests
+// turn it off to run the walk older kernels get.
+void allowOpenat2(bool allowed);
+
 // Whether a relative path is made of plain names only (no "", ".", "..").
 bool isPlainRelativePath(std::string_view relative);
 

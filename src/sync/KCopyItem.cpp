@@ -123,7 +123,10 @@ bool KCopyItem::CopyItemFrom(const HeldEntry& source, const HeldEntry& destinati
         if (error) error->clear();
         return true;
     }
-    return setError(error, e);
+    setError(error, e);
+    // In a window the user may stop the run here.
+    ShowCopyError(errorText(e), from.type != EntryType::Folder);
+    return false;
 }
 
 int KCopyItem::copyAside(const EntryAt& source, const EntryAt& destination) {

@@ -32,7 +32,17 @@ std::string deepChain(int base, int depth, std::size_t length) {
     return relative;
 }
 
-TEST(PathWalk, NeverLeavesTheFolderItStartsFrom) {
+// The same answers from openat2 and from the walk one component at a time.
+class PathWalkTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { allowOpenat2(GetParam()); }
+    void TearDown() override { allowOpenat2(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(BothWalks, PathWalkTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "openat2" : "componentByComponent"; });
+
+TEST_P(PathWalkTest, NeverLeavesTheFolderItStartsFrom) {
     TempTree tree;
     tree.fileWithText("root/sub/inner/file.txt", "inside");
     tree.fileWithText("outside/secret.txt", "outside");
@@ -84,7 +94,7 @@ TEST(PathWalk, NeverLeavesTheFolderItStartsFrom) {
     EXPECT_EQ(test::readAll(pathThrough(entry.at())), "inside");
 }
 
-TEST(PathWalk, PathsFarPastPathMaxAreReachedPieceByPiece) {
+TEST_P(PathWalkTest, PathsFarPastPathMaxAreReachedPieceByPiece) {
     TempTree tree;
     tree.folder("root");
     UniqueFd root;
