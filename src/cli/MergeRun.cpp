@@ -103,7 +103,9 @@ void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOpt
     for (const KMergeItem& row : merge.iMergeItems()) {
         std::printf("%s\t%s\n", actionName(row.action), rowPath(row).c_str());
         for (const PlannedRemoval& r : row.removals)
-            std::printf("\t%s\n", qPrintable(Messages::format(merge.deletesPermanently() ? "cliRemovesForGood" : "cliRemoves",
+            std::printf("\t%s\n", qPrintable(Messages::format(merge.archivesDeletions()    ? "cliRemovesArchived"
+                                                               : merge.deletesPermanently() ? "cliRemovesForGood"
+                                                                                            : "cliRemoves",
                                                                QString::fromStdString(r.path), QString::number(r.entries),
                                                                sizeText(r.bytes))));
     }

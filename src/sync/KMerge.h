@@ -83,8 +83,10 @@ public:
     long lastFailedIndex() const { return m_lastFailed; }
     // Where archived items can be found after the run ("" when nothing was archived to a folder).
     const std::string& iTrash() const { return m_trash; }
-    // Whether deleted and removed entries go away for good rather than to the trash.
-    bool deletesPermanently() const { return m_settings.deletePermanently; }
+    // Whether deleted and removed entries go into the archive folder, or
+    // (else) away for good rather than to the trash.
+    bool archivesDeletions() const { return iArchiveItems && !m_settings.archiveFolder.empty(); }
+    bool deletesPermanently() const { return m_settings.deletePermanently && !archivesDeletions(); }
 
     // A test seam: called just before each row runs, after the plan was made,
     // so a test can change the folders the way another program might.

@@ -36,7 +36,7 @@ const std::map<std::string, int> kFormattedKeys = {
     {"itmsToProcess", 1}, {"archErr1", 1}, {"cliNameConflict", 1}, {"cliArchiveNotFolder", 1},
     {"cliArchiveInside", 1}, {"cliSyncHead", 2}, {"cliBadActionPlan", 1}, {"cliMarkNeedsName", 1},
     {"cliMarkRefused", 2}, {"cliUnknownAction", 1}, {"syncNoTrash", 1}, {"syncTrashFailed1", 2}, {"archErr2", 2},
-    {"cliRemoves", 3}, {"cliRemovesForGood", 3}, {"cliRunBusy", 1}, {"cliRunLockFailed", 2}, {"cliOutReadOnly1", 1},
+    {"cliRemoves", 3}, {"cliRemovesForGood", 3}, {"cliRemovesArchived", 3}, {"cliRunBusy", 1}, {"cliRunLockFailed", 2}, {"cliOutReadOnly1", 1},
     {"cliOutReadOnlyKept", 1}, {"cliOutDangling", 1},
 };
 
