@@ -1,6 +1,7 @@
 #include "app/QuorvaneModule.h"
 
 #include "sync/MergeList.h"
+#include "sync/MirrorPlanner.h"
 
 #include "base/Messages.h"
 #include "base/Settings.h"
@@ -20,6 +21,7 @@
 #include <QLocale>
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimer>
 
 #include <cstring>
 
@@ -129,17 +131,96 @@ void QuorvaneModule::setICustomSort(const std::vector<int>& order, bool store) {
 ViewFilter& QuorvaneModule::view() {
     if (!m_view || m_view->iModuleFilter() != m_moduleFilter) {
         // One-sided folders are listed when the filter needs to look inside them.
-        auto lister = [this](KItem* node) {
-            const int side = node->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
-            FolderScanner scanner(m_fs, *m_bridge);
-            scanner.setOptions(scanOptionsForRun());
-            scanner.iDontShowErrors = true;
-            scanner.attachRoot(*m_root);
-            scanner.SetFolderContent(node, node->PathForSide(side), false, node->iState);
-        };
+        auto lister = [this](KItem* node) { listOneSidedFolder(node); };
         m_view = std::make_unique<ViewFilter>(*m_root, m_moduleFilter, m_fs, lister);
     }
     return *m_view;
+}
+
+void QuorvaneModule::listOneSidedFolder(KItem* node) {
+    if (!m_root || m_thread) return;
+    const int side = node->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
+    FolderScanner scanner(m_fs, *m_bridge);
+    scanner.setOptions(scanOptionsForRun());
+    scanner.iDontShowErrors = true;
+    scanner.attachRoot(*m_root);
+    scanner.SetFolderContent(node, node->PathForSide(side), false, node->iState);
+    node->folder().listedOnDemand = true;   // even when empty or gone: not listed again
+}
+
+bool QuorvaneModule::needsListing(const KItem* item) {
+    if (item->iState != kStateOnlyLeft && item->iState != kStateOnlyRight) return false;
+    if (!item->iDir1 && !item->iDir2) return false;
+    const FolderPart* f = item->folderIfAny();
+    return !f || (f->children.empty() && !f->listedOnDemand);
+}
+
+bool QuorvaneModule::canExpand(KItem* item) {
+    if (!item || m_thread || !m_root) return false;
+    if (!m_state.optSubfolders && !m_settings.boolValue(QStringLiteral("cmpEverything"))) return false;
+    const bool oneSided = item->iState == kStateOnlyLeft || item->iState == kStateOnlyRight;
+    if (oneSided) return (item->iDir1 || item->iDir2) && !m_sizeThread;
+    return !view().FilteredObjectsForModule(item).empty();
+}
+
+void QuorvaneModule::SafeResort(int column, bool ascending) {
+    m_sortColumn = column;
+    m_sortAscending = ascending;
+    if (!m_root) return;
+    // A running scan holds the tree; the order it finishes with is the new one.
+    if (!m_root->iSemafor().tryLock()) {
+        QTimer::singleShot(100, this, [this, column, ascending] {
+            if (m_sortColumn == column && m_sortAscending == ascending) SafeResort(column, ascending);
+        });
+        return;
+    }
+    emit aboutToResort();
+    m_root->iSortingColumn = column;
+    m_root->iSortAscending = ascending;
+    m_root->Resort();
+    m_root->iSemafor().unlock();
+    emit resorted();
+}
+
+void QuorvaneModule::SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side) {
+    m_mergeList->SetItemsForRow(row, selection, kind, side, -1);
+    MergeItemsUpdated();
+}
+
+void QuorvaneModule::MergeItemsUpdated() {
+    if (!m_parentItem) return;
+    m_mergeList->UpdateMergedArrayFromCHildren(m_parentItem);
+    if (m_mergeList->iMergeItems().empty()) {
+        SetCompareStatus();
+    } else {
+        MergeSummary summary;
+        MergeList::ChildrenOf(m_mergeList->iMergeItems(), summary);
+        MergeList::sideMessages(summary, !CalculatingSizes(), m_settings.boolValue(QStringLiteral("sizeInBytes")),
+                                m_state.leftMessage, m_state.rightMessage);
+    }
+    emit actionsChanged();
+}
+
+bool QuorvaneModule::MergeFinishedOk() {
+    constexpr int kRescan = 1000, kKeep = 1001;
+    if (!m_prompt.showsUI()) return false;
+    const int stored = static_cast<int>(m_settings.intValue(QStringLiteral("dontAskRescan")));
+    if (stored == kRescan || stored == kKeep) return stored == kRescan;
+    const Answer a = m_prompt.ask({Messages::text("mergeMsg1"), Messages::text("mergeMsg2"),
+                                   {Messages::text("rescan"), Messages::text("cancel")}, true});
+    const int answer = a.button == 0 ? kRescan : kKeep;
+    if (a.suppress) m_settings.store(QStringLiteral("dontAskRescan"), answer);
+    else m_settings.remove(QStringLiteral("dontAskRescan"));
+    return answer == kRescan;
+}
+
+std::vector<std::string> QuorvaneModule::StartMirror2(int syncType, int mirror) {
+    std::vector<KItem*> cantSync;
+    if (!m_parentItem || mirror == 0) return {};
+    const MirrorPlanner planner(syncType, mirror, m_settings.boolValue(QStringLiteral("mirrorOnlyOrphan")));
+    planner.SelectForMirror(m_parentItem, cantSync);
+    MergeItemsUpdated();
+    return MirrorPlanner::notSyncedLines(cantSync);
 }
 
 bool QuorvaneModule::useRuleFile(const QString& json) {
@@ -164,13 +245,18 @@ bool QuorvaneModule::PopupCanClose() {
 }
 
 QuorvaneModule::~QuorvaneModule() {
-    stopSizePass();
+    // Events handled while waiting below must not start anything new nor
+    // reach observers that are going away with this controller.
+    m_closing = true;
+    blockSignals(true);
     if (m_thread) {
         m_scanner->cancel();
         // The thread may be waiting for this (main) thread; let it through before waiting.
         while (!m_thread->wait(10)) QCoreApplication::processEvents();
         delete m_thread;
+        m_thread = nullptr;
     }
+    stopSizePass();
 }
 
 void QuorvaneModule::setHeader(const QString& text) {
@@ -316,7 +402,6 @@ bool QuorvaneModule::Compare(bool scripted) {
     recordHistory();
     stopSizePass();
     m_sizes.clear();
-    m_view.reset();
     m_mergeList->ClearMerge();
 
     std::unique_ptr<KRootItem> root = KRootItem::ItemWithFolder(m_rightFolderPath, kSideRight);
@@ -335,6 +420,8 @@ bool QuorvaneModule::Compare(bool scripted) {
     applyRootOptions(*root);
     root->iMultiFolder = (isMultiFolderSide(kSideLeft) ? 1 : 0) + (isMultiFolderSide(kSideRight) ? 2 : 0);
     root->iStatus = m_bridge.get();
+    emit runStarted();
+    m_view.reset();
     m_root = std::move(root);   // the old tree is released here
     m_lastRunCancelled = false;
 
@@ -411,6 +498,7 @@ void QuorvaneModule::Cancel() {
 }
 
 void QuorvaneModule::CompareThreadFinished() {
+    if (!m_thread || m_closing) return;
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
@@ -463,7 +551,7 @@ void QuorvaneModule::startSizePass() {
 }
 
 void QuorvaneModule::SizePassFinished() {
-    if (!m_sizeThread) return;   // stopped and awaited already
+    if (!m_sizeThread || m_closing) return;   // stopped and awaited already
     m_sizeThread->wait();
     delete m_sizeThread;
     m_sizeThread = nullptr;

@@ -89,6 +89,32 @@ public:
 
     // The actions marked on the current tree; a new run starts with none.
     MergeList& mergeList() { return *m_mergeList; }
+    // A press of a row's action button (`kind` a ButtonKind, `side` 1 or 2)
+    // with `selection` the rows selected with it; the list and the side
+    // summaries follow.
+    void SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side);
+    // Rebuilds the action list from the tree and shows its side summaries
+    // (or the status line when nothing is marked).
+    void MergeItemsUpdated();
+    // Plans a mirror or update sync (a MirrorBits request) on the current
+    // tree. Returns the paths of the items an update could not order by date.
+    std::vector<std::string> StartMirror2(int syncType, int mirror);
+    // After an execution: whether to compare again, asked unless the answer
+    // was stored ("dontAskRescan"); a headless run never compares again.
+    bool MergeFinishedOk();
+
+    // --- the tree as a window shows it ------------------------------------
+    // Whether a row can be opened now: no run is going, subfolders are
+    // compared, and it has shown children or is a one-sided folder (those
+    // wait for the size pass to end).
+    bool canExpand(KItem* item);
+    // Lists a one-sided folder's contents into its node, asking nothing on read errors.
+    void listOneSidedFolder(KItem* item);
+    // Whether a one-sided folder's contents are still to be listed.
+    static bool needsListing(const KItem* item);
+    // Orders the current tree by a column again. Observers hear
+    // aboutToResort() before the order changes and resorted() after.
+    void SafeResort(int column, bool ascending);
     UserPrompt& prompt() { return m_prompt; }
 
     KRootItem* iRootItem() const { return m_root.get(); }
@@ -103,6 +129,12 @@ public:
     const QString& lastAlert() const { return m_lastAlert; }
 
 signals:
+    // A run is about to replace the tree: every reference into the old one must go.
+    void runStarted();
+    void aboutToResort();
+    void resorted();
+    // Marked actions changed (the list, the badge, the side summaries).
+    void actionsChanged();
     void statusChanged(const QString& text);
     void progress(quint64 processed);
     // The fraction read of one large file being compared.
@@ -153,6 +185,7 @@ private:
     bool m_rulesFromSettings = true;
     QStringList m_unreadableRuleKeys;
     bool m_lastRunCancelled = false;
+    bool m_closing = false;   // the controller is being destroyed
     bool m_anyFilterOn = false;
     QString m_lastAlert;
     QString m_snapshotError;

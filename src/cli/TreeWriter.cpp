@@ -1,7 +1,7 @@
 #include "cli/TreeWriter.h"
 
 #include "base/Messages.h"
-#include "cli/StateWords.h"
+#include "engine/StateWords.h"
 #include "engine/KRootItem.h"
 #include "platform/JsonString.h"
 #include "engine/ViewFilter.h"

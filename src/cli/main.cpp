@@ -6,6 +6,7 @@
 #include "cli/DiffCommand.h"
 #include "cli/HistoryCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/GuiLauncher.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
 
     // Arguments stay bytes: a path that is not valid UTF-8 must reach the file system intact.
     std::vector<std::string> args(argv + 1, argv + argc);
+    // On a desktop the program with no arguments is the window.
+    if (args.empty() && qv::displayAvailable()) return qv::runGuiCommand(args);
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::fprintf(args.empty() ? stderr : stdout, "%s\n", qPrintable(qv::Messages::text("cliUsage")));
         return args.empty() ? 2 : 0;
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    if (command == "gui") return qv::runGuiCommand(args);
     if (command == "compare") return qv::runCompareCommand(app, args);
     if (command == "export") return qv::runExportCommand(app, args);
     if (command == "diff") return qv::runDiffCommand(app, args);

@@ -39,6 +39,8 @@ struct FolderPart {
     // The shown children for the view filter they were made for (4095: none made).
     std::vector<KItem*> iFilteredObjects;
     unsigned iFilterType = 4095;
+    // A one-sided folder's contents were listed when the view first opened it.
+    bool listedOnDemand = false;
 };
 
 // Values that only some nodes have: link targets, optional columns, action names.

@@ -1,4 +1,4 @@
-#include "cli/StateWords.h"
+#include "engine/StateWords.h"
 
 #include "base/Messages.h"
 #include "engine/ComparisonState.h"

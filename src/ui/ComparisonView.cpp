@@ -1,0 +1,96 @@
+#include "ui/ComparisonView.h"
+
+#include "engine/ComparisonState.h"
+#include "engine/KItem.h"
+#include "ui/ActionColumnDelegate.h"
+#include "ui/ComparisonModel.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+
+#include <algorithm>
+
+namespace qv {
+
+ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
+    : QTreeView(parent), m_model(model), m_delegate(new ActionColumnDelegate(this)) {
+    setModel(&model);
+    setItemDelegateForColumn(ComparisonModel::State, m_delegate);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setUniformRowHeights(true);   // lets the view lay out a million rows without measuring them
+    setAlternatingRowColors(true);
+    setSortingEnabled(true);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragOnly);
+    setMouseTracking(true);       // the action buttons show on hover
+    setAllColumnsShowFocus(true);
+    setAccessibleName(tr("Comparison"));
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(ComparisonModel::LeftName, QHeaderView::Stretch);
+    header()->setSectionResizeMode(ComparisonModel::RightName, QHeaderView::Stretch);
+    header()->setSectionResizeMode(ComparisonModel::State, QHeaderView::Fixed);
+    header()->resizeSection(ComparisonModel::State, fontMetrics().height() * 6);
+    for (int c : {ComparisonModel::LeftSize, ComparisonModel::RightSize})
+        header()->resizeSection(c, fontMetrics().horizontalAdvance(QStringLiteral("000.0 MB")) + 16);
+    for (int c : {ComparisonModel::LeftDate, ComparisonModel::RightDate})
+        header()->resizeSection(c, fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00 ")) + 16);
+    header()->setSortIndicator(ComparisonModel::State, Qt::AscendingOrder);
+}
+
+KItem* ComparisonView::currentItem() const { return m_model.itemAt(currentIndex()); }
+
+std::vector<KItem*> ComparisonView::selectedItems() const {
+    std::vector<std::pair<QModelIndex, KItem*>> rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) rows.emplace_back(i, m_model.itemAt(i));
+    std::sort(rows.begin(), rows.end(), [this](const auto& a, const auto& b) {
+        return visualRect(a.first).top() < visualRect(b.first).top();
+    });
+    std::vector<KItem*> items;
+    for (const auto& r : rows) items.push_back(r.second);
+    return items;
+}
+
+void ComparisonView::reveal(KItem* item, bool forward) {
+    std::vector<KItem*> ancestors;
+    for (KItem* p = item->iParent(); p && !p->isRootItem(); p = p->iParent()) ancestors.push_back(p);
+    for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+        const QModelIndex i = m_model.indexOf(*it);
+        if (!i.isValid()) return;
+        if (m_model.canFetchMore(i)) m_model.fetchMore(i);
+        expand(i);
+    }
+    const QModelIndex target = m_model.indexOf(item);
+    if (!target.isValid()) return;
+    setCurrentIndex(target);
+    selectionModel()->select(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Some rows of what follows stay in sight: below the target going forward, above it going back.
+    QModelIndex context = target;
+    for (int i = 0; i < 10; ++i) {
+        const QModelIndex next = forward ? indexBelow(context) : indexAbove(context);
+        if (!next.isValid()) break;
+        context = next;
+    }
+    scrollTo(context);
+    scrollTo(target);
+}
+
+void ComparisonView::contextMenuEvent(QContextMenuEvent* event) {
+    const QModelIndex at = indexAt(event->pos());
+    if (at.isValid() && !selectionModel()->isRowSelected(at.row(), at.parent())) {
+        setCurrentIndex(at);
+        selectionModel()->select(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    int side = 0;
+    if (at.column() < ComparisonModel::State) side = kSideLeft;
+    else if (at.column() > ComparisonModel::State) side = kSideRight;
+    else if (at.isValid()) {
+        const QRect cell = visualRect(at);
+        side = event->pos().x() < cell.center().x() ? kSideLeft : kSideRight;
+    }
+    // From the keyboard (Menu key) the menu offers both sides.
+    if (event->reason() == QContextMenuEvent::Keyboard) side = 0;
+    emit contextMenuForSide(event->globalPos(), side);
+}
+
+}  // namespace qv

@@ -1,0 +1,553 @@
+#include "ui/ComparisonWindow.h"
+
+#include "app/QuorvaneModule.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
+#include "engine/DiffNavigation.h"
+#include "engine/KRootItem.h"
+#include "engine/ViewFilter.h"
+#include "sync/MergeList.h"
+#include "engine/UserPrompt.h"
+#include "ui/ActionColumnDelegate.h"
+#include "ui/ComparisonModel.h"
+#include "ui/ComparisonView.h"
+#include "ui/DialogPrompt.h"
+#include "ui/ExecutionDialog.h"
+#include "ui/PathField.h"
+#include "ui/StateAppearance.h"
+#include "ui/SyncDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace qv {
+namespace {
+
+// The option boxes of a window, the setting each starts from, and its field.
+struct OptionBox {
+    const char* textKey;
+    const char* settingKey;
+    bool WindowState::*field;
+};
+
+const OptionBox kOptions[] = {
+    {"optContents", "optCmpContents", &WindowState::optCmpContents},
+    {"optIgnoreDates", "optIgnoreDates", &WindowState::optIgnoreDate},
+    {"optIgnore2sec", "optIgnore2secDates", &WindowState::optIgnore2secDate},
+    {"optSubfolders", "opCmpSubfolders", &WindowState::optSubfolders},
+    {"optHidden", "opCmpHidden", &WindowState::optHidden},
+    {"optIncludeLinks", "opIncludeAliases", &WindowState::optIncludeAliases},
+    {"optFollowLinks", "opResolveAliases", &WindowState::optResolveAliases},
+    {"optAttributes", "opCmpRsrc", &WindowState::optCompareRsrc},
+    {"optTags", "opCmpTags", &WindowState::optCompareTags},
+};
+
+// The view filter's buttons: the bit each stands for and its shortcut digit.
+struct FilterButton {
+    const char* textKey;
+    unsigned bit;
+};
+
+const FilterButton kFilters[] = {
+    {"filterEqual", kShowEqual},       {"filterDifferent", kShowDifferent}, {"filterLeftOnly", kShowLeftOnly},
+    {"filterRightOnly", kShowRightOnly}, {"filterEmptyFolders", kShowEmptyFolders}, {"filterIgnored", kShowIgnored},
+};
+
+QString pathText(const std::string& path) { return QFile::decodeName(path.c_str()); }
+
+}  // namespace
+
+ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPrompt> prompt, platform::FileSystem& fs,
+                                   QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_prompt(std::move(prompt)) {
+    if (!m_prompt) m_prompt = std::make_unique<DialogPrompt>(this);
+    m_module = std::make_unique<QuorvaneModule>(*m_prompt, settings, fs);
+    m_model = new ComparisonModel(*m_module, this);
+    m_view = new ComparisonView(*m_model, this);
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    buildActions();
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(buildPathBar());
+    layout->addWidget(buildStatusHeader());
+    layout->addWidget(m_view, 1);
+    layout->addWidget(buildMessageLines());
+    setCentralWidget(central);
+    buildMenus();
+    buildToolBar();
+    resize(1100, 700);
+
+    QuorvaneModule& m = *m_module;
+    connect(&m, &QuorvaneModule::runStarted, this, &ComparisonWindow::runStarted);
+    connect(&m, &QuorvaneModule::compareThreadFinished, this, &ComparisonWindow::runFinished);
+    connect(&m, &QuorvaneModule::statusChanged, this, &ComparisonWindow::showStatus);
+    connect(&m, &QuorvaneModule::progress, this, &ComparisonWindow::showProgress);
+    connect(&m, &QuorvaneModule::fileProgress, this, &ComparisonWindow::showFileProgress);
+    connect(&m, &QuorvaneModule::sizesCalculated, this, [this] {
+        showStatus();
+        updateActionStates();
+    });
+    connect(&m, &QuorvaneModule::actionsChanged, this, [this] {
+        showStatus();
+        updateActionStates();
+        m_view->viewport()->update();
+    });
+    connect(&m, &QuorvaneModule::aboutToResort, m_model, &ComparisonModel::beginRelayout);
+    connect(&m, &QuorvaneModule::resorted, m_model, &ComparisonModel::endRelayout);
+    connect(m_view, &ComparisonView::contextMenuForSide, this, &ComparisonWindow::showContextMenu);
+    connect(&m_view->actionDelegate(), &ActionColumnDelegate::buttonPressed, this,
+            [this](const QModelIndex& index, int side) {
+                if (!m_view->selectionModel()->isRowSelected(index.row(), index.parent()))
+                    m_view->setCurrentIndex(index);
+                pressActionButton(BtnCopy, side);
+            });
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ComparisonWindow::updateActionStates);
+    connect(m_view, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (!m_model->hasChildren(index)) compareSelectedPair();
+    });
+    connect(m_leftPath, &PathField::submitted, this, &ComparisonWindow::compare);
+    connect(m_rightPath, &PathField::submitted, this, &ComparisonWindow::compare);
+    showStatus();
+    updateActionStates();
+}
+
+ComparisonWindow::~ComparisonWindow() {
+    // The view may still lay out rows while the widgets go; it must find none.
+    m_model->detach();
+    m_module.reset();   // joins the controller's threads
+}
+
+void ComparisonWindow::buildActions() {
+    m_compareAction = new QAction(Messages::text("compareBtn"), this);
+    m_compareAction->setShortcuts({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)});
+    m_compareAction->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
+    connect(m_compareAction, &QAction::triggered, this, &ComparisonWindow::compare);
+    m_swapAction = new QAction(Messages::text("swapSides"), this);
+    m_swapAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    m_swapAction->setIcon(QIcon::fromTheme(QStringLiteral("object-flip-horizontal"), style()->standardIcon(QStyle::SP_BrowserReload)));
+    connect(m_swapAction, &QAction::triggered, this, &ComparisonWindow::swapSides);
+    m_nextAction = new QAction(Messages::text("nextDiff"), this);
+    m_nextAction->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Down), QKeySequence(Qt::Key_F8)});
+    m_nextAction->setIcon(QIcon::fromTheme(QStringLiteral("go-down"), style()->standardIcon(QStyle::SP_ArrowDown)));
+    connect(m_nextAction, &QAction::triggered, this, &ComparisonWindow::nextDifference);
+    m_prevAction = new QAction(Messages::text("prevDiff"), this);
+    m_prevAction->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Up), QKeySequence(Qt::SHIFT | Qt::Key_F8)});
+    m_prevAction->setIcon(QIcon::fromTheme(QStringLiteral("go-up"), style()->standardIcon(QStyle::SP_ArrowUp)));
+    connect(m_prevAction, &QAction::triggered, this, &ComparisonWindow::previousDifference);
+    m_syncAction = new QAction(Messages::text("syncMenu"), this);
+    m_syncAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    m_syncAction->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    connect(m_syncAction, &QAction::triggered, this, &ComparisonWindow::openSyncDialog);
+    m_executeAction = new QAction(Messages::text("executeMenu"), this);
+    m_executeAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_executeAction->setIcon(QIcon::fromTheme(QStringLiteral("system-run"), style()->standardIcon(QStyle::SP_MediaPlay)));
+    connect(m_executeAction, &QAction::triggered, this, &ComparisonWindow::openExecutionDialog);
+    m_clearAction = new QAction(Messages::text("clearActions"), this);
+    m_clearAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backspace));
+    connect(m_clearAction, &QAction::triggered, this, &ComparisonWindow::clearActions);
+}
+
+QAction* ComparisonWindow::addAction(QMenu* menu, const char* textKey, const QKeySequence& shortcut,
+                                     void (ComparisonWindow::*slot)()) {
+    QAction* action = menu->addAction(Messages::text(textKey));
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void ComparisonWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(Messages::text("menuFile"));
+    QAction* close = file->addAction(Messages::text("closeWindow"));
+    close->setShortcut(QKeySequence::Close);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+    QAction* quit = file->addAction(Messages::text("quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+
+    QMenu* compareMenu = menuBar()->addMenu(Messages::text("menuCompare"));
+    compareMenu->addAction(m_compareAction);
+    compareMenu->addAction(m_swapAction);
+    QAction* focusLeft = compareMenu->addAction(Messages::text("focusLeft"));
+    focusLeft->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(focusLeft, &QAction::triggered, this, [this] { m_leftPath->setFocus(); });
+    QAction* focusRight = compareMenu->addAction(Messages::text("focusRight"));
+    focusRight->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    connect(focusRight, &QAction::triggered, this, [this] { m_rightPath->setFocus(); });
+    compareMenu->addSeparator();
+    buildOptionActions(compareMenu->addMenu(Messages::text("menuOptions")));
+    m_rowActions << addAction(compareMenu, "comparePairWindow", QKeySequence(Qt::CTRL | Qt::Key_O),
+                              &ComparisonWindow::compareSelectedPair);
+
+    QMenu* viewMenu = menuBar()->addMenu(Messages::text("menuView"));
+    buildFilterActions(viewMenu);
+    viewMenu->addSeparator();
+    addAction(viewMenu, "expandAll", QKeySequence(Qt::CTRL | Qt::Key_Plus), &ComparisonWindow::expandAll);
+    QAction* collapse = viewMenu->addAction(Messages::text("collapseAll"));
+    collapse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    connect(collapse, &QAction::triggered, m_view, &QTreeView::collapseAll);
+
+    QMenu* go = menuBar()->addMenu(Messages::text("menuGo"));
+    go->addAction(m_nextAction);
+    go->addAction(m_prevAction);
+
+    QMenu* actions = menuBar()->addMenu(Messages::text("menuActions"));
+    buildSideActions(actions, kSideLeft);
+    actions->addSeparator();
+    buildSideActions(actions, kSideRight);
+    actions->addSeparator();
+    actions->addAction(m_clearAction);
+    actions->addAction(m_syncAction);
+    actions->addAction(m_executeAction);
+}
+
+void ComparisonWindow::buildSideActions(QMenu* menu, int side) {
+    // Each entry presses the side's action button with a kind, as the
+    // button's own menu does. Shortcuts use the arrow that points where the
+    // data goes: Ctrl+Shift+Right copies from the left to the right.
+    const bool left = side == kSideLeft;
+    struct Entry {
+        const char* leftKey;
+        const char* rightKey;
+        int kind;
+        QKeySequence leftKeys, rightKeys;
+    };
+    const Entry entries[] = {
+        {"menuCopyToRight", "menuCopyToLeft", BtnCopy, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Right),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Left)},
+        {"menuCopyDiffToRight", "menuCopyDiffToLeft", BtnCopyOnlyDiff,
+         QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Right), QKeySequence(Qt::CTRL | Qt::ALT | Qt::SHIFT | Qt::Key_Left)},
+        {"menuAttrsToRight", "menuAttrsToLeft", BtnCopyAttrs, {}, {}},
+        {"menuLinkOnRight", "menuLinkOnLeft", BtnAlias, {}, {}},
+        {"menuDeleteLeft", "menuDeleteRight", BtnDelete, QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Left),
+         QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Right)},
+    };
+    for (const Entry& e : entries) {
+        QAction* a = menu->addAction(Messages::text(left ? e.leftKey : e.rightKey));
+        a->setShortcut(left ? e.leftKeys : e.rightKeys);
+        a->setShortcutContext(Qt::WindowShortcut);
+        const int kind = e.kind;
+        connect(a, &QAction::triggered, this, [this, kind, side] { pressActionButton(kind, side); });
+        m_rowActions << a;
+    }
+}
+
+void ComparisonWindow::buildFilterActions(QMenu* menu) {
+    const unsigned filter = m_module->iModuleFilter();
+    int digit = 1;
+    for (const FilterButton& f : kFilters) {
+        QAction* a = menu->addAction(Messages::text(f.textKey));
+        a->setCheckable(true);
+        a->setChecked(filter == kFilterOff || (filter & f.bit));
+        a->setData(f.bit);
+        a->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_0 + digit++)));
+        connect(a, &QAction::toggled, this, &ComparisonWindow::applyFilter);
+        m_filterActions << a;
+    }
+}
+
+void ComparisonWindow::buildOptionActions(QMenu* menu) {
+    for (const OptionBox& o : kOptions) {
+        QAction* a = menu->addAction(Messages::text(o.textKey));
+        a->setCheckable(true);
+        a->setChecked(m_module->state().*(o.field));
+        bool WindowState::*field = o.field;
+        const QString key = QString::fromLatin1(o.settingKey);
+        connect(a, &QAction::toggled, this, [this, field, key](bool on) {
+            m_module->state().*field = on;
+            m_settings.store(key, on);   // the next window starts from the same choice
+        });
+    }
+}
+
+void ComparisonWindow::buildToolBar() {
+    QToolBar* bar = addToolBar(Messages::text("toolbar"));
+    bar->setObjectName(QStringLiteral("mainToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->addAction(m_compareAction);
+    bar->addSeparator();
+    bar->addAction(m_prevAction);
+    bar->addAction(m_nextAction);
+    bar->addSeparator();
+    bar->addAction(m_syncAction);
+    bar->addAction(m_executeAction);
+    bar->addSeparator();
+    for (QAction* a : m_filterActions) bar->addAction(a);
+}
+
+QWidget* ComparisonWindow::buildPathBar() {
+    auto* bar = new QWidget(this);
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_leftPath = new PathField(Messages::text("leftFolder"), m_settings, bar);
+    m_rightPath = new PathField(Messages::text("rightFolder"), m_settings, bar);
+    auto* swap = new QToolButton(bar);
+    swap->setDefaultAction(m_swapAction);
+    swap->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    swap->setAccessibleName(m_swapAction->text());
+    layout->addWidget(m_leftPath, 1);
+    layout->addWidget(swap);
+    layout->addWidget(m_rightPath, 1);
+    return bar;
+}
+
+QWidget* ComparisonWindow::buildStatusHeader() {
+    auto* box = new QWidget(this);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_header = new QLabel(box);
+    m_header->setAccessibleName(Messages::text("a11yStatus"));
+    m_header->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont bold = m_header->font();
+    bold.setBold(true);
+    m_header->setFont(bold);
+    m_progress = new QProgressBar(box);
+    m_progress->setAccessibleName(Messages::text("a11yProgress"));
+    m_progress->setMaximumWidth(240);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    layout->addWidget(m_header, 1);
+    layout->addWidget(m_progress);
+    return box;
+}
+
+QWidget* ComparisonWindow::buildMessageLines() {
+    auto* box = new QWidget(this);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_leftMessage = new QLabel(box);
+    m_rightMessage = new QLabel(box);
+    m_leftMessage->setAccessibleName(Messages::text("a11yLeftMessage"));
+    m_rightMessage->setAccessibleName(Messages::text("a11yRightMessage"));
+    m_rightMessage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(m_leftMessage, 1);
+    layout->addWidget(m_rightMessage, 1);
+    return box;
+}
+
+void ComparisonWindow::setPaths(const std::string& left, const std::string& right) {
+    m_leftPath->setPath(left);
+    m_rightPath->setPath(right);
+}
+
+void ComparisonWindow::compare() {
+    if (m_module->ComparingFolders()) {
+        m_module->Cancel();
+        return;
+    }
+    WindowState& state = m_module->state();
+    state.leftPath = m_leftPath->path();
+    state.rightPath = m_rightPath->path();
+    const bool started = m_module->Compare();
+    // The controller normalises the paths (links resolved, slashes trimmed).
+    setPaths(state.leftPath, state.rightPath);
+    if (!started) showStatus();
+    updateActionStates();
+}
+
+void ComparisonWindow::runStarted() {
+    m_compareAction->setText(Messages::text("StopBtn"));
+    m_compareAction->setIcon(QIcon::fromTheme(QStringLiteral("process-stop"), style()->standardIcon(QStyle::SP_BrowserStop)));
+    m_progress->setRange(0, 0);
+    m_progress->show();
+    setWindowTitle(QStringLiteral("%1 ↔ %2 — Quorvane")
+                       .arg(QFile::decodeName(m_leftPath->path().c_str()).section('/', -1),
+                            QFile::decodeName(m_rightPath->path().c_str()).section('/', -1)));
+    updateActionStates();
+}
+
+void ComparisonWindow::runFinished(bool) {
+    m_compareAction->setText(Messages::text("compareBtn"));
+    m_compareAction->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
+    m_progress->hide();
+    m_leftPath->reloadHistory();
+    m_rightPath->reloadHistory();
+    showStatus();
+    updateActionStates();
+}
+
+void ComparisonWindow::showStatus() {
+    const WindowState& s = m_module->state();
+    m_header->setText(s.headerStatus);
+    m_header->setToolTip(s.headerTooltip);
+    Verdict verdict = Verdict::Neutral;
+    if (KItem* top = m_module->iParentItem(); top && !m_module->ComparingFolders() && !m_module->lastRunCancelled())
+        verdict = top->iState == kStateEqual ? Verdict::Equal : Verdict::Different;
+    QPalette p = m_header->palette();
+    p.setColor(QPalette::WindowText, verdictColor(verdict, palette()));
+    m_header->setPalette(p);
+    m_leftMessage->setText(s.leftMessage.isEmpty() ? QString() : s.leftMessage);
+    m_rightMessage->setText(s.rightMessage);
+    m_leftMessage->setToolTip(s.leftTooltip);
+    m_rightMessage->setToolTip(s.rightTooltip);
+}
+
+void ComparisonWindow::showProgress(quint64) {
+    m_progress->setRange(0, 0);
+    showStatus();
+}
+
+void ComparisonWindow::showFileProgress(double fraction) {
+    m_progress->setRange(0, 1000);
+    m_progress->setValue(static_cast<int>(fraction * 1000));
+}
+
+void ComparisonWindow::updateActionStates() {
+    const bool running = m_module->ComparingFolders();
+    const bool haveTree = m_module->iParentItem() != nullptr && !running;
+    const bool selection = haveTree && m_view->selectionModel()->hasSelection();
+    for (QAction* a : m_rowActions) a->setEnabled(selection);
+    m_nextAction->setEnabled(haveTree);
+    m_prevAction->setEnabled(haveTree);
+    m_swapAction->setEnabled(!running);
+    m_syncAction->setEnabled(!running);
+    const MergeList& list = m_module->mergeList();
+    const bool snapshotSide = haveTree && (m_module->iRootItem()->snapshotFor(kSideLeft) || m_module->iRootItem()->snapshotFor(kSideRight));
+    m_executeAction->setEnabled(haveTree && !list.iMergeItems().empty() && !snapshotSide);
+    const QString badge = list.badgeText();
+    m_executeAction->setText(badge.isEmpty() ? Messages::text("executeMenu")
+                                             : Messages::format("executeMenuCount", badge));
+    m_clearAction->setEnabled(haveTree && !list.iMergeItems().empty());
+}
+
+void ComparisonWindow::applyFilter() {
+    unsigned filter = 0;
+    for (QAction* a : m_filterActions)
+        if (a->isChecked()) filter |= a->data().toUInt();
+    // Every button on means no filtering at all.
+    const unsigned all = kShowEqual | kShowDifferent | kShowLeftOnly | kShowRightOnly | kShowEmptyFolders | kShowIgnored;
+    if (filter == all) filter = kFilterOff;
+    m_model->beginRelayout();
+    m_module->setIModuleFilter(filter);
+    m_settings.store(QStringLiteral("filterKeys"), static_cast<int>(filter));
+    m_model->endRelayout();
+}
+
+void ComparisonWindow::swapSides() {
+    const std::string left = m_leftPath->path();
+    setPaths(m_rightPath->path(), left);
+}
+
+void ComparisonWindow::nextDifference() { stepToDifference(true); }
+
+void ComparisonWindow::previousDifference() { stepToDifference(false); }
+
+void ComparisonWindow::stepToDifference(bool forward) {
+    if (!m_module->iParentItem() || m_module->ComparingFolders()) return;
+    // From the selected row, or from the top when nothing is selected.
+    const std::vector<KItem*> selected = m_view->selectedItems();
+    KItem* from = selected.empty() ? m_module->iParentItem() : m_view->currentItem();
+    if (!from) from = selected.front();
+    KItem* found = forward ? GetNextDiff(from, true, m_module->view()) : GetPrevDiff(from, true, m_module->view());
+    if (found) m_view->reveal(found, forward);
+    else QApplication::beep();
+}
+
+void ComparisonWindow::pressActionButton(int kind, int side) {
+    if (m_module->ComparingFolders() || !m_module->iParentItem()) return;
+    KItem* row = m_view->currentItem();
+    const std::vector<KItem*> selection = m_view->selectedItems();
+    if (!row && !selection.empty()) row = selection.front();
+    if (!row) return;
+    m_module->SetItemsForRow(row, selection, kind, side);
+}
+
+void ComparisonWindow::showContextMenu(const QPoint& globalPos, int side) {
+    if (!m_module->iParentItem() || m_module->ComparingFolders()) return;
+    QMenu menu(this);
+    if (side == 0 || side == kSideLeft) buildSideActions(&menu, kSideLeft);
+    if (side == 0) menu.addSeparator();
+    if (side == 0 || side == kSideRight) buildSideActions(&menu, kSideRight);
+    menu.addSeparator();
+    QAction* pair = menu.addAction(Messages::text("comparePairWindow"));
+    connect(pair, &QAction::triggered, this, &ComparisonWindow::compareSelectedPair);
+    // The entries built for this menu must not stay among the window's row actions.
+    const QList<QAction*> own = menu.actions();
+    menu.exec(globalPos);
+    for (QAction* a : own) m_rowActions.removeAll(a);
+}
+
+void ComparisonWindow::compareSelectedPair() {
+    KItem* item = m_view->currentItem();
+    if (!item || !item->hasSide(kSideLeft) || !item->hasSide(kSideRight)) {
+        QApplication::beep();
+        return;
+    }
+    emit openPairRequested(item->PathForSide(kSideLeft), item->PathForSide(kSideRight));
+}
+
+void ComparisonWindow::clearActions() {
+    m_module->mergeList().ClearActions(m_module->iParentItem());
+    m_module->MergeItemsUpdated();
+}
+
+void ComparisonWindow::expandAll() {
+    // Opening everything lists one-sided folders too; a big tree takes a moment.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_view->expandAll();
+    QApplication::restoreOverrideCursor();
+}
+
+void ComparisonWindow::openSyncDialog() {
+    if (m_module->ComparingFolders()) return;
+    SyncDialog dialog(m_settings, m_module->iParentItem() != nullptr, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    if (!m_module->iParentItem()) {
+        compare();
+        return;
+    }
+    const std::vector<std::string> notSynced = m_module->StartMirror2(dialog.syncType(), dialog.mirror());
+    if (!notSynced.empty()) {
+        QStringList lines;
+        for (const std::string& line : notSynced) lines << pathText(line);
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Quorvane"), Messages::text("notSyncedTitle"),
+                        QMessageBox::Ok, this);
+        box.setDetailedText(lines.join('\n'));
+        box.exec();
+    }
+    if (m_module->mergeList().iMergeItems().empty()) {
+        QMessageBox::information(this, QStringLiteral("Quorvane"), Messages::text("mirrSyncMsg4"));
+        return;
+    }
+    openExecutionDialog();
+}
+
+void ComparisonWindow::openExecutionDialog() {
+    if (!m_executeAction->isEnabled()) return;
+    ExecutionDialog dialog(*m_module, m_settings, this);
+    dialog.exec();
+    m_view->viewport()->update();
+    if (dialog.compareAgain()) {
+        m_module->mergeList().ClearMerge();
+        compare();
+    }
+}
+
+void ComparisonWindow::closeEvent(QCloseEvent* event) {
+    // Closing mid-run stops the threads; the controller waits for them when it goes.
+    m_module->Cancel();
+    event->accept();
+}
+
+void ComparisonWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        showStatus();
+        m_view->viewport()->update();
+    }
+    QMainWindow::changeEvent(event);
+}
+
+}  // namespace qv

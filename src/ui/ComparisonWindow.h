@@ -1,0 +1,109 @@
+#pragma once
+// One comparison window: the two path fields, the toolbar, the status header
+// with its progress, the merged tree and the two message lines. It owns the
+// controller of its comparison and shows what the controller decides; it
+// computes nothing a headless run would need.
+
+#include "engine/UserPrompt.h"
+#include "platform/FileSystem.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+
+namespace qv {
+
+class ComparisonModel;
+class ComparisonView;
+class KItem;
+class PathField;
+class QuorvaneModule;
+class Settings;
+class UserPrompt;
+
+class ComparisonWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // `prompt` answers the engine's questions; null: message boxes over this window.
+    explicit ComparisonWindow(Settings& settings, std::unique_ptr<UserPrompt> prompt = nullptr,
+                              platform::FileSystem& fs = platform::systemFileSystem(), QWidget* parent = nullptr);
+    ~ComparisonWindow() override;
+
+    void setPaths(const std::string& left, const std::string& right);
+    // The Compare action (Stop while a run is going).
+    void compare();
+    void nextDifference();
+    void previousDifference();
+    // Presses a row action button on the selected rows (`kind` a ButtonKind).
+    void pressActionButton(int kind, int side);
+    void openSyncDialog();
+    void openExecutionDialog();
+
+    QuorvaneModule& module() const { return *m_module; }
+    ComparisonView& view() const { return *m_view; }
+    ComparisonModel& model() const { return *m_model; }
+
+signals:
+    // The user asked to compare a pair in a window of its own.
+    void openPairRequested(const std::string& left, const std::string& right);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    QWidget* buildPathBar();
+    QWidget* buildStatusHeader();
+    QWidget* buildMessageLines();
+    QAction* addAction(QMenu* menu, const char* textKey, const QKeySequence& shortcut, void (ComparisonWindow::*slot)());
+    void buildFilterActions(QMenu* menu);
+    void buildOptionActions(QMenu* menu);
+    void buildSideActions(QMenu* menu, int side);
+
+    void runStarted();
+    void runFinished(bool);
+    void showStatus();
+    void showProgress(quint64 processed);
+    void showFileProgress(double fraction);
+    void updateActionStates();
+    void applyFilter();
+    void swapSides();
+    void stepToDifference(bool forward);
+    void showContextMenu(const QPoint& globalPos, int side);
+    void compareSelectedPair();
+    void clearActions();
+    void expandAll();
+    void storeOptions();
+
+    Settings& m_settings;
+    std::unique_ptr<UserPrompt> m_prompt;
+    std::unique_ptr<QuorvaneModule> m_module;
+    ComparisonModel* m_model = nullptr;
+    ComparisonView* m_view = nullptr;
+    PathField* m_leftPath = nullptr;
+    PathField* m_rightPath = nullptr;
+    QLabel* m_header = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QLabel* m_leftMessage = nullptr;
+    QLabel* m_rightMessage = nullptr;
+    QAction* m_compareAction = nullptr;
+    QAction* m_swapAction = nullptr;
+    QAction* m_nextAction = nullptr;
+    QAction* m_prevAction = nullptr;
+    QAction* m_syncAction = nullptr;
+    QAction* m_executeAction = nullptr;
+    QAction* m_clearAction = nullptr;
+    QList<QAction*> m_filterActions;
+    QList<QAction*> m_rowActions;   // need a selection
+};
+
+}  // namespace qv

@@ -1,0 +1,241 @@
+// The comparison window driven as a user drives it: paths typed, Compare
+// pressed, the sync and execution sheets answered, rows expanded, differences
+// visited. The folders are real; faults come through the file system layer.
+
+#include "app/QuorvaneModule.h"
+#include "base/Messages.h"
+#include "base/Settings.h"
+#include "engine/KRootItem.h"
+#include "engine/ViewFilter.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempTree.h"
+#include "ui/ComparisonModel.h"
+#include "ui/ComparisonView.h"
+#include "ui/ComparisonWindow.h"
+#include "ui/DialogDriver.h"
+#include "ui/ExecutionDialog.h"
+#include "ui/SyncDialog.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+namespace qv::test {
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings = std::make_unique<Settings>(
+            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
+    }
+
+    std::unique_ptr<ComparisonWindow> makeWindow(platform::FileSystem& fs = platform::systemFileSystem()) {
+        auto window = std::make_unique<ComparisonWindow>(*settings, nullptr, fs);
+        window->setPaths(left.root(), right.root());
+        window->show();
+        return window;
+    }
+
+    static bool idle(ComparisonWindow& w) {
+        return !w.module().ComparingFolders() && !w.module().CalculatingSizes();
+    }
+    static void compareAndWait(ComparisonWindow& w) {
+        w.compare();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return idle(w); }, 20000));
+    }
+
+    // A file system whose listings take a while, so a test can act mid-scan.
+    void makeSlowTree(FaultyFileSystem& fs) {
+        for (int i = 0; i < 40; ++i) {
+            left.file("d" + std::to_string(i) + "/f.txt", 3);
+            right.file("d" + std::to_string(i) + "/f.txt", 4);
+        }
+        fs.beforeListing = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(25)); };
+    }
+
+    QTemporaryDir config;
+    std::unique_ptr<Settings> settings;
+    TempTree left, right;
+};
+
+
+TEST_F(WindowTest, ClickThroughMirrorsExecutesAndComparesAgainEqual) {
+    left.fileWithText("a.txt", "hello");
+    left.fileWithText("same.txt", "same");
+    left.fileWithText("sub/b.txt", "b1");
+    left.file("onlyleft/x.txt", 7);
+    right.fileWithText("a.txt", "hello world");
+    right.fileWithText("same.txt", "same");
+    right.fileWithText("sub/b.txt", "b2 longer");
+    right.fileWithText("extra.txt", "only on the right");
+    auto window = makeWindow();
+    QAbstractItemModelTester tester(&window->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    compareAndWait(*window);
+
+    // The rows are the engine's shown children, in its order.
+    QuorvaneModule& module = window->module();
+    const auto& shown = module.view().FilteredObjectsForModule(module.iParentItem());
+    ASSERT_EQ(window->model().rowCount(), static_cast<int>(shown.size()));
+    for (int r = 0; r < window->model().rowCount(); ++r)
+        EXPECT_EQ(window->model().itemAt(window->model().index(r, 0)), shown[static_cast<std::size_t>(r)]);
+    EXPECT_NE(module.iParentItem()->iState, kStateEqual);
+
+    DialogDriver driver;
+    driver
+        .then([](QWidget* modal) {
+            auto* sheet = qobject_cast<SyncDialog*>(modal);
+            if (!sheet) return false;
+            for (QRadioButton* b : sheet->findChildren<QRadioButton*>())
+                if (b->text() == Messages::text("syncToRight")) QTimer::singleShot(0, b, &QAbstractButton::click);
+            QTimer::singleShot(0, sheet->findChild<QCheckBox*>(), &QAbstractButton::click);
+            QTimer::singleShot(10, sheet, [sheet] { DialogDriver::clickButton(sheet, Messages::text("overview")); });
+            return true;
+        })
+        .then([](QWidget* modal) {
+            return qobject_cast<ExecutionDialog*>(modal) && DialogDriver::clickButton(modal, Messages::text("executeBtn"));
+        })
+        .then([](QWidget* modal) {   // archiving is off: the warning is answered OK
+            return qobject_cast<QMessageBox*>(modal) && DialogDriver::clickButton(modal, Messages::text("OK"));
+        })
+        .then([](QWidget* modal) {
+            auto* sheet = qobject_cast<ExecutionDialog*>(modal);
+            return sheet && sheet->hasRun() && DialogDriver::clickButton(modal, Messages::text("close"));
+        })
+        .then([](QWidget* modal) {
+            return qobject_cast<QMessageBox*>(modal) && DialogDriver::clickButton(modal, Messages::text("rescan"));
+        });
+    window->openSyncDialog();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return driver.done() && idle(*window); }, 30000));
+
+    EXPECT_EQ(module.iParentItem()->iState, kStateEqual);
+    EXPECT_EQ(right.contents("a.txt"), "hello");
+    EXPECT_EQ(right.contents("sub/b.txt"), "b1");
+    EXPECT_TRUE(right.exists("onlyleft/x.txt"));
+    EXPECT_FALSE(right.exists("extra.txt"));
+    EXPECT_EQ(window->model().rowCount(), 4);   // a.txt, onlyleft, same.txt, sub: equal, shown again
+}
+
+TEST_F(WindowTest, StopCancelsARunningScanAndSaysSo) {
+    FaultyFileSystem fs;
+    makeSlowTree(fs);
+    auto window = makeWindow(fs);
+    window->compare();
+    ASSERT_TRUE(window->module().ComparingFolders());
+    QTest::qWait(100);
+    window->compare();   // the same action is Stop while a run is going
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(*window); }, 20000));
+    EXPECT_TRUE(window->module().lastRunCancelled());
+    EXPECT_EQ(window->module().state().headerStatus, Messages::text("TaskAborted"));
+    EXPECT_LT(fs.listings, 80);
+}
+
+TEST_F(WindowTest, ClosingTheWindowMidScanStopsAndJoinsTheThreads) {
+    FaultyFileSystem fs;
+    makeSlowTree(fs);
+    auto window = makeWindow(fs);
+    window->compare();
+    QTest::qWait(60);
+    window->close();
+    window.reset();   // a use after free of the tree or the thread shows under the sanitizers
+    SUCCEED();
+}
+
+TEST_F(WindowTest, ReadErrorQuestionAnsweredStopEndsTheRun) {
+    left.file("a/f.txt", 1);
+    left.file("b/f.txt", 1);
+    right.file("a/f.txt", 1);
+    right.file("b/f.txt", 1);
+    FaultyFileSystem fs;
+    fs.failEntry(left.path("a"), "f.txt", EACCES);
+    auto window = makeWindow(fs);
+    bool asked = false;
+    DialogDriver driver;
+    driver.then([&](QWidget* modal) {
+        if (!qobject_cast<QMessageBox*>(modal)) return false;
+        asked = static_cast<QMessageBox*>(modal)->text() == Messages::text("dirAccessErr");
+        return DialogDriver::clickButton(modal, Messages::text("StopBtn"));
+    });
+    window->compare();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return driver.done() && idle(*window); }, 20000));
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(window->module().lastRunCancelled());
+}
+
+TEST_F(WindowTest, NextAndPreviousVisitEveryDifferenceInRowOrder) {
+    left.fileWithText("a.txt", "1");
+    right.fileWithText("a.txt", "22");
+    left.fileWithText("eq.txt", "=");
+    right.fileWithText("eq.txt", "=");
+    left.fileWithText("deep/er/c.txt", "1");
+    right.fileWithText("deep/er/c.txt", "333");
+    left.fileWithText("deep/same.txt", "s");
+    right.fileWithText("deep/same.txt", "s");
+    left.file("gone/inside.txt", 1);   // a one-sided folder is one difference; its contents are skipped
+    right.fileWithText("new.txt", "n");
+    auto window = makeWindow();
+    compareAndWait(*window);
+    ComparisonView& view = window->view();
+
+    std::vector<std::string> forward;
+    std::vector<int> rowsTop;
+    for (int i = 0; i < 10; ++i) {
+        window->nextDifference();
+        KItem* at = view.currentItem();
+        ASSERT_NE(at, nullptr);
+        if (!forward.empty() && forward.back() == at->iPath()) break;   // the last one stays current
+        forward.push_back(at->iPath());
+        rowsTop.push_back(view.visualRect(view.currentIndex()).top());
+    }
+    std::vector<std::string> expected = {"a.txt", "deep/er/c.txt", "gone", "new.txt"};
+    std::vector<std::string> sorted = forward;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, expected);
+    EXPECT_TRUE(std::is_sorted(rowsTop.begin(), rowsTop.end())) << "differences are visited top to bottom";
+
+    std::vector<std::string> backward = {forward.back()};
+    for (std::size_t i = 1; i < forward.size(); ++i) {
+        window->previousDifference();
+        backward.push_back(view.currentItem()->iPath());
+    }
+    EXPECT_EQ(std::vector<std::string>(backward.rbegin(), backward.rend()), forward);
+}
+
+TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
+    left.file("only/x.txt", 1);
+    left.file("only/y/z.txt", 2);
+    right.file("other.txt", 1);
+    auto window = makeWindow();
+    compareAndWait(*window);
+    ComparisonModel& model = window->model();
+    QModelIndex only;
+    for (int r = 0; r < model.rowCount(); ++r)
+        if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("only")) only = model.index(r, 0);
+    ASSERT_TRUE(only.isValid());
+    EXPECT_TRUE(model.hasChildren(only));
+    EXPECT_EQ(model.rowCount(only), 0);
+    EXPECT_TRUE(model.canFetchMore(only));
+
+    window->view().expand(only);
+    ASSERT_EQ(model.rowCount(only), 2);
+    EXPECT_FALSE(model.canFetchMore(only));
+    QStringList names;
+    for (int r = 0; r < 2; ++r) names << model.index(r, ComparisonModel::LeftName, only).data().toString();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("x.txt"), QStringLiteral("y")}));
+    EXPECT_EQ(model.index(0, 0, only).data(ComparisonModel::StateRole).toInt(), kStateOnlyLeft);
+}
+
+}  // namespace
+}  // namespace qv::test
