@@ -214,6 +214,12 @@ bool QuorvaneModule::MergeFinishedOk() {
     return answer == kRescan;
 }
 
+bool QuorvaneModule::rootsNested() const {
+    if (m_leftFolderPath.empty() || m_rightFolderPath.empty()) return false;
+    return isSameOrInside(m_leftFolderPath, m_rightFolderPath, m_fs) ||
+           isSameOrInside(m_rightFolderPath, m_leftFolderPath, m_fs);
+}
+
 std::vector<std::string> QuorvaneModule::StartMirror2(int syncType, int mirror) {
     std::vector<KItem*> cantSync;
     if (!m_parentItem || mirror == 0) return {};

@@ -102,6 +102,9 @@ public:
     // After an execution: whether to compare again, asked unless the answer
     // was stored ("dontAskRescan"); a headless run never compares again.
     bool MergeFinishedOk();
+    // Whether one of the two folders of the current run lies inside the other:
+    // comparing them is possible, synchronising them is not.
+    bool rootsNested() const;
 
     // --- the tree as a window shows it ------------------------------------
     // Whether a row can be opened now: no run is going, subfolders are

@@ -78,4 +78,21 @@ std::string StringByResolvingSymlinksAndAliases(const std::string& path, platfor
     return standardizePath(target);
 }
 
+bool isSameOrInside(const std::string& path, const std::string& folder, platform::FileSystem& fs) {
+    platform::EntryStat target;
+    if (fs.statPath(folder, true, target) != 0) return false;
+    // Walk up from the resolved path: "/a/b/.." names the parent of what b leads to.
+    std::string current = path;
+    for (int depth = 0; depth < 4096; ++depth) {
+        platform::EntryStat st;
+        if (fs.statPath(current, true, st) != 0) return false;
+        if (st.device == target.device && st.inode == target.inode) return true;
+        platform::EntryStat up;
+        const std::string parent = current + "/..";
+        if (fs.statPath(parent, true, up) != 0 || (up.device == st.device && up.inode == st.inode)) return false;
+        current = parent;
+    }
+    return false;
+}
+
 }  // namespace qv

@@ -15,6 +15,12 @@ std::string standardizePath(const std::string& path);
 std::string StringByResolvingSymlinksAndAliases(const std::string& path,
                                                 platform::FileSystem& fs = platform::systemFileSystem());
 
+// Whether the folder `path` is `folder` itself or lies somewhere inside it,
+// judged by device and inode up the chain of parents, so that links and
+// bind mounts that lead back into `folder` count too.
+bool isSameOrInside(const std::string& path, const std::string& folder,
+                    platform::FileSystem& fs = platform::systemFileSystem());
+
 std::string joinPath(const std::string& folder, std::string_view name);
 std::string_view lastPathComponent(std::string_view path);
 // The folder that holds a path: "/" for an entry at the top, "." for a bare name.

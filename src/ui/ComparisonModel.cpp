@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QMimeData>
 #include <QStyle>
 #include <QUrl>
@@ -198,6 +199,19 @@ QVariant ComparisonModel::displayText(const KItem* item, int column) const {
     }
 }
 
+QString ComparisonModel::toolTip(const KItem* item) const {
+    QString text = stateWords(item->iState);
+    if (item->iCopyTo != kNone) text += QStringLiteral(" — ") + actionWords(item->iCopyTo);
+    // A folder's totals of what differs below it, once the size pass has counted them.
+    const FolderPart* f = item->folderIfAny();
+    if (f && isFolder(item) && item->iSizeReady && (f->iDiffs1 || f->iOrphans1 || f->iOrphans2)) {
+        QLocale locale;
+        text += QLatin1Char('\n') + Messages::format("folderCounts", locale.toString(qulonglong(std::max(f->iDiffs1, f->iDiffs2))),
+                                                     locale.toString(qulonglong(f->iOrphans1 + f->iOrphans2)));
+    }
+    return text;
+}
+
 QString ComparisonModel::accessibleText(const KItem* item) const {
     QStringList parts;
     const std::string_view name = item->nameForSide(item->hasSide(kSideLeft) ? kSideLeft : kSideRight);
@@ -226,9 +240,7 @@ QVariant ComparisonModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
         if (column == LeftSize || column == RightSize) return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
-    case Qt::ToolTipRole:
-        if (item->iCopyTo != kNone) return stateWords(item->iState) + QStringLiteral(" — ") + actionWords(item->iCopyTo);
-        return stateWords(item->iState);
+    case Qt::ToolTipRole: return toolTip(item);
     case Qt::AccessibleTextRole: return accessibleText(item);
     case Qt::AccessibleDescriptionRole: return stateWords(item->iState);
     case StateRole: return item->iState;

@@ -63,6 +63,7 @@ private:
     int rowOf(KItem* item) const;
     QVariant displayText(const KItem* item, int column) const;
     QString accessibleText(const KItem* item) const;
+    QString toolTip(const KItem* item) const;
 
     QuorvaneModule& m_module;
     KItem* m_top = nullptr;   // the node whose shown children are the top rows; null while a scan runs

@@ -4,8 +4,10 @@
 #include "engine/KItem.h"
 #include "ui/ActionColumnDelegate.h"
 #include "ui/ComparisonModel.h"
+#include "ui/Formatting.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -33,8 +35,10 @@ ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
     header()->resizeSection(ComparisonModel::State, fontMetrics().height() * 6);
     for (int c : {ComparisonModel::LeftSize, ComparisonModel::RightSize})
         header()->resizeSection(c, fontMetrics().horizontalAdvance(QStringLiteral("000.0 MB")) + 16);
+    // Wide enough for the longest date the locale writes (two-digit day, long month name).
+    const QString sample = formatDate(QDateTime(QDate(2024, 9, 28), QTime(23, 59)).toMSecsSinceEpoch() * 1000000);
     for (int c : {ComparisonModel::LeftDate, ComparisonModel::RightDate})
-        header()->resizeSection(c, fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00 ")) + 16);
+        header()->resizeSection(c, fontMetrics().horizontalAdvance(sample) + 24);
     header()->setSortIndicator(ComparisonModel::State, Qt::AscendingOrder);
 }
 

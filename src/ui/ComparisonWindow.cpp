@@ -5,6 +5,7 @@
 #include "base/Settings.h"
 #include "engine/DiffNavigation.h"
 #include "engine/KRootItem.h"
+#include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
 #include "sync/MergeList.h"
 #include "engine/UserPrompt.h"
@@ -14,6 +15,7 @@
 #include "ui/DialogPrompt.h"
 #include "ui/ExecutionDialog.h"
 #include "ui/PathField.h"
+#include "ui/SortOrderDialog.h"
 #include "ui/StateAppearance.h"
 #include "ui/SyncDialog.h"
 
@@ -196,6 +198,7 @@ void ComparisonWindow::buildMenus() {
     buildFilterActions(viewMenu);
     viewMenu->addSeparator();
     addAction(viewMenu, "expandAll", QKeySequence(Qt::CTRL | Qt::Key_Plus), &ComparisonWindow::expandAll);
+    addAction(viewMenu, "sortOrderMenu", QKeySequence(), &ComparisonWindow::editStateOrder);
     QAction* collapse = viewMenu->addAction(Messages::text("collapseAll"));
     collapse->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
     connect(collapse, &QAction::triggered, m_view, &QTreeView::collapseAll);
@@ -355,6 +358,7 @@ void ComparisonWindow::compare() {
     // The controller normalises the paths (links resolved, slashes trimmed).
     setPaths(state.leftPath, state.rightPath);
     if (!started) showStatus();
+    else if (m_module->rootsNested()) m_prompt->inform(Messages::text("nestedFolders"), Messages::text("nestedFolders1"));
     updateActionStates();
 }
 
@@ -501,8 +505,21 @@ void ComparisonWindow::expandAll() {
     QApplication::restoreOverrideCursor();
 }
 
+void ComparisonWindow::editStateOrder() {
+    SortOrderDialog dialog(m_module->iCustomSort(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    m_module->setICustomSort(dialog.order());
+    m_module->SafeResort(kColumnState, true);
+}
+
+bool ComparisonWindow::refuseNested() {
+    if (!m_module->rootsNested()) return false;
+    m_prompt->inform(Messages::text("nestedSync"), Messages::text("nestedFolders1"));
+    return true;
+}
+
 void ComparisonWindow::openSyncDialog() {
-    if (m_module->ComparingFolders()) return;
+    if (m_module->ComparingFolders() || refuseNested()) return;
     SyncDialog dialog(m_settings, m_module->iParentItem() != nullptr, this);
     if (dialog.exec() != QDialog::Accepted) return;
     if (!m_module->iParentItem()) {
@@ -526,7 +543,7 @@ void ComparisonWindow::openSyncDialog() {
 }
 
 void ComparisonWindow::openExecutionDialog() {
-    if (!m_executeAction->isEnabled()) return;
+    if (!m_executeAction->isEnabled() || refuseNested()) return;
     ExecutionDialog dialog(*m_module, m_settings, this);
     dialog.exec();
     m_view->viewport()->update();

@@ -81,6 +81,9 @@ private:
     void showContextMenu(const QPoint& globalPos, int side);
     void compareSelectedPair();
     void clearActions();
+    void editStateOrder();
+    // Says why the two sides cannot be synchronised when one lies inside the other.
+    bool refuseNested();
     void expandAll();
     void storeOptions();
 

@@ -106,6 +106,9 @@ ExecutionDialog::ExecutionDialog(QuorvaneModule& module, Settings& settings, QWi
     m_table->horizontalHeader()->setSectionResizeMode(ExecutionRowsModel::Right, QHeaderView::Stretch);
     m_table->horizontalHeader()->setSectionResizeMode(ExecutionRowsModel::Message, QHeaderView::Stretch);
     m_table->horizontalHeader()->resizeSection(ExecutionRowsModel::Result, 32);
+    m_table->horizontalHeader()->setSectionResizeMode(ExecutionRowsModel::Action, QHeaderView::ResizeToContents);
+    m_table->setWordWrap(false);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     m_progress = new QProgressBar(this);
     m_progress->setAccessibleName(Messages::text("a11yProgress"));
@@ -246,6 +249,9 @@ void ExecutionDialog::execute() {
     m_secondary->setEnabled(false);
     m_progress->setValue(0);
     m_progress->show();
+    m_bytesToCopy = 0;
+    for (int g : {kGroupCopyLeft, kGroupCopyRight})
+        if (m_merge->group(g).enabled) m_bytesToCopy += m_merge->group(g).size;
     m_observer = std::make_unique<WorkerObserver>(*this);
     KMerge* merge = m_merge.get();
     WorkerObserver* observer = m_observer.get();
@@ -254,10 +260,11 @@ void ExecutionDialog::execute() {
     m_thread->start();
 }
 
-void ExecutionDialog::showProgress(double fraction, quint64 bytes, double total, double speed, double remaining) {
+void ExecutionDialog::showProgress(double fraction, quint64 bytes, double, double speed, double remaining) {
     m_progress->setValue(static_cast<int>(fraction * 1000));
     if (speed < 0) return;   // only the bar moves between two recomputed figures
-    m_figures->setText(Messages::format("executionFigures", sizeText(double(bytes)), sizeText(total),
+    // The bar weighs deletes too; the figures speak of the data copied.
+    m_figures->setText(Messages::format("executionFigures", sizeText(double(bytes)), sizeText(double(m_bytesToCopy)),
                                         MergeProgress::FormattedSpeed(speed),
                                         MergeProgress::FormattedTimeRemaining(remaining)));
 }
@@ -269,6 +276,7 @@ void ExecutionDialog::runFinished() {
     m_thread = nullptr;
     m_finished = true;
     m_progress->hide();
+    m_figures->clear();
     const bool cancelled = m_merge->wasCancelled();
     const bool failed = m_merge->lastFailedIndex() >= 0;
     const char* key = cancelled ? "procAbort" : failed ? "mergeErrors" : "mergeCompleted";

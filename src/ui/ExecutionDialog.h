@@ -58,6 +58,7 @@ private:
     std::unique_ptr<WorkerObserver> m_observer;
     QThread* m_thread = nullptr;
     bool m_finished = false;
+    std::uint64_t m_bytesToCopy = 0;   // the enabled copy groups' data
     bool m_compareAgain = false;
     bool m_groupOn[4] = {true, true, true, true};   // the user's choice, kept across new executions
     ExecutionRowsModel* m_rows;

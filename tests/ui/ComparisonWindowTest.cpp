@@ -6,6 +6,7 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "engine/KRootItem.h"
+#include "engine/UserPrompt.h"
 #include "engine/ViewFilter.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
@@ -235,6 +236,56 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("x.txt"), QStringLiteral("y")}));
     EXPECT_EQ(model.index(0, 0, only).data(ComparisonModel::StateRole).toInt(), kStateOnlyLeft);
+}
+
+// Answers every question with its default and keeps what it was told.
+class RecordingPrompt final : public UserPrompt {
+public:
+    explicit RecordingPrompt(QStringList& told) : m_told(told) {}
+    bool showsUI() const override { return true; }
+    Answer ask(const Question& q) override {
+        m_told << q.message;
+        return {};
+    }
+    void inform(const QString& message, const QString&) override { m_told << message; }
+
+private:
+    QStringList& m_told;
+};
+
+TEST_F(WindowTest, BadPathsAreToldAndNothingRuns) {
+    left.folder("inner/deeper");
+    left.fileWithText("file.txt", "x");
+    QStringList told;
+    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    struct Case {
+        std::string left, right;
+        const char* key;
+    };
+    const Case cases[] = {
+        {left.path("missing"), right.root(), "leftFolderDontExist"},
+        {left.path("file.txt"), right.root(), "leftRightNotFolder"},
+        {left.root(), left.root(), "sameFiles"},
+        {"", right.root(), "emptyLeft"},
+    };
+    for (const Case& c : cases) {
+        told.clear();
+        window.setPaths(c.left, c.right);
+        window.compare();
+        EXPECT_FALSE(window.module().ComparingFolders()) << c.key;
+        EXPECT_TRUE(told.contains(Messages::text(c.key))) << c.key << ": " << told.join('|').toStdString();
+    }
+
+    // One side inside the other compares, with a warning, and refuses to synchronise.
+    told.clear();
+    window.setPaths(left.root(), left.path("inner"));
+    window.compare();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(window); }, 20000));
+    EXPECT_TRUE(told.contains(Messages::text("nestedFolders")));
+    EXPECT_NE(window.module().iParentItem(), nullptr);
+    told.clear();
+    window.openSyncDialog();   // refused before any sheet opens, so nothing waits for a click here
+    EXPECT_EQ(told, QStringList{Messages::text("nestedSync")});
 }
 
 }  // namespace
