@@ -212,11 +212,19 @@ QString ComparisonModel::toolTip(const KItem* item) const {
     return text;
 }
 
-QString ComparisonModel::accessibleText(const KItem* item) const {
+QString ComparisonModel::accessibleText(const KItem* item, int column) const {
+    // A name cell reads as the whole row (name, kind, state, action), so a
+    // listener moving down the rows hears each pair's state in words; the
+    // other cells read their own value, or that the side has no entry.
+    const int side = sideOfColumn(column);
     QStringList parts;
-    const std::string_view name = item->nameForSide(item->hasSide(kSideLeft) ? kSideLeft : kSideRight);
-    parts << QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
-    if (isFolder(item)) parts << Messages::text("a11yFolder");
+    if (column == LeftName || column == RightName) {
+        if (!item->hasSide(side)) return Messages::text("a11yNoEntry");
+        parts << displayText(item, column).toString();
+        if (isDirOnSide(item, side)) parts << Messages::text("a11yFolder");
+    } else if (side) {
+        return item->hasSide(side) ? displayText(item, column).toString() : Messages::text("a11yNoEntry");
+    }
     parts << stateWords(item->iState);
     if (item->iCopyTo != kNone) parts << actionWords(item->iCopyTo);
     if (item->iIgnored) parts << Messages::text("a11yIgnored");
@@ -241,7 +249,7 @@ QVariant ComparisonModel::data(const QModelIndex& index, int role) const {
         if (column == LeftSize || column == RightSize) return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     case Qt::ToolTipRole: return toolTip(item);
-    case Qt::AccessibleTextRole: return accessibleText(item);
+    case Qt::AccessibleTextRole: return accessibleText(item, column);
     case Qt::AccessibleDescriptionRole: return stateWords(item->iState);
     case StateRole: return item->iState;
     case ActionRole: return int(item->iCopyTo);
@@ -255,10 +263,14 @@ QVariant ComparisonModel::headerData(int section, Qt::Orientation orientation, i
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole) return {};
     static const char* keys[ColumnCount] = {"colLeftName", "colSize", "colModified", "colState",
                                             "colRightName", "colSize", "colModified"};
-    QString text = Messages::text(keys[section]);
-    if (role != Qt::DisplayRole && sideOfColumn(section))
-        text = Messages::text(sideOfColumn(section) == kSideLeft ? "a11yLeft" : "a11yRight") + QLatin1Char(' ') + text;
-    return text;
+    if (role == Qt::DisplayRole) return Messages::text(keys[section]);
+    // Spoken, every column says its side and what it holds ("Left name", "Right size").
+    static const char* spoken[ColumnCount] = {"a11yName", "colSize", "colModified", "colState",
+                                              "a11yName", "colSize", "colModified"};
+    const int side = sideOfColumn(section);
+    if (!side) return Messages::text(spoken[section]);
+    return Messages::text(side == kSideLeft ? "a11yLeft" : "a11yRight") + QLatin1Char(' ') +
+           Messages::text(spoken[section]).toLower();
 }
 
 Qt::ItemFlags ComparisonModel::flags(const QModelIndex& index) const {

@@ -62,7 +62,7 @@ private:
     KItem* nodeFor(const QModelIndex& parent) const;
     int rowOf(KItem* item) const;
     QVariant displayText(const KItem* item, int column) const;
-    QString accessibleText(const KItem* item) const;
+    QString accessibleText(const KItem* item, int column) const;
     QString toolTip(const KItem* item) const;
 
     QuorvaneModule& m_module;

@@ -289,6 +289,9 @@ void ComparisonWindow::buildToolBar() {
     bar->addAction(m_executeAction);
     bar->addSeparator();
     for (QAction* a : m_filterActions) bar->addAction(a);
+    // The button that shows the actions a narrow window has no room for.
+    if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(Messages::text("moreTools"));
 }
 
 QWidget* ComparisonWindow::buildPathBar() {

@@ -26,6 +26,7 @@ PathField::PathField(const QString& sideName, Settings& settings, QWidget* paren
     m_combo->lineEdit()->setAccessibleName(sideName);
     m_combo->lineEdit()->setPlaceholderText(Messages::text("pathPlaceholder"));
     m_combo->lineEdit()->setClearButtonEnabled(true);
+    for (QToolButton* b : m_combo->lineEdit()->findChildren<QToolButton*>()) b->setAccessibleName(Messages::text("clearField"));
     m_browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     m_browse->setToolTip(Messages::text("chooseFolder"));
     m_browse->setAccessibleName(Messages::format("chooseFolderFor", sideName));
