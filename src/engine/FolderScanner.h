@@ -17,6 +17,7 @@
 
 namespace qv {
 
+class ColumnReader;
 class ContentCheckQueue;
 class KExcludeRules;
 class KItem;
@@ -41,7 +42,7 @@ public:
     void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
 
     // Lets SetFolderContent list into a finished tree (a one-sided folder opened later).
-    void attachRoot(KRootItem& root) { m_root = &root; }
+    void attachRoot(KRootItem& root);
 
     // Compares the root's two folders into it and returns the root's state.
     int CompareThread(KRootItem& root);
@@ -107,6 +108,10 @@ private:
     platform::FileSystem& fsFor(int side) const;
     bool readSnapshotSides(KRootItem& root);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
+    // Reads the optional columns of every new node; null when none is shown.
+    std::unique_ptr<ColumnReader> m_columns;
+    unsigned m_statFields = 0;
+    void prepareColumns(KRootItem& root);
     std::size_t m_depth = 0;
 };
 

@@ -17,6 +17,8 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
     if (!folder.folderIfAny()) return;
     FolderPart& f = folder.folder();
     for (KItem* child : f.children) {
+        // What the user left out of synchronisation is no difference to act on.
+        if (child->iIgnored) continue;
         const int state = child->iState;
         if (!child->iDir1 && !child->iDir2) {
             if (state == kStateOnlyLeft) {
@@ -41,6 +43,22 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
             }
         }
     }
+}
+
+namespace {
+
+void clearStats(KItem& folder) {
+    FolderPart* f = const_cast<FolderPart*>(folder.folderIfAny());
+    if (!f) return;
+    f->iDiffs1 = f->iDiffs2 = f->iOrphans1 = f->iOrphans2 = 0;
+    for (KItem* child : f->children) clearStats(*child);
+}
+
+}  // namespace
+
+void FolderSizePass::RecountStats(KRootItem& root) {
+    clearStats(root);
+    CalcFolderStatsFor(root);
 }
 
 bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,

@@ -1,6 +1,7 @@
 #include "app/HeadlessPrompt.h"
 #include "base/Messages.h"
 #include "app/QuorvaneModule.h"
+#include "app/history/MultiFolderSets.h"
 #include "base/Settings.h"
 #include "engine/SortOrder.h"
 #include "support/FaultyFileSystem.h"
@@ -120,13 +121,13 @@ TEST_F(QuorvaneModuleTest, CompareWhileRunningCancelsTheRun) {
     ASSERT_TRUE(module.Compare());
     QTimer::singleShot(100, &module, [&] { EXPECT_FALSE(module.Compare()); });
     QString headerWhenCancelled;
-    QObject::connect(&module, &QuorvaneModule::statusChanged, [&](const QString& text) {
-        if (text == Messages::text("aborting")) headerWhenCancelled = text;
+    QObject::connect(&module.status(), &ComparisonStatus::headerChanged, [&] {
+        if (module.status().header() == Messages::text("aborting")) headerWhenCancelled = module.status().header();
     });
     ASSERT_TRUE(waitForEnd(module));
     EXPECT_FALSE(headerWhenCancelled.isEmpty());
     EXPECT_TRUE(module.lastRunCancelled());
-    EXPECT_EQ(module.state().headerStatus, Messages::text("TaskAborted"));
+    EXPECT_EQ(module.status().header(), Messages::text("TaskAborted"));
     for (KItem* child : module.iRootItem()->iChildren()) EXPECT_NE(child->iCmpState, 1);
 }
 
@@ -166,7 +167,7 @@ TEST_F(QuorvaneModuleTest, AMultiFolderSetStandsForItsFoldersTogether) {
     ASSERT_TRUE(module.AddMultiFolders({QString::fromStdString(left.path("docs")),
                                         QString::fromStdString(elsewhere.path("pics"))}, kSideLeft));
     int members = 0;
-    EXPECT_EQ(QuorvaneModule::MultiFolderName(QString::fromStdString(module.state().leftPath), &members),
+    EXPECT_EQ(MultiFolderSets::MultiFolderName(QString::fromStdString(module.state().leftPath), &members),
               QStringLiteral("docs+pics"));
     EXPECT_EQ(members, 2);
     module.state().rightPath = right.root();
