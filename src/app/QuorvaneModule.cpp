@@ -527,7 +527,10 @@ void QuorvaneModule::CompareThreadFinished() {
     m_parentItem = m_root.get();
     m_anyFilterOn = m_scanner->iAnyFilterOn;
     m_lastRunCancelled = m_scanner->isCancelled();
-    m_snapshotError = QString::fromStdString(m_scanner->iSnapshotError);
+    m_snapshotError = m_scanner->iSnapshotError.empty()
+                          ? QString()
+                          : QFile::decodeName(m_scanner->iSnapshotError.c_str()) + QStringLiteral(": ") +
+                                Messages::text(m_scanner->iSnapshotErrorReason.c_str());
     m_status->setProgress(false, true);
     if (!m_snapshotError.isEmpty()) {
         // No scan ran: the run ends here, with the reason.

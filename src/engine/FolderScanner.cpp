@@ -131,7 +131,8 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
         auto snapshot = std::make_shared<KSnapshot>();
         std::string error;
         if (!snapshot->ReadSnapshot(path, &error)) {
-            iSnapshotError = path + ": " + error;
+            iSnapshotError = path;
+            iSnapshotErrorReason = error;
             return false;
         }
         allDigests = allDigests && snapshot->hasMD5();

@@ -60,8 +60,8 @@ public:
     std::uint64_t iProcessedLeftFiles = 0;
     bool iDontShowErrors = false;
     std::set<std::string> iAlreadyResolvedPaths;
-    // Set when a snapshot side could not be read: its path and why.
-    std::string iSnapshotError;
+    // Set when a snapshot side could not be read: its path, and the message key of why.
+    std::string iSnapshotError, iSnapshotErrorReason;
 
 private:
     struct FolderTally {

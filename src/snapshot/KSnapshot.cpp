@@ -3,6 +3,8 @@
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -44,22 +46,24 @@ void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, s
     m_date = date;
 }
 
+bool snapshotFailure(std::string* error, const char* reasonKey, const std::string& detail) {
+    qWarning("Snapshot not read: %s", detail.c_str());
+    if (error) *error = reasonKey;
+    return false;
+}
+
 bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot be opened";
-        return false;
-    }
+    if (!in) return snapshotFailure(error, "snapErrOpen", file);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return lzfse::decode(bytes, json, error);
+    std::string detail;
+    if (!lzfse::decode(bytes, json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
+    return true;
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot be opened";
-        return false;
-    }
+    if (!in) return snapshotFailure(error, "snapErrOpen", file);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     m_entries.clear();
     m_types.clear();
