@@ -324,7 +324,7 @@ void QuorvaneModule::applyRootOptions(KRootItem& root) const {
         root.iIgnoreSizeIn = m_settings.intValue(QStringLiteral("optIgnoreSizeIn"));
     }
     root.iColumns = columnsForRun();
-    root.iColorLabels = m_settings.intValue(QStringLiteral("showColorTags2")) >= 1;
+    root.iColorLabels = colorLabelsWithColumns();
 }
 
 bool QuorvaneModule::Compare(bool scripted) {

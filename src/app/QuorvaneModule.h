@@ -165,6 +165,9 @@ public:
     // columnsRefreshed follows. Nothing happens while a scan runs (it reads them itself).
     void RefreshColumns();
     bool RefreshingColumns() const { return m_columnThread != nullptr; }
+    // The colour label (1 to 7, 0 for none) of a row's side, read when first
+    // asked for and kept; always 0 when the setting "showColorTags2" is off.
+    int colorLabel(KItem* item, int side);
 
     // --- ignore marks -----------------------------------------------------------
     // Marks an item as left out of synchronisation (or takes the mark off),
@@ -250,6 +253,7 @@ private:
     ScanOptions scanOptionsForRun() const;
     void applyRootOptions(KRootItem& root) const;
     std::uint32_t columnsForRun() const;
+    bool colorLabelsWithColumns() const;
 
     UserPrompt& m_prompt;
     Settings& m_settings;

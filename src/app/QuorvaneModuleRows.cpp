@@ -126,6 +126,24 @@ std::uint32_t QuorvaneModule::columnsForRun() const {
     return m_columns | columnBitFor(column);
 }
 
+bool QuorvaneModule::colorLabelsWithColumns() const {
+    // A label costs an attribute read per entry: a scan pays it only when it reads columns anyway.
+    return columnsForRun() != 0 && m_settings.intValue(QStringLiteral("showColorTags2")) >= 1;
+}
+
+int QuorvaneModule::colorLabel(KItem* item, int side) {
+    if (!item || !m_root || !item->hasSide(side) || m_settings.intValue(QStringLiteral("showColorTags2")) < 1) return 0;
+    const ItemExtras* x = item->extrasIfAny();
+    const std::optional<int>* known = x ? (side == kSideLeft ? &x->iTagNumber1 : &x->iTagNumber2) : nullptr;
+    if (!known || !known->has_value()) {
+        ColumnReader reader(*m_root, 0, true);
+        reader.AddColumns(*item, item->PathForSide(side), side);
+        x = item->extrasIfAny();
+        known = x ? (side == kSideLeft ? &x->iTagNumber1 : &x->iTagNumber2) : nullptr;
+    }
+    return known && known->has_value() ? **known : 0;
+}
+
 void QuorvaneModule::AddColumns(std::uint32_t columns) {
     m_columns |= columns;
     RefreshColumns();
@@ -134,7 +152,7 @@ void QuorvaneModule::AddColumns(std::uint32_t columns) {
 void QuorvaneModule::RefreshColumns() {
     if (!m_root || m_thread || m_columnThread || !m_snapshotError.isEmpty()) return;
     const std::uint32_t missing = columnsForRun() & ~m_root->iColumns;
-    const bool labels = m_settings.intValue(QStringLiteral("showColorTags2")) >= 1 && !m_root->iColorLabels;
+    const bool labels = colorLabelsWithColumns() && !m_root->iColorLabels;
     if (!missing && !labels) {
         if (m_resortAfterColumns) {
             m_resortAfterColumns = false;

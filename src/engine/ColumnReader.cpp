@@ -76,6 +76,20 @@ QString ColumnReader::joinedTags(const std::vector<std::string>& tags) {
     return names.join(QStringLiteral(", "));
 }
 
+void ColumnReader::copyColumns(const KItem& from, KItem& to, int side) {
+    ItemExtras* source = const_cast<ItemExtras*>(from.extrasIfAny());
+    if (!source) return;
+    SideColumns f = columnsOf(*source, side);
+    SideColumns t = columnsOf(to.extras(), side);
+    t.created = f.created;
+    t.opened = f.opened;
+    t.added = f.added;
+    t.kind = f.kind;
+    t.tags = f.tags;
+    t.digest = f.digest;
+    t.label = f.label;
+}
+
 void ColumnReader::AddColumns(KItem& node, const std::string& path, const platform::EntryStat& st, int side) {
     if (!active()) return;
     if (const KSnapshot* snapshot = m_root.snapshotFor(side)) {
@@ -91,7 +105,7 @@ void ColumnReader::AddColumns(KItem& node, const std::string& path, const platfo
     std::optional<std::vector<std::string>> tags;
     if ((m_columns & kColumnTags) || m_labels) tags = platform::readTags(path, false);
     if (m_columns & kColumnTags) c.tags = tags ? joinedTags(*tags) : QStringLiteral("");
-    if (m_labels) c.label = tags ? labelNumberOfTags(*tags) : std::nullopt;
+    if (m_labels) c.label = tags ? labelNumberOfTags(*tags).value_or(0) : 0;
     if (m_columns & kColumnDigest) c.digest = digestOf(path, st);
 }
 
@@ -117,7 +131,7 @@ void ColumnReader::addFromSnapshot(KItem& node, const KSnapURL& entry, const KSn
         c.kind = known ? kindOfMimeName(types[static_cast<std::size_t>(entry.utiIndex)]) : QStringLiteral("");
     }
     if (m_columns & kColumnTags) c.tags = entry.iTags ? joinedTags(*entry.iTags) : QStringLiteral("");
-    if (m_labels) c.label = entry.iColorNum ? std::optional<int>(entry.iColorNum) : std::nullopt;
+    if (m_labels) c.label = entry.iColorNum;
     if (m_columns & kColumnDigest) c.digest = QString::fromStdString(entry.md5Hex());
 }
 

@@ -45,6 +45,9 @@ public:
     // Returns false when cancelled part-way.
     bool RefreshColumns(KItem& top);
 
+    // Copies the side's columns of one node into another (a node read twice keeps one reading).
+    static void copyColumns(const KItem& from, KItem& to, int side);
+
     // The label number of a list of tag names: the place (1 to 7) in the
     // label colours Gray, Green, Purple, Blue, Yellow, Red, Orange of the
     // first tag named after one of them; none when no tag is.

@@ -501,6 +501,15 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
     return r;
 }
 
+void FolderScanner::readLeftColumns(KItem& x, const std::string& path, const platform::EntryStat& st, KItem* parent) {
+    // The root level's left entries were read when they were merged into it: read each file once.
+    if (parent->isRootItem()) {
+        if (const KItem* merged = ItemWithLeftName(parent->iChildrenSorted(), x.nameBytes()))
+            return ColumnReader::copyColumns(*merged, x, kSideLeft);
+    }
+    m_columns->AddColumns(x, path, st, kSideLeft);
+}
+
 int FolderScanner::CompareFolder(const std::string& left, const std::string& right, KItem* folderParent) {
     if (isCancelled()) return kStateCancelled;
     KItem* parent = folderParent;
@@ -557,7 +566,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         KItem x(m_root, parent);
         KItem::FillFromURL(x, {name, &member.stat, left}, kSideLeft, std::nullopt, false);
         keepSetTarget(x, member, kSideLeft);
-        if (m_columns) m_columns->AddColumns(x, entryPath, member.stat, kSideLeft);
+        if (m_columns) readLeftColumns(x, entryPath, member.stat, parent);
         x.iHidden = isHiddenName(name);
         ++iProcessedLeftFiles;
         if (ReportProgressWantsCancel()) return kStateCancelled;

@@ -112,6 +112,7 @@ private:
     std::unique_ptr<ColumnReader> m_columns;
     unsigned m_statFields = 0;
     void prepareColumns(KRootItem& root);
+    void readLeftColumns(KItem& x, const std::string& path, const platform::EntryStat& st, KItem* parent);
     std::size_t m_depth = 0;
 };
 

@@ -49,7 +49,7 @@ struct ItemExtras {
     std::int64_t iDateO1 = platform::kNoTime, iDateO2 = platform::kNoTime;
     std::int64_t iDateA1 = platform::kNoTime, iDateA2 = platform::kNoTime;
     QString iKind1, iKind2, iTags1, iTags2, iMD51, iMD52;
-    std::optional<int> iTagNumber1, iTagNumber2;
+    std::optional<int> iTagNumber1, iTagNumber2;   // colour label 1 to 7; 0 none; unset: not read
     std::uint64_t iChildrenBadge1 = 0, iChildrenBadge2 = 0;
     std::string iFullLPath, iFullRPath;   // cached side paths of multi-folder sets
 };
