@@ -176,9 +176,18 @@ std::string CompareRun::sideLabel(int side) const {
 }
 
 KItem* CompareRun::nodeAtPath(const std::string& path) const {
-    KRootItem* root = m_module->iRootItem();
-    if (!root) return nullptr;
-    return path.empty() ? root : root->itemAtIPath(path);
+    KItem* node = m_module->iRootItem();
+    if (!node || path.empty()) return node;
+    // Component by component, so that a one-sided folder on the way is listed when reached.
+    for (std::size_t end = path.find('/');; end = path.find('/', end + 1)) {
+        const std::string prefix = path.substr(0, end);
+        m_module->ListFolderOnDemand(node);
+        KItem* next = nullptr;
+        for (KItem* child : node->iChildren())
+            if (child->iPath() == prefix) next = child;
+        if (!next || end == std::string::npos) return next;
+        node = next;
+    }
 }
 
 QString CompareRun::prepare() {

@@ -3,7 +3,7 @@
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
-#include <QtGlobal>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,8 +46,12 @@ void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, s
     m_date = date;
 }
 
+// The technical detail of a refused snapshot, shown when QT_LOGGING_RULES asks
+// for "quorvane.snapshot.info": a user sees the reason, a developer both.
+Q_LOGGING_CATEGORY(snapshotLog, "quorvane.snapshot", QtWarningMsg)
+
 bool snapshotFailure(std::string* error, const char* reasonKey, const std::string& detail) {
-    qWarning("Snapshot not read: %s", detail.c_str());
+    qCInfo(snapshotLog, "Snapshot not read: %s", detail.c_str());
     if (error) *error = reasonKey;
     return false;
 }
