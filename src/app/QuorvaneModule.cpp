@@ -175,6 +175,7 @@ void QuorvaneModule::setICustomSort(const std::vector<int>& order, bool store) {
 }
 
 void QuorvaneModule::listOneSidedFolder(KItem* item) {
+    if (!canListOnDemand()) return;
     const int side = item->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
     FolderScanner scanner(m_fs, *m_bridge);
     scanner.setOptions(m_runOptions);
@@ -599,6 +600,8 @@ void QuorvaneModule::SizePassFinished(unsigned generation) {
     // Ignore marks set while the pass counted are counted again.
     if (m_recountStats) FolderSizePass::RecountStats(*m_root);
     m_recountStats = false;
+    // One-sided folders could not be looked into while the pass ran: filter the rows again.
+    if (m_view && m_moduleFilter != kFilterOff) ViewFilter::forgetShownChildren(*m_root, true);
     SetCompareStatusIfNotMerge();
     refreshButtons();
     emit treeChanged();

@@ -121,7 +121,8 @@ public:
     // level is served (unfiltered); a one-sided folder not yet listed has none.
     const std::vector<KItem*>& shownChildren(KItem* item);
     // Whether a row can be expanded: no run goes, subfolders are compared,
-    // and it has shown children or is a one-sided folder (not while sizes are calculated).
+    // and it has shown children or is a one-sided folder (not while the size
+    // pass or a column refresh walks the tree).
     bool canExpand(KItem* item);
     // A one-sided folder whose contents have not been listed yet.
     bool needsListing(const KItem* item) const;
@@ -254,6 +255,7 @@ private:
     void applyRootOptions(KRootItem& root) const;
     std::uint32_t columnsForRun() const;
     bool colorLabelsWithColumns() const;
+    bool canListOnDemand() const;
 
     UserPrompt& m_prompt;
     Settings& m_settings;

@@ -44,13 +44,17 @@ const std::vector<KItem*>& QuorvaneModule::shownChildren(KItem* item) {
 
 bool QuorvaneModule::canExpand(KItem* item) {
     if (!item || !m_root || m_thread || m_runOptions.iIgnoreSubfolders) return false;
-    // The size pass is still walking the one-sided folders.
-    if (isOneSidedFolder(item)) return !m_sizeThread;
+    if (isOneSidedFolder(item)) return canListOnDemand();
     return !view().FilteredObjectsForModule(item).empty();
 }
 
+bool QuorvaneModule::canListOnDemand() const {
+    // The size pass and a column refresh are still walking the one-sided folders.
+    return m_root && !m_thread && !m_sizeThread && !m_columnThread;
+}
+
 bool QuorvaneModule::needsListing(const KItem* item) const {
-    return item && m_root && !m_thread && isOneSidedFolder(item) && !item->childrenListed && item->iChildren().empty();
+    return item && canListOnDemand() && isOneSidedFolder(item) && !item->childrenListed && item->iChildren().empty();
 }
 
 std::size_t QuorvaneModule::ListFolderOnDemand(KItem* item) {
