@@ -47,11 +47,16 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
 
 namespace {
 
-void clearStats(KItem& folder) {
-    FolderPart* f = const_cast<FolderPart*>(folder.folderIfAny());
-    if (!f) return;
-    f->iDiffs1 = f->iDiffs2 = f->iOrphans1 = f->iOrphans2 = 0;
-    for (KItem* child : f->children) clearStats(*child);
+void clearStats(KItem& top) {
+    std::vector<KItem*> pending{&top};
+    while (!pending.empty()) {
+        KItem* item = pending.back();
+        pending.pop_back();
+        if (!item->folderIfAny()) continue;
+        FolderPart& f = item->folder();
+        f.iDiffs1 = f.iDiffs2 = f.iOrphans1 = f.iOrphans2 = 0;
+        pending.insert(pending.end(), f.children.begin(), f.children.end());
+    }
 }
 
 }  // namespace

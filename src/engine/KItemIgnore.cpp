@@ -70,14 +70,31 @@ KItem* KItem::SetIgnored(bool ignored, bool withChildren) {
     if (isRootItem()) return this;
     const std::vector<MarkSnapshot> before = ancestorMarks(this);
 
-    if (!(withChildren && ignored && HasCopyActionsOnChildren())) iIgnored = ignored;
-    if (iIgnored && iCopyTo != kNone) {
-        iCopyTo = kNone;
-        setICopyAs({});
+    // The node, and with its children every item below that has no action,
+    // parents before children. A node with actions below keeps its own mark
+    // so that those actions stay valid.
+    std::vector<KItem*> marked;
+    std::vector<KItem*> pending{this};
+    while (!pending.empty()) {
+        KItem* node = pending.back();
+        pending.pop_back();
+        marked.push_back(node);
+        if (!(withChildren && ignored && node->HasCopyActionsOnChildren())) node->iIgnored = ignored;
+        if (node->iIgnored && node->iCopyTo != kNone) {
+            node->iCopyTo = kNone;
+            node->setICopyAs({});
+        }
+        if (!withChildren) continue;
+        for (KItem* child : node->iChildren())
+            if (child->iCopyTo == kNone) pending.push_back(child);
     }
+    // Children before parents: each knows whether something below it is ignored.
+    for (auto it = marked.rbegin(); it != marked.rend(); ++it)
+        if (*it != this) (*it)->iHasIgnoredChildren = (*it)->HasIgnoredChildren();
+    if (withChildren) iHasIgnoredChildren = HasIgnoredChildren();
+
     if (m_parent) m_parent->SetHasIgnoredChildren(iIgnored || m_parent->HasIgnoredChildren());
     if (iIgnored) {
-        handDownAncestorActions(this);
         for (KItem* up = m_parent; up && !up->isRootItem() && !up->iIgnored && up->AllChildrenAreIgnored();
              up = up->iParent()) {
             up->iIgnored = true;
@@ -86,10 +103,7 @@ KItem* KItem::SetIgnored(bool ignored, bool withChildren) {
     } else {
         for (KItem* up = m_parent; up && !up->isRootItem(); up = up->iParent()) up->iIgnored = false;
     }
-    if (withChildren) {
-        for (KItem* child : iChildren())
-            if (child->iCopyTo == kNone) child->SetIgnored(ignored, true);
-    }
+    if (iIgnored || iHasIgnoredChildren) handDownAncestorActions(this);
 
     KItem* top = this;
     for (const MarkSnapshot& m : before)
