@@ -7,10 +7,12 @@
 #include "base/Settings.h"
 #include "base/KappHelpQVF.h"
 #include "app/history/FolderHistory.h"
+#include "app/history/MultiFolderSets.h"
 #include "engine/FolderScanner.h"
 #include "engine/FolderSizePass.h"
 #include "base/PathResolution.h"
 #include "engine/SortOrder.h"
+#include "engine/StateIcons.h"
 #include "engine/ViewFilter.h"
 #include "engine/UserPrompt.h"
 #include "platform/Volumes.h"
@@ -19,11 +21,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 
 #include <cstring>
+#include <set>
 
 namespace qv {
 namespace {
@@ -58,14 +62,18 @@ public:
 
     void scanPhase(const char* key) override {
         QString text = Messages::text(key);
-        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.setHeader(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_module, [this, text] { m_module.setHeader(text, ComparisonStatus::Role::Working); },
+            Qt::QueuedConnection);
     }
 
     void scanProgress(std::uint64_t processed) override {
         QMetaObject::invokeMethod(
             &m_module,
             [this, processed] {
-                m_module.setHeader(Messages::format("StatusLabelItem", QLocale().toString(qulonglong(processed))));
+                m_module.setHeader(Messages::format("StatusLabelItem", QLocale().toString(qulonglong(processed))),
+                                   ComparisonStatus::Role::Working);
+                m_module.m_status->setProcessed(processed);
                 emit m_module.progress(processed);
             },
             Qt::QueuedConnection);
@@ -80,8 +88,10 @@ public:
     }
 
     void rootLevelListed(KRootItem& root) override {
-        onMainThreadWaiting(&m_module, [&root] {
+        onMainThreadWaiting(&m_module, [this, &root] {
+            emit m_module.aboutToResort();
             if (FolderPart* f = const_cast<FolderPart*>(root.folderIfAny())) sortByStateOnly(f->children);
+            emit m_module.resorted();
         });
     }
 
@@ -93,23 +103,38 @@ public:
 
     void StartProgress(const std::string& fileName) override {
         const QString text = Messages::format("comparingF", QString::fromUtf8(fileName.c_str()));
-        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.setHeader(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_module,
+            [this, text] {
+                m_module.setHeader(text, ComparisonStatus::Role::Working);
+                m_module.m_status->setProgress(true, false, 0.02);
+            },
+            Qt::QueuedConnection);
     }
 
     void SetProgressValue(double fraction) override {
-        QMetaObject::invokeMethod(&m_module, [this, fraction] { emit m_module.fileProgress(fraction); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_module,
+            [this, fraction] {
+                m_module.m_status->setProgress(true, false, fraction);
+                emit m_module.fileProgress(fraction);
+            },
+            Qt::QueuedConnection);
     }
 
-    void StopProgress() override { scanPhase("comparing"); }
+    void StopProgress() override {
+        scanPhase("comparing");
+        QMetaObject::invokeMethod(
+            &m_module, [this] { m_module.m_status->setProgress(true, true); }, Qt::QueuedConnection);
+    }
 
 private:
     QuorvaneModule& m_module;
 };
 
 QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform::FileSystem& fs, QObject* parent)
-    : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_bridge(std::make_unique<ScanBridge>(*this)),
-      m_mergeList(std::make_unique<MergeList>(prompt)) {
+    : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_status(new ComparisonStatus(this)),
+      m_bridge(std::make_unique<ScanBridge>(*this)), m_mergeList(std::make_unique<MergeList>(prompt)) {
     m_state.loadOptions(settings);
     m_unreadableRuleKeys = m_rules.load(settings);
     m_moduleFilter = static_cast<unsigned>(settings.intValue(QStringLiteral("filterKeys")));
@@ -117,6 +142,34 @@ QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform:
     for (const QVariant& v : settings.value(QStringLiteral("sortStateOrder63")).toList()) order.push_back(v.toInt());
     // A list too short to order every group falls back to the default.
     setICustomSort(order.size() < 6 ? defaultSortStates() : order, false);
+    m_resortTimer.setSingleShot(true);
+    connect(&m_resortTimer, &QTimer::timeout, this, &QuorvaneModule::tryResort);
+    refreshButtons();
+}
+
+QuorvaneModule::~QuorvaneModule() {
+    // Events handled while waiting below must not start anything new nor
+    // reach observers that are going away with this controller.
+    m_closing = true;
+    blockSignals(true);
+    m_status->blockSignals(true);
+    m_resortTimer.stop();
+    if (m_thread) {
+        // The run ends here, not in CompareThreadFinished.
+        disconnect(m_thread, nullptr, this, nullptr);
+        m_scanner->cancel();
+        // The thread may be waiting for this (main) thread; let it through before waiting.
+        while (!m_thread->wait(10)) QCoreApplication::processEvents();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    stopSizePass();
+    stopColumnRefresh();
+    if (m_clearThread) {
+        disconnect(m_clearThread, nullptr, this, nullptr);
+        m_clearThread->wait();
+        delete m_clearThread;
+    }
 }
 
 void QuorvaneModule::setICustomSort(const std::vector<int>& order, bool store) {
@@ -128,77 +181,23 @@ void QuorvaneModule::setICustomSort(const std::vector<int>& order, bool store) {
     m_settings.store(QStringLiteral("sortStateOrder63"), list);
 }
 
-ViewFilter& QuorvaneModule::view() {
-    if (!m_view || m_view->iModuleFilter() != m_moduleFilter) {
-        // One-sided folders are listed when the filter needs to look inside them.
-        auto lister = [this](KItem* node) { listOneSidedFolder(node); };
-        m_view = std::make_unique<ViewFilter>(*m_root, m_moduleFilter, m_fs, lister);
-    }
-    return *m_view;
-}
-
-void QuorvaneModule::listOneSidedFolder(KItem* node) {
-    if (!m_root || m_thread) return;
-    const int side = node->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
+void QuorvaneModule::listOneSidedFolder(KItem* item) {
+    if (!canListOnDemand()) return;
+    const int side = item->iState == kStateOnlyLeft ? kSideLeft : kSideRight;
     FolderScanner scanner(m_fs, *m_bridge);
-    scanner.setOptions(scanOptionsForRun());
+    scanner.setOptions(m_runOptions);
+    scanner.setRules(m_rules);
     scanner.iDontShowErrors = true;
     scanner.attachRoot(*m_root);
-    scanner.SetFolderContent(node, node->PathForSide(side), false, node->iState);
-    node->folder().listedOnDemand = true;   // even when empty or gone: not listed again
-}
-
-bool QuorvaneModule::needsListing(const KItem* item) {
-    if (item->iState != kStateOnlyLeft && item->iState != kStateOnlyRight) return false;
-    if (!item->iDir1 && !item->iDir2) return false;
-    const FolderPart* f = item->folderIfAny();
-    return !f || (f->children.empty() && !f->listedOnDemand);
-}
-
-bool QuorvaneModule::canExpand(KItem* item) {
-    if (!item || m_thread || !m_root) return false;
-    if (!m_state.optSubfolders && !m_settings.boolValue(QStringLiteral("cmpEverything"))) return false;
-    const bool oneSided = item->iState == kStateOnlyLeft || item->iState == kStateOnlyRight;
-    if (oneSided) return (item->iDir1 || item->iDir2) && !m_sizeThread;
-    return !view().FilteredObjectsForModule(item).empty();
-}
-
-void QuorvaneModule::SafeResort(int column, bool ascending) {
-    m_sortColumn = column;
-    m_sortAscending = ascending;
-    if (!m_root) return;
-    // A running scan holds the tree; the order it finishes with is the new one.
-    if (!m_root->iSemafor().tryLock()) {
-        QTimer::singleShot(100, this, [this, column, ascending] {
-            if (m_sortColumn == column && m_sortAscending == ascending) SafeResort(column, ascending);
-        });
-        return;
-    }
-    emit aboutToResort();
-    m_root->iSortingColumn = column;
-    m_root->iSortAscending = ascending;
-    m_root->Resort();
-    m_root->iSemafor().unlock();
-    emit resorted();
+    scanner.SetFolderContent(item, item->PathForSide(side), false, item->iState);
+    item->childrenListed = true;
+    ViewFilter::forgetShownChildren(*item, false);
 }
 
 void QuorvaneModule::SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side) {
     m_mergeList->SetItemsForRow(row, selection, kind, side, -1);
-    MergeItemsUpdated();
-}
-
-void QuorvaneModule::MergeItemsUpdated() {
-    if (!m_parentItem) return;
     m_mergeList->UpdateMergedArrayFromCHildren(m_parentItem);
-    if (m_mergeList->iMergeItems().empty()) {
-        SetCompareStatus();
-    } else {
-        MergeSummary summary;
-        MergeList::ChildrenOf(m_mergeList->iMergeItems(), summary);
-        MergeList::sideMessages(summary, !CalculatingSizes(), m_settings.boolValue(QStringLiteral("sizeInBytes")),
-                                m_state.leftMessage, m_state.rightMessage);
-    }
-    emit actionsChanged();
+    MergeItemsUpdated();
 }
 
 bool QuorvaneModule::MergeFinishedOk() {
@@ -225,6 +224,7 @@ std::vector<std::string> QuorvaneModule::StartMirror2(int syncType, int mirror) 
     if (!m_parentItem || mirror == 0) return {};
     const MirrorPlanner planner(syncType, mirror, m_settings.boolValue(QStringLiteral("mirrorOnlyOrphan")));
     planner.SelectForMirror(m_parentItem, cantSync);
+    m_mergeList->UpdateMergedArrayFromCHildren(m_parentItem);
     MergeItemsUpdated();
     return MirrorPlanner::notSyncedLines(cantSync);
 }
@@ -250,24 +250,8 @@ bool QuorvaneModule::PopupCanClose() {
     return false;
 }
 
-QuorvaneModule::~QuorvaneModule() {
-    // Events handled while waiting below must not start anything new nor
-    // reach observers that are going away with this controller.
-    m_closing = true;
-    blockSignals(true);
-    if (m_thread) {
-        m_scanner->cancel();
-        // The thread may be waiting for this (main) thread; let it through before waiting.
-        while (!m_thread->wait(10)) QCoreApplication::processEvents();
-        delete m_thread;
-        m_thread = nullptr;
-    }
-    stopSizePass();
-}
-
-void QuorvaneModule::setHeader(const QString& text) {
-    m_state.headerStatus = text;
-    emit statusChanged(text);
+void QuorvaneModule::setHeader(const QString& text, ComparisonStatus::Role role) {
+    m_status->setHeader(text, role, m_status->headerTooltip());
 }
 
 void QuorvaneModule::showAlert(const char* key) {
@@ -294,37 +278,37 @@ ReadErrorAnswer QuorvaneModule::EnumeratorError(const std::string& path, int err
 
 bool QuorvaneModule::CheckComparedFolders(bool folderTab) {
     std::string* paths[2] = {&m_state.leftPath, &m_state.rightPath};
-    QString* messages[2] = {&m_state.leftMessage, &m_state.rightMessage};
+    QString messages[2];
     PathKind kinds[2];
+    bool changed = false;
     for (int i = 0; i < 2; ++i) {
-        if (!isMultiFolderSide(i + 1))
-            *paths[i] = paths[i]->empty() ? std::string() : StringByResolvingSymlinksAndAliases(*paths[i], m_fs);
-        kinds[i] = kindOf(m_fs, *paths[i], folderTab);
-        if (folderTab) {
-            if (kinds[i] == PathKind::Missing)
-                *messages[i] = Messages::text(paths[i]->empty() ? "notset" : "Inaccessible");
-            else
-                messages[i]->clear();
+        if (!isMultiFolderSide(i + 1)) {
+            std::string resolved = paths[i]->empty() ? std::string() : StringByResolvingSymlinksAndAliases(*paths[i], m_fs);
+            changed = changed || resolved != *paths[i];
+            *paths[i] = std::move(resolved);
         }
+        kinds[i] = kindOf(m_fs, *paths[i], folderTab);
+        if (kinds[i] == PathKind::Missing) messages[i] = Messages::text(paths[i]->empty() ? "notset" : "Inaccessible");
     }
+    if (changed) emit pathsChanged();
+    if (folderTab) m_status->setPlainLines(messages[0], messages[1]);
     if (kinds[0] == PathKind::Missing || kinds[1] == PathKind::Missing) {
-        setHeader(Messages::text(folderTab ? "SelCmpDirs" : "SelCmpDirs2"));
+        setHeader(Messages::text(folderTab ? "SelCmpDirs" : "SelCmpDirs2"), ComparisonStatus::Role::Error);
         return false;
     }
     if (kinds[0] != kinds[1]) {
-        setHeader(Messages::text(folderTab ? "leftRightNotFolder" : "leftRightNotFile"));
+        setHeader(Messages::text(folderTab ? "leftRightNotFolder" : "leftRightNotFile"), ComparisonStatus::Role::Error);
         return false;
     }
     const bool folders = kinds[0] == PathKind::Folder;
     if (folders != folderTab) m_state.selectedTab = folders ? WindowState::FolderTab : WindowState::FileTab;
     if (m_state.leftPath == m_state.rightPath) {
-        setHeader(Messages::text("sameFiles"));
+        setHeader(Messages::text("sameFiles"), ComparisonStatus::Role::Error);
         return false;
     }
-    setHeader(Messages::text("StartCmp"));
+    setHeader(Messages::text("StartCmp"), ComparisonStatus::Role::Neutral);
     if (folderTab) {
-        m_state.leftMessage.clear();
-        m_state.rightMessage.clear();
+        m_status->setPlainLines({}, {});
         m_parentItem = nullptr;
     }
     return true;
@@ -382,10 +366,11 @@ void QuorvaneModule::applyRootOptions(KRootItem& root) const {
         root.iIgnoreSizeValue = m_settings.stringValue(QStringLiteral("optIgnoreSizeValue")).toLongLong();
         root.iIgnoreSizeIn = m_settings.intValue(QStringLiteral("optIgnoreSizeIn"));
     }
+    root.iColumns = columnsForRun();
+    root.iColorLabels = colorLabelsWithColumns();
 }
 
 bool QuorvaneModule::Compare(bool scripted) {
-    Q_UNUSED(scripted);
     m_lastAlert.clear();
     if (!PopupCanClose()) return false;
     if (m_thread) {
@@ -395,6 +380,33 @@ bool QuorvaneModule::Compare(bool scripted) {
         emit treeChanged();
         return false;
     }
+    if (!scripted && !m_mergeList->iMergeItems().empty()) {
+        // A new run replaces the tree the actions are marked on.
+        if (askToClearActions()) {
+            m_mergeList->ClearMerge();
+            MergeItemsUpdated();
+            QTimer::singleShot(0, this, [this, scripted] { Compare(scripted); });
+        }
+        return false;
+    }
+    return startRun();
+}
+
+bool QuorvaneModule::askToClearActions() {
+    if (m_settings.boolValue(QStringLiteral("dontAskClear")) || !m_prompt.showsUI()) return true;
+    const Answer answer = m_prompt.ask(
+        {Messages::text("mergeClear"), Messages::text("mergeClear1"), {Messages::text("OK"), Messages::text("cancel")}, true});
+    if (answer.button != 0) return false;
+    m_settings.store(QStringLiteral("dontAskClear"), answer.suppress);
+    return true;
+}
+
+bool QuorvaneModule::startRun() {
+    // The open rows are remembered for a new comparison of the same two folders.
+    const std::string previousLeft = m_leftFolderPath, previousRight = m_rightFolderPath;
+    m_expanded.clear();
+    if (m_parentItem) StoreExpandedItems();
+
     m_state.leftPath = withoutTrailingSlash(m_state.leftPath);
     m_state.rightPath = withoutTrailingSlash(m_state.rightPath);
     CheckComparedFolders(true);
@@ -402,12 +414,18 @@ bool QuorvaneModule::Compare(bool scripted) {
     if (!FoldersOk(true)) return false;
     m_leftFolderPath = m_state.leftPath;
     m_rightFolderPath = m_state.rightPath;
+    if (m_leftFolderPath != previousLeft || m_rightFolderPath != previousRight) m_expanded.clear();
 
     CheckForCaseSensDrives();
     m_parentItem = nullptr;
     recordHistory();
     stopSizePass();
+    stopColumnRefresh();
+    m_resortTimer.stop();
+    m_resortAfterColumns = false;
     m_sizes.clear();
+    m_view.reset();
+    m_restoredExpanded.clear();
     m_mergeList->ClearMerge();
 
     std::unique_ptr<KRootItem> root = KRootItem::ItemWithFolder(m_rightFolderPath, kSideRight);
@@ -427,31 +445,33 @@ bool QuorvaneModule::Compare(bool scripted) {
     root->iMultiFolder = (isMultiFolderSide(kSideLeft) ? 1 : 0) + (isMultiFolderSide(kSideRight) ? 2 : 0);
     root->iStatus = m_bridge.get();
     emit runStarted();
-    m_view.reset();
     m_root = std::move(root);   // the old tree is released here
     m_lastRunCancelled = false;
 
+    m_runOptions = scanOptionsForRun();
     m_scanner = std::make_unique<FolderScanner>(m_fs, *m_bridge);
-    m_scanner->setOptions(scanOptionsForRun());
+    m_scanner->setOptions(m_runOptions);
     m_scanner->setRules(m_rules);
     KRootItem* runRoot = m_root.get();
     FolderScanner* scanner = m_scanner.get();
     m_thread = QThread::create([scanner, runRoot] { scanner->CompareThread(*runRoot); });
     connect(m_thread, &QThread::finished, this, &QuorvaneModule::CompareThreadFinished, Qt::QueuedConnection);
-    setHeader(Messages::text("scanning"));
+    m_status->setHeader(Messages::text("scanning"), ComparisonStatus::Role::Working);
+    m_status->setProcessed(0);
+    m_status->setProgress(true, true);
     m_thread->start();
+    refreshButtons();
+    emit treeChanged();
     return true;
 }
 
 void QuorvaneModule::recordHistory() {
-    // A set of folders made for one run does not outlive it, so it is not remembered.
-    if (isMultiFolderSide(kSideLeft) || isMultiFolderSide(kSideRight)) return;
-    FolderHistory(m_settings, true)
-        .StoreFolderHistory(QFile::decodeName(m_leftFolderPath.c_str()), QFile::decodeName(m_rightFolderPath.c_str()));
+    const auto name = [](const std::string& path) { return QFile::decodeName(path.c_str()); };
+    FolderHistory(m_settings, true).StoreFolderHistory(name(m_leftFolderPath), name(m_rightFolderPath));
+    // A set of folders has no single path to offer in a path field's own menu.
     KLastFolders folders(m_settings, QStringLiteral("lastFolders"));
     for (int side : {kSideLeft, kSideRight})
-        if (!isMultiFolderSide(side))
-            folders.AddFolder(QFile::decodeName((side == kSideLeft ? m_leftFolderPath : m_rightFolderPath).c_str()));
+        if (!isMultiFolderSide(side)) folders.AddFolder(name(side == kSideLeft ? m_leftFolderPath : m_rightFolderPath));
     folders.store();
 }
 
@@ -470,7 +490,8 @@ bool QuorvaneModule::AddMultiFolders(const QStringList& folders, int side) {
     if (isMultiFolderSide(side)) {
         set = QFile::decodeName(field.c_str());
     } else {
-        const QString sets = KappHelpQVF::ApplicationSupportDirectory() + QStringLiteral("/MultiFolders");
+        if (KappHelpQVF::ApplicationSupportDirectory().isEmpty()) return false;
+        const QString sets = MultiFolderSets::setsFolder();
         if (!QDir().mkpath(sets)) return false;
         const QString name = KappHelpQVF::GetNewUniqueDir(sets, QStringLiteral("mf"), false);
         if (name.isEmpty() || !QDir(sets).mkdir(name)) return false;
@@ -487,20 +508,60 @@ bool QuorvaneModule::AddMultiFolders(const QStringList& folders, int side) {
     }
     field = QFile::encodeName(set).toStdString();
     m_multiFolder[side == kSideLeft ? 0 : 1] = true;
+    emit pathsChanged();
     return true;
 }
 
-QString QuorvaneModule::MultiFolderName(const QString& setFolder, int* components) {
-    QStringList names = QDir(setFolder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    names.sort(Qt::CaseInsensitive);
-    if (components) *components = static_cast<int>(names.size());
-    return names.join('+');
+void QuorvaneModule::ClearNotUsedMultiFolders() {
+    if (m_clearThread) return;
+    std::set<QString> keep = MultiFolderSets::referencedSets(m_settings);
+    // The sets in this window's fields are in use even before they are compared.
+    for (int side : {kSideLeft, kSideRight})
+        if (isMultiFolderSide(side))
+            keep.insert(QDir::cleanPath(QFile::decodeName((side == kSideLeft ? m_state.leftPath : m_state.rightPath).c_str())));
+    auto removed = std::make_shared<int>(0);
+    m_clearThread = QThread::create([keep = std::move(keep), removed] { *removed = MultiFolderSets::removeSetsExcept(keep); });
+    connect(m_clearThread, &QThread::finished, this, [this, removed] {
+        m_clearThread->wait();
+        delete m_clearThread;
+        m_clearThread = nullptr;
+        emit multiFoldersCleared(*removed);
+    }, Qt::QueuedConnection);
+    m_clearThread->start();
+}
+
+void QuorvaneModule::ExchangeFolders() {
+    std::swap(m_state.leftPath, m_state.rightPath);
+    std::swap(m_multiFolder[0], m_multiFolder[1]);
+    emit pathsChanged();
+}
+
+bool QuorvaneModule::CompareItem1(const std::string& item1, const std::string& item2) {
+    const PathKind first = kindOf(m_fs, item1, true), second = kindOf(m_fs, item2, true);
+    if (first == PathKind::Missing || first != second) return false;
+    const qint64 where = m_settings.intValue(QStringLiteral("openCompareIn2"));
+    const OpenTarget target = where == 1 ? OpenTarget::Tab : where == 2 ? OpenTarget::TabOfOpenedWindow
+                                                                        : OpenTarget::NewWindow;
+    if (isSignalConnected(QMetaMethod::fromSignal(&QuorvaneModule::openComparisonRequested))) {
+        emit openComparisonRequested(QFile::decodeName(item1.c_str()), QFile::decodeName(item2.c_str()), target);
+        return true;
+    }
+    // Without a window the pair is compared by a controller of its own.
+    auto pair = std::make_unique<QuorvaneModule>(m_prompt, m_settings, m_fs);
+    pair->iOpenedByDoubleClick = true;
+    pair->state().leftPath = item1;
+    pair->state().rightPath = item2;
+    const bool started = pair->Compare(true);
+    m_opened.push_back(std::move(pair));
+    return started;
 }
 
 void QuorvaneModule::Cancel() {
     if (!m_thread) return;
     m_scanner->cancel();
-    setHeader(Messages::text("aborting"));
+    m_status->setHeader(Messages::text("aborting"), ComparisonStatus::Role::Working, {});
+    m_status->setProgress(true, true);
+    refreshButtons();
 }
 
 void QuorvaneModule::CompareThreadFinished() {
@@ -511,107 +572,170 @@ void QuorvaneModule::CompareThreadFinished() {
     m_parentItem = m_root.get();
     m_anyFilterOn = m_scanner->iAnyFilterOn;
     m_lastRunCancelled = m_scanner->isCancelled();
-    m_snapshotError = QString::fromStdString(m_scanner->iSnapshotError);
+    m_snapshotError = m_scanner->iSnapshotError.empty()
+                          ? QString()
+                          : QFile::decodeName(m_scanner->iSnapshotError.c_str()) + QStringLiteral(": ") +
+                                Messages::text(m_scanner->iSnapshotErrorReason.c_str());
+    m_status->setProgress(false, true);
     if (!m_snapshotError.isEmpty()) {
         // No scan ran: the run ends here, with the reason.
-        m_lastAlert = Messages::text("snapErr0") + '\n' + Messages::text("snapErr1") + '\n' + m_snapshotError;
-        m_prompt.inform(Messages::text("snapErr0"), Messages::text("snapErr1") + '\n' + m_snapshotError);
+        const QString details = Messages::text("snapErr1") + '\n' + m_snapshotError;
+        m_lastAlert = Messages::text("snapErr0") + '\n' + details;
+        m_status->setHeader(Messages::text("snapErr0"), ComparisonStatus::Role::Error, {});
+        refreshButtons();
+        m_prompt.inform(Messages::text("snapErr0"), details);
+        emit treeChanged();
         emit compareThreadFinished(false);
         return;
     }
     if (m_lastRunCancelled) {
-        setHeader(Messages::text("TaskAborted"));
+        m_status->setHeader(Messages::text("TaskAborted"), ComparisonStatus::Role::Neutral, {});
         for (KItem* child : m_root->iChildren())
             if (child->iCmpState == 1) child->iCmpState = 0;
         SetCompareStatus();
     } else {
         for (KItem* child : m_root->iChildren()) child->iCmpState = 2;
-        QMutexLocker lock(&m_root->iSemafor());
-        m_root->Resort();
+        if (!m_root->iChildren().empty()) RestoreExpandedItems();
+        tryResort();
     }
+    refreshButtons();
+    MergeItemsUpdated();
     emit treeChanged();
-    if (!m_lastRunCancelled) startSizePass();
+    if (!m_lastRunCancelled) {
+        startSizePass();
+        // Columns switched on while the scan ran are read now.
+        RefreshColumns();
+    }
     emit compareThreadFinished(!m_lastRunCancelled);
 }
 
 void QuorvaneModule::stopSizePass() {
     if (!m_sizeThread) return;
     m_sizeCancelled = true;
-    while (!m_sizeThread->wait(10)) QCoreApplication::processEvents();
+    // The thread's end may be handled while events are processed here.
+    while (m_sizeThread && !m_sizeThread->wait(10)) QCoreApplication::processEvents();
     delete m_sizeThread;
     m_sizeThread = nullptr;
 }
 
 void QuorvaneModule::startSizePass() {
     stopSizePass();
-    m_state.leftMessage = m_state.rightMessage = Messages::text("calcFolderSizes");
+    const QString calculating = Messages::text("calcFolderSizes");
+    m_status->setPlainLines(calculating, calculating);
     m_sizeCancelled = false;
-    auto pass = std::make_shared<FolderSizePass>(m_fs, scanOptionsForRun(), &m_rules, m_sizes);
+    auto pass = std::make_shared<FolderSizePass>(m_fs, m_runOptions, &m_rules, m_sizes);
     KRootItem* root = m_root.get();
     std::vector<SizeRequest> queue = m_scanner->iToCalcFolders;
     m_sizeThread = QThread::create([pass, root, queue = std::move(queue), this] {
         pass->CalculateFolderSize(*root, queue, m_sizeCancelled);
     });
-    connect(m_sizeThread, &QThread::finished, this, &QuorvaneModule::SizePassFinished, Qt::QueuedConnection);
+    const unsigned generation = ++m_sizeGeneration;
+    connect(m_sizeThread, &QThread::finished, this, [this, generation] { SizePassFinished(generation); },
+            Qt::QueuedConnection);
     m_sizeThread->start();
 }
 
-void QuorvaneModule::SizePassFinished() {
-    if (!m_sizeThread || m_closing) return;   // stopped and awaited already
+void QuorvaneModule::SizePassFinished(unsigned generation) {
+    if (!m_sizeThread || generation != m_sizeGeneration || m_closing) return;   // stopped and awaited already
     m_sizeThread->wait();
     delete m_sizeThread;
     m_sizeThread = nullptr;
     if (m_sizeCancelled) return;
-    SetCompareStatus();
+    // Ignore marks set while the pass counted are counted again.
+    if (m_recountStats) FolderSizePass::RecountStats(*m_root);
+    m_recountStats = false;
+    // One-sided folders could not be looked into while the pass ran: filter the rows again.
+    if (m_view && m_moduleFilter != kFilterOff) ViewFilter::forgetShownChildren(*m_root, true);
+    SetCompareStatusIfNotMerge();
+    refreshButtons();
     emit treeChanged();
     emit sizesCalculated();
 }
 
-QString QuorvaneModule::AttrStatus(std::int64_t bytes, std::uint64_t files, std::uint64_t folders) const {
-    QLocale locale;
-    const QString size = m_settings.boolValue(QStringLiteral("sizeInBytes"))
-                             ? Messages::format("byteCount", locale.toString(static_cast<qlonglong>(bytes)))
-                             : locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
-    QString line = size + QStringLiteral(", ") + locale.toString(static_cast<qulonglong>(files)) +
-                   Messages::text("filesAndFolders1") + locale.toString(static_cast<qulonglong>(folders)) +
-                   Messages::text("filesAndFolders2");
-    if (m_anyFilterOn && !m_settings.boolValue(QStringLiteral("calculateSameCompare"))) line += QStringLiteral(" \u24D8");
-    return line;
+void QuorvaneModule::refreshButtons() {
+    ComparisonStatus::Buttons b;
+    const bool running = m_thread != nullptr;
+    const bool tree = m_parentItem != nullptr && !running && m_root && m_snapshotError.isEmpty();
+    const bool snapshotSide = m_root && (m_root->iSnapshot1 || m_root->iSnapshot2);
+    b.stop = running;
+    // Once asked to stop, the button waits for the run to end.
+    b.compare = !(running && m_scanner && m_scanner->isCancelled());
+    b.controls = !running;
+    b.sync = tree && !snapshotSide;
+    b.execute = !running && !snapshotSide && !m_mergeList->iMergeItems().empty();
+    b.nextDiff = b.prevDiff = tree && m_parentItem->iState != kStateEqual;
+    b.exportTree = tree;
+    m_status->setButtons(b);
+}
+
+QString QuorvaneModule::byteText(std::int64_t bytes) const {
+    const QLocale locale;
+    if (m_settings.boolValue(QStringLiteral("sizeInBytes")))
+        return Messages::format("byteCount", locale.toString(static_cast<qlonglong>(bytes)));
+    return locale.formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }
 
 void QuorvaneModule::SetCompareStatus() {
     KItem* top = m_parentItem;
     if (!top) return;
-    m_state.leftTooltip.clear();
-    m_state.rightTooltip.clear();
     if (m_lastRunCancelled) {
-        m_state.headerTooltip.clear();
-        m_state.leftMessage = m_state.rightMessage = Messages::text("TaskAborted");
+        m_status->setHeader(m_status->header(), m_status->headerRole(), {});
+        const QString aborted = Messages::text("TaskAborted");
+        m_status->setPlainLines(aborted, aborted);
         return;
     }
-    QLocale locale;
+    const QLocale locale;
+    const auto number = [&locale](std::uint64_t n) { return locale.toString(static_cast<qulonglong>(n)); };
+    const bool equal = top->iState == kStateEqual;
     const std::uint64_t n = NumberOfDifferences(*m_root);
-    QString header = top->iState == kStateEqual ? Messages::text("FoldersEqual") : Messages::text("FoldersDiff0");
-    if (top->iState != kStateEqual && n > 0)
-        header += Messages::format("FoldersDiff", locale.toString(static_cast<qulonglong>(n)));
-    m_state.headerTooltip = m_anyFilterOn ? Messages::text("filterIsOn") : QString();
+    QString header = Messages::text(equal ? "FoldersEqual" : "FoldersDiff0");
+    if (!equal && n > 0) header += Messages::format("FoldersDiff", number(n));
     if (m_anyFilterOn) header += QStringLiteral(" \u24D8");
-    setHeader(header);
-    const FolderPart* f = top->folderIfAny();
+    m_status->setHeader(header, equal ? ComparisonStatus::Role::Equal : ComparisonStatus::Role::Different,
+                        m_anyFilterOn ? Messages::text("filterIsOn") : QString());
+
     const FolderPart none;
-    const FolderPart& c = f ? *f : none;
-    m_state.leftMessage = AttrStatus(top->iSize1, c.iFiles1, c.iFolders1);
-    m_state.rightMessage = AttrStatus(top->iSize2, c.iFiles2, c.iFolders2);
-    if (m_anyFilterOn && !m_settings.boolValue(QStringLiteral("calculateSameCompare")))
-        m_state.leftTooltip = m_state.rightTooltip = Messages::text("filterIsOn2");
-    if (top->iState != kStateEqual) {
-        const FolderPart* r = m_root->folderIfAny();
-        const FolderPart& rc = r ? *r : none;
-        m_state.leftTooltip = Messages::format("difsAndOrph", locale.toString(static_cast<qulonglong>(rc.iDiffs1)),
-                                               locale.toString(static_cast<qulonglong>(rc.iOrphans1)));
-        m_state.rightTooltip = Messages::format("difsAndOrph", locale.toString(static_cast<qulonglong>(rc.iDiffs2)),
-                                                locale.toString(static_cast<qulonglong>(rc.iOrphans2)));
+    const FolderPart& c = top->folderIfAny() ? *top->folderIfAny() : none;
+    const bool filterMark = m_anyFilterOn && !m_settings.boolValue(QStringLiteral("calculateSameCompare"));
+    const bool differs[3] = {top->iSize1 != top->iSize2, c.iFiles1 != c.iFiles2, c.iFolders1 != c.iFolders2};
+    ComparisonStatus::Line left = ComparisonStatus::totalsLine(byteText(top->iSize1), c.iFiles1, c.iFolders1, differs, filterMark);
+    ComparisonStatus::Line right = ComparisonStatus::totalsLine(byteText(top->iSize2), c.iFiles2, c.iFolders2, differs, filterMark);
+    if (filterMark) left.tooltip = right.tooltip = Messages::text("filterIsOn2");
+    if (!equal) {
+        const FolderPart& r = m_root->folderIfAny() ? *m_root->folderIfAny() : none;
+        left.tooltip = Messages::format("difsAndOrph", number(r.iDiffs1), number(r.iOrphans1));
+        right.tooltip = Messages::format("difsAndOrph", number(r.iDiffs2), number(r.iOrphans2));
     }
+    m_status->setLines(left, right);
+}
+
+void QuorvaneModule::SetCompareStatusIfNotMerge() {
+    if (m_status->showsActionSummary()) MergeItemsUpdated();
+    else SetCompareStatus();
+}
+
+void QuorvaneModule::MergeItemsUpdated() {
+    m_status->setBadge(m_mergeList->badgeText());
+    refreshButtons();
+    const std::vector<KItem*>& items = m_mergeList->iMergeItems();
+    if (items.empty()) {
+        if (m_status->showsActionSummary()) SetCompareStatus();
+        emit actionsChanged();
+        return;
+    }
+    MergeSummary summary;
+    MergeList::ChildrenOf(items, summary);
+    QString left, right;
+    MergeList::sideMessages(summary, true, m_settings.boolValue(QStringLiteral("sizeInBytes")), left, right);
+    ComparisonStatus::Line l, r;
+    if (!left.isEmpty()) l.segments.push_back({left});
+    if (!right.isEmpty()) r.segments.push_back({right});
+    m_status->setLines(l, r, true);
+    emit actionsChanged();
+}
+
+const char* QuorvaneModule::EqualImage(const KItem& item) const {
+    return m_root ? qv::EqualImage(item, *m_root) : "equal2";
 }
 
 }  // namespace qv

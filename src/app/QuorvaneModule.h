@@ -1,7 +1,26 @@
 #pragma once
 // The controller of one comparison window: it owns the window's state, the
-// current tree and the comparison thread, and routes actions to them.
+// current tree and the threads that work on it, and routes actions to them.
+//
+// A window binds to it as follows (everything on the main thread):
+// - the path fields and option boxes are `state()`; the header, message
+//   lines, progress, badge and button states are `status()` with its change
+//   signals; `Compare()` starts or stops a run, `ExchangeFolders()` swaps the sides;
+// - the tree is `iParentItem()`; a model serves `shownChildren(item)` as a
+//   row's children, `canExpand(item)` as whether it can open, and lists a
+//   one-sided folder with `needsListing`/`ListFolderOnDemand` (canFetchMore,
+//   fetchMore); it tells `setExpanded` when a row opens or closes, and
+//   expands `restoredExpandedItems()` after `compareThreadFinished(true)`;
+// - `treeChanged` means "reload"; `aboutToResort`/`resorted` and
+//   `ignoreMarksAboutToChange`/`ignoreMarksChanged` bracket changes of the
+//   order or of the shown rows (layoutAboutToBeChanged/layoutChanged);
+// - a click on a column header is `ColumnClicked(column)`; columns switched
+//   on are `AddColumns(bits)`; ignore marks are `SetIgnored(item, …)`;
+//   opening a pair in a window of its own is `CompareItem1(path1, path2)`,
+//   which emits `openComparisonRequested` for the application to answer.
 
+#include "app/ComparisonStatus.h"
+#include "app/ExpandedRows.h"
 #include "app/WindowState.h"
 #include "engine/KRootItem.h"
 #include "engine/ScanObserver.h"
@@ -13,6 +32,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -30,32 +50,57 @@ class UserPrompt;
 class QuorvaneModule : public QObject {
     Q_OBJECT
 public:
+    // Where a pair opened from a window goes (the setting "openCompareIn2").
+    enum class OpenTarget {
+        NewWindow,          // a window of its own
+        Tab,                // a tab of this window
+        TabOfOpenedWindow,  // a tab of the window earlier pairs were opened in (a new window when there is none)
+    };
+    Q_ENUM(OpenTarget)
+
     QuorvaneModule(UserPrompt& prompt, Settings& settings,
                    platform::FileSystem& fs = platform::systemFileSystem(), QObject* parent = nullptr);
     ~QuorvaneModule() override;
 
     WindowState& state() { return m_state; }
     const WindowState& state() const { return m_state; }
+    ComparisonStatus& status() { return *m_status; }
+    const ComparisonStatus& status() const { return *m_status; }
 
+    // --- a run ----------------------------------------------------------------
     // The Compare action. `scripted` stands for a call from a script or a
-    // repeated run: nothing is asked. Returns true when a run started.
+    // repeated run: nothing is asked. Returns true when a run started. With
+    // marked actions a window is asked first ("mergeClear"); once they are
+    // cleared the run starts from the event loop and this returns false.
     bool Compare(bool scripted = false);
     bool CheckComparedFolders(bool folderTab);
     bool FoldersOk(bool folderTab);
     void CheckForCaseSensDrives();
     void Cancel();
     bool ComparingFolders() const { return m_thread != nullptr; }
+    // Swaps the two path fields (and what they stand for).
+    void ExchangeFolders();
 
-    // Multi-folder sets: one side stands for several folders. The set is a
-    // folder of links in the application-support folder's "MultiFolders".
+    // Opens two paths (a selected pair, say) in a comparison of their own:
+    // both must exist and be of one kind. A window answers
+    // openComparisonRequested; without one listening, a second controller
+    // owned by this one compares the pair (see openedComparisons()).
+    bool CompareItem1(const std::string& item1, const std::string& item2);
+    const std::vector<std::unique_ptr<QuorvaneModule>>& openedComparisons() const { return m_opened; }
+    // Set on a controller made for a pair opened from another window.
+    bool iOpenedByDoubleClick = false;
+
+    // --- multi-folder sets ----------------------------------------------------
     static bool CanAddMultiFolders(const QStringList& folders);
     // Makes (or extends) the set of side 1 or 2 and puts it in that side's
     // path field. Returns false, changing nothing, when a folder cannot join.
     bool AddMultiFolders(const QStringList& folders, int side);
     bool isMultiFolderSide(int side) const { return m_multiFolder[side == kSideLeft ? 0 : 1]; }
-    // The names of the set's folders joined with "+", and their number.
-    static QString MultiFolderName(const QString& setFolder, int* components = nullptr);
+    // Removes, on a worker thread, every set that no history refers to any
+    // more; multiFoldersCleared follows.
+    void ClearNotUsedMultiFolders();
 
+    // --- filter rules ---------------------------------------------------------
     // The window's filter rules, loaded from the settings when the window is made.
     KExcludeRules& iExcludeRules() { return m_rules; }
     // Uses a rule file's lists for this window instead of the stored ones (never saved).
@@ -66,24 +111,81 @@ public:
     // and a finding of the validation is shown and answers no.
     bool PopupCanClose();
 
+    // --- rows -----------------------------------------------------------------
     // The view filter (a bit set; 4095 shows everything), from the setting "filterKeys".
     unsigned iModuleFilter() const { return m_moduleFilter; }
     void setIModuleFilter(unsigned filter) { m_moduleFilter = filter; }
-    // The rows the view shows under a node, listing a one-sided folder on demand.
+    // The filtered rows, one-sided folders listed when the filter must look inside.
     ViewFilter& view();
+    // The rows under a node in display order. While a run goes only the top
+    // level is served (unfiltered); a one-sided folder not yet listed has none.
+    const std::vector<KItem*>& shownChildren(KItem* item);
+    // Whether a row can be expanded: no run goes, subfolders are compared,
+    // and it has shown children or is a one-sided folder (not while the size
+    // pass or a column refresh walks the tree).
+    bool canExpand(KItem* item);
+    // A one-sided folder whose contents have not been listed yet.
+    bool needsListing(const KItem* item) const;
+    // Lists such a folder into the tree (read errors are not asked about); a
+    // folder that has gone gets no children. Returns the number of rows it now shows.
+    std::size_t ListFolderOnDemand(KItem* item);
+    // The window tells which rows are open, so they can be opened again after the next run.
+    void setExpanded(KItem* item, bool expanded);
+    void StoreExpandedItems();
+    const std::vector<KItem*>& RestoreExpandedItems();
+    const std::vector<KItem*>& restoredExpandedItems() const { return m_restoredExpanded; }
 
-    // The column and direction the next run's tree is sorted by.
+    // --- sorting --------------------------------------------------------------
+    int sortColumn() const { return m_sortColumn; }
+    bool sortAscending() const { return m_sortAscending; }
+    // The column and direction the next run's tree is sorted by (the tree on screen stays as it is).
     void setSortColumn(int column, bool ascending) {
         m_sortColumn = column;
         m_sortAscending = ascending;
     }
-
+    // Sorts the tree on screen by a column now. While a scan holds the tree
+    // it tries again every 0.1 s instead of waiting; an optional column not
+    // read yet is read first. aboutToResort/resorted bracket the change.
+    void SafeResort(int column, bool ascending);
+    // A click on a column header: the sorting column reverses its
+    // direction, another column becomes the sorting column, ascending.
+    void ColumnClicked(int column);
+    // The title of the state column for the current sort.
+    QString stateColumnTitle() const;
     // The user's order of states (setting "sortStateOrder63").
     const std::vector<int>& iCustomSort() const { return m_customSort; }
     void setICustomSort(const std::vector<int>& order, bool store = true);
 
+    // --- optional columns -----------------------------------------------------
+    // The optional columns (OptionalColumn bits) the window shows; each run reads them.
+    std::uint32_t iColumns() const { return m_columns; }
+    // Switches columns on; what the tree on screen lacks is read at once (RefreshColumns).
+    void AddColumns(std::uint32_t columns);
+    void setIColumns(std::uint32_t columns) { m_columns = columns; }
+    // Reads, on a worker, the shown columns that the tree on screen lacks;
+    // columnsRefreshed follows. Nothing happens while a scan runs (it reads them itself).
+    void RefreshColumns();
+    bool RefreshingColumns() const { return m_columnThread != nullptr; }
+    // The colour label (1 to 7, 0 for none) of a row's side, read when first
+    // asked for and kept; always 0 when the setting "showColorTags2" is off.
+    int colorLabel(KItem* item, int side);
+
+    // --- ignore marks -----------------------------------------------------------
+    // Marks an item as left out of synchronisation (or takes the mark off),
+    // with its children when asked; the counts, the status and the marked
+    // actions follow. Returns the highest row whose display changed.
+    KItem* SetIgnored(KItem* item, bool ignored, bool withChildren);
+
+    // --- status ---------------------------------------------------------------
     // Writes the status header and the two message lines from the finished counters.
     void SetCompareStatus();
+    // The same, unless the message lines show the summary of the marked actions, which is refreshed instead.
+    void SetCompareStatusIfNotMerge();
+    // After actions were marked or cleared: the list, the badge, the execute
+    // button and the summary in the message lines.
+    void MergeItemsUpdated();
+    // The icon name of an equal pair: "equal" (compared by contents) or "equal2".
+    const char* EqualImage(const KItem& item) const;
     // Whether the size pass after a scan is running.
     bool CalculatingSizes() const { return m_sizeThread != nullptr; }
 
@@ -93,9 +195,6 @@ public:
     // with `selection` the rows selected with it; the list and the side
     // summaries follow.
     void SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side);
-    // Rebuilds the action list from the tree and shows its side summaries
-    // (or the status line when nothing is marked).
-    void MergeItemsUpdated();
     // Plans a mirror or update sync (a MirrorBits request) on the current
     // tree. Returns the paths of the items an update could not order by date.
     std::vector<std::string> StartMirror2(int syncType, int mirror);
@@ -106,18 +205,6 @@ public:
     // comparing them is possible, synchronising them is not.
     bool rootsNested() const;
 
-    // --- the tree as a window shows it ------------------------------------
-    // Whether a row can be opened now: no run is going, subfolders are
-    // compared, and it has shown children or is a one-sided folder (those
-    // wait for the size pass to end).
-    bool canExpand(KItem* item);
-    // Lists a one-sided folder's contents into its node, asking nothing on read errors.
-    void listOneSidedFolder(KItem* item);
-    // Whether a one-sided folder's contents are still to be listed.
-    static bool needsListing(const KItem* item);
-    // Orders the current tree by a column again. Observers hear
-    // aboutToResort() before the order changes and resorted() after.
-    void SafeResort(int column, bool ascending);
     UserPrompt& prompt() { return m_prompt; }
 
     KRootItem* iRootItem() const { return m_root.get(); }
@@ -134,40 +221,65 @@ public:
 signals:
     // A run is about to replace the tree: every reference into the old one must go.
     void runStarted();
-    void aboutToResort();
-    void resorted();
     // Marked actions changed (the list, the badge, the side summaries).
     void actionsChanged();
-    void statusChanged(const QString& text);
     void progress(quint64 processed);
     // The fraction read of one large file being compared.
     void fileProgress(double fraction);
+    // The tree changed: reload what is shown.
     void treeChanged();
     // The run ended; `completed` is false when it was cancelled.
     void compareThreadFinished(bool completed);
     // The sizes of one-sided folders and the counts are in, and the status line is written.
     void sizesCalculated();
+    // The order of rows is about to change, and has changed.
+    void aboutToResort();
+    void resorted();
+    // Ignore marks are about to change (rows may be hidden or shown), and have changed below `top`.
+    void ignoreMarksAboutToChange();
+    void ignoreMarksChanged(qv::KItem* top);
+    // The columns asked for by AddColumns or RefreshColumns are in.
+    void columnsRefreshed();
+    // The path fields were changed by the controller (ExchangeFolders, a path resolved).
+    void pathsChanged();
+    // The application should open the pair in a comparison of its own.
+    void openComparisonRequested(const QString& left, const QString& right, qv::QuorvaneModule::OpenTarget target);
+    // ClearNotUsedMultiFolders has removed this many sets.
+    void multiFoldersCleared(int removed);
 
 private:
     class ScanBridge;
 
+    // The run itself, once the question about marked actions is out of the way.
+    bool startRun();
     void CompareThreadFinished();
-    // The pair joins the folder history and each side the recently used folders.
+    // The pair joins the folder history and each plain side the recently used folders.
     void recordHistory();
     void startSizePass();
-    void SizePassFinished();
+    void SizePassFinished(unsigned generation);
     void stopSizePass();
-    QString AttrStatus(std::int64_t bytes, std::uint64_t files, std::uint64_t folders) const;
+    void stopColumnRefresh();
+    void tryResort();
+    bool askToClearActions();
+    void refreshButtons();
+    // One side's byte total as the message lines write it.
+    QString byteText(std::int64_t bytes) const;
+    // Lists a one-sided folder into the tree and forgets its shown children.
+    void listOneSidedFolder(KItem* item);
     ReadErrorAnswer EnumeratorError(const std::string& path, int error);
     void showAlert(const char* key);
-    void setHeader(const QString& text);
+    void setHeader(const QString& text, ComparisonStatus::Role role);
     ScanOptions scanOptionsForRun() const;
     void applyRootOptions(KRootItem& root) const;
+    std::uint32_t columnsForRun() const;
+    bool colorLabelsWithColumns() const;
+    bool canListOnDemand() const;
 
     UserPrompt& m_prompt;
     Settings& m_settings;
     platform::FileSystem& m_fs;
     WindowState m_state;
+    ComparisonStatus* m_status;   // a child QObject
     std::unique_ptr<KRootItem> m_root;
     KItem* m_parentItem = nullptr;
     std::unique_ptr<ScanBridge> m_bridge;
@@ -175,12 +287,24 @@ private:
     QThread* m_thread = nullptr;
     QThread* m_sizeThread = nullptr;
     std::atomic<bool> m_sizeCancelled{false};
+    unsigned m_sizeGeneration = 0;   // tells a stopped pass's late end from the current one
+    QThread* m_columnThread = nullptr;
+    std::atomic<bool> m_columnCancelled{false};
+    unsigned m_columnGeneration = 0;
+    QThread* m_clearThread = nullptr;
+    bool m_recountStats = false;   // ignore marks changed while the size pass counted
+    ScanOptions m_runOptions;
     SizeCache m_sizes;
     unsigned m_moduleFilter = kFilterOff;
     std::unique_ptr<ViewFilter> m_view;
     std::vector<int> m_customSort;
     int m_sortColumn = -1;   // -1: keep the previous run's
     bool m_sortAscending = true;
+    QTimer m_resortTimer;
+    bool m_resortAfterColumns = false;
+    std::uint32_t m_columns = 0;
+    ExpandedRows m_expanded;
+    std::vector<KItem*> m_restoredExpanded;
     std::string m_leftFolderPath, m_rightFolderPath;
     bool m_multiFolder[2] = {false, false};
     KExcludeRules m_rules;
@@ -192,6 +316,7 @@ private:
     bool m_anyFilterOn = false;
     QString m_lastAlert;
     QString m_snapshotError;
+    std::vector<std::unique_ptr<QuorvaneModule>> m_opened;
 };
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #pragma once
-// The visible state of one comparison window: what its fields, message lines
-// and option boxes show. Widgets bind to it; headless runs set it directly.
+// The visible state of one comparison window that its user edits: the path
+// fields, the selected tab and the option boxes. Widgets bind to it; headless
+// runs set it directly. What the window only shows is ComparisonStatus.
 
 #include <QString>
 
@@ -14,9 +15,6 @@ struct WindowState {
     enum Tab { FolderTab = 0, FileTab = 1 };
 
     std::string leftPath, rightPath;         // the two path fields (file-system bytes)
-    QString leftMessage, rightMessage;       // the message line under each side
-    QString headerStatus;                    // the status header of the folder tab
-    QString headerTooltip, leftTooltip, rightTooltip;
     QString caseSensitivityNote;             // shown beside the case-sensitivity button
     int selectedTab = FolderTab;
 

@@ -5,6 +5,7 @@
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"
 #include "platform/RunLock.h"
+#include "cli/TreeWriter.h"
 #include "platform/Volumes.h"
 #include "sync/MergeList.h"
 
@@ -15,11 +16,16 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <optional>
 
 namespace qv {
 namespace {
 
+// An ignore mark is not an action: it keeps an item out of every action.
+enum class MarkKind { Action, Ignore, Unignore };
+
 struct Mark {
+    MarkKind kind = MarkKind::Action;
     int action = kNone;
     std::vector<std::string> paths;
     QString newName;
@@ -93,6 +99,12 @@ QString storedName(int action, const QString& given) {
     return given;
 }
 
+std::optional<MarkKind> ignoreKind(const std::string& name) {
+    if (name == "ignore") return MarkKind::Ignore;
+    if (name == "unignore") return MarkKind::Unignore;
+    return std::nullopt;
+}
+
 QString readPlan(const QString& file, std::vector<Mark>& marks) {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) return Messages::format("cliBadActionPlan", file);
@@ -101,7 +113,9 @@ QString readPlan(const QString& file, std::vector<Mark>& marks) {
     for (const QJsonValue& v : doc.array()) {
         const QJsonObject o = v.toObject();
         Mark m;
-        m.action = actionFromName(o.value(QStringLiteral("action")).toVariant().toString());
+        const QString action = o.value(QStringLiteral("action")).toVariant().toString();
+        if (const auto kind = ignoreKind(action.toStdString())) m.kind = *kind;
+        else m.action = actionFromName(action);
         const QString path = o.value(QStringLiteral("path")).toString();
         if (m.action < 0 || path.isNull()) return Messages::format("cliBadActionPlan", file);
         m.paths.push_back(path.toStdString());
@@ -117,8 +131,14 @@ QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
     std::vector<KItem*> items;
     for (const std::string& path : mark.paths) {
         KItem* item = run.nodeAtPath(path);
-        if (!item) return Messages::format("cliNoSuchPath", QString::fromStdString(path));
+        // The two folders themselves cannot be left out of their own comparison.
+        if (!item || (mark.kind != MarkKind::Action && item->isRootItem()))
+            return Messages::format("cliNoSuchPath", QString::fromStdString(path));
         items.push_back(item);
+    }
+    if (mark.kind != MarkKind::Action) {
+        for (KItem* item : items) run.module().SetIgnored(item, mark.kind == MarkKind::Ignore, true);
+        return {};
     }
     if (needsName(mark.action) && !validName(mark.newName.section(QLatin1Char(':'), 0, 0)))
         return Messages::format("cliMarkNeedsName", QLatin1String(actionName(mark.action)));
@@ -157,6 +177,16 @@ QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
     return {};
 }
 
+int printTree(CompareRun& run, bool json) {
+    QuorvaneModule& module = run.module();
+    KRootItem& root = *module.iRootItem();
+    TreeWriter writer(stdout, module.view());
+    writer.setColumns(run.columns());
+    if (json) writer.writeJson(root);
+    else writer.writeText(root, run.sideLabel(kSideLeft), run.sideLabel(kSideRight));
+    return root.iState == kStateEqual ? 0 : 1;
+}
+
 }  // namespace
 
 int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& args) {
@@ -169,7 +199,8 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
         const std::string& a = args[i];
         if (a == "--mark" && i + 1 < args.size()) {
             Mark m;
-            m.action = actionFromName(QString::fromStdString(args[++i]));
+            if (const auto kind = ignoreKind(args[++i])) m.kind = *kind;
+            else m.action = actionFromName(QString::fromStdString(args[i]));
             if (m.action < 0) return failLine(Messages::format("cliUnknownAction", QString::fromStdString(args[i])));
             while (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-' || args[i + 1] == "-"))
                 m.paths.push_back(args[++i]);
@@ -207,6 +238,10 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
                     (platform::mountOf(module.iRightFolderPath()).readOnly ? 2 : 0);
     for (const Mark& mark : marks)
         if (const QString problem = applyMark(run, list, mark); !problem.isEmpty()) return failLine(problem);
+    const bool onlyIgnoreMarks =
+        std::all_of(marks.begin(), marks.end(), [](const Mark& m) { return m.kind != MarkKind::Action; });
+    // Nothing to plan: the tree is shown with its marks, as compare shows it.
+    if (onlyIgnoreMarks) return printTree(run, options.json);
     list.UpdateMergedArrayFromCHildren(module.iParentItem());
     return runMerge(run, list, options);
 }

@@ -58,13 +58,14 @@ int runCompareCommand(QCoreApplication& app, const std::vector<std::string>& arg
     if (diffFrom) return printDiffFrom(run, diffFrom->first, diffFrom->second);
     KRootItem& root = *module.iRootItem();
     TreeWriter writer(stdout, module.view());
+    writer.setColumns(run.columns());
     if (json) {
         writer.writeJson(root);
     } else {
         writer.writeText(root, run.sideLabel(kSideLeft), run.sideLabel(kSideRight));
-        const WindowState& state = module.state();
-        std::printf("%s\n%s\n%s\n", qPrintable(state.headerStatus), qPrintable(state.leftMessage),
-                    qPrintable(state.rightMessage));
+        const ComparisonStatus& status = module.status();
+        std::printf("%s\n%s\n%s\n", qPrintable(status.header()), qPrintable(status.leftMessage()),
+                    qPrintable(status.rightMessage()));
     }
     return root.iState == kStateEqual ? 0 : 1;
 }

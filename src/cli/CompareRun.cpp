@@ -1,5 +1,6 @@
 #include "cli/CompareRun.h"
 
+#include "app/history/MultiFolderSets.h"
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
@@ -55,15 +56,6 @@ void reportUnreadableRoot(const std::string& path) {
     failLine(Messages::format("rootUnreadable", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error))));
 }
 
-// Removes the links of a multi-folder set, never what they point to.
-void removeSet(const std::string& set) {
-    platform::Listing listing;
-    platform::systemFileSystem().listFolder(set, listing);
-    for (const platform::ListedEntry& e : listing.entries)
-        if (e.stat.type == platform::EntryType::Symlink) ::unlink(joinPath(set, listing.name(e)).c_str());
-    ::rmdir(set.c_str());
-}
-
 }  // namespace
 
 bool parseSortColumn(const QString& text, int& column, bool& descending) {
@@ -76,6 +68,17 @@ bool parseSortColumn(const QString& text, int& column, bool& descending) {
     if (!ok || n < 0 || n > kColumnAdded2) return false;
     column = n;
     return true;
+}
+
+bool parseColumnList(const QString& text, std::vector<int>& columns) {
+    columns.clear();
+    for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
+        int column = 0;
+        bool descending = false;
+        if (!parseSortColumn(item.trimmed(), column, descending)) return false;
+        columns.push_back(column);
+    }
+    return !columns.empty();
 }
 
 bool parseFilterNames(const QString& text, bool show, unsigned& filter) {
@@ -93,7 +96,10 @@ CompareRun::CompareRun(QCoreApplication& app) : m_app(app) {}
 
 CompareRun::~CompareRun() {
     m_module.reset();
-    for (const std::string& set : m_createdSets) removeSet(set);
+    // A set made for this run stays while the folder history refers to it, as a window's would.
+    QStringList sets;
+    for (const std::string& set : m_createdSets) sets << QFile::decodeName(set.c_str());
+    MultiFolderSets::removeUnreferenced(sets, Settings::instance());
 }
 
 std::vector<std::string> CompareRun::folders() const {
@@ -132,6 +138,12 @@ bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i
             if (parseFilterNames(*v, a == "--show", filter)) m_filter = filter;
             else problem = Messages::format("cliBadFilter", *v);
         }
+    } else if (a == "--columns") {
+        std::vector<int> columns;
+        if (auto v = value()) {
+            if (parseColumnList(*v, columns)) readColumns(columns);
+            else problem = Messages::format("cliBadColumns", *v);
+        }
     } else if (a == "--state-order") {
         if (auto v = value()) {
             std::vector<int> order;
@@ -150,19 +162,32 @@ bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i
     return true;
 }
 
+void CompareRun::readColumns(const std::vector<int>& columns) {
+    m_columns.insert(m_columns.end(), columns.begin(), columns.end());
+}
+
 std::string CompareRun::sideLabel(int side) const {
     const std::string& path = side == kSideLeft ? m_module->iLeftFolderPath() : m_module->iRightFolderPath();
     if (!m_module->isMultiFolderSide(side)) return path;
     std::string label(1, '[');
-    label += QuorvaneModule::MultiFolderName(QFile::decodeName(path.c_str())).toStdString();
+    label += MultiFolderSets::MultiFolderName(QFile::decodeName(path.c_str())).toStdString();
     label += ']';
     return label;
 }
 
 KItem* CompareRun::nodeAtPath(const std::string& path) const {
-    KRootItem* root = m_module->iRootItem();
-    if (!root) return nullptr;
-    return path.empty() ? root : root->itemAtIPath(path);
+    KItem* node = m_module->iRootItem();
+    if (!node || path.empty()) return node;
+    // Component by component, so that a one-sided folder on the way is listed when reached.
+    for (std::size_t end = path.find('/');; end = path.find('/', end + 1)) {
+        const std::string prefix = path.substr(0, end);
+        m_module->ListFolderOnDemand(node);
+        KItem* next = nullptr;
+        for (KItem* child : node->iChildren())
+            if (child->iPath() == prefix) next = child;
+        if (!next || end == std::string::npos) return next;
+        node = next;
+    }
 }
 
 QString CompareRun::prepare() {
@@ -184,6 +209,9 @@ QString CompareRun::prepare() {
     if (m_stateOrder) m_module->setICustomSort(*m_stateOrder, false);
     if (m_sortColumn) m_module->setSortColumn(*m_sortColumn, !m_sortDescending);
     if (m_filter) m_module->setIModuleFilter(*m_filter);
+    std::uint32_t bits = 0;
+    for (int column : m_columns) bits |= columnBitFor(column);
+    m_module->setIColumns(bits);
 
     std::size_t next = 0;
     for (int side : {kSideLeft, kSideRight}) {
@@ -209,11 +237,11 @@ int CompareRun::run() {
 
     const bool showProgress = ::isatty(STDERR_FILENO);
     if (showProgress) {
-        QObject::connect(&module, &QuorvaneModule::statusChanged, [](const QString& text) {
-            std::fprintf(stderr, "\r%s\033[K", qPrintable(text));
+        QObject::connect(&module.status(), &ComparisonStatus::headerChanged, [&module] {
+            std::fprintf(stderr, "\r%s\033[K", qPrintable(module.status().header()));
         });
         QObject::connect(&module, &QuorvaneModule::fileProgress, [&module](double fraction) {
-            std::fprintf(stderr, "\r%s %3d%%\033[K", qPrintable(module.state().headerStatus),
+            std::fprintf(stderr, "\r%s %3d%%\033[K", qPrintable(module.status().header()),
                          static_cast<int>(fraction * 100));
         });
     }
@@ -232,7 +260,7 @@ int CompareRun::run() {
     if (!module.Compare()) {
         // Two files: the window would move to its file tab; this command compares folders.
         if (module.state().selectedTab == WindowState::FileTab) return kFilePair;
-        return failLine(module.lastAlert().isEmpty() ? module.state().headerStatus : module.lastAlert());
+        return failLine(module.lastAlert().isEmpty() ? module.status().header() : module.lastAlert());
     }
     const int status = m_app.exec();
     if (showProgress) std::fprintf(stderr, "\r\033[K");

@@ -35,6 +35,9 @@ public:
     static constexpr int kFilePair = -1;
 
     QuorvaneModule& module() { return *m_module; }
+    // The view columns whose values the run reads ("--columns", or the export's columns).
+    void readColumns(const std::vector<int>& columns);
+    const std::vector<int>& columns() const { return m_columns; }
     // The folder or set label of a side for the first line of a text report.
     std::string sideLabel(int side) const;
     // The folders named on the command line, the members of sets included.
@@ -54,6 +57,7 @@ private:
     bool m_sortDescending = false;
     std::optional<unsigned> m_filter;
     std::optional<std::vector<int>> m_stateOrder;
+    std::vector<int> m_columns;
     HeadlessPrompt m_prompt;
     std::unique_ptr<QuorvaneModule> m_module;
     std::vector<std::string> m_createdSets;
@@ -61,6 +65,8 @@ private:
 
 // Parses "name" or "name:desc" into a column; false for an unknown column.
 bool parseSortColumn(const QString& text, int& column, bool& descending);
+// Parses a comma-separated list of column names or numbers (as --sort takes them).
+bool parseColumnList(const QString& text, std::vector<int>& columns);
 // Parses a list of filter names for --show (on=true) or --hide.
 bool parseFilterNames(const QString& text, bool show, unsigned& filter);
 

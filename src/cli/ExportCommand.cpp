@@ -23,17 +23,6 @@ namespace {
 // state, then the right date, size and name.
 const std::vector<int> kStandardColumns = {1, 2, 3, 0, 4, 5, 6};
 
-bool parseColumns(const QString& text, std::vector<int>& out) {
-    out.clear();
-    for (const QString& item : text.split(',', Qt::SkipEmptyParts)) {
-        int column = 0;
-        bool descending = false;
-        if (!parseSortColumn(item.trimmed(), column, descending)) return false;
-        out.push_back(column);
-    }
-    return !out.empty();
-}
-
 // Runs the export on a worker, answering interrupts by cancelling it.
 QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace, bool& interrupted) {
     std::atomic<bool> cancelled{false};
@@ -70,12 +59,14 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
         } else if ((a == "--out" || a == "--columns") && i + 1 < args.size()) {
             const QString value = QString::fromStdString(args[++i]);
             if (a == "--out") out = value;
-            else if (!parseColumns(value, columns)) problem = Messages::format("cliBadSort", value);
+            else if (!parseColumnList(value, columns)) problem = Messages::format("cliBadColumns", value);
         } else if (!run.takeOption(args, i, problem)) {
             return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
         }
         if (!problem.isEmpty()) return failLine(problem);
     }
+    // The optional columns exported are read by the scan.
+    run.readColumns(columns);
     if (const int status = run.run())
         return status == CompareRun::kFilePair ? failLine(Messages::text("SelCmpDirs")) : status;
 
@@ -95,7 +86,7 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
         return folder && item->hasSide(side) && view.isExpandable(const_cast<KItem*>(item));
     };
     ComparisonExport exporter(*module.iRootItem(), module.iParentItem(), columns, options, exportView,
-                              module.state().headerStatus);
+                              module.status().header());
     const QString destination = QDir::current().absoluteFilePath(out);
     bool interrupted = false;
     const QString problem = exportOnWorker(exporter, destination, replace, interrupted);

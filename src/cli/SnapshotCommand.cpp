@@ -87,7 +87,7 @@ int record(const std::vector<std::string>& args) {
 int readOrFail(const std::string& file, KSnapshot& snapshot) {
     std::string error;
     if (snapshot.ReadSnapshot(absolute(file), &error)) return 0;
-    return failLine(Messages::text("snapErr0") + ' ' + Messages::text("snapErr1") + " (" + QString::fromStdString(error) + ')');
+    return failLine(Messages::text("snapErr0") + ' ' + Messages::text("snapErr1") + " (" + Messages::text(error.c_str()) + ')');
 }
 
 // Sort keys of the preview: 1 name, 2 size, 3 created, 4 modified, 5 kind, 6 tags, 7 digest.
@@ -183,7 +183,7 @@ int extractJson(const std::vector<std::string>& args) {
     std::vector<std::uint8_t> decoded;
     std::string error;
     if (!KSnapshot::extractJson(absolute(file), decoded, &error))
-        return failLine(Messages::text("snapErr0") + " (" + QString::fromStdString(error) + ')');
+        return failLine(Messages::text("snapErr0") + " (" + Messages::text(error.c_str()) + ')');
     const std::string json(decoded.begin(), decoded.end());
     if (out.empty()) {
         std::fwrite(json.data(), 1, json.size(), stdout);

@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "engine/StateWords.h"
 #include "engine/KRootItem.h"
+#include "engine/SortOrder.h"
 #include "platform/JsonString.h"
 #include "engine/ViewFilter.h"
 
@@ -25,6 +26,41 @@ void appendNumber(std::string& out, long long v) {
 }
 
 void appendBool(std::string& out, bool v) { out += v ? "true" : "false"; }
+
+// The JSON names of the optional columns, by view column number from 7.
+constexpr const char* kColumnFields[] = {"created1", "created2", "opened1", "opened2", "kind1", "kind2",
+                                         "tags1",    "tags2",    "md51",    "md52",    "added1", "added2"};
+
+bool isDateColumn(int column) {
+    return column == kColumnCreated1 || column == kColumnCreated2 || column == kColumnOpened1 ||
+           column == kColumnOpened2 || column == kColumnAdded1 || column == kColumnAdded2;
+}
+
+int sideOfColumn(int column) { return column % 2 == 1 ? kSideLeft : kSideRight; }
+
+std::int64_t columnDate(const ItemExtras* x, int column) {
+    if (!x) return platform::kNoTime;
+    switch (column) {
+    case kColumnCreated1: return x->iDateC1;
+    case kColumnCreated2: return x->iDateC2;
+    case kColumnOpened1: return x->iDateO1;
+    case kColumnOpened2: return x->iDateO2;
+    case kColumnAdded1: return x->iDateA1;
+    default: return x->iDateA2;
+    }
+}
+
+QString columnText(const ItemExtras* x, int column) {
+    if (!x) return {};
+    switch (column) {
+    case kColumnKind1: return x->iKind1;
+    case kColumnKind2: return x->iKind2;
+    case kColumnTags1: return x->iTags1;
+    case kColumnTags2: return x->iTags2;
+    case kColumnDigest1: return x->iMD51;
+    default: return x->iMD52;
+    }
+}
 
 }  // namespace
 
@@ -97,6 +133,8 @@ void TreeWriter::jsonNode(KItem& item, std::string& path) {
         o += "\":";
         appendBool(o, present && item.isLink(side));
     }
+    jsonColumns(item);
+    if (item.iIgnored) o += ",\"ignored\":true";
     if (item.iDir1 || item.iDir2) {
         const FolderPart* f = item.folderIfAny();
         const FolderPart none;
@@ -119,6 +157,43 @@ void TreeWriter::jsonNode(KItem& item, std::string& path) {
         path.append(child->nameForSide(child->hasSide(kSideLeft) ? kSideLeft : kSideRight));
         jsonNode(*child, path);
         path.resize(base);
+    }
+}
+
+void TreeWriter::jsonColumns(const KItem& item) {
+    for (int column : m_columns) {
+        if (column < kColumnCreated1 || column > kColumnAdded2) continue;
+        std::string& o = m_buffer;
+        o += ",\"";
+        o += kColumnFields[column - kColumnCreated1];
+        o += "\":";
+        const bool present = item.hasSide(sideOfColumn(column));
+        if (isDateColumn(column)) {
+            const std::int64_t date = columnDate(item.extrasIfAny(), column);
+            if (present && date != platform::kNoTime) appendSeconds(o, date);
+            else o += "null";
+        } else if (present) {
+            platform::appendJsonString(o, columnText(item.extrasIfAny(), column).toStdString());
+        } else {
+            o += "null";
+        }
+    }
+}
+
+void TreeWriter::textColumns(const KItem& item, std::string& line) {
+    for (int column : m_columns) {
+        if (column < kColumnCreated1 || column > kColumnAdded2) continue;
+        std::string value;
+        if (isDateColumn(column)) {
+            const std::int64_t date = columnDate(item.extrasIfAny(), column);
+            if (date != platform::kNoTime) appendSeconds(value, date);
+        } else {
+            value = columnText(item.extrasIfAny(), column).toStdString();
+        }
+        line += "  ";
+        line += kColumnFields[column - kColumnCreated1];
+        line += '=';
+        line += value.empty() || !item.hasSide(sideOfColumn(column)) ? std::string("-") : value;
     }
 }
 
@@ -161,10 +236,15 @@ void TreeWriter::textNode(KItem& item, int depth) {
         line += QString::fromUtf8(item.nameForSide(side).data(), qsizetype(item.nameForSide(side).size())).toStdString();
         if ((item.hasSide(kSideLeft) && item.iDir1) || (item.hasSide(kSideRight) && item.iDir2)) line += '/';
         if (item.hasSide(kSideLeft) && item.hasSide(kSideRight) && item.nameForSide(kSideLeft) != item.nameForSide(kSideRight)) {
-            line += "  (right: ";
-            line += QString::fromUtf8(item.nameBytes().data(), qsizetype(item.nameBytes().size())).toStdString();
-            line += ')';
+            const QString right = QString::fromUtf8(item.nameBytes().data(), qsizetype(item.nameBytes().size()));
+            line += "  ";
+            line += Messages::format("treeRightName", right).toStdString();
         }
+        if (item.iIgnored) {
+            line += "  ";
+            line += Messages::text("treeIgnored").toStdString();
+        }
+        textColumns(item, line);
         line += '\n';
         append(line);
     }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -17,6 +18,10 @@ public:
     TreeWriter(std::FILE* out, ViewFilter& view) : m_out(out), m_view(view) {}
     ~TreeWriter() { flush(); }
 
+    // Optional columns (view column numbers 7 to 18) to write: in JSON both
+    // sides of each one's field pair, in text the values after the name.
+    void setColumns(std::vector<int> columns) { m_columns = std::move(columns); }
+
     // Depth-first, parents before children, the root first with "path": "".
     void writeJson(KRootItem& root);
     // An indented tree, one line per node with its state in words, then the
@@ -29,9 +34,12 @@ private:
     void jsonNode(KItem& item, std::string& path);
     void textNode(KItem& item, int depth);
     void append(std::string_view text);
+    void jsonColumns(const KItem& item);
+    void textColumns(const KItem& item, std::string& line);
 
     std::FILE* m_out;
     ViewFilter& m_view;
+    std::vector<int> m_columns;
     std::string m_buffer;
 };
 

@@ -1,5 +1,6 @@
 #include "engine/FolderScanner.h"
 
+#include "engine/ColumnReader.h"
 #include "engine/ContentCheckQueue.h"
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
@@ -96,6 +97,19 @@ FolderScanner::FolderScanner(platform::FileSystem& fs, ScanObserver& observer)
 
 FolderScanner::~FolderScanner() = default;
 
+void FolderScanner::attachRoot(KRootItem& root) {
+    m_root = &root;
+    prepareColumns(root);
+}
+
+void FolderScanner::prepareColumns(KRootItem& root) {
+    m_columns.reset();
+    m_statFields = platform::kStatBasic;
+    if (!root.iColumns && !root.iColorLabels) return;
+    m_columns = std::make_unique<ColumnReader>(root, root.iColumns, root.iColorLabels, &m_cancelled);
+    m_statFields = m_columns->statFields();
+}
+
 void FolderScanner::setRules(const KExcludeRules& rules) {
     if (m_options.iDisableAllFilters || !rules.anyEnabled()) m_rules.reset();
     else m_rules = std::make_unique<KExcludeRules>(rules);
@@ -117,7 +131,8 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
         auto snapshot = std::make_shared<KSnapshot>();
         std::string error;
         if (!snapshot->ReadSnapshot(path, &error)) {
-            iSnapshotError = path + ": " + error;
+            iSnapshotError = path;
+            iSnapshotErrorReason = error;
             return false;
         }
         allDigests = allDigests && snapshot->hasMD5();
@@ -155,6 +170,11 @@ int FolderScanner::CompareThread(KRootItem& root) {
     const std::string left = root.iLeftPath();
     const std::string right = root.iRightPath();
     if (!isFolderPath(fsFor(kSideLeft), left) || !isFolderPath(fsFor(kSideRight), right)) return root.iState;
+    prepareColumns(root);
+    if (m_columns) {
+        m_columns->AddColumns(root, left, kSideLeft);
+        m_columns->AddColumns(root, right, kSideRight);
+    }
 
     m_lastProgress = Clock::now();
     m_lastRedraw = Clock::time_point();
@@ -229,7 +249,7 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    fsFor(side).listFolder(url, listing);
+    fsFor(side).listFolder(url, listing, m_statFields);
     if (reportListingErrors(listing, url, withKeys)) return false;
     LeftNames names(listing);
 
@@ -262,6 +282,8 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
         KItem node(m_root, parent);
         KItem::FillFromURL(node, {name, &member.stat, url}, side, std::nullopt, false);
         keepSetTarget(node, member, side);
+        if (m_columns)
+            m_columns->AddColumns(node, member.target.empty() ? joinPath(url, name) : member.target, member.stat, side);
         if (side == kSideRight) ++iProcessedLeftFiles;
         if (ReportProgressWantsCancel()) return false;
         node.iState = state;
@@ -451,6 +473,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
             x.iCompared = true;
             return kStateLeftUnpaired;
         }
+        if (m_columns) m_columns->AddColumns(*n, rightPath, kSideRight);
         parent->appendChild(n);
     }
 
@@ -478,6 +501,15 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
     return r;
 }
 
+void FolderScanner::readLeftColumns(KItem& x, const std::string& path, const platform::EntryStat& st, KItem* parent) {
+    // The root level's left entries were read when they were merged into it: read each file once.
+    if (parent->isRootItem()) {
+        if (const KItem* merged = ItemWithLeftName(parent->iChildrenSorted(), x.nameBytes()))
+            return ColumnReader::copyColumns(*merged, x, kSideLeft);
+    }
+    m_columns->AddColumns(x, path, st, kSideLeft);
+}
+
 int FolderScanner::CompareFolder(const std::string& left, const std::string& right, KItem* folderParent) {
     if (isCancelled()) return kStateCancelled;
     KItem* parent = folderParent;
@@ -497,7 +529,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    fsFor(kSideLeft).listFolder(left, listing);
+    fsFor(kSideLeft).listFolder(left, listing, m_statFields);
     if (reportListingErrors(listing, left, true)) return kStateCancelled;
     LeftNames leftNames(listing);
     const std::size_t queuedBefore = iToCalcFolders.size();
@@ -534,6 +566,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         KItem x(m_root, parent);
         KItem::FillFromURL(x, {name, &member.stat, left}, kSideLeft, std::nullopt, false);
         keepSetTarget(x, member, kSideLeft);
+        if (m_columns) readLeftColumns(x, entryPath, member.stat, parent);
         x.iHidden = isHiddenName(name);
         ++iProcessedLeftFiles;
         if (ReportProgressWantsCancel()) return kStateCancelled;

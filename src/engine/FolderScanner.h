@@ -17,6 +17,7 @@
 
 namespace qv {
 
+class ColumnReader;
 class ContentCheckQueue;
 class KExcludeRules;
 class KItem;
@@ -41,7 +42,7 @@ public:
     void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
 
     // Lets SetFolderContent list into a finished tree (a one-sided folder opened later).
-    void attachRoot(KRootItem& root) { m_root = &root; }
+    void attachRoot(KRootItem& root);
 
     // Compares the root's two folders into it and returns the root's state.
     int CompareThread(KRootItem& root);
@@ -59,8 +60,8 @@ public:
     std::uint64_t iProcessedLeftFiles = 0;
     bool iDontShowErrors = false;
     std::set<std::string> iAlreadyResolvedPaths;
-    // Set when a snapshot side could not be read: its path and why.
-    std::string iSnapshotError;
+    // Set when a snapshot side could not be read: its path, and the message key of why.
+    std::string iSnapshotError, iSnapshotErrorReason;
 
 private:
     struct FolderTally {
@@ -107,6 +108,11 @@ private:
     platform::FileSystem& fsFor(int side) const;
     bool readSnapshotSides(KRootItem& root);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
+    // Reads the optional columns of every new node; null when none is shown.
+    std::unique_ptr<ColumnReader> m_columns;
+    unsigned m_statFields = 0;
+    void prepareColumns(KRootItem& root);
+    void readLeftColumns(KItem& x, const std::string& path, const platform::EntryStat& st, KItem* parent);
     std::size_t m_depth = 0;
 };
 

@@ -17,6 +17,8 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
     if (!folder.folderIfAny()) return;
     FolderPart& f = folder.folder();
     for (KItem* child : f.children) {
+        // What the user left out of synchronisation is no difference to act on.
+        if (child->iIgnored) continue;
         const int state = child->iState;
         if (!child->iDir1 && !child->iDir2) {
             if (state == kStateOnlyLeft) {
@@ -41,6 +43,27 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
             }
         }
     }
+}
+
+namespace {
+
+void clearStats(KItem& top) {
+    std::vector<KItem*> pending{&top};
+    while (!pending.empty()) {
+        KItem* item = pending.back();
+        pending.pop_back();
+        if (!item->folderIfAny()) continue;
+        FolderPart& f = item->folder();
+        f.iDiffs1 = f.iDiffs2 = f.iOrphans1 = f.iOrphans2 = 0;
+        pending.insert(pending.end(), f.children.begin(), f.children.end());
+    }
+}
+
+}  // namespace
+
+void FolderSizePass::RecountStats(KRootItem& root) {
+    clearStats(root);
+    CalcFolderStatsFor(root);
 }
 
 bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,

@@ -24,6 +24,8 @@ public:
 
     // Adds the differences and one-sided entries below `folder` to its counters.
     static void CalcFolderStatsFor(KItem& folder);
+    // Counts the whole tree again, as after a change of ignore marks.
+    static void RecountStats(KRootItem& root);
 
 private:
     platform::FileSystem& m_fs;

@@ -51,7 +51,7 @@ struct ItemExtras {
     std::int64_t iDateO1 = platform::kNoTime, iDateO2 = platform::kNoTime;
     std::int64_t iDateA1 = platform::kNoTime, iDateA2 = platform::kNoTime;
     QString iKind1, iKind2, iTags1, iTags2, iMD51, iMD52;
-    std::optional<int> iTagNumber1, iTagNumber2;
+    std::optional<int> iTagNumber1, iTagNumber2;   // colour label 1 to 7; 0 none; unset: not read
     std::uint64_t iChildrenBadge1 = 0, iChildrenBadge2 = 0;
     std::string iFullLPath, iFullRPath;   // cached side paths of multi-folder sets
 };
@@ -158,6 +158,21 @@ public:
     void ResetChildrenBadge();
     std::uint64_t childrenBadge(int side) const;
 
+    // --- ignore marks ----------------------------------------------------
+    // Marks the node as left out of synchronisation, or takes the mark off.
+    // With `withChildren` the items below without an action follow, and a
+    // node with actions below keeps its own mark so those actions stay.
+    // Folders whose children are all ignored become ignored; un-ignoring
+    // takes the mark off every ancestor; an action marked on an ancestor is
+    // handed down to the items that are not ignored. Returns the highest
+    // node whose display changed.
+    KItem* SetIgnored(bool ignored, bool withChildren);
+    void SetHasIgnoredChildren(bool value);
+    // Some child is ignored or has ignored items below it.
+    bool HasIgnoredChildren() const;
+    // Every child is ignored (true for a node without children).
+    bool AllChildrenAreIgnored() const;
+
     // --- plain fields ---------------------------------------------------
     std::int64_t iSize1 = 0, iSize2 = 0;
     std::int64_t iDate1 = platform::kNoTime, iDate2 = platform::kNoTime;   // ns since the epoch
@@ -178,8 +193,14 @@ public:
     bool iDiffName : 1 = false;
     bool iAError1 : 1 = false;
     bool iAError2 : 1 = false;
+    // A one-sided folder whose contents were listed when a view asked for them.
+    bool childrenListed : 1 = false;
 
-    KItem(KRootItem* root, KItem* parent) : m_root(root), m_parent(parent) {}
+    // Below a folder a node is compared as it is made, and it inherits the folder's ignore mark.
+    KItem(KRootItem* root, KItem* parent) : m_root(root), m_parent(parent) {
+        if (parent && !parent->isRootItem()) iCmpState = 2;
+        if (parent && parent->iIgnored) iIgnored = true;
+    }
     ~KItem();
     KItem(KItem&&) = default;
     KItem(const KItem&) = delete;

@@ -66,6 +66,7 @@ std::unique_ptr<KRootItem> KRootItem::copyForNestedRun(const std::string& leftPa
     copy->iFoldersOnTop = iFoldersOnTop;
     copy->iSortOnlyByFirst = iSortOnlyByFirst;
     copy->iColumns = iColumns;
+    copy->iColorLabels = iColorLabels;
     copy->iIgnoreSizeValue = iIgnoreSizeValue;
     copy->iIgnoreSizeIn = iIgnoreSizeIn;
     copy->iSortingColumn = iSortingColumn;

@@ -56,7 +56,8 @@ public:
     bool iSortAscending = true;
     bool iFoldersOnTop = false;
     bool iSortOnlyByFirst = false;
-    std::uint32_t iColumns = 0;
+    std::uint32_t iColumns = 0;            // OptionalColumn bits read for this tree
+    bool iColorLabels = false;             // colour label numbers are read (setting "showColorTags2")
     std::int32_t iMultiFolder = 0;
     std::int64_t iIgnoreSizeValue = 0;
     std::int64_t iIgnoreSizeIn = 0;

@@ -99,6 +99,18 @@ int compareByState(const KItem& a, const KItem& b, const KRootItem& root, int d)
 
 }  // namespace
 
+std::uint32_t columnBitFor(int column) {
+    switch (column) {
+    case kColumnCreated1: case kColumnCreated2: return kColumnCreationDate;
+    case kColumnOpened1: case kColumnOpened2: return kColumnOpeningDate;
+    case kColumnKind1: case kColumnKind2: return kColumnKind;
+    case kColumnTags1: case kColumnTags2: return kColumnTags;
+    case kColumnDigest1: case kColumnDigest2: return kColumnDigest;
+    case kColumnAdded1: case kColumnAdded2: return kColumnDateAdded;
+    default: return 0;
+    }
+}
+
 const std::vector<int>& defaultSortStates() {
     static const std::vector<int> order = {7, 8, 5, 11, 12, 1};
     return order;

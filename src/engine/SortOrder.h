@@ -2,6 +2,7 @@
 // Display order of a node's children: by a chosen column, or by comparison
 // state with the user's order of states.
 
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +33,9 @@ enum SortColumn : int {
     kColumnAdded1 = 17,
     kColumnAdded2 = 18,
 };
+
+// The OptionalColumn bit whose values a view column shows (0 for the columns every run reads).
+std::uint32_t columnBitFor(int column);
 
 // The process-wide order of states, built from the user's list: each listed
 // state in turn (5 brings 4, 2 and 3 right after it), then 6, 10, 0 and 9.

@@ -25,6 +25,19 @@ bool ViewFilter::FolderIsEmpty(const std::string& path) {
     return m_listing.folderError != 0 || m_listing.entries.empty();
 }
 
+void ViewFilter::forgetShownChildren(KItem& node, bool below) {
+    std::vector<KItem*> pending{&node};
+    while (!pending.empty()) {
+        KItem* item = pending.back();
+        pending.pop_back();
+        if (!item->folderIfAny()) continue;
+        FolderPart& f = item->folder();
+        f.iFilterType = kFilterOff;
+        f.iFilteredObjects.clear();
+        if (below) pending.insert(pending.end(), f.children.begin(), f.children.end());
+    }
+}
+
 bool ViewFilter::keptInFirstPass(KItem* node) {
     if (!(m_filter & kShowEmptyFolders) && isFolder(node) && FilteredObjectsForModule(node).empty() &&
         FolderIsEmpty(node->PathForSide(kSideLeft)) && FolderIsEmpty(node->PathForSide(kSideRight))) {

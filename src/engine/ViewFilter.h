@@ -39,6 +39,10 @@ public:
     // Set when the filter hid an empty folder.
     bool iAnyFilterOn = false;
 
+    // Forgets the shown children made for `node` (and, with `below`, for
+    // every node under it), so they are made again on the next request.
+    static void forgetShownChildren(KItem& node, bool below);
+
     // A folder path that lists no entry at all (hidden ones included), or cannot be listed.
     bool FolderIsEmpty(const std::string& path);
 

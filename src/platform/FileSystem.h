@@ -3,6 +3,8 @@
 // folder goes through this interface, so tests can swap in a version that
 // fails on chosen paths (CI runs as root, where permission bits stop nothing).
 
+#include "platform/FileStream.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -78,6 +80,11 @@ public:
     // blocks and stopping at the first difference.
     virtual ContentResult compareContents(const std::string& a, const std::string& b,
                                           const std::atomic<bool>* cancelled, const ContentProgress& progress);
+
+    // Hands a regular file's contents to `consume` block by block, as
+    // readRegularFile does. Returns 0 or an errno value.
+    virtual int readContents(const std::string& path, bool followLinks, const BlockConsumer& consume,
+                             const std::atomic<bool>* cancelled);
 };
 
 // The real file system of the running process.

@@ -3,6 +3,8 @@
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
+#include <QLoggingCategory>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -44,22 +46,28 @@ void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, s
     m_date = date;
 }
 
+// The technical detail of a refused snapshot, shown when QT_LOGGING_RULES asks
+// for "quorvane.snapshot.info": a user sees the reason, a developer both.
+Q_LOGGING_CATEGORY(snapshotLog, "quorvane.snapshot", QtWarningMsg)
+
+bool snapshotFailure(std::string* error, const char* reasonKey, const std::string& detail) {
+    qCInfo(snapshotLog, "Snapshot not read: %s", detail.c_str());
+    if (error) *error = reasonKey;
+    return false;
+}
+
 bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot be opened";
-        return false;
-    }
+    if (!in) return snapshotFailure(error, "snapErrOpen", file);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return lzfse::decode(bytes, json, error);
+    std::string detail;
+    if (!lzfse::decode(bytes, json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
+    return true;
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = "cannot be opened";
-        return false;
-    }
+    if (!in) return snapshotFailure(error, "snapErrOpen", file);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     m_entries.clear();
     m_types.clear();

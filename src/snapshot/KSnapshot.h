@@ -19,7 +19,8 @@ public:
     KSnapshot(const KSnapshot&) = delete;
     KSnapshot& operator=(const KSnapshot&) = delete;
 
-    // Reads a snapshot file; false (with `error` set to a short English reason) when it is not one.
+    // Reads a snapshot file; false when it is not one, with `error` set to the
+    // message key of the reason (the details go to the log).
     bool ReadSnapshot(const std::string& file, std::string* error = nullptr);
     // Reads the decompressed JSON text of a snapshot.
     bool readJson(std::string_view json, std::string* error = nullptr);
@@ -54,6 +55,9 @@ private:
     bool m_hasMD5 = false;
     std::int64_t m_date = kNoRecordedDate;
 };
+
+// Logs why a snapshot could not be read, sets `error` to the message key of the reason, and answers false.
+bool snapshotFailure(std::string* error, const char* reasonKey, const std::string& detail);
 
 // "2024-05-01T12:00:00Z" from ns since the epoch (fractions dropped), and back.
 std::string isoDate(std::int64_t ns);

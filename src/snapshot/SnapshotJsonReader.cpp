@@ -212,14 +212,12 @@ private:
 
 bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* error) {
     if (!ok || !builder.root()) {
-        if (error) *error = builder.error().empty() ? "not a snapshot (the top level is not an object)" : builder.error();
-        return false;
+        if (!builder.error().empty()) return snapshotFailure(error, "snapErrNotJson", builder.error());
+        return snapshotFailure(error, "snapErrNotSnapshot", "the top level is not an object");
     }
     KSnapURL* root = builder.root();
-    if (builder.rootPath().empty() || builder.rootPath()[0] != '/') {
-        if (error) *error = "not a snapshot (no recorded folder path)";
-        return false;
-    }
+    if (builder.rootPath().empty() || builder.rootPath()[0] != '/')
+        return snapshotFailure(error, "snapErrNotSnapshot", "no recorded folder path");
     snapshot.setRoot(root, builder.rootPath(), builder.rootHasMD5(), builder.date());
     return true;
 }
@@ -230,10 +228,7 @@ bool SnapshotJsonReader::read(lzfse::StreamDecoder& decoder, std::string* error)
     DecodedBytes bytes(decoder);
     Builder builder(m_snapshot);
     const bool ok = nlohmann::json::sax_parse(DecodedIterator(&bytes), DecodedIterator(), &builder);
-    if (decoder.error()) {
-        if (error) *error = decoder.error();
-        return false;
-    }
+    if (decoder.error()) return snapshotFailure(error, "snapErrDamaged", decoder.error());
     return finishReading(m_snapshot, builder, ok, error);
 }
 

@@ -302,10 +302,10 @@ void KMerge::UpdateItem(KMergeItem& row, int code, std::size_t index, MergeObser
 
 QString KMerge::ActionError(const KMergeItem& row) {
     switch (row.code) {
-    case kResultFailed: return row.iActionError.isEmpty() ? QStringLiteral("Unknown error.") : row.iActionError;
+    case kResultFailed: return row.iActionError.isEmpty() ? Messages::text("unknownError") : row.iActionError;
     case kResultDone: return Messages::text("copyOk");
     case kResultAlreadyEqual: case kResultEqualByMetadata: return Messages::text("notCopied");
-    case kResultCancelled: return QStringLiteral("Operation canceled.");
+    case kResultCancelled: return Messages::text("operationCanceled");
     default: return {};
     }
 }
@@ -431,7 +431,7 @@ int KMerge::executeCopy(KMergeItem& row, int action) {
         options.disposeReplacedFiles = iArchiveItems;
         // The link leads to the source by the path the comparison used.
         if (int e = platform::writeSymlinkAt(item->PathForSide(sourceSide), destination.at(), options))
-            return failedOperation(e, QStringLiteral("Cannot create alias."));
+            return failedOperation(e, Messages::text("aliasFailed"));
         iCopyItem->advance(row.iSize);
         return kResultDone;
     }

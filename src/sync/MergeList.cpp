@@ -182,10 +182,8 @@ void MergeList::ReportTwoItemsWithTheSameName(const QString& name, int side) {
     const QString sideWord = side == kSideLeft ? QStringLiteral("left") : QStringLiteral("right");
     m_conflicts << sideWord + QLatin1Char(':') + name;
     if (!m_prompt.showsUI()) return;
-    m_prompt.inform(QStringLiteral("Target file name conflict"),
-                    QStringLiteral("Multiple items will be copied to %1 folder with the name \"%2\".\n"
-                                   "This will cause the elements to be overwritten.")
-                        .arg(sideWord, name));
+    m_prompt.inform(Messages::text("nameConflict"),
+                    Messages::format(side == kSideLeft ? "nameConflict1L" : "nameConflict1R", name));
 }
 
 QString MergeList::badgeText() const {

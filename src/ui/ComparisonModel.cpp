@@ -27,7 +27,8 @@ int sideOfColumn(int column) {
     switch (column) {
     case ComparisonModel::LeftName: case ComparisonModel::LeftSize: case ComparisonModel::LeftDate: return kSideLeft;
     case ComparisonModel::RightName: case ComparisonModel::RightSize: case ComparisonModel::RightDate: return kSideRight;
-    default: return 0;
+    case ComparisonModel::State: return 0;
+    default: return (column - ComparisonModel::kFirstOptional) % 2 == 0 ? kSideLeft : kSideRight;
     }
 }
 
@@ -40,6 +41,11 @@ ComparisonModel::ComparisonModel(QuorvaneModule& module, QObject* parent) : QAbs
     connect(&module, &QuorvaneModule::compareThreadFinished, this, [this] { treeReplaced(); });
     connect(&module, &QuorvaneModule::sizesCalculated, this, &ComparisonModel::refreshValues);
     connect(&module, &QuorvaneModule::actionsChanged, this, &ComparisonModel::refreshValues);
+    connect(&module, &QuorvaneModule::columnsRefreshed, this, &ComparisonModel::refreshValues);
+    connect(&module, &QuorvaneModule::aboutToResort, this, &ComparisonModel::beginRelayout);
+    connect(&module, &QuorvaneModule::resorted, this, &ComparisonModel::endRelayout);
+    connect(&module, &QuorvaneModule::ignoreMarksAboutToChange, this, &ComparisonModel::beginRelayout);
+    connect(&module, &QuorvaneModule::ignoreMarksChanged, this, &ComparisonModel::endRelayout);
     if (module.iParentItem()) treeReplaced();
 }
 
@@ -51,8 +57,15 @@ int ComparisonModel::sortColumnFor(int column) {
     case RightName: return kColumnName1;
     case RightSize: return kColumnSize2;
     case RightDate: return kColumnDate2;
-    default: return kColumnState;
+    case State: return kColumnState;
+    default: return kColumnCreated1 + (column - kFirstOptional);   // the optional columns keep the engine's order
     }
+}
+
+std::uint32_t ComparisonModel::optionalBitOf(int column) {
+    static const std::uint32_t bits[] = {kColumnCreationDate, kColumnOpeningDate, kColumnKind, kColumnTags, kColumnDigest};
+    if (column < kFirstOptional || column >= ColumnCount) return 0;
+    return bits[(column - kFirstOptional) / 2];
 }
 
 void ComparisonModel::runStarted() { detach(); }
@@ -104,7 +117,7 @@ void ComparisonModel::refreshValues() {
 
 const std::vector<KItem*>& ComparisonModel::shownChildren(KItem* node) const {
     if (!m_top || !node || node == m_fetching) return kNoRows;
-    return m_module.view().FilteredObjectsForModule(node);
+    return m_module.shownChildren(node);
 }
 
 KItem* ComparisonModel::nodeFor(const QModelIndex& parent) const {
@@ -163,7 +176,7 @@ bool ComparisonModel::hasChildren(const QModelIndex& parent) const {
 
 bool ComparisonModel::canFetchMore(const QModelIndex& parent) const {
     KItem* item = itemAt(parent);
-    return item && QuorvaneModule::needsListing(item) && m_module.canExpand(item);
+    return item && m_module.needsListing(item) && m_module.canExpand(item);
 }
 
 void ComparisonModel::fetchMore(const QModelIndex& parent) {
@@ -172,11 +185,11 @@ void ComparisonModel::fetchMore(const QModelIndex& parent) {
     // The rows are listed first and shown only inside the insertion, so the
     // view never sees a count that changed without being told.
     m_fetching = item;
-    m_module.listOneSidedFolder(item);
-    m_fetching = nullptr;
-    const int rows = rowCount(parent);
-    if (rows == 0) return;
-    m_fetching = item;
+    const int rows = static_cast<int>(m_module.ListFolderOnDemand(item));
+    if (rows == 0) {
+        m_fetching = nullptr;
+        return;
+    }
     beginInsertRows(parent, 0, rows - 1);
     m_fetching = nullptr;
     endInsertRows();
@@ -195,6 +208,20 @@ QVariant ComparisonModel::displayText(const KItem* item, int column) const {
         return formatSize(side == kSideLeft ? item->iSize1 : item->iSize2);
     }
     case LeftDate: case RightDate: return formatDate(side == kSideLeft ? item->iDate1 : item->iDate2);
+    default: return optionalText(item, column);
+    }
+}
+
+QVariant ComparisonModel::optionalText(const KItem* item, int column) const {
+    const ItemExtras* x = item->extrasIfAny();
+    if (!x) return {};
+    const bool left = sideOfColumn(column) == kSideLeft;
+    switch (optionalBitOf(column)) {
+    case kColumnCreationDate: return formatDate(left ? x->iDateC1 : x->iDateC2);
+    case kColumnOpeningDate: return formatDate(left ? x->iDateO1 : x->iDateO2);
+    case kColumnKind: return left ? x->iKind1 : x->iKind2;
+    case kColumnTags: return left ? x->iTags1 : x->iTags2;
+    case kColumnDigest: return left ? x->iMD51 : x->iMD52;
     default: return {};
     }
 }
@@ -261,16 +288,16 @@ QVariant ComparisonModel::data(const QModelIndex& index, int role) const {
 QVariant ComparisonModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal) return {};
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole && role != Qt::ToolTipRole) return {};
-    static const char* keys[ColumnCount] = {"colLeftName", "colSize", "colModified", "colState",
-                                            "colRightName", "colSize", "colModified"};
-    if (role == Qt::DisplayRole) return Messages::text(keys[section]);
-    // Spoken, every column says its side and what it holds ("Left name", "Right size").
-    static const char* spoken[ColumnCount] = {"a11yName", "colSize", "colModified", "colState",
-                                              "a11yName", "colSize", "colModified"};
+    // Shown, a column names what it holds; spoken, also its side ("Left name", "Right size").
+    static const char* shown[ColumnCount] = {"colLeftName", "colSize", "colModified", "colState", "colRightName",
+                                             "colSize", "colModified", "colCreated", "colCreated", "colOpened",
+                                             "colOpened", "colKind", "colKind", "colTags", "colTags", "colDigest",
+                                             "colDigest"};
+    if (role == Qt::DisplayRole) return Messages::text(shown[section]);
     const int side = sideOfColumn(section);
-    if (!side) return Messages::text(spoken[section]);
-    return Messages::text(side == kSideLeft ? "a11yLeft" : "a11yRight") + QLatin1Char(' ') +
-           Messages::text(spoken[section]).toLower();
+    if (!side) return Messages::text(shown[section]);
+    const char* what = section == LeftName || section == RightName ? "a11yName" : shown[section];
+    return Messages::text(side == kSideLeft ? "a11yLeft" : "a11yRight") + QLatin1Char(' ') + Messages::text(what).toLower();
 }
 
 Qt::ItemFlags ComparisonModel::flags(const QModelIndex& index) const {

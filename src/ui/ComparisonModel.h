@@ -6,6 +6,7 @@
 
 #include <QAbstractItemModel>
 
+#include <cstdint>
 #include <unordered_map>
 
 namespace qv {
@@ -16,7 +17,15 @@ class QuorvaneModule;
 class ComparisonModel final : public QAbstractItemModel {
     Q_OBJECT
 public:
-    enum Column : int { LeftName, LeftSize, LeftDate, State, RightName, RightSize, RightDate, ColumnCount };
+    // The fixed columns, then a left and a right column for each optional
+    // value (shown when the user switches it on).
+    enum Column : int {
+        LeftName, LeftSize, LeftDate, State, RightName, RightSize, RightDate,
+        LeftCreated, RightCreated, LeftOpened, RightOpened, LeftKind, RightKind,
+        LeftTags, RightTags, LeftDigest, RightDigest,
+        ColumnCount
+    };
+    static constexpr int kFirstOptional = LeftCreated;
     enum Role : int {
         StateRole = Qt::UserRole + 1,   // the comparison state (int)
         ActionRole,                     // the marked action (int)
@@ -44,6 +53,8 @@ public:
     QModelIndex indexOf(KItem* item) const;
     // The engine's sort column for a view column.
     static int sortColumnFor(int column);
+    // The optional column bit (OptionalColumn) a view column shows, 0 for a fixed one.
+    static std::uint32_t optionalBitOf(int column);
 
     // Shows no rows from now on: the tree and the controller are about to go.
     void detach();
@@ -62,6 +73,7 @@ private:
     KItem* nodeFor(const QModelIndex& parent) const;
     int rowOf(KItem* item) const;
     QVariant displayText(const KItem* item, int column) const;
+    QVariant optionalText(const KItem* item, int column) const;
     QString accessibleText(const KItem* item, int column) const;
     QString toolTip(const KItem* item) const;
 

@@ -96,20 +96,19 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
     QuorvaneModule& m = *m_module;
     connect(&m, &QuorvaneModule::runStarted, this, &ComparisonWindow::runStarted);
     connect(&m, &QuorvaneModule::compareThreadFinished, this, &ComparisonWindow::runFinished);
-    connect(&m, &QuorvaneModule::statusChanged, this, &ComparisonWindow::showStatus);
-    connect(&m, &QuorvaneModule::progress, this, &ComparisonWindow::showProgress);
-    connect(&m, &QuorvaneModule::fileProgress, this, &ComparisonWindow::showFileProgress);
-    connect(&m, &QuorvaneModule::sizesCalculated, this, [this] {
-        showStatus();
-        updateActionStates();
+    const ComparisonStatus& status = m.status();
+    connect(&status, &ComparisonStatus::headerChanged, this, &ComparisonWindow::showStatus);
+    connect(&status, &ComparisonStatus::messagesChanged, this, &ComparisonWindow::showStatus);
+    connect(&status, &ComparisonStatus::progressChanged, this, &ComparisonWindow::showProgress);
+    connect(&status, &ComparisonStatus::buttonsChanged, this, &ComparisonWindow::updateActionStates);
+    connect(&status, &ComparisonStatus::badgeChanged, this, &ComparisonWindow::updateActionStates);
+    connect(&m, &QuorvaneModule::actionsChanged, m_view->viewport(), qOverload<>(&QWidget::update));
+    connect(&m, &QuorvaneModule::pathsChanged, this, [this] { setPaths(m_module->state().leftPath, m_module->state().rightPath); });
+    connect(&m, &QuorvaneModule::openComparisonRequested, this, [this](const QString& left, const QString& right) {
+        emit openPairRequested(QFile::encodeName(left).toStdString(), QFile::encodeName(right).toStdString());
     });
-    connect(&m, &QuorvaneModule::actionsChanged, this, [this] {
-        showStatus();
-        updateActionStates();
-        m_view->viewport()->update();
-    });
-    connect(&m, &QuorvaneModule::aboutToResort, m_model, &ComparisonModel::beginRelayout);
-    connect(&m, &QuorvaneModule::resorted, m_model, &ComparisonModel::endRelayout);
+    connect(m_view, &QTreeView::expanded, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), true); });
+    connect(m_view, &QTreeView::collapsed, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), false); });
     connect(m_view, &ComparisonView::contextMenuForSide, this, &ComparisonWindow::showContextMenu);
     connect(&m_view->actionDelegate(), &ActionColumnDelegate::buttonPressed, this,
             [this](const QModelIndex& index, int side) {
@@ -128,7 +127,10 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
 }
 
 ComparisonWindow::~ComparisonWindow() {
-    // The view may still lay out rows while the widgets go; it must find none.
+    // The view may still lay out rows while the widgets go; it must find none,
+    // and nothing the controller still reports while it stops may reach them.
+    m_module->status().disconnect(this);
+    m_module->disconnect(this);
     m_model->detach();
     m_module.reset();   // joins the controller's threads
 }
@@ -360,74 +362,83 @@ void ComparisonWindow::compare() {
     const bool started = m_module->Compare();
     // The controller normalises the paths (links resolved, slashes trimmed).
     setPaths(state.leftPath, state.rightPath);
-    if (!started) showStatus();
-    else if (m_module->rootsNested()) m_prompt->inform(Messages::text("nestedFolders"), Messages::text("nestedFolders1"));
+    if (started && m_module->rootsNested()) m_prompt->inform(Messages::text("nestedFolders"), Messages::text("nestedFolders1"));
     updateActionStates();
 }
 
 void ComparisonWindow::runStarted() {
-    m_compareAction->setText(Messages::text("StopBtn"));
-    m_compareAction->setIcon(QIcon::fromTheme(QStringLiteral("process-stop"), style()->standardIcon(QStyle::SP_BrowserStop)));
-    m_progress->setRange(0, 0);
-    m_progress->show();
     setWindowTitle(QStringLiteral("%1 ↔ %2 — Quorvane")
                        .arg(QFile::decodeName(m_leftPath->path().c_str()).section('/', -1),
                             QFile::decodeName(m_rightPath->path().c_str()).section('/', -1)));
-    updateActionStates();
 }
 
-void ComparisonWindow::runFinished(bool) {
-    m_compareAction->setText(Messages::text("compareBtn"));
-    m_compareAction->setIcon(QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
-    m_progress->hide();
+void ComparisonWindow::runFinished(bool completed) {
     m_leftPath->reloadHistory();
     m_rightPath->reloadHistory();
-    showStatus();
-    updateActionStates();
+    // The rows that were open before the run, opened again.
+    if (completed)
+        for (KItem* item : m_module->restoredExpandedItems()) m_view->expand(m_model->indexOf(item));
+}
+
+// A message line as rich text: numbers in bold, those that differ between the sides in red.
+QString ComparisonWindow::lineText(const ComparisonStatus::Line& line) const {
+    const QString red = verdictColor(Verdict::Different, palette()).name();
+    QString html;
+    for (const ComparisonStatus::Segment& segment : line.segments) {
+        QString text = segment.text.toHtmlEscaped();
+        if (segment.number) text = QStringLiteral("<b>%1</b>").arg(text);
+        if (segment.differs) text = QStringLiteral("<span style=\"color:%1\">%2</span>").arg(red, text);
+        html += text;
+    }
+    return html;
 }
 
 void ComparisonWindow::showStatus() {
-    const WindowState& s = m_module->state();
-    m_header->setText(s.headerStatus);
-    m_header->setToolTip(s.headerTooltip);
+    const ComparisonStatus& s = m_module->status();
+    m_header->setText(s.header());
+    m_header->setToolTip(s.headerTooltip());
     Verdict verdict = Verdict::Neutral;
-    if (KItem* top = m_module->iParentItem(); top && !m_module->ComparingFolders() && !m_module->lastRunCancelled())
-        verdict = top->iState == kStateEqual ? Verdict::Equal : Verdict::Different;
+    if (s.headerRole() == ComparisonStatus::Role::Equal) verdict = Verdict::Equal;
+    else if (s.headerRole() == ComparisonStatus::Role::Different || s.headerRole() == ComparisonStatus::Role::Error)
+        verdict = Verdict::Different;
     QPalette p = m_header->palette();
     p.setColor(QPalette::WindowText, verdictColor(verdict, palette()));
     m_header->setPalette(p);
-    m_leftMessage->setText(s.leftMessage.isEmpty() ? QString() : s.leftMessage);
-    m_rightMessage->setText(s.rightMessage);
-    m_leftMessage->setToolTip(s.leftTooltip);
-    m_rightMessage->setToolTip(s.rightTooltip);
+    m_leftMessage->setText(lineText(s.leftLine()));
+    m_rightMessage->setText(lineText(s.rightLine()));
+    m_leftMessage->setToolTip(s.leftLine().tooltip);
+    m_rightMessage->setToolTip(s.rightLine().tooltip);
 }
 
-void ComparisonWindow::showProgress(quint64) {
-    m_progress->setRange(0, 0);
-    showStatus();
-}
-
-void ComparisonWindow::showFileProgress(double fraction) {
-    m_progress->setRange(0, 1000);
-    m_progress->setValue(static_cast<int>(fraction * 1000));
+void ComparisonWindow::showProgress() {
+    const ComparisonStatus& s = m_module->status();
+    m_progress->setVisible(s.progressVisible());
+    if (s.progressIndeterminate()) {
+        m_progress->setRange(0, 0);
+    } else {
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(static_cast<int>(s.progressValue() * 1000));
+    }
 }
 
 void ComparisonWindow::updateActionStates() {
-    const bool running = m_module->ComparingFolders();
-    const bool haveTree = m_module->iParentItem() != nullptr && !running;
-    const bool selection = haveTree && m_view->selectionModel()->hasSelection();
+    const ComparisonStatus::Buttons& b = m_module->status().buttons();
+    m_compareAction->setEnabled(b.compare);
+    m_compareAction->setText(Messages::text(b.stop ? "StopBtn" : "compareBtn"));
+    m_compareAction->setIcon(b.stop ? QIcon::fromTheme(QStringLiteral("process-stop"), style()->standardIcon(QStyle::SP_BrowserStop))
+                                    : QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
+    const bool selection = b.sync && m_view->selectionModel()->hasSelection();
     for (QAction* a : m_rowActions) a->setEnabled(selection);
-    m_nextAction->setEnabled(haveTree);
-    m_prevAction->setEnabled(haveTree);
-    m_swapAction->setEnabled(!running);
-    m_syncAction->setEnabled(!running);
-    const MergeList& list = m_module->mergeList();
-    const bool snapshotSide = haveTree && (m_module->iRootItem()->snapshotFor(kSideLeft) || m_module->iRootItem()->snapshotFor(kSideRight));
-    m_executeAction->setEnabled(haveTree && !list.iMergeItems().empty() && !snapshotSide);
-    const QString badge = list.badgeText();
-    m_executeAction->setText(badge.isEmpty() ? Messages::text("executeMenu")
-                                             : Messages::format("executeMenuCount", badge));
-    m_clearAction->setEnabled(haveTree && !list.iMergeItems().empty());
+    m_nextAction->setEnabled(b.nextDiff);
+    m_prevAction->setEnabled(b.prevDiff);
+    m_swapAction->setEnabled(b.controls);
+    m_leftPath->setEnabled(b.controls);
+    m_rightPath->setEnabled(b.controls);
+    m_syncAction->setEnabled(b.controls);
+    m_executeAction->setEnabled(b.execute);
+    const QString badge = m_module->status().badge();
+    m_executeAction->setText(badge.isEmpty() ? Messages::text("executeMenu") : Messages::format("executeMenuCount", badge));
+    m_clearAction->setEnabled(b.execute);
 }
 
 void ComparisonWindow::applyFilter() {
@@ -444,8 +455,9 @@ void ComparisonWindow::applyFilter() {
 }
 
 void ComparisonWindow::swapSides() {
-    const std::string left = m_leftPath->path();
-    setPaths(m_rightPath->path(), left);
+    m_module->state().leftPath = m_leftPath->path();
+    m_module->state().rightPath = m_rightPath->path();
+    m_module->ExchangeFolders();
 }
 
 void ComparisonWindow::nextDifference() { stepToDifference(true); }
@@ -493,11 +505,12 @@ void ComparisonWindow::compareSelectedPair() {
         QApplication::beep();
         return;
     }
-    emit openPairRequested(item->PathForSide(kSideLeft), item->PathForSide(kSideRight));
+    m_module->CompareItem1(item->PathForSide(kSideLeft), item->PathForSide(kSideRight));
 }
 
 void ComparisonWindow::clearActions() {
     m_module->mergeList().ClearActions(m_module->iParentItem());
+    m_module->mergeList().UpdateMergedArrayFromCHildren(m_module->iParentItem());
     m_module->MergeItemsUpdated();
 }
 

@@ -4,6 +4,7 @@
 // controller of its comparison and shows what the controller decides; it
 // computes nothing a headless run would need.
 
+#include "app/ComparisonStatus.h"
 #include "engine/UserPrompt.h"
 #include "platform/FileSystem.h"
 
@@ -72,8 +73,8 @@ private:
     void runStarted();
     void runFinished(bool);
     void showStatus();
-    void showProgress(quint64 processed);
-    void showFileProgress(double fraction);
+    QString lineText(const ComparisonStatus::Line& line) const;
+    void showProgress();
     void updateActionStates();
     void applyFilter();
     void swapSides();

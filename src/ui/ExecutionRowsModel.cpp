@@ -80,7 +80,9 @@ QVariant ExecutionRowsModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ExecutionRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) return {};
+    // The result column holds an icon: its title is only spoken.
+    if (section == Result && role == Qt::DisplayRole) return QString();
     static const char* keys[ColumnCount] = {"colResult", "colAction", "colLeftName", "colRightName", "colMessage"};
     return Messages::text(keys[section]);
 }

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include <map>
+#include <set>
 
 namespace qv {
 namespace {
@@ -38,7 +41,70 @@ const std::map<std::string, int> kFormattedKeys = {
     {"cliMarkRefused", 2}, {"cliUnknownAction", 1}, {"syncNoTrash", 1}, {"syncTrashFailed1", 2}, {"archErr2", 2},
     {"cliRemoves", 3}, {"cliRemovesForGood", 3}, {"cliRemovesArchived", 3}, {"cliRunBusy", 1}, {"cliRunLockFailed", 2}, {"cliOutReadOnly1", 1},
     {"cliOutReadOnlyKept", 1}, {"cliOutDangling", 1},
+    {"updateSyncMsg1", 3}, {"updateSyncMsg2", 2}, {"mirrSyncMsg1", 2}, {"mirrSyncMsg2", 2}, {"delMirr1", 2},
+    {"mirrSyncMsg3", 2}, {"addTag1", 1}, {"addTag2", 1}, {"NoNewVersion2", 1}, {"MsgFileCreErr1", 1},
+    {"nameConflict1L", 1}, {"nameConflict1R", 1}, {"cliBadColumns", 1}, {"treeRightName", 1},
+    {"archiveFolder", 1}, {"chooseFolderFor", 1}, {"cliNoWindowProgram", 2}, {"executeMenuCount", 1},
+    {"executionFigures", 4}, {"folderCounts", 2}, {"lockedEntry", 1},
 };
+
+// Keys that the windows, sheets and alerts look up, several of them before
+// the code that shows them is written: each must have a text already.
+const char* const kWindowKeys[] = {
+    "notSet", "equal", "equal2", "notequal", "onLeft", "onRight", "noEntry", "notequalrsrc", "notequaltags",
+    "sortOrder", "sortOrderMsg", "close", "tooltipPattern", "tooltipWildcard", "tooltipWildcardFolder",
+    "tooltipPathMatchFile", "tooltipPathMatchFolder", "tooltipRegex", "tooltipRegexFolder", "openSnap1", "select",
+    "caclMD5Btn", "caclMD5Desc", "saveSnap0", "saveSnap1", "saveSnap2", "saveBtn", "dontSaveBtn", "creSnap",
+    "itemsScanned", "snapReady1", "NameC", "size", "CreatedC", "ModifiedC", "KindC", "TagsC", "MD5", "fot",
+    "decodeSnap", "snapErr0", "snapErr1", "copyF2", "delF2", "item", "items", "mergeClear", "mergeClear1",
+    "mergeClear0", "mergeClear2", "ClearBtn", "cancel", "OK", "mirrL", "mirrR", "delWindowTitle", "delMarkBtn",
+    "BtnCancel", "scan", "overview", "mirrSyncMsg0", "delMirr2", "updateSyncMsg3", "updateSyncMsg1",
+    "updateSyncMsg2", "mirrSyncMsg1", "mirrSyncMsg2", "delMirr1", "mirrSyncInfo1", "updateSyncInfo1",
+    "mirrorUpdateDiff0", "mirrorUpdateDiff", "mirrSyncMsg4", "syncMsg1", "mirrSyncMsg3", "mirrL1", "mirrR1",
+    "mirrSyncMsg6", "mirrSyncMsg5", "mirrSyncMsg5a", "updateSyncMsg5", "copyOk", "notCopied", "disabled",
+    "warning", "owWarning", "moveToTrash", "mergeArch", "trash", "archFolderChanged", "identWarn0", "identWarn1",
+    "abort", "mergeErrorTool", "showTrashed", "mergeMsg1", "mergeMsg2", "rescan", "archErr0", "archErr1",
+    "BtnContinue", "StopBtn", "dragInfo", "newName", "addText", "replText", "renMsg", "renMsg2", "afterMsg",
+    "beforeMsg", "replWith", "Language", "example", "tColors", "addTag1", "addTag2", "addTag3", "FilesEqual",
+    "FilesEqual2", "FilesDiff", "fileMetaDiff", "fileTagsDiff", "difference", "differences", "fcInfo0", "fcInfo1",
+    "fcInfo2", "expFolders", "FoldersDiff0", "FoldersEqual", "expExporting", "expSuccess", "expSuccess2",
+    "expShowInFinder", "Ok", "clearMenu", "arrangeHist", "arrHistItems", "delItms", "lockedM", "lockedS",
+    "fdaMsg0", "fdaMsg1", "fdaMsg2", "fdaMsg3", "fdaMsg4", "fdaMsg5", "tabSaveQuit0", "tabSaveQuit1",
+    "tabSaveQuit2", "NoNewVersion", "NoNewVersion2", "MsgFileCreErr1", "BtnDown", "appTrans0", "appTrans1",
+    "restarting", "filterIsOn", "filterIsOn2", "difsAndOrph", "filesAndFolders1", "filesAndFolders2",
+    "calcFolderSizes", "comparing", "comparingF", "scanning", "aborting", "TaskAborted", "csMsg1", "csMsg2",
+};
+
+// The string literals of a look-up's first argument that stand outside any
+// nested call: `side ? "a" : "b"` gives both, `std::string("x") == k ? …` not "x".
+void firstArgumentLiterals(const QString& source, qsizetype from, std::set<std::string>& keys) {
+    int depth = 0;
+    for (qsizetype i = from; i < source.size(); ++i) {
+        const QChar c = source[i];
+        if (c == '"') {
+            const qsizetype end = source.indexOf('"', i + 1);
+            if (end < 0) return;
+            if (depth == 0) keys.insert(source.mid(i + 1, end - i - 1).toStdString());
+            i = end;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            if (depth-- == 0) return;
+        } else if ((c == ',' || c == ';') && depth == 0) {
+            return;
+        }
+    }
+}
+
+// The keys the code passes to the table: the first argument of every look-up,
+// and the literal keys handed to the few functions that look a key up later.
+std::set<std::string> keysLookedUpIn(const QString& source) {
+    static const QRegularExpression lookUp(
+        QStringLiteral(R"re(Messages::(?:text|format)\(|(?:showAlert|scanPhase|part)\(|snapshotFailure\([^,]*,|const char\* key =)re"));
+    std::set<std::string> keys;
+    for (auto m = lookUp.globalMatch(source); m.hasNext();) firstArgumentLiterals(source, m.next().capturedEnd(), keys);
+    return keys;
+}
 
 TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {
     const QJsonObject english = tableOf(QStringLiteral(":/messages/en.json"));
@@ -64,6 +130,33 @@ TEST(MessagesTest, EveryTableHoldsTheRightPlaceholdersForEachKey) {
                 << file.toStdString() << ": " << it.key().toStdString();
         }
     }
+}
+
+TEST(MessagesTest, EveryKeyLookedUpHasAnEnglishText) {
+    const QJsonObject english = tableOf(QStringLiteral(":/messages/en.json"));
+    std::set<std::string> used;
+    QDirIterator sources(QStringLiteral(QV_SOURCE_DIR), {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+    int files = 0;
+    while (sources.hasNext()) {
+        QFile file(sources.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        const std::set<std::string> keys = keysLookedUpIn(QString::fromUtf8(file.readAll()));
+        used.insert(keys.begin(), keys.end());
+        ++files;
+    }
+    ASSERT_GT(files, 50);
+    // The scan must see the look-ups it is meant to see, of every form.
+    for (const char* key : {"mergeClear", "emptyLeft", "comparing", "snapErrDamaged", "procAbort", "copyF2", "treeIgnored",
+                            "cliLeftToRight", "nameConflict1R"})
+        EXPECT_TRUE(used.count(key)) << key;
+    used.insert(std::begin(kWindowKeys), std::end(kWindowKeys));
+    for (const std::string& key : used) EXPECT_TRUE(english.contains(QString::fromStdString(key))) << key;
+
+    EXPECT_EQ(keysLookedUpIn(QStringLiteral(R"re(Messages::format(side ? "a1" : "b2", QStringLiteral("notAKey"));)re")),
+              (std::set<std::string>{"a1", "b2"}));
+    EXPECT_EQ(keysLookedUpIn(QStringLiteral(R"re(Messages::text(d == std::string("lr") ? "c3" : "d4"));)re")),
+              (std::set<std::string>{"c3", "d4"}));
 }
 
 TEST(MessagesTest, LookUpFallsBackToTheKeyAndFormatsInOnePass) {

@@ -6,6 +6,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeDatabase>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +147,48 @@ TEST(CompareCommandTest, SortFilterSizesAndNavigationForScripts) {
     EXPECT_EQ(runQuorvane({"compare", "--next-diff", "nowhere", l, r}).exitCode, 2);
     EXPECT_EQ(runQuorvane({"compare", "--sort", "colour", l, r}).exitCode, 2);
     EXPECT_EQ(runQuorvane({"compare", "--hide", "boring", l, r}).exitCode, 2);
+}
+
+QString md5sum(const std::string& path) {
+    QProcess p;
+    p.start(QStringLiteral("md5sum"), {QString::fromStdString(path)});
+    EXPECT_TRUE(p.waitForFinished(10000));
+    return QString::fromUtf8(p.readAllStandardOutput()).section(' ', 0, 0);
+}
+
+TEST(CompareCommandTest, OptionalColumnsAreReadForEverySortAndAddedToTheRows) {
+    TempTree left, right;
+    left.fileWithText("b.txt", "bee");
+    left.setTags("b.txt", "Red,Work");
+    right.fileWithText("b.txt", "bee!");
+    left.fileWithText("a.txt", "a");
+    left.setTags("a.txt", "Blue");
+    right.fileWithText("a.txt", "a");
+    left.fileWithText("c.pdf", "%PDF");
+    right.fileWithText("c.pdf", "%PDF");
+
+    const Result r = runQuorvane({"compare", "--json", q(left.root()), q(right.root()), "--columns", "md51,16,tags1,kind1"});
+    ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();
+    auto nodes = nodesByPath(r.out);
+    const QJsonObject b = nodes[QStringLiteral("b.txt")];
+    EXPECT_EQ(b["md51"].toString(), md5sum(left.path("b.txt")));
+    EXPECT_EQ(b["md52"].toString(), md5sum(right.path("b.txt")));
+    EXPECT_EQ(b["tags1"].toString(), QStringLiteral("Red, Work"));
+    EXPECT_FALSE(b.contains(QStringLiteral("tags2")));
+    EXPECT_EQ(nodes[QStringLiteral("c.pdf")]["kind1"].toString(), QMimeDatabase().mimeTypeForName("application/pdf").comment());
+    EXPECT_FALSE(b.contains(QStringLiteral("ignored")));
+
+    // Sorting by a column reads it without being asked to show it.
+    const Result sorted = runQuorvane({"compare", q(left.root()), q(right.root()), "--sort", "tags1:desc"});
+    const int posB = sorted.out.indexOf("b.txt"), posA = sorted.out.indexOf("a.txt"), posC = sorted.out.indexOf("c.pdf");
+    EXPECT_TRUE(posB < posA && posA < posC) << sorted.out.toStdString();   // "Red, Work", "Blue", ""
+    const Result text = runQuorvane({"compare", q(left.root()), q(right.root()), "--columns", "tags1"});
+    EXPECT_TRUE(text.out.contains("tags1=Red, Work")) << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains("tags1=-")) << text.out.toStdString();
+
+    const Result bad = runQuorvane({"compare", q(left.root()), q(right.root()), "--columns", "colour"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains("colour")) << bad.err.toStdString();
 }
 
 }  // namespace

@@ -54,5 +54,18 @@ TEST(ExportCommandTest, WritesTheViewSafelyAndNeverReplacesWithoutBeingAsked) {
     EXPECT_EQ(runQuorvane({"export", q(left.root()), q(right.root()), "--out", out.filePath("missing/dir/x.csv")}).exitCode, 2);
 }
 
+TEST(ExportCommandTest, OptionalColumnsAreFilled) {
+    TempTree left, right;
+    left.file("tagged.txt", 3);
+    left.setTags("tagged.txt", "Red,Work");
+    right.file("tagged.txt", 3);
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("columns.csv"));
+    const CommandResult r = runQuorvane({"export", q(left.root()), q(right.root()), "--out", file, "--columns", "1,13,15"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray text = read(file);
+    EXPECT_TRUE(text.contains(";Red, Work;f561aaf6ef0bf14d4208bb46a4ccb3ad")) << text.toStdString();   // md5 of "xxx"
+}
+
 }  // namespace
 }  // namespace qv::test

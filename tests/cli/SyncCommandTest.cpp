@@ -386,5 +386,48 @@ TEST_F(SyncCommandTest, TreesPastPathMaxAreComparedAndCopied) {
     EXPECT_EQ(root["files2"].toInt(), 1);
 }
 
+TEST_F(SyncCommandTest, IgnoredItemsStayOutOfEveryAction) {
+    tree.fileWithText("L/sub/keep me.txt", "mine");
+    // Marking only: the tree is shown with the marks, filtered as asked.
+    const CommandResult marked = runQuorvane(QStringList{"actions"} + sides() +
+                                             QStringList{"--mark", "ignore", "sub/keep me.txt", "--json"});
+    ASSERT_EQ(marked.exitCode, 1) << marked.err.toStdString();
+    QStringList ignored;
+    for (const QByteArray& line : marked.out.split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        if (row["ignored"].toBool()) ignored << row["path"].toString();
+    }
+    EXPECT_EQ(ignored, QStringList{"sub/keep me.txt"});
+    const CommandResult hidden = runQuorvane(QStringList{"actions"} + sides() +
+                                             QStringList{"--mark", "ignore", "sub/keep me.txt", "--hide", "ignored"});
+    EXPECT_FALSE(hidden.out.contains("keep me")) << hidden.out.toStdString();
+    EXPECT_TRUE(hidden.out.contains("left only.txt"));
+    const CommandResult shown = runQuorvane(QStringList{"actions"} + sides() +
+                                            QStringList{"--mark", "ignore", "sub/keep me.txt", "--show", "left,ignored"});
+    EXPECT_TRUE(shown.out.contains("keep me.txt")) << shown.out.toStdString();
+
+    // The folder's copy goes around the ignored file, and executing it leaves the file where it is.
+    const QStringList copySub{"--mark", "ignore", "sub/keep me.txt", "--mark", "CopyToRight", "sub", "--json"};
+    const CommandResult plan = runQuorvane(QStringList{"actions"} + sides() + copySub);
+    ASSERT_EQ(plan.exitCode, 0) << plan.err.toStdString();
+    QStringList rows;
+    for (const QJsonValue& row : jsonOf(plan)["rows"].toArray()) rows << row["path"].toString();
+    EXPECT_EQ(rows, QStringList{"sub/left only.txt"});
+    ASSERT_EQ(runQuorvane(QStringList{"actions"} + sides() + copySub + QStringList{"--execute"}).exitCode, 0);
+    EXPECT_TRUE(tree.exists("R/sub/left only.txt"));
+    EXPECT_FALSE(tree.exists("R/sub/keep me.txt"));
+
+    // Taken off again, the item is part of the next plan.
+    const CommandResult back = runQuorvane(QStringList{"actions"} + sides() +
+                                           QStringList{"--mark", "ignore", "sub", "--mark", "unignore", "sub/keep me.txt",
+                                                       "--mark", "CopyToRight", "sub/keep me.txt", "--json"});
+    ASSERT_EQ(back.exitCode, 0) << back.err.toStdString();
+    EXPECT_EQ(jsonOf(back)["rows"].toArray().size(), 1);
+
+    const CommandResult missing = runQuorvane(QStringList{"actions"} + sides() + QStringList{"--mark", "ignore", "nowhere"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains("nowhere")) << missing.err.toStdString();
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -13,6 +13,8 @@ void FaultyFileSystem::listFolder(const std::string& path, platform::Listing& ou
         return;
     }
     platform::systemFileSystem().listFolder(path, out, fields);
+    if (noBirthTimes)
+        for (platform::ListedEntry& e : out.entries) e.stat.btimeNs = platform::kNoTime;
     if (auto it = m_entryErrors.find(path); it != m_entryErrors.end()) {
         const auto& [name, error] = it->second;
         auto& entries = out.entries;

@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <functional>
 #include <map>
 #include <set>
@@ -21,12 +22,16 @@ public:
     }
     // Reading this file fails part-way through a content comparison.
     void failReading(const std::string& path) { m_unreadable.insert(path); }
+    // Answers as a file system that records no creation (birth) times.
+    bool noBirthTimes = false;
     // Called before every listing (to cancel a run part-way, say).
     std::function<void(const std::string&)> beforeListing;
 
     void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override;
     int statPath(const std::string& path, bool followLinks, platform::EntryStat& out, unsigned fields) override {
-        return platform::systemFileSystem().statPath(path, followLinks, out, fields);
+        const int error = platform::systemFileSystem().statPath(path, followLinks, out, fields);
+        if (noBirthTimes) out.btimeNs = platform::kNoTime;
+        return error;
     }
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
@@ -36,6 +41,12 @@ public:
                                             const platform::ContentProgress& progress) override {
         if (m_unreadable.count(a) || m_unreadable.count(b)) return platform::ContentResult::ReadFailed;
         return FileSystem::compareContents(a, b, cancelled, progress);
+    }
+    // Reading a file given to failReading fails with EACCES.
+    int readContents(const std::string& path, bool followLinks, const platform::BlockConsumer& consume,
+                     const std::atomic<bool>* cancelled) override {
+        if (m_unreadable.count(path)) return EACCES;
+        return FileSystem::readContents(path, followLinks, consume, cancelled);
     }
 
     int listings = 0;

@@ -20,6 +20,8 @@ std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string&
     run->root->iCmpTags = setup.tags;
     run->root->iIgnoreSizeValue = setup.sizeAllowance;
     run->root->iIgnoreSizeIn = setup.sizeAllowanceIn;
+    run->root->iColumns = setup.columns;
+    run->root->iColorLabels = setup.colorLabels;
     run->scanner = std::make_unique<FolderScanner>(fs ? *fs : platform::systemFileSystem(), run->observer);
     run->scanner->setOptions(options);
     run->scanner->setContentWorkers(setup.contentWorkers);

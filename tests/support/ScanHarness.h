@@ -41,6 +41,8 @@ struct RootSetup {
     bool contents = false, attributes = false, tags = false;
     std::int64_t sizeAllowance = 0, sizeAllowanceIn = 1;
     unsigned contentWorkers = 2;
+    std::uint32_t columns = 0;          // OptionalColumn bits read during the scan
+    bool colorLabels = false;
     const KExcludeRules* rules = nullptr;
 };
 

@@ -357,7 +357,7 @@ TEST_F(KMergeTest, CancellingMidCopyStopsTheRowAndLeavesTheRestPending) {
     merge->MergeThread(observer);
     EXPECT_TRUE(merge->wasCancelled());
     EXPECT_EQ(rowFor(*merge, "a-big.bin").code, kResultCancelled);
-    EXPECT_EQ(KMerge::ActionError(rowFor(*merge, "a-big.bin")), QStringLiteral("Operation canceled."));
+    EXPECT_EQ(KMerge::ActionError(rowFor(*merge, "a-big.bin")), Messages::text("operationCanceled"));
     EXPECT_EQ(rowFor(*merge, "b-later.txt").iStatus, kRowPending);
     EXPECT_EQ(tree.contents("R/a-big.bin"), "previous");
     EXPECT_EQ(namesIn(tree.path("R")), (std::set<std::string>{"a-big.bin"}));

@@ -138,7 +138,7 @@ TEST_F(WindowTest, StopCancelsARunningScanAndSaysSo) {
     window->compare();   // the same action is Stop while a run is going
     ASSERT_TRUE(QTest::qWaitFor([&] { return idle(*window); }, 20000));
     EXPECT_TRUE(window->module().lastRunCancelled());
-    EXPECT_EQ(window->module().state().headerStatus, Messages::text("TaskAborted"));
+    EXPECT_EQ(window->module().status().header(), Messages::text("TaskAborted"));
     EXPECT_LT(fs.listings, 80);
 }
 

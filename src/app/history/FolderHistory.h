@@ -32,11 +32,12 @@ public:
     // Locks or unlocks the entry at `row`, moving it to the edge of its group.
     bool setLocked(int row, bool locked);
     bool remove(int row);
+    // Stores `pairs` as the whole list (an empty one removes the key).
+    void store(const std::vector<HistoryPair>& pairs);
 
     const QString& key() const { return m_key; }
 
 private:
-    void store(const std::vector<HistoryPair>& pairs);
 
     Settings& m_settings;
     QString m_key;
