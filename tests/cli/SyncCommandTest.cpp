@@ -384,6 +384,8 @@ TEST_F(SyncCommandTest, TreesPastPathMaxAreComparedAndCopied) {
     root = rootRow();
     EXPECT_EQ(root["folders2"].toInt(), 30);
     EXPECT_EQ(root["files2"].toInt(), 1);
+}
+
 TEST_F(SyncCommandTest, IgnoredItemsStayOutOfEveryAction) {
     tree.fileWithText("L/sub/keep me.txt", "mine");
     // Marking only: the tree is shown with the marks, filtered as asked.
