@@ -9,6 +9,11 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <unicode/locid.h>
+#include <unicode/plurrule.h>
+
+#include <memory>
+
 namespace qv {
 namespace {
 
@@ -53,6 +58,26 @@ QString Messages::text(const char* key) {
     if (auto it = t.local.constFind(k); it != t.local.constEnd()) return *it;
     if (auto it = t.english.constFind(k); it != t.english.constEnd()) return *it;
     return k;
+}
+
+QString Messages::plural(const char* key, qint64 count) {
+    static const std::unique_ptr<icu::PluralRules> rules = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        // The C locale has no plural rules; its texts are the English ones.
+        const QString name = QLocale().language() == QLocale::C ? QStringLiteral("en") : QLocale().name();
+        std::unique_ptr<icu::PluralRules> r(icu::PluralRules::forLocale(icu::Locale(name.toLatin1().constData()), status));
+        return U_SUCCESS(status) ? std::move(r) : nullptr;
+    }();
+    QString form = QStringLiteral("other");
+    if (rules) {
+        const icu::UnicodeString keyword = rules->select(static_cast<int32_t>(std::min<qint64>(count, INT32_MAX)));
+        form = QString::fromUtf16(reinterpret_cast<const char16_t*>(keyword.getBuffer()), keyword.length());
+    }
+    const QString number = QLocale().toString(count);
+    const QByteArray formKey = QByteArray(key) + '.' + form.toLatin1();
+    QString text = Messages::text(formKey.constData());
+    if (text == QLatin1String(formKey)) text = Messages::text((QByteArray(key) + ".other").constData());
+    return text.arg(number);
 }
 
 int Messages::placeholderCount(const QString& text) {

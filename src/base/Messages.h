@@ -21,6 +21,11 @@ public:
         return text(key).arg(asText(args)...);
     }
 
+    // A count in words: the text of "KEY.one", "KEY.other" (or the other
+    // plural forms of the user's language) chosen by the language's plural
+    // rules for `count`, its %1 replaced by the count with digit grouping.
+    static QString plural(const char* key, qint64 count);
+
     // Number of distinct %n placeholders in a text.
     static int placeholderCount(const QString& text);
 

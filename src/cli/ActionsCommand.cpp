@@ -2,6 +2,7 @@
 
 #include "base/Messages.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"
 #include "platform/RunLock.h"
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace qv {
@@ -187,43 +189,67 @@ int printTree(CompareRun& run, bool json) {
     return root.iState == kStateEqual ? 0 : 1;
 }
 
-}  // namespace
 
-int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& args) {
-    CompareRun run(app);
-    MergeRunOptions options;
-    std::vector<Mark> marks;
-    QString planFile;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        QString problem;
-        const std::string& a = args[i];
-        if (a == "--mark" && i + 1 < args.size()) {
-            Mark m;
-            if (const auto kind = ignoreKind(args[++i])) m.kind = *kind;
-            else m.action = actionFromName(QString::fromStdString(args[i]));
-            if (m.action < 0) return failLine(Messages::format("cliUnknownAction", QString::fromStdString(args[i])));
-            while (i + 1 < args.size() && (args[i + 1].empty() || args[i + 1][0] != '-' || args[i + 1] == "-"))
-                m.paths.push_back(args[++i]);
-            marks.push_back(std::move(m));
-        } else if (a == "--path" && i + 1 < args.size() && !marks.empty()) {
-            // A path that begins with "-" cannot follow --mark bare.
-            marks.back().paths.push_back(args[++i]);
-        } else if (a == "--as" && i + 1 < args.size() && !marks.empty()) {
-            marks.back().newName = QString::fromStdString(args[++i]);
-        } else if (a == "--only-diff" && !marks.empty()) {
-            marks.back().onlyDiff = true;
-        } else if (a == "--plan" && i + 1 < args.size()) {
-            planFile = QString::fromStdString(args[++i]);
-        } else if (!takeMergeOption(args, i, options, problem) && !run.takeOption(args, i, problem)) {
-            return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
+struct ActionsOptions {
+    MergeRunOptions merge;
+    std::string planFile;
+    CLI::Option *mark = nullptr, *path = nullptr, *as = nullptr, *onlyDiff = nullptr;
+    const CLI::App* command = nullptr;
+};
+
+// The marks in the order given: each --mark ACTION PATH... with the --path,
+// --as and --only-diff that follow it. "" when they make sense.
+QString collectMarks(const ActionsOptions& o, std::vector<Mark>& marks) {
+    // Which mark each value of --mark belongs to (occurrences are split by an empty value).
+    std::vector<std::size_t> owner;
+    bool startNew = true;
+    for (const std::string& value : o.mark->results()) {
+        if (value.empty() && !startNew) {
+            startNew = true;
+            continue;
         }
-        if (!problem.isEmpty()) return failLine(problem);
+        if (startNew) {
+            Mark m;
+            if (const auto kind = ignoreKind(value)) m.kind = *kind;
+            else m.action = actionFromName(QString::fromStdString(value));
+            if (m.action < 0) return Messages::format("cliUnknownAction", QString::fromStdString(value));
+            marks.push_back(std::move(m));
+            startNew = false;
+        } else {
+            marks.back().paths.push_back(value);
+        }
+        owner.push_back(marks.size() - 1);
     }
-    if (!planFile.isEmpty())
-        if (const QString problem = readPlan(planFile, marks); !problem.isEmpty()) return failLine(problem);
+    std::size_t markValues = 0, paths = 0, names = 0;
+    std::optional<std::size_t> current;
+    for (const CLI::Option* option : o.command->parse_order()) {
+        if (option == o.mark) {
+            current = owner[markValues++];
+            continue;
+        }
+        if (option != o.path && option != o.as && option != o.onlyDiff) continue;
+        if (!current) return Messages::format("cliNeedsMark", QString::fromStdString(option->get_name()));
+        Mark& m = marks[*current];
+        if (option == o.path) m.paths.push_back(o.path->results()[paths++]);
+        else if (option == o.as) m.newName = QString::fromStdString(o.as->results()[names++]);
+        else m.onlyDiff = true;
+    }
+    return {};
+}
+
+int runActions(CompareRun& run, ActionsOptions& o) {
+    std::vector<Mark> marks;
+    if (const QString problem = collectMarks(o, marks); !problem.isEmpty()) return failLine(problem);
+    const MergeRunOptions& options = o.merge;
+    if (!o.planFile.empty())
+        if (const QString problem = readPlan(QFile::decodeName(o.planFile.c_str()), marks); !problem.isEmpty())
+            return failLine(problem);
     if (marks.empty()) return failLine(Messages::text("cliNoMarks"));
     for (const Mark& mark : marks)
         if (mark.paths.empty()) return failLine(Messages::format("cliMissingValue", QStringLiteral("--mark")));
+    const bool onlyIgnoreMarks =
+        std::all_of(marks.begin(), marks.end(), [](const Mark& m) { return m.kind != MarkKind::Action; });
+    if (!onlyIgnoreMarks) run.guardNesting(options.allowNested);
     // Held from before the comparison to the end, so that the plan is made
     // and carried out while no other run changes these folders.
     platform::RunLock lock;
@@ -238,12 +264,30 @@ int runActionsCommand(QCoreApplication& app, const std::vector<std::string>& arg
                     (platform::mountOf(module.iRightFolderPath()).readOnly ? 2 : 0);
     for (const Mark& mark : marks)
         if (const QString problem = applyMark(run, list, mark); !problem.isEmpty()) return failLine(problem);
-    const bool onlyIgnoreMarks =
-        std::all_of(marks.begin(), marks.end(), [](const Mark& m) { return m.kind != MarkKind::Action; });
     // Nothing to plan: the tree is shown with its marks, as compare shows it.
     if (onlyIgnoreMarks) return printTree(run, options.json);
     list.UpdateMergedArrayFromCHildren(module.iParentItem());
     return runMerge(run, list, options);
+}
+
+}  // namespace
+
+void addActionsCommand(CommandLine& cli, QCoreApplication& app) {
+    auto run = std::make_shared<CompareRun>(app, "actions");
+    auto o = std::make_shared<ActionsOptions>();
+    CLI::App* command = cli.addCommand(cli.root(), "actions", "cliCmdActions", "cliExampleActions",
+                                       [run, o] { return runActions(*run, *o); });
+    o->command = command;
+    run->addOptions(*command);
+    o->mark = described(command->add_option("--mark"), "cliOptMark")
+                  ->type_name("ACTION PATH...")
+                  ->expected(2, CLI::detail::expected_max_vector_size);
+    o->mark->inject_separator(true);
+    o->path = repeatable(described(command->add_option("--path"), "cliOptMarkPath")->type_name("PATH"));
+    o->as = repeatable(described(command->add_option("--as"), "cliOptMarkAs")->type_name("NAME"));
+    o->onlyDiff = described(command->add_flag("--only-diff"), "cliOptOnlyDiff");
+    described(command->add_option("--plan", o->planFile), "cliOptActionPlan")->type_name("FILE");
+    addMergeOptions(*command, o->merge);
 }
 
 }  // namespace qv

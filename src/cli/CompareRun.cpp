@@ -4,17 +4,21 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/SettingOverrides.h"
 #include "base/PathResolution.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
+#include "filters/ExcludePatterns.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
 #include <cstdio>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <unistd.h>
@@ -92,7 +96,7 @@ bool parseFilterNames(const QString& text, bool show, unsigned& filter) {
     return true;
 }
 
-CompareRun::CompareRun(QCoreApplication& app) : m_app(app) {}
+CompareRun::CompareRun(QCoreApplication& app, std::string command) : m_app(app), m_command(std::move(command)) {}
 
 CompareRun::~CompareRun() {
     m_module.reset();
@@ -109,57 +113,64 @@ std::vector<std::string> CompareRun::folders() const {
     return out;
 }
 
-bool CompareRun::takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem) {
-    const std::string& a = args[i];
-    auto value = [&]() -> std::optional<QString> {
-        if (i + 1 >= args.size()) {
-            problem = Messages::format("cliMissingValue", QString::fromStdString(a));
-            return std::nullopt;
-        }
-        return QString::fromStdString(args[++i]);
-    };
-    if (a.empty() || a[0] != '-') {
-        m_paths.push_back(a);
-    } else if (a == "--set") {
-        if (auto v = value()) m_assignments.push_back(v->toStdString());
-    } else if (a == "--rules") {
-        if (auto v = value()) m_ruleFile = v->toStdString();
-    } else if (a == "--left-set" || a == "--right-set") {
-        if (auto v = value()) m_sets[a == "--left-set" ? 0 : 1] += v->split(',', Qt::SkipEmptyParts);
-    } else if (a == "--sort") {
+void CompareRun::addOptions(CLI::App& command, bool withColumns) {
+    described(command.add_option("FOLDERS", m_paths), "cliArgFolders")->type_name("");
+    described(repeatable(command.add_option("--set", m_assignments)), "cliOptSet")->type_name("KEY=VALUE");
+    described(command.add_option("--rules", m_ruleFile), "cliOptRules")->type_name("FILE");
+    described(repeatable(command.add_option("--exclude", m_excludes)), "cliOptExclude")->type_name("PATTERN");
+    described(repeatable(command.add_option("--exclude-from", m_excludeFiles)), "cliOptExcludeFrom")->type_name("FILE");
+    described(repeatable(command.add_option("--left-set", m_setTexts[0])), "cliOptLeftSet")->type_name("A,B,...");
+    described(repeatable(command.add_option("--right-set", m_setTexts[1])), "cliOptRightSet")->type_name("A,B,...");
+    described(command.add_option("--sort", m_sortText), "cliOptSort")->type_name("COLUMN[:desc]");
+    if (withColumns) described(command.add_option("--columns", m_columnsText), "cliOptColumns")->type_name("IDS");
+    CLI::Option* show = described(command.add_option("--show", m_showText), "cliOptShow")->type_name("NAMES");
+    described(command.add_option("--hide", m_hideText), "cliOptHide")->type_name("NAMES")->excludes(show);
+    described(command.add_option("--state-order", m_stateOrderText), "cliOptStateOrder")->type_name("LIST");
+}
+
+QString CompareRun::readOptionValues() {
+    for (int side = 0; side < 2; ++side)
+        for (const std::string& text : m_setTexts[side])
+            m_sets[side] += QString::fromStdString(text).split(',', Qt::SkipEmptyParts);
+    if (!m_sortText.empty()) {
         int column = 0;
-        if (auto v = value()) {
-            if (parseSortColumn(*v, column, m_sortDescending)) m_sortColumn = column;
-            else problem = Messages::format("cliBadSort", *v);
-        }
-    } else if (a == "--show" || a == "--hide") {
-        unsigned filter = 0;
-        if (auto v = value()) {
-            if (parseFilterNames(*v, a == "--show", filter)) m_filter = filter;
-            else problem = Messages::format("cliBadFilter", *v);
-        }
-    } else if (a == "--columns") {
-        std::vector<int> columns;
-        if (auto v = value()) {
-            if (parseColumnList(*v, columns)) readColumns(columns);
-            else problem = Messages::format("cliBadColumns", *v);
-        }
-    } else if (a == "--state-order") {
-        if (auto v = value()) {
-            std::vector<int> order;
-            bool ok = true;
-            for (const QString& s : v->split(',', Qt::SkipEmptyParts)) {
-                const int n = s.trimmed().toInt(&ok);
-                if (!ok || n < 0 || n > kStateTagsDiffer) break;
-                order.push_back(n);
-            }
-            if (ok && !order.empty()) m_stateOrder = order;
-            else problem = Messages::format("cliBadStateOrder", *v);
-        }
-    } else {
-        return false;
+        if (!parseSortColumn(QString::fromStdString(m_sortText), column, m_sortDescending))
+            return Messages::format("cliBadSort", QString::fromStdString(m_sortText));
+        m_sortColumn = column;
     }
-    return true;
+    for (const std::string* text : {&m_showText, &m_hideText}) {
+        if (text->empty()) continue;
+        unsigned filter = 0;
+        if (!parseFilterNames(QString::fromStdString(*text), text == &m_showText, filter))
+            return Messages::format("cliBadFilter", QString::fromStdString(*text));
+        m_filter = filter;
+    }
+    if (!m_columnsText.empty()) {
+        std::vector<int> columns;
+        if (!parseColumnList(QString::fromStdString(m_columnsText), columns))
+            return Messages::format("cliBadColumns", QString::fromStdString(m_columnsText));
+        readColumns(columns);
+    }
+    if (!m_stateOrderText.empty()) {
+        std::vector<int> order;
+        for (const QString& s : QString::fromStdString(m_stateOrderText).split(',', Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int n = s.trimmed().toInt(&ok);
+            if (!ok || n < 0 || n > kStateTagsDiffer) return Messages::format("cliBadStateOrder", QString::fromStdString(m_stateOrderText));
+            order.push_back(n);
+        }
+        if (order.empty()) return Messages::format("cliBadStateOrder", QString::fromStdString(m_stateOrderText));
+        m_stateOrder = order;
+    }
+    return {};
+}
+
+void CompareRun::listOneSidedFolders() {
+    auto walk = [this](auto&& self, KItem* item) -> void {
+        m_module->ListFolderOnDemand(item);
+        for (KItem* child : m_module->view().FilteredObjectsForModule(item)) self(self, child);
+    };
+    walk(walk, m_module->iParentItem());
 }
 
 void CompareRun::readColumns(const std::vector<int>& columns) {
@@ -191,8 +202,9 @@ KItem* CompareRun::nodeAtPath(const std::string& path) const {
 }
 
 QString CompareRun::prepare() {
+    if (QString problem = readOptionValues(); !problem.isEmpty()) return problem;
     const std::size_t wanted = 2 - !m_sets[0].isEmpty() - !m_sets[1].isEmpty();
-    if (m_paths.size() != wanted) return Messages::text("cliWrongArgCount");
+    if (m_paths.size() != wanted) return Messages::format("cliWrongArgCount", QString::fromStdString(m_command));
     Settings& settings = Settings::instance();
     for (const std::string& assignment : m_assignments)
         if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return problem;
@@ -228,6 +240,43 @@ QString CompareRun::prepare() {
         // The sets made for this run are links only; they go when the run ends.
         m_createdSets.push_back(field);
     }
+    if (QString problem = checkNesting(); !problem.isEmpty()) return problem;
+    return applyExcludes();
+}
+
+QString CompareRun::checkNesting() {
+    if (!m_guardNesting || !m_sets[0].isEmpty() || !m_sets[1].isEmpty()) return {};
+    const std::string& left = m_module->state().leftPath;
+    const std::string& right = m_module->state().rightPath;
+    const bool leftInside = isSameOrInside(left, right), rightInside = isSameOrInside(right, left);
+    if (!leftInside && !rightInside) return {};
+    const QString refused = Messages::format("cliNestedRoots", QFile::decodeName(left.c_str()), QFile::decodeName(right.c_str()));
+    if (!m_allowNested || (leftInside && rightInside)) return refused;
+    // The inner folder as seen from the outer one, found through the resolved paths.
+    const std::string& outer = leftInside ? right : left;
+    const std::string& inner = leftInside ? left : right;
+    char outerReal[PATH_MAX], innerReal[PATH_MAX];
+    if (!::realpath(outer.c_str(), outerReal) || !::realpath(inner.c_str(), innerReal)) return refused;
+    const std::string prefix = std::string(outerReal) + (std::strcmp(outerReal, "/") == 0 ? "" : "/");
+    if (std::strncmp(innerReal, prefix.c_str(), prefix.size()) != 0) return refused;
+    ExcludePatterns innerOut({outer});
+    innerOut.add(QFile::decodeName(("/" + std::string(innerReal + prefix.size()) + "/").c_str()));
+    innerOut.applyTo(m_module->iExcludeRules());
+    return {};
+}
+
+QString CompareRun::applyExcludes() {
+    ExcludePatterns patterns({m_module->state().leftPath, m_module->state().rightPath});
+    for (const std::string& pattern : m_excludes)
+        if (!patterns.add(QFile::decodeName(pattern.c_str())))
+            return Messages::format("cliBadExclude", QFile::decodeName(pattern.c_str()));
+    for (const std::string& name : m_excludeFiles) {
+        QFile file(QFile::decodeName(name.c_str()));
+        if (!file.open(QIODevice::ReadOnly)) return Messages::format("cliExcludeFileUnreadable", file.fileName());
+        for (const QString& line : patterns.addLines(QString::fromUtf8(file.readAll())))
+            printError(Messages::format("cliExcludeLineIgnored", file.fileName(), line));
+    }
+    if (!patterns.empty()) patterns.applyTo(m_module->iExcludeRules());
     return {};
 }
 

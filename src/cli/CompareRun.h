@@ -16,17 +16,30 @@
 
 class QCoreApplication;
 
+namespace CLI {
+class App;
+}
+
 namespace qv {
 
 class CompareRun {
 public:
-    explicit CompareRun(QCoreApplication& app);
+    // `command` names the command in messages ("compare", "export" …).
+    CompareRun(QCoreApplication& app, std::string command);
     ~CompareRun();
 
-    // Takes the option at args[i] (and its value) when it is one of the run's
-    // own; returns false for an option it does not know. `problem` is set when
-    // the option is known but wrong. Anything not starting with "-" is a path.
-    bool takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem);
+    // Declares the run's own options and the folder arguments on a command
+    // (--columns only when the command does not give it a meaning of its own).
+    void addOptions(CLI::App& command, bool withColumns = true);
+    // For runs that change the folders: one folder inside the other is
+    // refused, or with `allowed` compared with the inner one left out of the
+    // outer side, so that nothing is ever copied into itself.
+    void guardNesting(bool allowed) {
+        m_guardNesting = true;
+        m_allowNested = allowed;
+    }
+    // Lists the contents of every one-sided folder into the tree, depth first.
+    void listOneSidedFolders();
 
     // Sets up the window and runs the comparison to its end. Returns 0 when it
     // completed, 2 after printing why it could not run, 130 when interrupted,
@@ -46,13 +59,21 @@ public:
     KItem* nodeAtPath(const std::string& path) const;
 
 private:
+    // Checks the options' values; "" when they are all understood.
+    QString readOptionValues();
     QString prepare();
+    QString applyExcludes();
+    QString checkNesting();
 
     QCoreApplication& m_app;
+    std::string m_command;
     std::vector<std::string> m_paths;
+    std::vector<std::string> m_setTexts[2];
     QStringList m_sets[2];
     std::vector<std::string> m_assignments;
     std::string m_ruleFile;
+    std::vector<std::string> m_excludes, m_excludeFiles;
+    std::string m_sortText, m_showText, m_hideText, m_columnsText, m_stateOrderText;
     std::optional<int> m_sortColumn;
     bool m_sortDescending = false;
     std::optional<unsigned> m_filter;
@@ -61,6 +82,7 @@ private:
     HeadlessPrompt m_prompt;
     std::unique_ptr<QuorvaneModule> m_module;
     std::vector<std::string> m_createdSets;
+    bool m_guardNesting = false, m_allowNested = false;
 };
 
 // Parses "name" or "name:desc" into a column; false for an unknown column.

@@ -8,12 +8,16 @@
 #include "filecompare/KFileMerger.h"
 #include "filecompare/TextConventions.h"
 #include "platform/DurableFile.h"
+#include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
+#include "cli/TerminalColour.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringEncoder>
 
 #include <array>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,10 +28,7 @@ namespace qv {
 
 namespace {
 
-int fail(const QString& message) {
-    std::fprintf(stderr, "quorvane: %s\n", message.toLocal8Bit().constData());
-    return 2;
-}
+int fail(const QString& message) { return failLine(message); }
 
 // The bytes a JSON string cannot hold as they are.
 constexpr auto kNeedsEscape = [] {
@@ -155,9 +156,10 @@ struct Options {
     QString left, right;
     FileCompareType type = FileCompareType::Automatic;
     bool json = false;
-    int color = -1;   // -1 auto
+    bool colour = false;
     QString plan, outPath;
     bool merge = false, force = false;
+    std::optional<int> unified;
 };
 
 int terminalWidth() {
@@ -176,37 +178,53 @@ const char* markColour(std::uint8_t kind) {
     }
 }
 
+// A line with its tabs expanded to stops every 8 columns and other control
+// characters shown as ".", and where each original character now starts.
+QString expandedLine(const QString& text, std::vector<qsizetype>& at) {
+    QString t;
+    at.assign(std::size_t(text.size()) + 1, 0);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        at[std::size_t(i)] = t.size();
+        const QChar c = text[i];
+        if (c == QLatin1Char('\t')) t += QString(8 - t.size() % 8, QLatin1Char(' '));
+        else t += c.unicode() < 32 ? QLatin1Char('.') : c;
+    }
+    at.back() = t.size();
+    return t;
+}
+
 // A line cut or padded to `width` characters, its marks as colours.
 std::string cell(const QString& text, const std::vector<MarkRun>& marks, int width, bool colour) {
-    QString t = text;
-    t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    for (QChar& c : t)
-        if (c.unicode() < 32) c = QLatin1Char('.');
+    std::vector<qsizetype> at;
+    QString t = expandedLine(text, at);
     t.truncate(width);
     std::string out;
-    qsizetype at = 0;
+    qsizetype done = 0;
     if (colour) {
         for (const MarkRun& m : marks) {
-            if (m.start >= t.size() || m.kind == MarkSame) continue;
-            const qsizetype s = std::max(at, m.start), e = std::min(t.size(), m.start + m.length);
+            if (m.kind == MarkSame || m.start >= text.size()) continue;
+            const qsizetype start = at[std::size_t(m.start)];
+            const qsizetype end = at[std::size_t(std::min(text.size(), m.start + m.length))];
+            const qsizetype s = std::max(done, start), e = std::min(t.size(), end);
             if (s >= e) continue;
-            out += t.mid(at, s - at).toStdString();
+            out += t.mid(done, s - done).toStdString();
             out += markColour(m.kind);
             out += t.mid(s, e - s).toStdString();
             out += "\x1b[0m";
-            at = e;
+            done = e;
         }
     }
-    out += t.mid(at).toStdString();
+    out += t.mid(done).toStdString();
     out.append(std::size_t(width - t.size()), ' ');
     return out;
 }
 
-int printText(const KDiffParser& p, const Options& o, bool equal) {
+int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
-        out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false") << ",\"changes\":[";
+        out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false")
+            << ",\"lineEndings\":" << std::string_view(lineEndsDiffer ? "\"differ\"" : "\"same\"") << ",\"changes\":[";
         for (std::size_t i = 0; i < z.size(); ++i) {
             out << (i ? ",\n" : "\n");
             writeRecord(out, z[i]);
@@ -227,7 +245,12 @@ int printText(const KDiffParser& p, const Options& o, bool equal) {
         out << "]}\n";
         return equal ? 0 : 1;
     }
-    const bool colour = o.color == 1 || (o.color == -1 && ::isatty(STDOUT_FILENO));
+    if (equal) {
+        // Equal files need no side-by-side listing: one line says it, as diff says nothing.
+        out << Messages::text(lineEndsDiffer ? "FilesEqualLineEnds" : "FilesEqual") << "\n";
+        return 0;
+    }
+    const bool colour = o.colour;
     const int half = std::max(10, (terminalWidth() - 3) / 2);
     std::size_t next = 0;
     for (std::size_t i = 0; i < p.lines1().size(); ++i) {
@@ -239,19 +262,14 @@ int printText(const KDiffParser& p, const Options& o, bool equal) {
         out << std::string_view(cell(l.text, l.marks, half, colour)) << std::string_view(sep)
             << std::string_view(cell(r.text, r.marks, half, colour)) << "\n";
     }
-    if (equal) {
-        out << Messages::text("FilesEqual") << "\n";
-    } else {
-        out << Messages::format("fcDiffCount", int(z.size()), Messages::text(z.size() == 1 ? "difference" : "differences"))
-            << " · " << Messages::text("FilesDiff") << "\n";
-    }
-    return equal ? 0 : 1;
+    out << Messages::plural("cliDifferences", qsizetype(z.size())) << " · " << Messages::text("FilesDiff") << "\n";
+    return 1;
 }
 
 class HexPrinter : public HexLineSink {
 public:
     HexPrinter(Out& out, const Options& o) : m_out(out), m_json(o.json) {
-        m_colour = o.color == 1 || (o.color == -1 && ::isatty(STDOUT_FILENO));
+        m_colour = o.colour;
     }
     bool wantsEqualLines() const override { return !m_json; }
     void hexLine(std::uint64_t, const HexLine& l, const HexLine& r, const ChangeRecord* rec) override {
@@ -304,9 +322,8 @@ int runHex(const Options& o, const QString& left, const QString& right) {
     } else if (equal) {
         out << Messages::text("FilesEqual") << "\n";
     } else {
-        out << Messages::format("fcDiffCount", hex.changeCount(),
-                                Messages::text(hex.changeCount() == 1 ? "difference" : "differences"))
-            << " · " << Messages::text("FilesDiff") << "\n";
+        out << Messages::plural("cliDifferences", qsizetype(hex.changeCount())) << " · " << Messages::text("FilesDiff")
+            << "\n";
     }
     return equal ? 0 : 1;
 }
@@ -340,6 +357,7 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
              const QString& originalLeft) {
     std::vector<std::optional<DiffChunk>> chunks;
     for (const ChangeRecord& r : p.iZmiany()) chunks.push_back(r.diffChunk);
+    std::vector<bool> named(chunks.size(), false);
     for (const QString& item : o.plan.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList kv = item.trimmed().split(QLatin1Char('='));
         const QString side = kv.value(1).trimmed().toLower();
@@ -348,6 +366,7 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
         if (kv[0].trimmed() == u"all") {
             for (auto& c : chunks)
                 if (c) c->isLeftChunk = takeLeft;
+            named.assign(chunks.size(), true);
             continue;
         }
         bool ok = false;
@@ -355,7 +374,11 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
         if (!ok) return fail(Messages::format("cliBadPlan", item));
         if (n < 1 || n > qsizetype(chunks.size())) return fail(Messages::format("cliPlanNoChange", n));
         if (chunks[std::size_t(n - 1)]) chunks[std::size_t(n - 1)]->isLeftChunk = takeLeft;
+        named[std::size_t(n - 1)] = true;
     }
+    // A change the plan does not name is never decided silently.
+    for (std::size_t i = 0; i < chunks.size(); ++i)
+        if (chunks[i] && !named[i]) return fail(Messages::format("cliPlanUnnamed", qsizetype(i + 1)));
     KFileMerger merger;
     if (!merger.ReadFiles(left, right)) return fail(Messages::text("cliMergeNeedsText"));
     const auto merged = merger.MergeWithSelections(chunks);
@@ -371,45 +394,48 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
     if (err == 0) err = file.write(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     if (err == 0) err = file.commit();
     if (err != 0) return fail(Messages::format("cliWriteFailed", o.outPath, QString::fromLocal8Bit(std::strerror(err))));
-    std::printf("%s\n", Messages::format("cliMergeWritten", int(merged->size()), o.outPath).toUtf8().constData());
+    // A text that ends with a line break has no line after it.
+    const qsizetype lines = merged->size() - (!merged->isEmpty() && merged->last().isEmpty() ? 1 : 0);
+    std::printf("%s\n", Messages::format("cliMergeWritten", lines, o.outPath).toUtf8().constData());
     return 0;
+}
+
+
+// What diff says of two files that are not text.
+int binaryFilesDiffer(const QString& left, const QString& right) {
+    const auto quick = FileCompareRun::quickCheck(left, right);
+    if (!quick.started) return fail(Messages::text("fcQuickError"));
+    if (quick.equal) std::printf("%s\n", qPrintable(Messages::text("FilesEqual")));
+    else std::printf("%s\n", qPrintable(Messages::format("cliBinaryDiffer", left, right)));
+    return quick.equal ? 0 : 1;
+}
+
+int unifiedDiff(const Options& o, const QString& left, const QString& right, FileCompareType type) {
+    if (type != FileCompareType::Text) return binaryFilesDiffer(left, right);
+    const auto result = FileCompareRun::unifiedDiff(left, right, o.left, o.right, *o.unified);
+    if (!result.started) return fail(Messages::text("fcQuickError"));
+    std::fwrite(result.output.constData(), 1, std::size_t(result.output.size()), stdout);
+    return result.equal ? 0 : 1;
 }
 
 }  // namespace
 
-int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
+int runDiff(QCoreApplication&, const DiffOptions& d) {
     Options o;
+    o.type = d.quick ? FileCompareType::Quick : d.hex ? FileCompareType::Binary : d.text ? FileCompareType::Text
+                                                                                         : FileCompareType::Automatic;
+    o.json = d.json;
+    o.force = d.force;
+    o.colour = useColour(d.colour, STDOUT_FILENO);
+    o.merge = d.merge;
+    o.plan = QString::fromStdString(d.plan);
+    o.outPath = QFile::decodeName(QByteArray::fromStdString(d.out));
+    o.unified = d.unified;
     QStringList paths;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const auto value = [&](QString& into) {
-            if (i + 1 >= args.size()) return false;
-            into = QFile::decodeName(QByteArray::fromStdString(args[++i]));
-            return true;
-        };
-        if (a == "--text") o.type = FileCompareType::Text;
-        else if (a == "--hex") o.type = FileCompareType::Binary;
-        else if (a == "--quick") o.type = FileCompareType::Quick;
-        else if (a == "--json") o.json = true;
-        else if (a == "--force") o.force = true;
-        else if (a == "--color=auto" || a == "--colour=auto") o.color = -1;
-        else if (a == "--color=always" || a == "--colour=always") o.color = 1;
-        else if (a == "--color=never" || a == "--colour=never") o.color = 0;
-        else if (a == "--merge") {
-            o.merge = true;
-            if (!value(o.plan)) return fail(Messages::format("cliMissingValue", "--merge"));
-        } else if (a == "--out") {
-            if (!value(o.outPath)) return fail(Messages::format("cliMissingValue", "--out"));
-        } else if (a == "--help" || a == "-h") {
-            std::printf("%s\n", Messages::text("cliDiffUsage").toUtf8().constData());
-            return 0;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return fail(Messages::format("cliUnknownOption", QString::fromStdString(a)));
-        } else {
-            paths << QFile::decodeName(QByteArray::fromStdString(a));
-        }
-    }
+    for (const std::string& p : d.paths) paths << QFile::decodeName(QByteArray::fromStdString(p));
     if (paths.size() != 2) return fail(Messages::text("cliDiffArgs"));
+    o.left = paths[0];
+    o.right = paths[1];
     if (o.merge && o.outPath.isEmpty()) return fail(Messages::format("cliMissingValue", "--out"));
     for (const QString& p : paths) {
         const QFileInfo info(p);
@@ -417,8 +443,6 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
         if (!info.isFile()) return fail(Messages::format("cliNotAFile", p));
     }
     const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
-    if (QFileInfo(left).canonicalFilePath() == QFileInfo(right).canonicalFilePath())
-        return fail(Messages::text("sameFiles"));
     // The pair joins the file comparisons' history, as a comparison started from a window does.
     FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
     KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
@@ -435,6 +459,10 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
 
     FileCompareRun run;
     const FileCompareType type = FileCompareRun::resolveType(left, right, o.type);
+    if (o.unified) return unifiedDiff(o, left, right, type);
+    // Binary files are told apart in one line unless their bytes are asked for.
+    const bool hexAsked = o.type == FileCompareType::Binary || o.json;
+    if (type == FileCompareType::Binary && !hexAsked) return binaryFilesDiffer(left, right);
     if (type == FileCompareType::Quick) {
         const auto quick = FileCompareRun::quickCheck(left, right);
         const QString message = !quick.started ? Messages::text("fcQuickError")
@@ -460,15 +488,49 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
         QString error;
         switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
             case KDiffParser::Outcome::Done:
-                return o.merge ? runMerge(o, parser, *l, *r, left) : printText(parser, o, equal);
+                if (o.merge) return runMerge(o, parser, *l, *r, left);
+                return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
+                if (!hexAsked) return binaryFilesDiffer(left, right);
                 break;   // shown as hex
             case KDiffParser::Outcome::Failed: return fail(error);
             case KDiffParser::Outcome::Cancelled: return fail(Messages::text("TaskAborted"));
         }
     }
     return runHex(o, left, right);
+}
+
+}  // namespace qv
+
+namespace qv {
+
+void addDiffCommand(CommandLine& cli, QCoreApplication& app) {
+    auto o = std::make_shared<DiffOptions>();
+    CLI::App* command = cli.addCommand(cli.root(), "diff", "cliCmdDiff", "cliExampleDiff", [&app, o] { return runDiff(app, *o); });
+    described(command->add_option("FILES", o->paths), "cliArgFiles")->type_name("");
+    CLI::Option* text = described(command->add_flag("--text", o->text), "cliOptText");
+    CLI::Option* hex = described(command->add_flag("--hex", o->hex), "cliOptHex");
+    CLI::Option* quick = described(command->add_flag("--quick", o->quick), "cliOptQuick");
+    text->excludes(hex)->excludes(quick);
+    hex->excludes(quick);
+    // -u, -U N and --unified[=N], as diff takes them: a bare --unified never takes the next argument.
+    CLI::Option* unified = described(command->add_option_function<int>("-U,--unified", [o](int n) { o->unified = n; }),
+                                     "cliOptUnified")
+                               ->type_name("N")
+                               ->check(CLI::NonNegativeNumber);
+    cli.valueOnlyAttached("--unified", "3");
+    CLI::Option* u = described(command->add_flag_callback("-u", [o] { if (!o->unified) o->unified = 3; }), "cliOptU");
+    u->excludes(hex)->excludes(quick);
+    unified->excludes(hex)->excludes(quick);
+    described(command->add_flag("--json", o->json), "cliOptJsonDiff");
+    described(command->add_option("--color,--colour", o->colour), "cliOptColor")
+        ->type_name("WHEN")->check(CLI::IsMember({"auto", "always", "never"}));
+    CLI::Option* merge = described(command->add_option("--merge", o->plan), "cliOptMerge")->type_name("PLAN");
+    described(command->add_option("--out", o->out), "cliOptMergeOut")->type_name("FILE");
+    described(command->add_flag("--force", o->force), "cliOptForceOut");
+    merge->excludes(unified);
+    command->parse_complete_callback([o, merge] { o->merge = merge->count() > 0; });
 }
 
 }  // namespace qv

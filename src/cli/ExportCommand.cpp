@@ -7,6 +7,10 @@
 #include "cli/InterruptWatcher.h"
 #include "engine/ViewFilter.h"
 #include "export/ComparisonExport.h"
+#include "export/EntryTable.h"
+#include "cli/CommandLine.h"
+#include "platform/DurableFile.h"
+#include "platform/FileSystem.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +18,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 
 namespace qv {
@@ -42,29 +49,33 @@ QString exportOnWorker(ComparisonExport& exporter, const QString& destination, b
     return result;
 }
 
-}  // namespace
 
-int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args) {
-    CompareRun run(app);
-    QString out = QStringLiteral("Quorvane.csv");
-    std::vector<int> columns = kStandardColumns;
+struct ExportCommandOptions {
+    std::string out = "Quorvane.csv";
+    std::string columns;
+    std::string format = "report";
     bool replace = false, all = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        QString problem;
-        const std::string& a = args[i];
-        if (a == "--force") {
-            replace = true;
-        } else if (a == "--all") {
-            all = true;
-        } else if ((a == "--out" || a == "--columns") && i + 1 < args.size()) {
-            const QString value = QString::fromStdString(args[++i]);
-            if (a == "--out") out = value;
-            else if (!parseColumnList(value, columns)) problem = Messages::format("cliBadColumns", value);
-        } else if (!run.takeOption(args, i, problem)) {
-            return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
-        }
-        if (!problem.isEmpty()) return failLine(problem);
+};
+
+// Writes bytes to standard output, or durably to a file; "" or the reason it failed.
+QString writeOut(const std::string& out, const std::string& bytes, bool replace) {
+    if (out == "-") {
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return std::fflush(stdout) == 0 ? QString() : Messages::format("cliWriteFailed", QStringLiteral("-"), QString::fromLocal8Bit(std::strerror(errno)));
     }
+    const QString destination = QDir::current().absoluteFilePath(QFile::decodeName(out.c_str()));
+    platform::DurableFile file;
+    int error = file.open(QFile::encodeName(destination).toStdString(), replace);
+    if (error == EEXIST) return Messages::format("cliOutExists", destination);
+    if (!error) error = file.write(bytes);
+    if (!error) error = file.commit();
+    return error ? Messages::format("cliWriteFailed", destination, QString::fromLocal8Bit(std::strerror(error))) : QString();
+}
+
+int runExport(CompareRun& run, const ExportCommandOptions& o) {
+    std::vector<int> columns = kStandardColumns;
+    if (!o.columns.empty() && !parseColumnList(QString::fromStdString(o.columns), columns))
+        return failLine(Messages::format("cliBadColumns", QString::fromStdString(o.columns)));
     // The optional columns exported are read by the scan.
     run.readColumns(columns);
     if (const int status = run.run())
@@ -72,10 +83,19 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
 
     QuorvaneModule& module = run.module();
     ViewFilter& view = module.view();
+    if (o.all) run.listOneSidedFolders();
+    if (o.format != "report") {
+        EntryTable table(o.format == "csv" ? EntryTable::Format::Csv : EntryTable::Format::Tsv,
+                         [&view](KItem* item) { return view.FilteredObjectsForModule(item); });
+        const QString problem = writeOut(o.out, table.render(*module.iParentItem()), o.replace);
+        if (!problem.isEmpty()) return failLine(problem);
+        if (o.out != "-") std::printf("%s\n", qPrintable(ComparisonExport::successText(QFile::decodeName(o.out.c_str()))));
+        return 0;
+    }
     ExportOptions options = ExportOptions::fromSettings(Settings::instance());
-    if (all) options.exportAll = true;
+    if (o.all) options.exportAll = true;
     // The command line exports the view fully opened: every row with shown
-    // children is open (one-sided folders stay closed, their contents unlisted).
+    // children is open (one-sided folders stay closed unless --all lists them).
     ExportView exportView;
     exportView.shownChildren = [&view](KItem* item) { return view.FilteredObjectsForModule(item); };
     exportView.isExpanded = [&view](const KItem* item) {
@@ -87,13 +107,34 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
     };
     ComparisonExport exporter(*module.iRootItem(), module.iParentItem(), columns, options, exportView,
                               module.status().header());
-    const QString destination = QDir::current().absoluteFilePath(out);
+    if (o.out == "-") {
+        const QByteArray bytes = exporter.render();
+        const QString problem = writeOut(o.out, bytes.toStdString(), false);
+        return problem.isEmpty() ? 0 : failLine(problem);
+    }
+    const QString destination = QDir::current().absoluteFilePath(QFile::decodeName(o.out.c_str()));
     bool interrupted = false;
-    const QString problem = exportOnWorker(exporter, destination, replace, interrupted);
+    const QString problem = exportOnWorker(exporter, destination, o.replace, interrupted);
     if (interrupted) return failLine(Messages::text("cliInterrupted")), 130;
     if (!problem.isEmpty()) return failLine(problem);
     std::printf("%s\n", qPrintable(ComparisonExport::successText(destination)));
     return 0;
+}
+
+}  // namespace
+
+void addExportCommand(CommandLine& cli, QCoreApplication& app) {
+    auto run = std::make_shared<CompareRun>(app, "export");
+    auto o = std::make_shared<ExportCommandOptions>();
+    CLI::App* command = cli.addCommand(cli.root(), "export", "cliCmdExport", "cliExampleExport",
+                                       [run, o] { return runExport(*run, *o); });
+    run->addOptions(*command, false);
+    described(command->add_option("--format", o->format, ""), "cliOptFormat")
+        ->type_name("report|csv|tsv")->check(CLI::IsMember({"report", "csv", "tsv"}));
+    described(command->add_option("--out,-o", o->out), "cliOptOut")->type_name("FILE|-");
+    described(command->add_option("--columns", o->columns), "cliOptExportColumns")->type_name("IDS");
+    described(command->add_flag("--all", o->all), "cliOptAllExport");
+    described(command->add_flag("--force", o->replace), "cliOptForce");
 }
 
 }  // namespace qv

@@ -1,13 +1,12 @@
 #pragma once
-#include <string>
-#include <vector>
 
 class QCoreApplication;
 
 namespace qv {
 
-// quorvane export LEFT RIGHT [--out FILE] [--columns IDS] [--all] [--force] [compare options]
-// Exit status 0 written, 2 not written (the reason on stderr), 130 interrupted.
-int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args);
+class CommandLine;
+
+// quorvane export LEFT RIGHT [--format report|csv|tsv] [--out FILE|-] [--all] [--force] [compare options]
+void addExportCommand(CommandLine& cli, QCoreApplication& app);
 
 }  // namespace qv

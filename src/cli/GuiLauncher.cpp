@@ -1,12 +1,14 @@
 #include "cli/GuiLauncher.h"
 
 #include "base/Messages.h"
+#include "cli/CommandLine.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 
 namespace qv {
@@ -42,6 +44,21 @@ int runGuiCommand(const std::vector<std::string>& args) {
                  qPrintable(Messages::format("cliNoWindowProgram", QString::fromLocal8Bit(program.c_str()),
                                              QString::fromLocal8Bit(std::strerror(error)))));
     return 2;
+}
+
+void addGuiCommand(CommandLine& cli) {
+    struct GuiOptions {
+        std::vector<std::string> paths;
+        bool start = false;
+    };
+    auto o = std::make_shared<GuiOptions>();
+    CLI::App* command = cli.addCommand(cli.root(), "gui", "cliCmdGui", "cliExampleGui", [o] {
+        std::vector<std::string> args = o->paths;
+        if (o->start) args.push_back("--start");
+        return runGuiCommand(args);
+    });
+    described(command->add_option("PATHS", o->paths), "cliArgGuiPaths")->type_name("")->expected(0, 2);
+    described(command->add_flag("--start", o->start), "cliOptStart");
 }
 
 }  // namespace qv

@@ -7,6 +7,11 @@
 
 namespace qv {
 
+class CommandLine;
+
+// quorvane gui [LEFT RIGHT] [--start]
+void addGuiCommand(CommandLine& cli);
+
 // Whether an X11 or Wayland display is there to open a window on.
 bool displayAvailable();
 // Replaces this process with the window program; returns only on failure (exit status 2).

@@ -1,37 +1,26 @@
 #include "cli/HistoryCommand.h"
 
+#include "app/history/FolderHistory.h"
 #include "base/Messages.h"
 #include "base/Settings.h"
-#include "app/history/FolderHistory.h"
+#include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace qv {
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::text("cliHistoryUsage")));
-    return 2;
-}
+struct HistoryOptions {
+    bool files = false, folders = false, paths = false;
+    int row = 0;   // shown numbered from 1
+};
 
-}  // namespace
-
-int runHistoryCommand(const std::vector<std::string>& args) {
-    if (args.empty()) return usage();
-    const std::string verb = args[0];
-    bool files = false, paths = false;
-    int row = -1;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--files") files = true;
-        else if (args[i] == "--folders") files = false;
-        else if (args[i] == "--paths") paths = true;
-        else if (row < 0 && !args[i].empty() && args[i].find_first_not_of("0123456789") == std::string::npos)
-            row = std::stoi(args[i]) - 1;   // shown numbered from 1
-        else return usage();
-    }
-    const bool needsRow = verb == "lock" || verb == "unlock" || verb == "remove";
-    if (needsRow != (row >= 0) || (!needsRow && verb != "list" && verb != "clear")) return usage();
-
+int runVerb(const std::string& verb, const HistoryOptions& o) {
+    const bool files = o.files && !o.folders;
+    const bool paths = o.paths;
+    const int row = o.row - 1;
     Settings& settings = Settings::instance();
     bool ok = true;
     if (paths) {
@@ -59,10 +48,28 @@ int runHistoryCommand(const std::vector<std::string>& args) {
         else ok = history.setLocked(row, verb == "lock");
     }
     if (!ok) {
-        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliNoHistoryEntry", row + 1)));
-        return 2;
+        return failLine(Messages::format("cliNoHistoryEntry", row + 1));
     }
     return 0;
+}
+
+}  // namespace
+
+void addHistoryCommand(CommandLine& cli) {
+    auto o = std::make_shared<HistoryOptions>();
+    CLI::App* history = cli.addCommand(cli.root(), "history", "cliCmdHistory", "cliExampleHistory", nullptr);
+    const std::pair<const char*, const char*> verbs[] = {{"list", "cliCmdHistoryList"},     {"lock", "cliCmdHistoryLock"},
+                                                         {"unlock", "cliCmdHistoryUnlock"}, {"remove", "cliCmdHistoryRemove"},
+                                                         {"clear", "cliCmdHistoryClear"}};
+    for (const auto& [name, key] : verbs) {
+        const std::string verbName = name;
+        CLI::App* verb = cli.addCommand(*history, verbName, key, nullptr, [o, verbName] { return runVerb(verbName, *o); });
+        if (verbName == "lock" || verbName == "unlock" || verbName == "remove")
+            described(verb->add_option("N", o->row), "cliArgHistoryRow")->type_name("")->required()->check(CLI::PositiveNumber);
+        CLI::Option* files = described(verb->add_flag("--files", o->files), "cliOptHistoryFiles");
+        described(verb->add_flag("--folders", o->folders), "cliOptHistoryFolders")->excludes(files);
+        described(verb->add_flag("--paths", o->paths), "cliOptHistoryPaths");
+    }
 }
 
 }  // namespace qv

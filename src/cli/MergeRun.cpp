@@ -5,11 +5,15 @@
 #include "cli/CliOutput.h"
 #include "cli/CompareRun.h"
 #include "cli/InterruptWatcher.h"
+#include "cli/CommandLine.h"
+#include "cli/NameQuoting.h"
+#include "cli/TerminalLine.h"
 #include "engine/KRootItem.h"
 #include "platform/FileSystem.h"
 #include "platform/JsonString.h"
 #include "platform/RunLock.h"
 #include "sync/KCopyItem.h"
+#include "sync/MassDeletion.h"
 
 #include <QEventLoop>
 #include <QLocale>
@@ -38,15 +42,26 @@ const char* statusWord(const KMergeItem& row) {
     }
 }
 
-std::string rowPath(const KMergeItem& row) { return row.iANameL.empty() ? row.iANameR : row.iANameL; }
+// The row's entry, quoted when its name would break the line, and the new name of a rename or copy-as.
+std::string rowPath(const KMergeItem& row) {
+    std::string path = quotedName(row.iItem->iPath());
+    const QString newName = row.iItem->iCopyAs();
+    if (!newName.isEmpty()) path += " \xE2\x9E\x9C " + quotedName(newName.toStdString());
+    return path;
+}
+
+QString sideName(int side) { return Messages::text(side == kSideLeft ? "cliSideLeft" : "cliSideRight"); }
+
+QString massDeletionText(const MassDeletion& m) {
+    return Messages::format("cliMassDeletion", QLocale().toString(qulonglong(m.removed)),
+                            QLocale().toString(qulonglong(m.entries)), sideName(m.side));
+}
 
 // Progress on stderr, redrawn in place, only when stderr is a terminal.
 class TerminalProgress : public MergeObserver {
 public:
     explicit TerminalProgress(bool enabled) : m_enabled(enabled) {}
-    ~TerminalProgress() override {
-        if (m_drawn) std::fputs("\r\033[K", stderr);
-    }
+    ~TerminalProgress() override { TerminalLine::clear(); }
     void statusChanged(const QString& text) override { m_status = text; }
     void progressChanged(const MergeProgress& p, bool updated) override {
         if (!m_enabled || !updated) return;
@@ -55,22 +70,19 @@ public:
                                  .arg(sizeText(p.bytesCopied()), sizeText(static_cast<std::uint64_t>(p.total())),
                                       MergeProgress::FormattedSpeed(p.speed()),
                                       MergeProgress::FormattedTimeRemaining(p.remaining()), m_status);
-        std::fprintf(stderr, "\r\033[K%s", qPrintable(line.left(200)));
-        std::fflush(stderr);
-        m_drawn = true;
+        TerminalLine::draw(line.left(200));
     }
 
 private:
     bool m_enabled;
-    bool m_drawn = false;
     QString m_status;
 };
 
 MergeSettings settingsFor(const MergeRunOptions& o) {
     MergeSettings s = MergeSettings::fromSettings(Settings::instance());
-    if (o.archive) {
-        s.archive = *o.archive != "none";
-        s.archiveFolder = *o.archive == "trash" || *o.archive == "none" ? std::string() : *o.archive;
+    if (!o.archive.empty()) {
+        s.archive = o.archive != "none";
+        s.archiveFolder = o.archive == "trash" || o.archive == "none" ? std::string() : o.archive;
         char resolved[PATH_MAX];
         if (!s.archiveFolder.empty() && ::realpath(s.archiveFolder.c_str(), resolved)) s.archiveFolder = resolved;
     }
@@ -92,7 +104,7 @@ QString archiveProblem(const MergeSettings& s, const KRootItem& root) {
     return {};
 }
 
-void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
+void printPlanText(const KMerge& merge, const MergeList& list, const KRootItem& root, const MergeRunOptions& o,
                    const std::vector<UndecidedItem>& notSynced) {
     if (!o.textHead.isEmpty()) std::printf("%s\n", qPrintable(o.textHead));
     for (int g = 0; g < 4; ++g) {
@@ -106,7 +118,7 @@ void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOpt
             std::printf("\t%s\n", qPrintable(Messages::format(merge.archivesDeletions()    ? "cliRemovesArchived"
                                                                : merge.deletesPermanently() ? "cliRemovesForGood"
                                                                                             : "cliRemoves",
-                                                               QString::fromStdString(r.path), QString::number(r.entries),
+                                                               QString::fromStdString(quotedName(r.path)), QString::number(r.entries),
                                                                sizeText(r.bytes))));
     }
     MergeSummary summary;
@@ -123,11 +135,11 @@ void printPlanText(const KMerge& merge, const MergeList& list, const MergeRunOpt
                 std::printf("%s\n", qPrintable(Messages::text(reason == Undecided::KindsDiffer ? "cliNotSyncedKinds"
                                                                                                : "cliNotSynced")));
             headed = true;
-            std::printf("\t%s\n", item.path.c_str());
+            std::printf("\t%s\n", quotedName(item.path).c_str());
         }
     }
-    for (const QString& conflict : list.nameConflicts())
-        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliNameConflict", conflict)));
+    for (const QString& conflict : list.nameConflicts()) printError(Messages::format("cliNameConflict", conflict));
+    for (const MassDeletion& m : massDeletions(merge.iMergeItems(), root)) std::printf("%s\n", qPrintable(massDeletionText(m)));
     std::printf("%s\n", qPrintable(merge.statusText()));
 }
 
@@ -152,7 +164,7 @@ void appendKey(std::string& out, const char* key) {
 
 void appendText(std::string& out, const QString& text) { platform::appendJsonString(out, text.toStdString()); }
 
-void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions& o,
+void printJson(const KMerge& merge, const MergeList& list, const KRootItem& root, const MergeRunOptions& o,
                const std::vector<UndecidedItem>& notSynced, bool executed) {
     std::string out = "{";
     out += o.jsonHead;
@@ -183,6 +195,7 @@ void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions
         if (!first) out += ',';
         first = false;
         out += "{\"action\":\"" + std::string(actionName(row.action)) + "\",\"code\":" + std::to_string(row.action) +
+               ",\"result\":" + (row.iStatus == kRowPending ? std::string("null") : std::to_string(row.code)) +
                ",\"path\":";
         platform::appendJsonString(out, row.iItem->iPath());
         if (!row.iItem->iCopyAs().isEmpty()) {
@@ -234,6 +247,16 @@ void printJson(const KMerge& merge, const MergeList& list, const MergeRunOptions
     appendKey(out, "archive");
     platform::appendJsonString(out, merge.iTrash());
     out += ',';
+    appendKey(out, "massDeletion");
+    out += '[';
+    bool firstSide = true;
+    for (const MassDeletion& m : massDeletions(merge.iMergeItems(), root)) {
+        if (!firstSide) out += ',';
+        firstSide = false;
+        out += "{\"side\":" + std::to_string(m.side) + ",\"removed\":" + std::to_string(m.removed) +
+               ",\"entries\":" + std::to_string(m.entries) + "}";
+    }
+    out += "],";
     appendKey(out, "deletesPermanently");
     out += merge.deletesPermanently() ? "true," : "false,";
     appendKey(out, "status");
@@ -261,21 +284,14 @@ void executeOnWorker(KMerge& merge, MergeObserver& observer, bool& interrupted) 
 
 }  // namespace
 
-bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, MergeRunOptions& o, QString& problem) {
-    const std::string& a = args[i];
-    if (a == "--execute") o.execute = true;
-    else if (a == "--json") o.json = true;
-    else if (a == "--dont-overwrite-equal") o.dontOverwriteEqual = true;
-    else if (a == "--archive") {
-        if (i + 1 >= args.size()) {
-            problem = Messages::format("cliMissingValue", QString::fromStdString(a));
-            return true;
-        }
-        o.archive = args[++i];
-    } else {
-        return false;
-    }
-    return true;
+void addMergeOptions(CLI::App& command, MergeRunOptions& o) {
+    CLI::Option* execute = described(command.add_flag("--execute", o.execute), "cliOptExecute");
+    described(command.add_flag("-n,--dry-run", o.dryRun), "cliOptDryRun")->excludes(execute);
+    described(command.add_flag("--json", o.json), "cliOptJsonPlan");
+    described(command.add_flag("--dont-overwrite-equal", o.dontOverwriteEqual), "cliOptDontOverwriteEqual");
+    described(command.add_option("--archive", o.archive), "cliOptArchive")->type_name("trash|DIR|none");
+    described(command.add_flag("--allow-nested", o.allowNested), "cliOptAllowNested");
+    described(command.add_flag("--force-delete", o.forceDelete), "cliOptForceDelete");
 }
 
 int lockFoldersOf(const CompareRun& run, platform::RunLock& lock) {
@@ -292,20 +308,25 @@ int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const s
     const MergeSettings settings = settingsFor(o);
     std::unique_ptr<KMerge> merge = KMerge::Start(list.iMergeItems(), root, module.prompt(), settings);
     if (!o.execute || list.iMergeItems().empty()) {
-        if (o.json) printJson(*merge, list, o, notSynced, false);
+        if (o.json) printJson(*merge, list, root, o, notSynced, false);
         else {
-            printPlanText(*merge, list, o, notSynced);
+            printPlanText(*merge, list, root, o, notSynced);
             std::printf("%s\n", qPrintable(Messages::text(list.iMergeItems().empty() ? "mirrSyncMsg4" : "cliDryRun")));
         }
         return 0;
     }
     if (root.snapshotFor(kSideLeft) || root.snapshotFor(kSideRight)) return failLine(Messages::text("cliSyncSnapshot"));
+    if (!o.forceDelete) {
+        const std::vector<MassDeletion> mass = massDeletions(merge->iMergeItems(), root);
+        for (const MassDeletion& m : mass) printError(massDeletionText(m) + ' ' + Messages::text("cliMassDeletionRefused"));
+        if (!mass.empty()) return 2;
+    }
     if (const QString problem = archiveProblem(settings, root); !problem.isEmpty()) return failLine(problem);
-    if (!o.json) printPlanText(*merge, list, o, notSynced);
+    if (!o.json) printPlanText(*merge, list, root, o, notSynced);
     TerminalProgress progress(::isatty(STDERR_FILENO) != 0);
     bool interrupted = false;
     executeOnWorker(*merge, progress, interrupted);
-    if (o.json) printJson(*merge, list, o, notSynced, true);
+    if (o.json) printJson(*merge, list, root, o, notSynced, true);
     else printResultsText(*merge);
     if (interrupted) return 130;
     return merge->lastFailedIndex() >= 0 || merge->wasCancelled() ? 1 : 0;

@@ -14,6 +14,10 @@
 
 class QCoreApplication;
 
+namespace CLI {
+class App;
+}
+
 namespace qv::platform {
 class RunLock;
 }
@@ -24,16 +28,23 @@ class CompareRun;
 
 struct MergeRunOptions {
     bool execute = false;
+    bool dryRun = false;
     bool json = false;
-    std::optional<std::string> archive;   // "trash", "none" or a folder; unset: the stored setting
+    bool allowNested = false;   // one root inside the other: run all the same, the inner root left out
+    bool forceDelete = false;   // past the guard against deleting most of the destination
+    std::string archive;   // "trash", "none" or a folder; "": the stored setting
     bool dontOverwriteEqual = false;
     // Extra members of the JSON object and the first line of the text report.
     std::string jsonHead;
     QString textHead;
 };
 
-// Takes an option the run shares between commands; false when it is not one.
-bool takeMergeOption(const std::vector<std::string>& args, std::size_t& i, MergeRunOptions& options, QString& problem);
+// Declares the options the sync and actions commands share.
+void addMergeOptions(CLI::App& command, MergeRunOptions& options);
+
+// Refuses a run whose one folder lies inside the other unless it is
+// allowed; returns 0, or 2 after saying why not.
+int checkNesting(const CompareRun& run, const MergeRunOptions& options);
 
 // Takes the run locks of the folders a run will change (see
 // platform/RunLock.h). Returns 0, or 2 after saying that another run holds

@@ -3,9 +3,12 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 #include "filters/KExcludeRules.h"
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <map>
 
 namespace qv {
@@ -29,24 +32,11 @@ bool parseKind(const std::string& text, std::int64_t& out) {
     return ok;
 }
 
-// Options of the form --name VALUE or --flag.
 struct Options {
     std::map<std::string, std::string> values;
     bool caseSensitive = false, all = false, json = false;
+    std::string lists;
 };
-
-bool parseOptions(const std::vector<std::string>& args, std::size_t from, Options& out) {
-    for (std::size_t i = from; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--case-sensitive") out.caseSensitive = true;
-        else if (a == "--all") out.all = true;
-        else if (a == "--json") out.json = true;
-        else if ((a == "--list" || a == "--match" || a == "--pattern" || a == "--index") && i + 1 < args.size())
-            out.values[a.substr(2)] = args[++i];
-        else return false;
-    }
-    return true;
-}
 
 int listRules(const KExcludeRules& rules, bool json) {
     if (json) {
@@ -91,7 +81,7 @@ int addRule(KExcludeRules& rules, RuleList list, const Options& o, Settings& set
         return failLine(Messages::format("cliRuleRefused", Messages::text(findingKey(code))));
     rules.rules(list).push_back(rule);
     rules.save(settings);
-    if (!rules.switchOn(list)) std::fprintf(stderr, "%s\n", qPrintable(Messages::format("cliListOff", KExcludeRules::listName(list))));
+    if (!rules.switchOn(list)) printError(Messages::format("cliListOff", KExcludeRules::listName(list)));
     return 0;
 }
 
@@ -115,37 +105,82 @@ int removeRules(KExcludeRules& rules, RuleList list, const Options& o, Settings&
     return 0;
 }
 
-}  // namespace
 
-int runRulesCommand(const std::vector<std::string>& args) {
+// Runs a verb on the stored rules and saves them when the verb changed them.
+int withRules(const std::function<int(KExcludeRules&, Settings&)>& verb) {
     Settings& settings = Settings::instance();
     KExcludeRules rules;
-    for (const QString& key : rules.load(settings))
-        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliRulesUnreadable", key)));
+    for (const QString& key : rules.load(settings)) printError(Messages::format("cliRulesUnreadable", key));
+    return verb(rules, settings);
+}
 
-    const std::string verb = args.empty() ? std::string() : args[0];
-    if (verb == "enable" || verb == "disable") {
-        if (args.size() != 2) return failLine(Messages::text("cliRulesUsage"));
+int switchLists(KExcludeRules& rules, Settings& settings, const std::string& names, bool on) {
+    std::vector<RuleList> lists;
+    for (const QString& name : QString::fromStdString(names).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         RuleList list;
-        if (!KExcludeRules::listFromName(QString::fromStdString(args[1]), list))
-            return failLine(Messages::format("cliUnknownList", QString::fromStdString(args[1])));
-        rules.setSwitch(list, verb == "enable");
-        rules.save(settings);
-        return 0;
+        if (!KExcludeRules::listFromName(name.trimmed(), list)) return failLine(Messages::format("cliUnknownList", name));
+        lists.push_back(list);
     }
-    Options o;
-    if (!parseOptions(args, 1, o)) return failLine(Messages::text("cliRulesUsage"));
-    if (verb == "list") return listRules(rules, o.json);
-    if (verb == "check") return checkRules(rules);
-    if (verb == "add" || verb == "remove") {
-        RuleList list;
-        const auto name = o.values.find("list");
-        if (name == o.values.end()) return failLine(Messages::text("cliRulesUsage"));
-        if (!KExcludeRules::listFromName(QString::fromStdString(name->second), list))
-            return failLine(Messages::format("cliUnknownList", QString::fromStdString(name->second)));
-        return verb == "add" ? addRule(rules, list, o, settings) : removeRules(rules, list, o, settings);
+    if (lists.empty()) return failLine(Messages::format("cliUnknownList", QString::fromStdString(names)));
+    for (RuleList list : lists) rules.setSwitch(list, on);
+    rules.save(settings);
+    return 0;
+}
+
+int editList(KExcludeRules& rules, Settings& settings, const Options& o, bool add) {
+    RuleList list;
+    const std::string& name = o.values.at("list");
+    if (!KExcludeRules::listFromName(QString::fromStdString(name), list))
+        return failLine(Messages::format("cliUnknownList", QString::fromStdString(name)));
+    return add ? addRule(rules, list, o, settings) : removeRules(rules, list, o, settings);
+}
+
+}  // namespace
+
+void addRulesCommand(CommandLine& cli) {
+    auto o = std::make_shared<Options>();
+    CLI::App* rules = cli.addCommand(cli.root(), "rules", "cliCmdRules", "cliExampleRules", nullptr);
+    CLI::App* list = cli.addCommand(*rules, "list", "cliCmdRulesList", nullptr, [o] {
+        return withRules([o](KExcludeRules& r, Settings&) { return listRules(r, o->json); });
+    });
+    described(list->add_flag("--json", o->json), "cliOptJsonRules");
+    cli.addCommand(*rules, "check", "cliCmdRulesCheck", nullptr,
+                   [] { return withRules([](KExcludeRules& r, Settings&) { return checkRules(r); }); });
+    for (const bool on : {true, false}) {
+        CLI::App* verb = cli.addCommand(*rules, on ? "enable" : "disable", on ? "cliCmdRulesEnable" : "cliCmdRulesDisable",
+                                        nullptr, [o, on] {
+                                            return withRules([o, on](KExcludeRules& r, Settings& s) {
+                                                return switchLists(r, s, o->lists, on);
+                                            });
+                                        });
+        described(verb->add_option("LISTS", o->lists), "cliArgLists")->type_name("")->required();
     }
-    return failLine(Messages::text("cliRulesUsage"));
+    for (const bool add : {true, false}) {
+        CLI::App* verb = cli.addCommand(*rules, add ? "add" : "remove", add ? "cliCmdRulesAdd" : "cliCmdRulesRemove",
+                                        add ? "cliExampleRulesAdd" : nullptr, [o, add] {
+                                            return withRules([o, add](KExcludeRules& r, Settings& s) {
+                                                return editList(r, s, *o, add);
+                                            });
+                                        });
+        described(verb->add_option_function<std::string>("--list", [o](const std::string& v) { o->values["list"] = v; }),
+                  "cliOptRuleList")
+            ->type_name("LIST")
+            ->required();
+        described(verb->add_option_function<std::string>("--pattern", [o](const std::string& v) { o->values["pattern"] = v; }),
+                  "cliOptRulePattern")
+            ->type_name("P");
+        if (add) {
+            described(verb->add_option_function<std::string>("--match", [o](const std::string& v) { o->values["match"] = v; }),
+                      "cliOptRuleMatch")
+                ->type_name("KIND");
+            described(verb->add_flag("--case-sensitive", o->caseSensitive), "cliOptRuleCase");
+        } else {
+            described(verb->add_option_function<std::string>("--index", [o](const std::string& v) { o->values["index"] = v; }),
+                      "cliOptRuleIndex")
+                ->type_name("N");
+            described(verb->add_flag("--all", o->all), "cliOptRuleAll");
+        }
+    }
 }
 
 }  // namespace qv

@@ -3,12 +3,14 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cstdio>
+#include <memory>
 
 namespace qv {
 namespace {
@@ -30,7 +32,7 @@ QJsonValue asJson(const QVariant& value, SettingType type) {
     return text;
 }
 
-int list(const Settings& settings, bool json) {
+int listSettings(const Settings& settings, bool json) {
     QJsonArray rows;
     for (const RegisteredDefault& d : Settings::QVDefaults()) {
         const QVariant current = settings.value(d.key);
@@ -39,11 +41,13 @@ int list(const Settings& settings, bool json) {
                                     {QStringLiteral("type"), Settings::typeName(d.type)},
                                     {QStringLiteral("default"), asJson(d.value, d.type)},
                                     {QStringLiteral("value"), asJson(current, d.type)},
-                                    {QStringLiteral("stored"), settings.isStored(d.key)}});
+                                    {QStringLiteral("stored"), settings.isStored(d.key)},
+                                    {QStringLiteral("description"), settingDescription(d.key)}});
         } else {
-            std::printf("%-24s %-8s default %-12s value %s%s\n", qPrintable(d.key), qPrintable(Settings::typeName(d.type)),
-                        qPrintable(shown(d.value, d.type)), qPrintable(shown(current, d.type)),
-                        settings.isStored(d.key) ? "  (stored)" : "");
+            std::printf("%-24s %-8s default %-12s value %s%s\n%26s%s\n", qPrintable(d.key),
+                        qPrintable(Settings::typeName(d.type)), qPrintable(shown(d.value, d.type)),
+                        qPrintable(shown(current, d.type)), settings.isStored(d.key) ? "  (stored)" : "", "",
+                        qPrintable(settingDescription(d.key)));
         }
     }
     if (json) std::printf("%s", QJsonDocument(rows).toJson(QJsonDocument::Indented).constData());
@@ -56,41 +60,74 @@ const RegisteredDefault* knownKey(const std::string& key) {
     return d;
 }
 
+int get(const std::string& key) {
+    const RegisteredDefault* d = knownKey(key);
+    if (!d) return 2;
+    std::printf("%s\n", qPrintable(shown(Settings::instance().value(d->key), d->type)));
+    return 0;
+}
+
+int set(const std::string& key, const std::string& valueText) {
+    const RegisteredDefault* d = knownKey(key);
+    if (!d) return 2;
+    QVariant value;
+    const QString text = QString::fromStdString(valueText);
+    if (!Settings::parseValue(*d, text, value))
+        return failLine(Messages::format("cliBadValue", text, d->key, Settings::typeName(d->type)));
+    Settings::instance().store(d->key, value);
+    std::printf("%s\n", qPrintable(Messages::format("cliSettingStored", d->key, shown(value, d->type))));
+    return 0;
+}
+
+int reset(const std::string& key) {
+    Settings& settings = Settings::instance();
+    if (key.empty()) {
+        settings.removeAll();
+        return 0;
+    }
+    const RegisteredDefault* d = knownKey(key);
+    if (!d) return 2;
+    settings.remove(d->key);
+    return 0;
+}
+
+// The help of get and set names the key's meaning, type and default when a key is given.
+QString keyHelp(const std::string& key) {
+    const RegisteredDefault* d = Settings::registered(QString::fromStdString(key));
+    if (!d) return {};
+    return QStringLiteral("\n%1 (%2, %3 %4): %5")
+        .arg(d->key, Settings::typeName(d->type), Messages::text("cliDefault"), shown(d->value, d->type),
+             settingDescription(d->key));
+}
+
+struct SettingsOptions {
+    bool json = false;
+    std::string key, value;
+};
+
 }  // namespace
 
-int runSettingsCommand(const std::vector<std::string>& args) {
-    Settings& settings = Settings::instance();
-    const std::string verb = args.empty() ? std::string() : args[0];
-    if (verb == "list" && (args.size() == 1 || (args.size() == 2 && args[1] == "--json")))
-        return list(settings, args.size() == 2);
-    if (verb == "get" && args.size() == 2) {
-        const RegisteredDefault* d = knownKey(args[1]);
-        if (!d) return 2;
-        std::printf("%s\n", qPrintable(shown(settings.value(d->key), d->type)));
-        return 0;
-    }
-    if (verb == "set" && args.size() == 3) {
-        const RegisteredDefault* d = knownKey(args[1]);
-        if (!d) return 2;
-        QVariant value;
-        const QString text = QString::fromStdString(args[2]);
-        if (!Settings::parseValue(*d, text, value))
-            return failLine(Messages::format("cliBadValue", text, d->key, Settings::typeName(d->type)));
-        settings.store(d->key, value);
-        std::printf("%s\n", qPrintable(Messages::format("cliSettingStored", d->key, shown(value, d->type))));
-        return 0;
-    }
-    if (verb == "reset" && args.size() <= 2) {
-        if (args.size() == 1) {
-            settings.removeAll();
-            return 0;
-        }
-        const RegisteredDefault* d = knownKey(args[1]);
-        if (!d) return 2;
-        settings.remove(d->key);
-        return 0;
-    }
-    return failLine(Messages::text("cliSettingsUsage"));
+QString settingDescription(const QString& key) {
+    const QByteArray descriptionKey = "setting." + key.toLatin1();
+    return Messages::text(descriptionKey.constData());
+}
+
+void addSettingsCommand(CommandLine& cli) {
+    auto o = std::make_shared<SettingsOptions>();
+    CLI::App* settings = cli.addCommand(cli.root(), "settings", "cliCmdSettings", "cliExampleSettings", nullptr);
+    CLI::App* list = cli.addCommand(*settings, "list", "cliCmdSettingsList", nullptr,
+                                    [o] { return listSettings(Settings::instance(), o->json); });
+    described(list->add_flag("--json", o->json), "cliOptJson");
+    CLI::App* getCommand = cli.addCommand(*settings, "get", "cliCmdSettingsGet", nullptr, [o] { return get(o->key); });
+    described(getCommand->add_option("KEY", o->key), "cliArgKey")->type_name("")->required();
+    cli.setExtraHelp(getCommand, [o] { return keyHelp(o->key); });
+    CLI::App* setCommand =
+        cli.addCommand(*settings, "set", "cliCmdSettingsSet", nullptr, [o] { return set(o->key, o->value); });
+    described(setCommand->add_option("KEY", o->key), "cliArgKey")->type_name("")->required();
+    described(setCommand->add_option("VALUE", o->value), "cliArgValue")->type_name("")->required();
+    cli.setExtraHelp(setCommand, [o] { return keyHelp(o->key); });
+    CLI::App* resetCommand = cli.addCommand(*settings, "reset", "cliCmdSettingsReset", nullptr, [o] { return reset(o->key); });
+    described(resetCommand->add_option("KEY", o->key), "cliArgKeyReset")->type_name("");
 }
 
 }  // namespace qv

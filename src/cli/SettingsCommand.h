@@ -1,11 +1,14 @@
 #pragma once
-#include <string>
-#include <vector>
+#include <QString>
 
 namespace qv {
 
+class CommandLine;
+
 // quorvane settings list [--json] | get KEY | set KEY VALUE | reset [KEY]
-// Exit status 0, or 2 for an unknown key, a value of the wrong type or a bad call.
-int runSettingsCommand(const std::vector<std::string>& args);
+void addSettingsCommand(CommandLine& cli);
+
+// The one-line description of a registered setting, from the message table.
+QString settingDescription(const QString& key);
 
 }  // namespace qv

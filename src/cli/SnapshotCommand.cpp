@@ -2,6 +2,7 @@
 
 #include "base/Messages.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 #include "engine/NameOrder.h"
 #include "base/PathResolution.h"
 #include "platform/DurableFile.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <unistd.h>
 
 namespace qv {
@@ -43,18 +45,15 @@ int writeDurably(const std::string& destination, const std::string& bytes, bool 
     return error;
 }
 
-int record(const std::vector<std::string>& args) {
-    std::vector<std::string> paths;
-    bool md5 = false, replace = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--md5") md5 = true;
-        else if (args[i] == "--force") replace = true;
-        else if (args[i].starts_with("-")) return failLine(Messages::format("cliUnknownOption", QString::fromStdString(args[i])));
-        else paths.push_back(args[i]);
-    }
-    if (paths.size() != 2) return failLine(Messages::text("cliSnapshotUsage"));
-    const std::string folder = absolute(paths[0]);
-    const std::string out = absolute(paths[1]);
+struct SnapshotOptions {
+    std::string folder, file, out, sort;
+    bool md5 = false, replace = false, descending = false, foldersOnTop = false;
+};
+
+int record(const SnapshotOptions& o) {
+    const bool md5 = o.md5, replace = o.replace;
+    const std::string folder = absolute(o.folder);
+    const std::string out = absolute(o.file);
 
     // The walk runs on this thread: Ctrl-C raises a flag it checks after every folder.
     static std::atomic<bool> cancelled{false};
@@ -79,13 +78,16 @@ int record(const std::vector<std::string>& args) {
         lzfse::encode(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
     if (const int error = writeDurably(out, std::string(compressed.begin(), compressed.end()), replace))
         return failLine(Messages::format("cliSnapshotFailed", QString::fromUtf8(out.c_str()), QString::fromLocal8Bit(std::strerror(error))));
-    std::printf("%s\n", qPrintable(Messages::format("snapReady1", QLocale().formattedDataSize(static_cast<qint64>(compressed.size()), 1, QLocale::DataSizeSIFormat),
+    // The size of what was recorded, as the folder's size reads elsewhere.
+    std::printf("%s\n", qPrintable(Messages::format("snapReady1", QLocale().formattedDataSize(static_cast<qint64>(recorder.iDataSize), 1, QLocale::DataSizeSIFormat),
                                                     QLocale().toString(qulonglong(recorder.iFiles)), QLocale().toString(qulonglong(recorder.iFolders)))));
     return 0;
 }
 
 int readOrFail(const std::string& file, KSnapshot& snapshot) {
     std::string error;
+    if (::access(absolute(file).c_str(), F_OK) != 0)
+        return failLine(Messages::format("cliNoSuchFile", QFile::decodeName(file.c_str())));
     if (snapshot.ReadSnapshot(absolute(file), &error)) return 0;
     return failLine(Messages::text("snapErr0") + ' ' + Messages::text("snapErr1") + " (" + Messages::text(error.c_str()) + ')');
 }
@@ -143,22 +145,16 @@ void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
     for (const KSnapURL* child : e.iChildren) printEntry(s, *child, depth + 1);
 }
 
-int show(const std::vector<std::string>& args) {
-    std::string file;
+int show(const SnapshotOptions& o) {
+    const std::string& file = o.file;
     int key = 1;
-    bool ascending = true, foldersOnTop = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--desc") ascending = false;
-        else if (args[i] == "--folders-on-top") foldersOnTop = true;
-        else if (args[i] == "--sort" && i + 1 < args.size()) {
-            const std::string k = args[++i];
-            if (auto it = kSortKeys.find(k); it != kSortKeys.end()) key = it->second;
-            else if (k.size() == 1 && k[0] >= '1' && k[0] <= '7') key = k[0] - '0';
-            else return failLine(Messages::format("cliBadSnapshotSort", QString::fromStdString(k)));
-        } else if (file.empty() && !args[i].starts_with("-")) file = args[i];
-        else return failLine(Messages::text("cliSnapshotUsage"));
+    const bool ascending = !o.descending, foldersOnTop = o.foldersOnTop;
+    if (!o.sort.empty()) {
+        const std::string& k = o.sort;
+        if (auto it = kSortKeys.find(k); it != kSortKeys.end()) key = it->second;
+        else if (k.size() == 1 && k[0] >= '1' && k[0] <= '7') key = k[0] - '0';
+        else return failLine(Messages::format("cliBadSnapshotSort", QString::fromStdString(k)));
     }
-    if (file.empty()) return failLine(Messages::text("cliSnapshotUsage"));
     KSnapshot snapshot;
     if (const int status = readOrFail(file, snapshot)) return status;
     KSnapURL& root = *snapshot.iSnapshot();
@@ -172,14 +168,11 @@ int show(const std::vector<std::string>& args) {
     return 0;
 }
 
-int extractJson(const std::vector<std::string>& args) {
-    std::string file, out;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--out" && i + 1 < args.size()) out = args[++i];
-        else if (file.empty() && !args[i].starts_with("-")) file = args[i];
-        else return failLine(Messages::text("cliSnapshotUsage"));
-    }
-    if (file.empty()) return failLine(Messages::text("cliSnapshotUsage"));
+int extractJson(const SnapshotOptions& o) {
+    const std::string& file = o.file;
+    const std::string& out = o.out;
+    if (::access(absolute(file).c_str(), F_OK) != 0)
+        return failLine(Messages::format("cliNoSuchFile", QFile::decodeName(file.c_str())));
     std::vector<std::uint8_t> decoded;
     std::string error;
     if (!KSnapshot::extractJson(absolute(file), decoded, &error))
@@ -197,12 +190,22 @@ int extractJson(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int runSnapshotCommand(const std::vector<std::string>& args) {
-    const std::string verb = args.empty() ? std::string() : args[0];
-    if (verb == "record") return record(args);
-    if (verb == "show") return show(args);
-    if (verb == "extract-json") return extractJson(args);
-    return failLine(Messages::text("cliSnapshotUsage"));
+void addSnapshotCommand(CommandLine& cli) {
+    auto o = std::make_shared<SnapshotOptions>();
+    CLI::App* snapshot = cli.addCommand(cli.root(), "snapshot", "cliCmdSnapshot", "cliExampleSnapshot", nullptr);
+    CLI::App* recordCommand = cli.addCommand(*snapshot, "record", "cliCmdSnapshotRecord", nullptr, [o] { return record(*o); });
+    described(recordCommand->add_option("FOLDER", o->folder), "cliArgSnapshotFolder")->type_name("")->required();
+    described(recordCommand->add_option("OUT", o->file), "cliArgSnapshotOut")->type_name("")->required();
+    described(recordCommand->add_flag("--md5", o->md5), "cliOptMd5");
+    described(recordCommand->add_flag("--force", o->replace), "cliOptForce");
+    CLI::App* showCommand = cli.addCommand(*snapshot, "show", "cliCmdSnapshotShow", nullptr, [o] { return show(*o); });
+    described(showCommand->add_option("FILE", o->file), "cliArgSnapshotFile")->type_name("")->required();
+    described(showCommand->add_option("--sort", o->sort), "cliOptSnapshotSort")->type_name("KEY");
+    described(showCommand->add_flag("--desc", o->descending), "cliOptDesc");
+    described(showCommand->add_flag("--folders-on-top", o->foldersOnTop), "cliOptFoldersOnTop");
+    CLI::App* extract = cli.addCommand(*snapshot, "extract-json", "cliCmdSnapshotExtract", nullptr, [o] { return extractJson(*o); });
+    described(extract->add_option("FILE", o->file), "cliArgSnapshotFile")->type_name("")->required();
+    described(extract->add_option("--out", o->out), "cliOptExtractOut")->type_name("FILE");
 }
 
 }  // namespace qv

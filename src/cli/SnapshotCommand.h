@@ -1,12 +1,10 @@
 #pragma once
-#include <string>
-#include <vector>
 
 namespace qv {
 
-// quorvane snapshot record FOLDER OUT.qvss [--md5] [--force]
-//                   show FILE.qvss [--sort KEY] [--desc] [--folders-on-top]
-//                   extract-json FILE.qvss [--out FILE]
-int runSnapshotCommand(const std::vector<std::string>& args);
+class CommandLine;
+
+// quorvane snapshot record FOLDER OUT [--md5] [--force] | show FILE [--sort KEY] | extract-json FILE [--out FILE]
+void addSnapshotCommand(CommandLine& cli);
 
 }  // namespace qv

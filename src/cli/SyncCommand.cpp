@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
+#include "cli/CommandLine.h"
 #include "cli/CompareRun.h"
 #include "cli/MergeRun.h"
 #include "platform/RunLock.h"
@@ -10,25 +11,23 @@
 
 #include <QCoreApplication>
 
+#include <memory>
+
 namespace qv {
 
-int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args) {
-    CompareRun run(app);
-    MergeRunOptions options;
+namespace {
+
+struct SyncOptions {
+    MergeRunOptions merge;
     std::string type, direction;
     bool deleteOrphans = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        QString problem;
-        const std::string& a = args[i];
-        if ((a == "--type" || a == "--direction") && i + 1 < args.size()) {
-            (a == "--type" ? type : direction) = args[++i];
-        } else if (a == "--delete-orphans") {
-            deleteOrphans = true;
-        } else if (!takeMergeOption(args, i, options, problem) && !run.takeOption(args, i, problem)) {
-            return failLine(Messages::format("cliUnknownOption", QString::fromStdString(a)));
-        }
-        if (!problem.isEmpty()) return failLine(problem);
-    }
+};
+
+int runSync(CompareRun& run, SyncOptions& s) {
+    MergeRunOptions& options = s.merge;
+    const std::string& type = s.type;
+    const std::string& direction = s.direction;
+    const bool deleteOrphans = s.deleteOrphans;
     if (type != "mirror" && type != "update") return failLine(Messages::text("cliSyncType"));
     const int syncType = type == "mirror" ? kMirrorSync : kUpdateSync;
     int mirror = direction == "lr" ? kMirrorToRight : direction == "rl" ? kMirrorToLeft : direction == "both" ? kMirrorBoth : 0;
@@ -36,6 +35,7 @@ int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args) 
     // A mirror has one source; only an update can run both ways.
     if (mirror == kMirrorBoth && syncType == kMirrorSync) return failLine(Messages::text("cliMirrorBoth"));
     if (deleteOrphans && mirror != kMirrorBoth) mirror |= kMirrorDeleteOrphans;
+    run.guardNesting(options.allowNested);
 
     // Held from before the comparison to the end, so that the plan is made
     // and carried out while no other run changes these folders.
@@ -60,6 +60,20 @@ int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args) 
                                                                                            : "cliBothWays"));
     if (mirror & kMirrorDeleteOrphans) options.textHead += Messages::text("cliDeletingOrphans");
     return runMerge(run, list, options, MirrorPlanner::undecidedItems(cantSync));
+}
+
+}  // namespace
+
+void addSyncCommand(CommandLine& cli, QCoreApplication& app) {
+    auto run = std::make_shared<CompareRun>(app, "sync");
+    auto o = std::make_shared<SyncOptions>();
+    CLI::App* command = cli.addCommand(cli.root(), "sync", "cliCmdSync", "cliExampleSync",
+                                       [run, o] { return runSync(*run, *o); });
+    run->addOptions(*command);
+    described(command->add_option("--type", o->type), "cliOptSyncType")->type_name("mirror|update");
+    described(command->add_option("--direction", o->direction), "cliOptDirection")->type_name("lr|rl|both");
+    described(command->add_flag("--delete-orphans", o->deleteOrphans), "cliOptDeleteOrphans");
+    addMergeOptions(*command, o->merge);
 }
 
 }  // namespace qv

@@ -1,13 +1,12 @@
 #pragma once
-#include <string>
-#include <vector>
 
 class QCoreApplication;
 
 namespace qv {
 
-// quorvane sync LEFT RIGHT --type mirror|update --direction lr|rl|both
-//   [--delete-orphans] [--archive trash|DIR|none] [--dont-overwrite-equal] [--execute] [--json]
-int runSyncCommand(QCoreApplication& app, const std::vector<std::string>& args);
+class CommandLine;
+
+// quorvane sync LEFT RIGHT --type mirror|update --direction lr|rl|both [--delete-orphans] [--execute] [--json]
+void addSyncCommand(CommandLine& cli, QCoreApplication& app);
 
 }  // namespace qv

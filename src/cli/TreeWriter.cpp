@@ -5,6 +5,8 @@
 #include "engine/KRootItem.h"
 #include "engine/SortOrder.h"
 #include "platform/JsonString.h"
+#include "cli/NameQuoting.h"
+#include "cli/TerminalColour.h"
 #include "engine/ViewFilter.h"
 
 #include <QLocale>
@@ -217,8 +219,8 @@ void TreeWriter::writeText(KRootItem& root, const std::string& leftLabel, const 
     QStringList parts;
     for (int s = 0; s <= kStateTagsDiffer; ++s)
         if (counts[s]) parts << QStringLiteral("%1 %2").arg(QLocale().toString(qulonglong(counts[s])), stateWords(s));
-    const QString summary = Messages::format("summaryItems", QLocale().toString(qulonglong(total)),
-                                             parts.isEmpty() ? QStringLiteral("-") : parts.join(QStringLiteral(", ")));
+    const QString items = Messages::plural("cliItems", qint64(total));
+    const QString summary = parts.isEmpty() ? items : Messages::format("summaryItems", items, parts.join(QStringLiteral(", ")));
     append(summary.toStdString());
     append("\n");
     flush();
@@ -228,17 +230,19 @@ void TreeWriter::textNode(KItem& item, int depth) {
     {
         std::string line;
         const QString words = stateWords(item.iState);
+        const char* colour = m_colour ? stateColour(item.iState) : "";
+        line += colour;
         line += words.toStdString();
+        if (*colour) line += kColourReset;
         const int pad = 24 - static_cast<int>(words.size());
         line.append(static_cast<std::size_t>(pad > 1 ? pad : 1), ' ');
         line.append(static_cast<std::size_t>(depth) * 2, ' ');
         const int side = item.hasSide(kSideLeft) ? kSideLeft : kSideRight;
-        line += QString::fromUtf8(item.nameForSide(side).data(), qsizetype(item.nameForSide(side).size())).toStdString();
+        line += quotedName(item.nameForSide(side));
         if ((item.hasSide(kSideLeft) && item.iDir1) || (item.hasSide(kSideRight) && item.iDir2)) line += '/';
         if (item.hasSide(kSideLeft) && item.hasSide(kSideRight) && item.nameForSide(kSideLeft) != item.nameForSide(kSideRight)) {
-            const QString right = QString::fromUtf8(item.nameBytes().data(), qsizetype(item.nameBytes().size()));
             line += "  ";
-            line += Messages::format("treeRightName", right).toStdString();
+            line += Messages::format("treeRightName", QString::fromStdString(quotedName(item.nameBytes()))).toStdString();
         }
         if (item.iIgnored) {
             line += "  ";

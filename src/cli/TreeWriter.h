@@ -21,11 +21,14 @@ public:
     // Optional columns (view column numbers 7 to 18) to write: in JSON both
     // sides of each one's field pair, in text the values after the name.
     void setColumns(std::vector<int> columns) { m_columns = std::move(columns); }
+    // Colours the state words of the text tree.
+    void setColour(bool colour) { m_colour = colour; }
 
     // Depth-first, parents before children, the root first with "path": "".
     void writeJson(KRootItem& root);
     // An indented tree, one line per node with its state in words, then the
     // summary. The first line names the two sides with the given labels.
+    // Names that would break a line are quoted (cli/NameQuoting.h).
     void writeText(KRootItem& root, const std::string& leftLabel, const std::string& rightLabel);
 
     void flush();
@@ -41,6 +44,7 @@ private:
     ViewFilter& m_view;
     std::vector<int> m_columns;
     std::string m_buffer;
+    bool m_colour = false;
 };
 
 // Nanoseconds since the epoch as seconds with a nine-digit fraction.

@@ -1,5 +1,7 @@
 #include "export/ComparisonExport.h"
 
+#include "platform/Utf8.h"
+
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "engine/KRootItem.h"
@@ -275,7 +277,8 @@ void ComparisonExport::appendItemLine(const KItem& item, bool withChildren, bool
             m_leading.append(static_cast<std::size_t>(indent), ' ');
             if (!expandable) m_leading += "  ";
             else if (expandableSide(&item, side)) m_leading += withChildren ? m_openMarker : m_closedMarker;
-            const std::string_view name = item.hasSide(side) ? item.nameForSide(side) : std::string_view();
+            // Always valid UTF-8: an undecodable byte of a name is written as U+FFFD.
+            const std::string name = item.hasSide(side) ? platform::displayUtf8(item.nameForSide(side)) : std::string();
             appendNameField(out, m_leading, name, m_delimiter, m_options.quotes);
             break;
         }

@@ -71,4 +71,22 @@ FileCompareRun::QuickResult FileCompareRun::quickCheck(const QString& left, cons
     return result;
 }
 
+FileCompareRun::UnifiedResult FileCompareRun::unifiedDiff(const QString& left, const QString& right,
+                                                         const QString& leftLabel, const QString& rightLabel,
+                                                         int context) {
+    UnifiedResult result;
+    QProcess diff;
+    // --text: a file the line diff takes as text is compared line by line, whatever bytes it holds.
+    diff.start(QStringLiteral("/usr/bin/diff"), {QStringLiteral("--text"), QStringLiteral("-U%1").arg(context),
+                                                 QStringLiteral("--label"), leftLabel, QStringLiteral("--label"),
+                                                 rightLabel, QStringLiteral("--"), left, right});
+    if (!diff.waitForStarted()) return result;
+    diff.closeWriteChannel();
+    diff.waitForFinished(-1);
+    result.started = diff.exitStatus() == QProcess::NormalExit && diff.exitCode() <= 1;
+    result.equal = result.started && diff.exitCode() == 0;
+    result.output = diff.readAllStandardOutput();
+    return result;
+}
+
 }  // namespace qv

@@ -40,6 +40,17 @@ public:
     };
     static QuickResult quickCheck(const QString& left, const QString& right);
 
+    struct UnifiedResult {
+        bool started = false;
+        bool equal = false;
+        QByteArray output;   // the unified diff, as patch reads it
+    };
+    // A unified diff of the files' own bytes (line endings included) with
+    // `context` lines around each change, its header naming the files by
+    // the given labels, made by the platform's diff.
+    static UnifiedResult unifiedDiff(const QString& left, const QString& right, const QString& leftLabel,
+                                     const QString& rightLabel, int context);
+
 private:
     std::vector<std::unique_ptr<QTemporaryFile>> m_temporaries;   // removed with the run
 };

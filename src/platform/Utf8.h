@@ -3,6 +3,7 @@
 // several places need to know whether (and where) they can be read as text.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qv::platform {
@@ -25,6 +26,22 @@ inline std::size_t utf8SequenceLength(const unsigned char* p, const unsigned cha
     if (n == 3 && ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))) return 0;
     if (n == 4 && ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))) return 0;
     return n;
+}
+
+// The bytes as a file manager shows them: each byte that does not decode
+// becomes U+FFFD, so the result is always valid UTF-8.
+inline std::string displayUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* end = p + s.size();
+    while (p < end) {
+        const std::size_t n = utf8SequenceLength(p, end);
+        if (n == 0) out += "\xEF\xBF\xBD";
+        else out.append(reinterpret_cast<const char*>(p), n);
+        p += n ? n : 1;
+    }
+    return out;
 }
 
 inline bool isValidUtf8(std::string_view s) {

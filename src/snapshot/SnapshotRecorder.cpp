@@ -167,6 +167,7 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
     json += ",\"chi\":[";
     Totals totals;
     if (!SnapshotForFolder(folder, json, totals)) return false;
+    iDataSize = totals.size;
     json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
             ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +
             ",\"date\":\"" + isoDate(nowNs) + "\"}";

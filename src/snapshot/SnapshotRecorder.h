@@ -30,6 +30,7 @@ public:
     bool record(const std::string& folder, std::string& json, std::int64_t nowNs);
 
     std::uint64_t iFiles = 0, iFolders = 0;
+    std::uint64_t iDataSize = 0;   // the bytes of the files recorded
 
 private:
     struct Totals {
