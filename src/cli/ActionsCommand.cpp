@@ -281,7 +281,8 @@ void addActionsCommand(CommandLine& cli, QCoreApplication& app) {
     run->addOptions(*command);
     o->mark = described(command->add_option("--mark"), "cliOptMark")
                   ->type_name("ACTION PATH...")
-                  ->expected(2, CLI::detail::expected_max_vector_size);
+                  ->expected(1, CLI::detail::expected_max_vector_size)
+                  ->allow_extra_args(true);
     o->mark->inject_separator(true);
     o->path = repeatable(described(command->add_option("--path"), "cliOptMarkPath")->type_name("PATH"));
     o->as = repeatable(described(command->add_option("--as"), "cliOptMarkAs")->type_name("NAME"));

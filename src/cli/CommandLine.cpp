@@ -105,7 +105,8 @@ int CommandLine::reportParseError(const CLI::ParseError& error) {
         message = Messages::format(extra.size() > 1 && extra[0] == '-' ? "cliUnknownOption" : "cliUnexpectedArgument",
                                    QString::fromLocal8Bit(extra.c_str()));
     } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) {
-        message = Messages::format("cliMissingValue", namedOption(error));
+        const bool tooMany = std::string(error.what()).find("At most") != std::string::npos;
+        message = Messages::format(tooMany ? "cliGivenTwice" : "cliMissingValue", namedOption(error));
     } else {
         message = QString::fromLocal8Bit(error.what());
     }

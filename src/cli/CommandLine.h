@@ -55,7 +55,9 @@ private:
 };
 
 // An option given once per value (--set A=1 --set B=2), never taking the words after it.
-inline CLI::Option* repeatable(CLI::Option* option) { return option->allow_extra_args(false); }
+inline CLI::Option* repeatable(CLI::Option* option) {
+    return option->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
 
 // The option's description from the message table.
 CLI::Option* described(CLI::Option* option, const char* key);

@@ -46,6 +46,22 @@ const std::map<std::string, int> kFormattedKeys = {
     {"nameConflict1L", 1}, {"nameConflict1R", 1}, {"cliBadColumns", 1}, {"treeRightName", 1},
     {"archiveFolder", 1}, {"chooseFolderFor", 1}, {"cliNoWindowProgram", 2}, {"executeMenuCount", 1},
     {"executionFigures", 4}, {"folderCounts", 2}, {"lockedEntry", 1},
+    {"cliWrongArgCount", 1},
+    {"cliUnexpectedArgument", 1},
+    {"cliDifferences.one", 1},
+    {"cliDifferences.other", 1},
+    {"cliItems.one", 1},
+    {"cliItems.other", 1},
+    {"cliBadExclude", 1},
+    {"cliExcludeFileUnreadable", 1},
+    {"cliExcludeLineIgnored", 2},
+    {"cliBinaryDiffer", 2},
+    {"cliPlanUnnamed", 1},
+    {"cliNoSuchFile", 1},
+    {"cliNeedsMark", 1},
+    {"cliNestedRoots", 2},
+    {"cliMassDeletion", 3},
+    {"cliGivenTwice", 1},
 };
 
 // Keys that the windows, sheets and alerts look up, several of them before
@@ -151,6 +167,22 @@ TEST(MessagesTest, EveryKeyLookedUpHasAnEnglishText) {
                             "cliLeftToRight", "nameConflict1R"})
         EXPECT_TRUE(used.count(key)) << key;
     used.insert(std::begin(kWindowKeys), std::end(kWindowKeys));
+    // Option, argument and command texts are named by key where the command line declares them.
+    QDirIterator cli(QStringLiteral(QV_SOURCE_DIR "/cli"), {QStringLiteral("*.cpp")}, QDir::Files);
+    static const QRegularExpression declared(QStringLiteral(R"re("(cli(?:Opt|Arg|Cmd|Example)[A-Za-z]*)")re"));
+    static const QRegularExpression plural(QStringLiteral(R"re(Messages::plural\("([A-Za-z]+)")re"));
+    while (cli.hasNext()) {
+        QFile file(cli.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto m = declared.globalMatch(text); m.hasNext();) used.insert(m.next().captured(1).toStdString());
+        for (auto m = plural.globalMatch(text); m.hasNext();) {
+            const std::string key = m.next().captured(1).toStdString();
+            used.insert(key + ".one");
+            used.insert(key + ".other");
+        }
+    }
+    EXPECT_TRUE(used.count("cliOptJson") && used.count("cliItems.other"));
     for (const std::string& key : used) EXPECT_TRUE(english.contains(QString::fromStdString(key))) << key;
 
     EXPECT_EQ(keysLookedUpIn(QStringLiteral(R"re(Messages::format(side ? "a1" : "b2", QStringLiteral("notAKey"));)re")),

@@ -135,8 +135,8 @@ TEST(CompareCommandTest, SortFilterSizesAndNavigationForScripts) {
     const Result text = runQuorvane({"compare", l, r});
     const QList<QByteArray> lines = text.out.trimmed().split('\n');
     ASSERT_GE(lines.size(), 4);
-    EXPECT_TRUE(lines[lines.size() - 2].startsWith("45 bytes, 4 files, 2 folders")) << text.out.toStdString();
-    EXPECT_TRUE(lines.last().startsWith("143 bytes, 3 files, 0 folders")) << text.out.toStdString();
+    EXPECT_TRUE(lines[lines.size() - 2].startsWith("Left: 45 bytes, 4 files, 2 folders")) << text.out.toStdString();
+    EXPECT_TRUE(lines.last().startsWith("Right: 143 bytes, 3 files, 0 folders")) << text.out.toStdString();
 
     const Result first = runQuorvane({"compare", "--sort", "name", "--next-diff", "", l, r});
     EXPECT_EQ(first.exitCode, 0);
