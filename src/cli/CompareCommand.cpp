@@ -25,7 +25,7 @@ int printDiffFrom(CompareRun& run, const std::string& path, bool next) {
     ViewFilter& view = run.module().view();
     KItem* found = next ? GetNextDiff(from, true, view) : GetPrevDiff(from, true, view);
     if (!found) {
-        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliNoDifference", QString::fromStdString(path))));
+        printError(Messages::format("cliNoDifference", QString::fromStdString(path)));
         return 1;
     }
     std::printf("%s\n", found->iPath().c_str());
@@ -63,6 +63,7 @@ int runCompare(QCoreApplication& app, CompareRun& run, const CompareOptions& o, 
         std::printf("%s\n%s %s\n%s %s\n", qPrintable(status.header()), qPrintable(Messages::text("cliLeftSide")),
                     qPrintable(status.leftMessage().trimmed()), qPrintable(Messages::text("cliRightSide")),
                     qPrintable(status.rightMessage().trimmed()));
+        if (module.iAnyFilterOn()) std::printf("%s\n", qPrintable(Messages::text("cliFilterMark")));
     }
     return root.iState == kStateEqual ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "cli/CommandLine.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/SettingOverrides.h"
+#include "cli/TerminalLine.h"
 #include "base/PathResolution.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
@@ -216,7 +217,7 @@ QString CompareRun::prepare() {
             return Messages::format("cliBadRuleFile", file.fileName());
     } else {
         for (const QString& key : m_module->unreadableRuleKeys())
-            std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliRulesUnreadable", key)));
+            printError(Messages::format("cliRulesUnreadable", key));
     }
     if (m_stateOrder) m_module->setICustomSort(*m_stateOrder, false);
     if (m_sortColumn) m_module->setSortColumn(*m_sortColumn, !m_sortDescending);
@@ -284,14 +285,12 @@ int CompareRun::run() {
     if (QString problem = prepare(); !problem.isEmpty()) return failLine(problem);
     QuorvaneModule& module = *m_module;
 
-    const bool showProgress = ::isatty(STDERR_FILENO);
+    const bool showProgress = TerminalLine::enabled();
     if (showProgress) {
-        QObject::connect(&module.status(), &ComparisonStatus::headerChanged, [&module] {
-            std::fprintf(stderr, "\r%s\033[K", qPrintable(module.status().header()));
-        });
+        QObject::connect(&module.status(), &ComparisonStatus::headerChanged,
+                         [&module] { TerminalLine::draw(module.status().header()); });
         QObject::connect(&module, &QuorvaneModule::fileProgress, [&module](double fraction) {
-            std::fprintf(stderr, "\r%s %3d%%\033[K", qPrintable(module.status().header()),
-                         static_cast<int>(fraction * 100));
+            TerminalLine::draw(QStringLiteral("%1 %2%").arg(module.status().header()).arg(static_cast<int>(fraction * 100), 3));
         });
     }
     InterruptWatcher interrupts;
@@ -312,10 +311,10 @@ int CompareRun::run() {
         return failLine(module.lastAlert().isEmpty() ? module.status().header() : module.lastAlert());
     }
     const int status = m_app.exec();
-    if (showProgress) std::fprintf(stderr, "\r\033[K");
+    TerminalLine::clear();
     if (!module.snapshotError().isEmpty()) return failLine(QString(module.lastAlert()).replace('\n', ' '));
     if (status == 130 || interrupted) {
-        std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::text("cliInterrupted")));
+        printError(Messages::text("cliInterrupted"));
         return 130;
     }
     KRootItem& root = *module.iRootItem();
