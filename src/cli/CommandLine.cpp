@@ -61,7 +61,8 @@ CLI::App* CommandLine::addCommand(CLI::App& parent, const std::string& name, con
     CLI::App* command = parent.add_subcommand(name, utf8(summaryKey));
     command->group(utf8("cliGroupCommands"));
     command->option_defaults()->group(utf8("cliGroupOptions"));
-    if (exampleKey) command->footer(utf8(exampleKey));
+    // A verb would otherwise show its command's example.
+    command->footer(exampleKey ? utf8(exampleKey) : std::string());
     command->positionals_at_end(false);
     m_commands.push_back({command, std::move(run), {}});
     return command;
