@@ -118,7 +118,8 @@ QString ComparisonExport::successText(const QString& destination) {
 // --- writing ------------------------------------------------------------------
 
 QString ComparisonExport::ExportNow(const QString& destination, bool replace, const std::atomic<bool>* cancelled) {
-    const QString name = QFileInfo(destination).fileName();
+    // A failure names the whole path: the folder is as likely to be wrong as the name.
+    const QString& name = destination;
     platform::DurableFile file;
     if (const int error = file.open(QFile::encodeName(destination).toStdString(), replace))
         return Messages::format("expFailed", name, errorReason(error));

@@ -5,7 +5,6 @@
 #include "platform/Utf8.h"
 
 #include <QDateTime>
-#include <QTimeZone>
 
 namespace qv {
 namespace {
@@ -24,7 +23,7 @@ std::string sizeOf(const KItem& item, int side) {
 std::string dateOf(const KItem& item, int side) {
     const std::int64_t ns = side == kSideLeft ? item.iDate1 : item.iDate2;
     if (!item.hasSide(side) || ns == platform::kNoTime) return {};
-    const QDateTime date = QDateTime::fromMSecsSinceEpoch(ns / 1000000, QTimeZone::utc());
+    const QDateTime date = QDateTime::fromMSecsSinceEpoch(ns / 1000000, Qt::UTC);
     return date.toString(Qt::ISODate).toStdString();
 }
 
