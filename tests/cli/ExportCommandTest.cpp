@@ -93,7 +93,7 @@ assert all(len(row) == 9 for row in rows), rows
 a = by['a, "b"\nc.txt']
 assert a[1:7] == ['7', 'only left', 'file', '', '3', ''], a
 assert a[7] == '2020-09-13T12:26:40Z', a[7]
-assert by['dir/inner.bin'][1] == '4' and by['dir/inner.bin'][5:7] == ['70000', '12'], by['dir/inner.bin']
+assert by['dir/inner.bin'][1] == '2' and by['dir/inner.bin'][5:7] == ['70000', '12'], by['dir/inner.bin']
 assert by['dir'][3:5] == ['folder', 'folder'], by['dir']
 assert by['only right'][1:7] == ['8', 'only right', '', 'file', '', '5'], by['only right']
 assert by['caf\ufffd'][1] == '7', sorted(by)
