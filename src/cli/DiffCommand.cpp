@@ -410,8 +410,10 @@ int binaryFilesDiffer(const QString& left, const QString& right) {
     return quick.equal ? 0 : 1;
 }
 
-int unifiedDiff(const Options& o, const QString& left, const QString& right, FileCompareType type) {
-    if (type != FileCompareType::Text) return binaryFilesDiffer(left, right);
+int unifiedDiff(const Options& o, const QString& left, const QString& right) {
+    // An empty file is an empty text here, as it is to diff and patch.
+    const auto binary = [](const QString& path) { return QFileInfo(path).size() > 0 && !FileCompareRun::IsThisTextFile(path); };
+    if (o.type != FileCompareType::Text && (binary(left) || binary(right))) return binaryFilesDiffer(left, right);
     const auto result = FileCompareRun::unifiedDiff(left, right, o.left, o.right, *o.unified);
     if (!result.started) return fail(Messages::text("fcQuickError"));
     std::fwrite(result.output.constData(), 1, std::size_t(result.output.size()), stdout);
@@ -459,7 +461,7 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
 
     FileCompareRun run;
     const FileCompareType type = FileCompareRun::resolveType(left, right, o.type);
-    if (o.unified) return unifiedDiff(o, left, right, type);
+    if (o.unified) return unifiedDiff(o, left, right);
     // Binary files are told apart in one line unless their bytes are asked for.
     const bool hexAsked = o.type == FileCompareType::Binary || o.json;
     if (type == FileCompareType::Binary && !hexAsked) return binaryFilesDiffer(left, right);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,102 @@ TEST(DiffCommandTest, MergedFilesKeepWhatTheDiffDoesNotSee) {
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     EXPECT_EQ(t.contents("lf/out.txt"), "x\nz\n");
     EXPECT_EQ(t.contents("lf/.qvwrite-notes"), "the user's own");
+}
+
+// patch must turn the left file into the right one, byte for byte, with the
+// unified diff printed: on real texts, and on the edges diff has to mark
+// (no line break at the end, CR LF, tabs, an empty file).
+TEST(DiffCommandTest, UnifiedOutputIsWhatPatchApplies) {
+    TempTree t;
+    auto readAll = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString licences = QStringLiteral("/usr/share/common-licenses/");
+    t.fileWithText("gpl2", readAll(licences + "GPL-2").toStdString());
+    t.fileWithText("gpl3", readAll(licences + "GPL-3").toStdString());
+    t.fileWithText("noeol-a", "one\ntwo");
+    t.fileWithText("noeol-b", "one\ntwo\nthree");
+    t.fileWithText("crlf-a", "a\r\nb\r\nc\r\n");
+    t.fileWithText("crlf-b", "a\r\nB\r\nc\r\n");
+    t.fileWithText("tabs-a", "\tx\n");
+    t.fileWithText("tabs-b", "\ty\n\t\tz\n");
+    t.fileWithText("empty", "");
+    const std::pair<const char*, const char*> pairs[] = {{"gpl2", "gpl3"},     {"noeol-a", "noeol-b"}, {"noeol-b", "noeol-a"},
+                                                         {"crlf-a", "crlf-b"}, {"tabs-a", "tabs-b"},   {"empty", "tabs-b"}};
+    for (const auto& [a, b] : pairs) {
+        for (const char* form : {"-u", "--unified=1", "-U0"}) {
+            const CommandResult d = runQuorvane({"diff", form, q(t.path(a)), q(t.path(b))});
+            ASSERT_EQ(d.exitCode, 1) << a << " " << b << d.err.toStdString();
+            EXPECT_TRUE(d.out.startsWith("--- ")) << d.out.left(100).toStdString();
+            const QString patched = q(t.path("patched"));
+            QFile::remove(patched);
+            QProcess patch;
+            patch.start(QStringLiteral("patch"), {QStringLiteral("-s"), QStringLiteral("-o"), patched, q(t.path(a))});
+            ASSERT_TRUE(patch.waitForStarted());
+            patch.write(d.out);
+            patch.closeWriteChannel();
+            ASSERT_TRUE(patch.waitForFinished(30000));
+            EXPECT_EQ(patch.exitCode(), 0) << a << " " << form << patch.readAllStandardError().toStdString();
+            EXPECT_EQ(readAll(patched), readAll(q(t.path(b)))) << a << " -> " << b << " with " << form;
+        }
+    }
+    // A bare --unified never takes the next argument as its number.
+    EXPECT_EQ(runQuorvane({"diff", "--unified", q(t.path("gpl2")), q(t.path("gpl2"))}).exitCode, 0);
+}
+
+TEST(DiffCommandTest, EqualFilesBinaryFilesAndLineEndingsAreSaidAsDiffSaysThem) {
+    TempTree t;
+    t.fileWithText("lf.txt", "one\ntwo\nthree\n");
+    t.fileWithText("crlf.txt", "one\r\ntwo\r\nthree\r\n");
+    t.fileWithText("crlf2.txt", "one\r\nTWO\r\nthree\r\n");
+    t.fileWithText("a.bin", std::string("\x00\x01\x02binary", 9));
+    t.fileWithText("b.bin", std::string("\x00\x01\x03binary", 9));
+    // Equal files: one line, not the text side by side; a file equals itself.
+    const CommandResult same = runQuorvane({"diff", q(t.path("lf.txt")), q(t.path("lf.txt"))});
+    EXPECT_EQ(same.exitCode, 0);
+    EXPECT_EQ(same.out.count('\n'), 1) << same.out.toStdString();
+
+    const CommandResult endings = runQuorvane({"diff", q(t.path("lf.txt")), q(t.path("crlf.txt"))});
+    EXPECT_EQ(endings.exitCode, 0);
+    EXPECT_TRUE(endings.out.contains("apart from line endings")) << endings.out.toStdString();
+    const CommandResult endingsJson = runQuorvane({"diff", "--json", q(t.path("lf.txt")), q(t.path("crlf.txt"))});
+    const QJsonObject o = QJsonDocument::fromJson(endingsJson.out).object();
+    EXPECT_EQ(o["lineEndings"].toString(), QStringLiteral("differ"));
+    EXPECT_TRUE(o["equal"].toBool());
+    EXPECT_EQ(runQuorvane({"diff", "--quick", q(t.path("lf.txt")), q(t.path("crlf.txt"))}).exitCode, 1);
+
+    // A merge of two CR LF files keeps CR LF and counts the lines there are.
+    const QString merged = q(t.path("merged.txt"));
+    const CommandResult merge =
+        runQuorvane({"diff", q(t.path("crlf.txt")), q(t.path("crlf2.txt")), "--merge", "1=right", "--out", merged});
+    ASSERT_EQ(merge.exitCode, 0) << merge.err.toStdString();
+    EXPECT_TRUE(merge.out.contains("Merged 3 lines")) << merge.out.toStdString();
+    EXPECT_EQ(t.contents("merged.txt"), "one\r\nTWO\r\nthree\r\n");
+    // A change the plan leaves unnamed is refused, not silently decided.
+    t.fileWithText("four.txt", "ONE\ntwo\nthree\nfour\n");
+    const CommandResult unnamed =
+        runQuorvane({"diff", q(t.path("lf.txt")), q(t.path("four.txt")), "--merge", "1=left", "--out", q(t.path("m2"))});
+    EXPECT_EQ(unnamed.exitCode, 2);
+    EXPECT_TRUE(unnamed.err.contains("change 2")) << unnamed.err.toStdString();
+    EXPECT_FALSE(t.exists("m2"));
+
+    const CommandResult binary = runQuorvane({"diff", q(t.path("a.bin")), q(t.path("b.bin"))});
+    EXPECT_EQ(binary.exitCode, 1);
+    EXPECT_EQ(binary.out, "Binary files " + q(t.path("a.bin")).toUtf8() + " and " + q(t.path("b.bin")).toUtf8() + " differ\n");
+    EXPECT_TRUE(runQuorvane({"diff", "--hex", q(t.path("a.bin")), q(t.path("b.bin"))}).out.contains("0001 0262"));
+}
+
+TEST(DiffCommandTest, TabsAreExpandedToTabStopsSideBySide) {
+    TempTree t;
+    t.fileWithText("a", "x\ty\nsame\n");
+    t.fileWithText("b", "xx\ty\nsame\n");
+    const CommandResult r = runQuorvane({"diff", "--color=never", q(t.path("a")), q(t.path("b"))});
+    ASSERT_EQ(r.exitCode, 1);
+    const QByteArray first = r.out.split('\n').first();
+    // "x" then spaces to column 8, then "y"; the right side likewise from its own start.
+    EXPECT_TRUE(first.startsWith("x       y ")) << first.toStdString();
+    EXPECT_TRUE(first.contains(" | xx      y")) << first.toStdString();
 }
 
 }  // namespace
