@@ -152,8 +152,8 @@ TEST(DiffCommandTest, EqualFilesBinaryFilesAndLineEndingsAreSaidAsDiffSaysThem) 
     t.fileWithText("lf.txt", "one\ntwo\nthree\n");
     t.fileWithText("crlf.txt", "one\r\ntwo\r\nthree\r\n");
     t.fileWithText("crlf2.txt", "one\r\nTWO\r\nthree\r\n");
-    t.fileWithText("a.bin", std::string("\x00\x01\x02binary", 9));
-    t.fileWithText("b.bin", std::string("\x00\x01\x03binary", 9));
+    t.fileWithText("a.bin", std::string("\x00\x01\x02" "binary", 9));
+    t.fileWithText("b.bin", std::string("\x00\x01\x03" "binary", 9));
     // Equal files: one line, not the text side by side; a file equals itself.
     const CommandResult same = runQuorvane({"diff", q(t.path("lf.txt")), q(t.path("lf.txt"))});
     EXPECT_EQ(same.exitCode, 0);
