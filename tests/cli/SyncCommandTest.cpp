@@ -429,5 +429,88 @@ TEST_F(SyncCommandTest, IgnoredItemsStayOutOfEveryAction) {
     EXPECT_TRUE(missing.err.contains("nowhere")) << missing.err.toStdString();
 }
 
+// A plan that empties most of the destination needs --force-delete: the
+// guard counts entries (a folder with its contents) against what the side holds.
+TEST(SyncSafetyTest, MassDeletionNeedsForceAtMoreThanHalfAndTenEntries) {
+    struct Case {
+        int common, onlyRight;
+        bool refused;
+    };
+    for (const Case c : {Case{51, 49, false}, Case{49, 51, true}, Case{0, 9, false}}) {
+        TempTree t;
+        ScopedEnv home{"HOME", t.path("home")};
+        ScopedEnv data{"XDG_DATA_HOME", t.path("home/.local/share")};
+        t.folder("home");
+        t.folder("L");
+        for (int i = 0; i < c.common; ++i) {
+            t.fileWithText("L/c" + std::to_string(i), "same");
+            t.fileWithText("R/c" + std::to_string(i), "same");
+        }
+        for (int i = 0; i < c.onlyRight; ++i) t.fileWithText("R/r" + std::to_string(i), "old");
+        const QStringList run = {"sync", q(t.path("L")), q(t.path("R")), "--type", "mirror", "--direction", "lr",
+                                 "--delete-orphans", "--execute", "--set", "mergeDelPermanent=true"};
+        const CommandResult r = runQuorvane(run);
+        const std::string label = std::to_string(c.onlyRight) + " of " + std::to_string(c.common + c.onlyRight);
+        if (c.refused) {
+            EXPECT_EQ(r.exitCode, 2) << label;
+            EXPECT_TRUE(r.err.contains("removes 51 of the 100 entries on the right side")) << r.err.toStdString();
+            EXPECT_TRUE(t.exists("R/r0")) << label;
+            const CommandResult forced = runQuorvane(run + QStringList{"--force-delete"});
+            EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+            EXPECT_FALSE(t.exists("R/r0"));
+        } else {
+            EXPECT_EQ(r.exitCode, 0) << label << r.err.toStdString();
+            EXPECT_FALSE(t.exists("R/r0")) << label;
+        }
+    }
+}
+
+// Folders of which one lies inside the other (here through a link) are
+// never synchronised by accident; allowed, the inner one stays out of the outer side.
+TEST(SyncSafetyTest, NestedFoldersAreRefusedUnlessAllowedAndThenLeftOut) {
+    TempTree t;
+    ScopedEnv home{"HOME", t.path("home")};
+    t.folder("home");
+    t.fileWithText("outer/a.txt", "a");
+    t.fileWithText("outer/inner/b.txt", "b");
+    t.link("link-to-inner", t.path("outer/inner"));
+    const QStringList mirror = {"--type", "mirror", "--direction", "rl", "--execute"};
+    const CommandResult refused = runQuorvane(QStringList{"sync", q(t.path("outer")), q(t.path("link-to-inner"))} + mirror);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("--allow-nested")) << refused.err.toStdString();
+    EXPECT_FALSE(t.exists("outer/inner/a.txt"));
+    EXPECT_EQ(runQuorvane({"actions", q(t.path("outer")), q(t.path("outer/inner")), "--mark", "CopyToRight", "a.txt"}).exitCode, 2);
+
+    // Allowed: the mirror copies a.txt into the inner folder and never the inner folder into itself.
+    const CommandResult allowed =
+        runQuorvane(QStringList{"sync", q(t.path("outer")), q(t.path("outer/inner")), "--allow-nested"} +
+                    QStringList{"--type", "mirror", "--direction", "lr", "--execute", "--json"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.err.toStdString();
+    EXPECT_EQ(t.contents("outer/inner/a.txt"), "a");
+    EXPECT_FALSE(t.exists("outer/inner/inner"));
+    // Comparing stays possible without asking.
+    EXPECT_NE(runQuorvane({"compare", q(t.path("outer")), q(t.path("outer/inner"))}).exitCode, 2);
+}
+
+TEST(SyncSafetyTest, DryRunIsTheExplicitDefaultAndRowsShowNewNamesAndResults) {
+    TempTree t;
+    t.fileWithText("L/a.txt", "a");
+    t.fileWithText("R/b.txt", "b");
+    const QStringList sides = {q(t.path("L")), q(t.path("R"))};
+    const CommandResult dry = runQuorvane(QStringList{"sync"} + sides + QStringList{"--type", "mirror", "--direction", "lr", "-n"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.trimmed().split('\n').last().contains("--execute")) << dry.out.toStdString();
+    EXPECT_FALSE(t.exists("R/a.txt"));
+    EXPECT_EQ(runQuorvane(QStringList{"sync"} + sides + QStringList{"--type", "mirror", "--direction", "lr", "-n", "--execute"}).exitCode, 2);
+
+    const CommandResult renamed = runQuorvane(QStringList{"actions"} + sides + QStringList{"--mark", "CopyAsToRight", "a.txt", "--as", "c.txt"});
+    EXPECT_TRUE(renamed.out.contains("CopyAsToRight\ta.txt \xE2\x9E\x9C c.txt")) << renamed.out.toStdString();
+    const CommandResult done = runQuorvane(QStringList{"actions"} + sides +
+                                           QStringList{"--mark", "CopyToRight", "a.txt", "--execute", "--json"});
+    const QJsonObject row = jsonOf(done)["rows"].toArray().first().toObject();
+    EXPECT_EQ(row["result"].toInt(), 1);
+    EXPECT_EQ(row["code"].toInt(), 1);   // the action's number, as before
+}
+
 }  // namespace
 }  // namespace qv::test
