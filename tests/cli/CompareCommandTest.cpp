@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 namespace qv::test {
 namespace {
@@ -189,6 +190,52 @@ TEST(CompareCommandTest, OptionalColumnsAreReadForEverySortAndAddedToTheRows) {
     const Result bad = runQuorvane({"compare", q(left.root()), q(right.root()), "--columns", "colour"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_TRUE(bad.err.contains("colour")) << bad.err.toStdString();
+}
+
+// --exclude and --exclude-from leave out what rsync leaves out with the same patterns.
+TEST(CompareCommandTest, ExcludesMatchRsyncOnTheSameTree) {
+    TempTree t;
+    for (const char* f : {"L/keep.txt", "L/notes.tmp", "L/build/out.o", "L/src/build/gen.c", "L/src/main.c",
+                          "L/src/cache", "L/cache/x", "L/Makefile", "L/doc/a.tmp", "L/doc/readme"})
+        t.file(f, 1);
+    t.folder("R");
+    t.fileWithText("ignore", "# generated\n*.tmp\n\n/build/\ncache/\n");
+    auto listed = [&](const QStringList& options) {
+        const Result r = runQuorvane(QStringList{"compare", "--json", "--all", q(t.path("L")), q(t.path("R"))} + options);
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        std::set<QString> paths;
+        for (const auto& [path, o] : nodesByPath(r.out))
+            if (!path.isEmpty()) paths.insert(path);
+        return paths;
+    };
+    auto rsync = [&](const QStringList& options) {
+        QProcess p;
+        p.start(QStringLiteral("rsync"), QStringList{"-an", "--out-format=%n"} + options +
+                                             QStringList{q(t.path("L")) + '/', q(t.path("R")) + '/'});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        std::set<QString> paths;
+        for (QString line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+            if (line.endsWith('/')) line.chop(1);
+            if (line != u".") paths.insert(line);
+        }
+        return paths;
+    };
+    const QStringList cases[] = {
+        {"--exclude", "*.tmp"},
+        {"--exclude", "/build"},
+        {"--exclude", "build/", "--exclude", "cache"},
+        {"--exclude", "cache/"},
+        {"--exclude", "src/build"},
+        {"--exclude-from", q(t.path("ignore"))},
+    };
+    for (const QStringList& options : cases) {
+        const std::set<QString> ours = listed(options), theirs = rsync(options);
+        auto text = [](const std::set<QString>& paths) {
+            return QStringList(paths.begin(), paths.end()).join(QStringLiteral(", ")).toStdString();
+        };
+        EXPECT_EQ(text(ours), text(theirs)) << options.join(' ').toStdString();
+        EXPECT_LT(ours.size(), 14u) << options.join(' ').toStdString();   // something was left out
+    }
 }
 
 }  // namespace
