@@ -1,6 +1,7 @@
 #include "base/Settings.h"
 #include "app/history/FolderHistory.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -76,6 +77,52 @@ TEST_F(FolderHistoryTest, SinglePathListsReadTheOlderFormAndLockBySwapping) {
     EXPECT_TRUE(raw->contains(QStringLiteral("lastFolders75")));
     again.ClearHistory();
     EXPECT_EQ(again.items().size(), 3u);
+}
+
+// The stored lists read as plain paths in the INI file; the older stored
+// form (a list of maps, "@Variant(…)" in the file) is still read, so that
+// users keep their history.
+TEST_F(FolderHistoryTest, ListsAreStoredAsReadableTextAndTheOlderFormIsStillRead) {
+    raw->setValue(QStringLiteral("folderHist"),
+                  QVariantList{QVariantMap{{QStringLiteral("l"), QStringLiteral("/old, left")},
+                                           {QStringLiteral("r"), QStringLiteral("/old/right")},
+                                           {QStringLiteral("locked"), true}}});
+    raw->setValue(QStringLiteral("lastFiles75"),
+                  QVariantList{QVariantMap{{QStringLiteral("path"), QStringLiteral("/f")}, {QStringLiteral("locked"), false}}});
+    raw->sync();
+    FolderHistory history(*settings, true);
+    ASSERT_EQ(history.pairs().size(), 1u);
+    EXPECT_TRUE(history.pairs()[0].locked);
+    history.StoreFolderHistory(QStringLiteral("/new/l\u00e9ft"), QStringLiteral("/new/right"));
+    KLastFolders files(*settings, QStringLiteral("lastFiles"));
+    ASSERT_EQ(files.items().size(), 1u);
+    files.AddFolder(QStringLiteral("/g"));
+    files.store();
+    raw->sync();
+
+    QFile ini(dir.filePath(QStringLiteral("h.ini")));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_FALSE(text.contains("@Variant")) << text.toStdString();
+    EXPECT_TRUE(text.contains("/new/right")) << text.toStdString();
+    EXPECT_TRUE(text.contains("folderHistLocked=1")) << text.toStdString();
+
+    // Read back, in order, locks and all.
+    const std::vector<HistoryPair> pairs = FolderHistory(*settings, true).pairs();
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].l, QStringLiteral("/old, left"));
+    EXPECT_TRUE(pairs[0].locked);
+    EXPECT_EQ(pairs[1].l, QStringLiteral("/new/l\u00e9ft"));
+    EXPECT_FALSE(pairs[1].locked);
+    const KLastFolders again(*settings, QStringLiteral("lastFiles"));
+    ASSERT_EQ(again.items().size(), 2u);
+    EXPECT_EQ(again.items()[1].path, QStringLiteral("/g"));
+    // An emptied list stays empty: the older plain key is not read again.
+    raw->setValue(QStringLiteral("lastFiles"), QStringList{QStringLiteral("/ancient")});
+    KLastFolders cleared(*settings, QStringLiteral("lastFiles"));
+    ASSERT_TRUE(cleared.remove(0) && cleared.remove(0));
+    cleared.store();
+    EXPECT_TRUE(KLastFolders(*settings, QStringLiteral("lastFiles")).items().empty());
 }
 
 }  // namespace

@@ -27,26 +27,68 @@ void trim(std::vector<T>& items, std::size_t limit) {
 FolderHistory::FolderHistory(Settings& settings, bool folders)
     : m_settings(settings), m_key(folders ? QStringLiteral("folderHist") : QStringLiteral("fileHist")) {}
 
+// The lists are stored as plain strings, readable in the INI file: the
+// paths (left, right, left, right … for pairs), and under KEY + "Locked"
+// the 1-based numbers of the locked entries. Older versions stored a list
+// of maps, which is still read.
+namespace {
+
+QString lockedKey(const QString& key) { return key + QStringLiteral("Locked"); }
+
+bool isOldForm(const QVariant& stored) {
+    const QVariantList list = stored.toList();
+    return !list.isEmpty() && list.first().typeId() == QMetaType::QVariantMap;
+}
+
+std::vector<int> lockedRows(const Settings& settings, const QString& key) {
+    std::vector<int> rows;
+    for (const QString& n : settings.value(lockedKey(key)).toStringList()) rows.push_back(n.toInt() - 1);
+    return rows;
+}
+
+// `keepEmpty`: an empty list stays stored (as ""), so that an older key is not read again.
+template <class T>
+void storeLists(Settings& settings, const QString& key, const QStringList& paths, const std::vector<T>& items,
+                bool keepEmpty = false) {
+    if (paths.isEmpty()) {
+        if (keepEmpty) settings.store(key, QString());
+        else settings.remove(key);
+        settings.remove(lockedKey(key));
+        return;
+    }
+    QStringList locked;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].locked) locked << QString::number(i + 1);
+    settings.store(key, paths);
+    if (locked.isEmpty()) settings.remove(lockedKey(key));
+    else settings.store(lockedKey(key), locked);
+}
+
+}  // namespace
+
 std::vector<HistoryPair> FolderHistory::pairs() const {
     std::vector<HistoryPair> out;
-    for (const QVariant& v : m_settings.value(m_key).toList()) {
-        const QVariantMap m = v.toMap();
-        if (!m.contains(QStringLiteral("l"))) continue;
-        out.push_back({m.value(QStringLiteral("l")).toString(), m.value(QStringLiteral("r")).toString(),
-                       m.value(QStringLiteral("locked")).toBool()});
+    const QVariant stored = m_settings.value(m_key);
+    if (isOldForm(stored)) {
+        for (const QVariant& v : stored.toList()) {
+            const QVariantMap m = v.toMap();
+            if (!m.contains(QStringLiteral("l"))) continue;
+            out.push_back({m.value(QStringLiteral("l")).toString(), m.value(QStringLiteral("r")).toString(),
+                           m.value(QStringLiteral("locked")).toBool()});
+        }
+        return out;
     }
+    const QStringList paths = stored.toStringList();
+    for (qsizetype i = 0; i + 1 < paths.size(); i += 2) out.push_back({paths[i], paths[i + 1], false});
+    for (int row : lockedRows(m_settings, m_key))
+        if (row >= 0 && row < static_cast<int>(out.size())) out[static_cast<std::size_t>(row)].locked = true;
     return out;
 }
 
 void FolderHistory::store(const std::vector<HistoryPair>& pairs) {
-    if (pairs.empty()) {
-        m_settings.remove(m_key);
-        return;
-    }
-    QVariantList list;
-    for (const HistoryPair& p : pairs)
-        list << QVariantMap{{QStringLiteral("l"), p.l}, {QStringLiteral("r"), p.r}, {QStringLiteral("locked"), p.locked}};
-    m_settings.store(m_key, list);
+    QStringList paths;
+    for (const HistoryPair& p : pairs) paths << p.l << p.r;
+    storeLists(m_settings, m_key, paths, pairs);
 }
 
 void FolderHistory::StoreFolderHistory(const QString& left, const QString& right) {
@@ -85,13 +127,21 @@ bool FolderHistory::remove(int row) {
 
 KLastFolders::KLastFolders(Settings& settings, const QString& name) : m_settings(settings), m_name(name) {
     if (!settings.boolValue(QStringLiteral("savePaths"))) return;
-    const QVariant stored = settings.value(name + QStringLiteral("75"));
-    if (stored.isValid()) {
+    const QString key = name + QStringLiteral("75");
+    const QVariant stored = settings.value(key);
+    if (isOldForm(stored)) {
         for (const QVariant& v : stored.toList()) {
             const QVariantMap m = v.toMap();
             if (m.contains(QStringLiteral("path")))
                 m_items.push_back({m.value(QStringLiteral("path")).toString(), m.value(QStringLiteral("locked")).toBool()});
         }
+        return;
+    }
+    if (stored.isValid()) {
+        for (const QString& path : stored.toStringList())
+            if (!path.isEmpty()) m_items.push_back({path, false});
+        for (int row : lockedRows(settings, key))
+            if (row >= 0 && row < static_cast<int>(m_items.size())) m_items[static_cast<std::size_t>(row)].locked = true;
         return;
     }
     // The older form: plain paths, newest first.
@@ -130,10 +180,9 @@ bool KLastFolders::remove(int row) {
 }
 
 void KLastFolders::store() {
-    QVariantList list;
-    for (const Entry& e : m_items)
-        list << QVariantMap{{QStringLiteral("path"), e.path}, {QStringLiteral("locked"), e.locked}};
-    m_settings.store(m_name + QStringLiteral("75"), list);
+    QStringList paths;
+    for (const Entry& e : m_items) paths << e.path;
+    storeLists(m_settings, m_name + QStringLiteral("75"), paths, m_items, true);
 }
 
 }  // namespace qv
