@@ -13,9 +13,6 @@
 
 #include <QLocale>
 
-#include <unicode/dtptngen.h>
-#include <unicode/locid.h>
-#include <unicode/smpdtfmt.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -185,41 +182,13 @@ QString KMerge::statusText() const {
            locale.formattedDataSize(static_cast<qint64>(iTotalSize), 1, QLocale::DataSizeSIFormat) + QLatin1Char(')');
 }
 
-QString KMerge::DateFilename(const QDateTime& now, const QString& language) {
-    if (language.isEmpty()) return QStringLiteral("files");
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale locale(language.toUtf8().constData());
-    std::unique_ptr<icu::DateTimePatternGenerator> generator(
-        icu::DateTimePatternGenerator::createInstance(locale, status));
-    if (U_FAILURE(status)) return QStringLiteral("files");
-    const icu::UnicodeString best = generator->getBestPattern(icu::UnicodeString("yyMMdd"), status);
-    if (U_FAILURE(status)) return QStringLiteral("files");
-    const QString pattern = QString::fromUtf16(reinterpret_cast<const char16_t*>(best.getBuffer()), best.length());
-    // Keep the letters, with a hyphen wherever anything else stood.
-    QStringList runs;
-    QString run;
-    for (const QChar c : pattern) {
-        if (c.isLetter()) {
-            run += c;
-        } else if (!run.isEmpty()) {
-            runs << run;
-            run.clear();
-        }
-    }
-    if (!run.isEmpty()) runs << run;
-    const QString full = runs.join(QLatin1Char('-')) + QStringLiteral("-HHmmss");
-    icu::SimpleDateFormat format(icu::UnicodeString(reinterpret_cast<const UChar*>(full.utf16()), full.size()), locale,
-                                 status);
-    if (U_FAILURE(status)) return QStringLiteral("files");
-    icu::UnicodeString text;
-    format.format(static_cast<UDate>(now.toMSecsSinceEpoch()), text);
-    return QLatin1Char('-') + QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getBuffer()), text.length());
+QString KMerge::DateFilename(const QDateTime& now) {
+    // Year first whatever the language, so that the archive folders sort by date.
+    return now.toString(QStringLiteral("-yyyy-MM-dd-HHmmss"));
 }
 
 bool KMerge::prepareArchiveFolder() {
-    const QStringList languages = QLocale::system().uiLanguages();
-    const QString name = QStringLiteral("quorvane") +
-                         DateFilename(QDateTime::currentDateTime(), languages.isEmpty() ? QString() : languages.first());
+    const QString name = QStringLiteral("quorvane") + DateFilename(QDateTime::currentDateTime());
     if (m_disposal.prepare(iArchiveItems, name.toStdString())) return true;
     // Without its folder the archive goes to the trash.
     m_settings.archiveFolder.clear();

@@ -96,8 +96,8 @@ public:
     // Rows in the order a finished run shows them: failed, done, not run.
     std::vector<std::size_t> rowsByStatus() const;
 
-    // "-" and the date and time in the order of the user's language, "files" when there is none.
-    static QString DateFilename(const QDateTime& now, const QString& language);
+    // "-" and the date and time, year first ("-2026-12-06-040506"), so that dated folders sort by date.
+    static QString DateFilename(const QDateTime& now);
     static QString ActionError(const KMergeItem& row);
 
 private:
