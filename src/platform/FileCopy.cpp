@@ -448,6 +448,39 @@ int copyLink(Run& run, const EntryAt& source, const EntryAt& destination, bool r
 
 int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool replace);
 
+// FIFOs, sockets and devices are recreated, as rsync -a does: a new node of
+// the same kind (devices only for root, whom mknod allows them), with the
+// owner, mode and times of the source. What they carry is not theirs to copy.
+bool isSpecial(mode_t mode) { return S_ISFIFO(mode) || S_ISSOCK(mode) || S_ISCHR(mode) || S_ISBLK(mode); }
+
+int copySpecial(Run& run, const EntryAt& source, const EntryAt& destination, bool replace) {
+    if (run.cancelled()) return ECANCELED;
+    struct stat st {};
+    if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (!isSpecial(st.st_mode)) return EINVAL;
+    if (int error = checkDestination(destination, replace); error && error != EISDIR) return error;
+    const int folder = destination.folder;
+    std::string temporary;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        temporary = randomName(kStagingPrefix);
+        error = ::mknodat(folder, temporary.c_str(), (st.st_mode & S_IFMT) | 0600, st.st_rdev) == 0 ? 0 : errno;
+    }
+    if (error) return error;
+    if (::fchownat(folder, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 && !ownerRefusalIsFine(errno))
+        error = errno;
+    if (error == 0 && ::fchmodat(folder, temporary.c_str(), st.st_mode & 07777, 0) != 0) error = errno;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (error == 0 && ::utimensat(folder, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
+    if (error == 0) error = putInPlace(run, temporary, destination, replace);
+    if (error) {
+        if (!temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);
+        return error;
+    }
+    syncFolder(run, folder);
+    return 0;
+}
+
 // Mode and times go on last: writing the children changes the times, and a
 // read-only mode would stop the writing.
 int applyFolderMetadata(int source, int folder, const struct stat& st) {
@@ -508,7 +541,9 @@ int stage(Run& run, const EntryAt& source, const struct stat& st, int folder, st
         staged = randomName(kStagingPrefix);
         const EntryAt target{folder, staged};
         if (!S_ISDIR(st.st_mode)) {
-            error = S_ISLNK(st.st_mode) ? copyLink(run, source, target, false) : copyFile(run, source, target, false);
+            error = S_ISLNK(st.st_mode)     ? copyLink(run, source, target, false)
+                    : isSpecial(st.st_mode) ? copySpecial(run, source, target, false)
+                                            : copyFile(run, source, target, false);
             continue;
         }
         if (::mkdirat(folder, staged.c_str(), 0700) != 0) {
@@ -554,7 +589,6 @@ int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool 
     if (run.cancelled()) return ECANCELED;
     struct stat st {};
     if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
 
     struct stat existing {};
     const bool exists =
@@ -573,6 +607,7 @@ int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool 
         return applyFolderMetadata(from.get(), to.get(), st);
     }
     if (S_ISLNK(st.st_mode)) return copyLink(run, source, destination, replace);
+    if (isSpecial(st.st_mode)) return copySpecial(run, source, destination, replace);
     return copyFile(run, source, destination, replace);
 }
 
@@ -632,7 +667,6 @@ int replaceWithCopyAt(const EntryAt& source, const EntryAt& destination, const C
     if (intoItself(source, destination)) return EINVAL;
     struct stat st {};
     if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return ENOTSUP;
     struct stat existing {};
     if (::fstatat(destination.folder, destination.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? copyEntry(run, source, destination, false) : errno;

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -510,6 +511,27 @@ TEST(SyncSafetyTest, DryRunIsTheExplicitDefaultAndRowsShowNewNamesAndResults) {
     const QJsonObject row = jsonOf(done)["rows"].toArray().first().toObject();
     EXPECT_EQ(row["result"].toInt(), 1);
     EXPECT_EQ(row["code"].toInt(), 1);   // the action's number, as before
+}
+
+// A FIFO or a socket in a mirrored folder is made again on the other side, as rsync -a does.
+TEST(SyncSafetyTest, FifosAndSocketsAreRecreatedByAMirror) {
+    TempTree t;
+    ScopedEnv home{"HOME", t.path("home")};
+    t.folder("home");
+    t.fileWithText("L/sub/plain.txt", "plain");
+    ASSERT_EQ(::mkfifo(t.path("L/pipe").c_str(), 0640), 0);
+    ASSERT_EQ(::mknod(t.path("L/sub/sock").c_str(), S_IFSOCK | 0600, 0), 0);
+    t.folder("R");
+    const CommandResult r = runQuorvane({"sync", q(t.path("L")), q(t.path("R")), "--type", "mirror", "--direction", "lr",
+                                         "--execute", "--json"});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::lstat(t.path("R/pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    ASSERT_EQ(::lstat(t.path("R/sub/sock").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(t.contents("R/sub/plain.txt"), "plain");
 }
 
 }  // namespace
