@@ -42,9 +42,9 @@ ComparisonStatus::Line ComparisonStatus::totalsLine(const QString& bytes, std::u
     appendWithNumbersMarked(line.segments, bytes, differs[0]);
     line.segments.push_back({QStringLiteral(", ")});
     line.segments.push_back({locale.toString(static_cast<qulonglong>(files)), true, differs[1]});
-    line.segments.push_back({Messages::text("filesAndFolders1")});
+    line.segments.push_back({Messages::pluralText("statusFiles", static_cast<qint64>(files))});
     line.segments.push_back({locale.toString(static_cast<qulonglong>(folders)), true, differs[2]});
-    line.segments.push_back({Messages::text("filesAndFolders2")});
+    line.segments.push_back({Messages::pluralText("statusFolders", static_cast<qint64>(folders))});
     if (filterMark) line.segments.push_back({QStringLiteral(" \u24D8")});
     return line;
 }

@@ -60,7 +60,9 @@ QString Messages::text(const char* key) {
     return k;
 }
 
-QString Messages::plural(const char* key, qint64 count) {
+QString Messages::plural(const char* key, qint64 count) { return pluralText(key, count).arg(QLocale().toString(count)); }
+
+QString Messages::pluralText(const char* key, qint64 count) {
     static const std::unique_ptr<icu::PluralRules> rules = [] {
         UErrorCode status = U_ZERO_ERROR;
         // The C locale has no plural rules; its texts are the English ones.
@@ -73,11 +75,10 @@ QString Messages::plural(const char* key, qint64 count) {
         const icu::UnicodeString keyword = rules->select(static_cast<int32_t>(std::min<qint64>(count, INT32_MAX)));
         form = QString::fromUtf16(reinterpret_cast<const char16_t*>(keyword.getBuffer()), keyword.length());
     }
-    const QString number = QLocale().toString(count);
     const QByteArray formKey = QByteArray(key) + '.' + form.toLatin1();
     QString text = Messages::text(formKey.constData());
     if (text == QLatin1String(formKey)) text = Messages::text((QByteArray(key) + ".other").constData());
-    return text.arg(number);
+    return text;
 }
 
 int Messages::placeholderCount(const QString& text) {

@@ -25,6 +25,8 @@ public:
     // plural forms of the user's language) chosen by the language's plural
     // rules for `count`, its %1 replaced by the count with digit grouping.
     static QString plural(const char* key, qint64 count);
+    // The form alone, unformatted, for a count shown apart from its words.
+    static QString pluralText(const char* key, qint64 count);
 
     // Number of distinct %n placeholders in a text.
     static int placeholderCount(const QString& text);

@@ -168,9 +168,9 @@ TEST(MessagesTest, EveryKeyLookedUpHasAnEnglishText) {
         EXPECT_TRUE(used.count(key)) << key;
     used.insert(std::begin(kWindowKeys), std::end(kWindowKeys));
     // Option, argument and command texts are named by key where the command line declares them.
-    QDirIterator cli(QStringLiteral(QV_SOURCE_DIR "/cli"), {QStringLiteral("*.cpp")}, QDir::Files);
+    QDirIterator cli(QStringLiteral(QV_SOURCE_DIR), {QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
     static const QRegularExpression declared(QStringLiteral(R"re("(cli(?:Opt|Arg|Cmd|Example)[A-Za-z]*)")re"));
-    static const QRegularExpression plural(QStringLiteral(R"re(Messages::plural\("([A-Za-z]+)")re"));
+    static const QRegularExpression plural(QStringLiteral(R"re(Messages::plural(?:Text)?\("([A-Za-z]+)")re"));
     while (cli.hasNext()) {
         QFile file(cli.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -168,6 +168,11 @@ TEST(CommandLineTest, CountsUseTheRightPluralForm) {
     EXPECT_EQ(summary("L0", "R0"), "0 items");
     EXPECT_EQ(summary("L1", "R1"), "1 item: 1 equal");
     EXPECT_EQ(summary("L2", "R2"), "2 items: 2 only left");
+    // The totals lines too, labelled by side.
+    const QByteArray one = runQuorvane({"compare", q(t.path("L1")), q(t.path("R1"))}).out;
+    const QByteArray leftTotals = one.mid(one.indexOf("\nLeft: "));
+    EXPECT_TRUE(leftTotals.startsWith("\nLeft: 1 ")) << one.toStdString();
+    EXPECT_TRUE(leftTotals.contains(", 1 file, 0 folders\nRight: ")) << one.toStdString();
 
     t.fileWithText("one.txt", "a\nb\n");
     t.fileWithText("two.txt", "a\nB\n");
