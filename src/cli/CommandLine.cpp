@@ -5,11 +5,44 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace qv {
 namespace {
 
 std::string utf8(const char* key) { return Messages::text(key).toStdString(); }
+
+// Help texts are declared by their keys and looked up only when help is
+// printed: a run that needs no help never pays for a few hundred look-ups.
+std::string translated(const std::string& key) { return key.empty() ? key : utf8(key.c_str()); }
+
+class TranslatingFormatter : public CLI::Formatter {
+public:
+    std::string make_group(std::string group, bool positional, std::vector<const CLI::Option*> opts) const override {
+        return CLI::Formatter::make_group(translated(group), positional, std::move(opts));
+    }
+    std::string make_description(const CLI::App* app) const override {
+        const std::string text = translated(app->get_description());
+        return text.empty() ? text : text + "\n";
+    }
+    std::string make_subcommands(const CLI::App* app, CLI::AppFormatMode mode) const override {
+        std::string text = CLI::Formatter::make_subcommands(app, mode);
+        const std::string key = "\ncliGroupCommands:\n";
+        if (const std::size_t at = text.find(key); at != std::string::npos)
+            text.replace(at, key.size(), "\n" + utf8("cliGroupCommands") + ":\n");
+        return text;
+    }
+    std::string make_subcommand(const CLI::App* sub) const override {
+        std::stringstream out;
+        CLI::detail::format_help(out, sub->get_display_name(true), translated(sub->get_description()), column_width_);
+        return out.str();
+    }
+    std::string make_footer(const CLI::App* app) const override {
+        const std::string text = translated(app->get_footer());
+        return text.empty() ? text : text + "\n";
+    }
+    std::string make_option_desc(const CLI::Option* option) const override { return translated(option->get_description()); }
+};
 
 // The words CLI11 puts into help texts, from the message table.
 void translateLabels(CLI::Formatter& formatter) {
@@ -41,28 +74,30 @@ QString namedOption(const CLI::Error& error) {
 }  // namespace
 
 CLI::Option* described(CLI::Option* option, const char* key) {
-    option->description(utf8(key));
+    option->description(key);
     return option;
 }
 
-CommandLine::CommandLine() : m_root(utf8("cliSummary"), "quorvane") {
-    auto formatter = std::make_shared<CLI::Formatter>();
-    translateLabels(*formatter);
-    m_root.formatter(formatter);
-    m_root.set_help_flag("-h,--help", utf8("cliOptHelp"));
-    m_root.set_version_flag("--version", std::string("quorvane ") + QUORVANE_VERSION, utf8("cliOptVersion"));
-    m_root.option_defaults()->group(utf8("cliGroupOptions"));
-    m_root.footer(utf8("cliRootFooter"));
+CommandLine::CommandLine() : m_root("cliSummary", "quorvane"), m_formatter(std::make_shared<TranslatingFormatter>()) {
+    m_root.formatter(m_formatter);
+    // Groups are keys too; the flags below take the group set before them.
+    m_root.option_defaults()->group("cliGroupOptions");
+    m_root.set_help_flag("-h,--help", "cliOptHelp");
+    m_root.set_version_flag("--version", std::string("quorvane ") + QUORVANE_VERSION, "cliOptVersion");
+    m_root.footer("cliRootFooter");
     m_root.require_subcommand(0, 1);
 }
 
 CLI::App* CommandLine::addCommand(CLI::App& parent, const std::string& name, const char* summaryKey,
                                   const char* exampleKey, std::function<int()> run) {
-    CLI::App* command = parent.add_subcommand(name, utf8(summaryKey));
-    command->group(utf8("cliGroupCommands"));
-    command->option_defaults()->group(utf8("cliGroupOptions"));
+    CLI::App* command = parent.add_subcommand(name, summaryKey);
+    command->group("cliGroupCommands");
+    command->option_defaults()->group("cliGroupOptions");
+    // CLI11 makes a command's help flag before it copies the group: without
+    // this, the help flag would stand alone under a second "Options" heading.
+    command->get_help_ptr()->group("cliGroupOptions");
     // A verb would otherwise show its command's example.
-    command->footer(exampleKey ? utf8(exampleKey) : std::string());
+    command->footer(exampleKey ? exampleKey : "");
     command->positionals_at_end(false);
     m_commands.push_back({command, std::move(run), {}});
     return command;
@@ -86,11 +121,14 @@ const CommandLine::Command* CommandLine::chosen() const {
     return nullptr;
 }
 
-std::string CommandLine::help() const { return m_root.help(); }
+std::string CommandLine::help() const {
+    translateLabels(*m_formatter);
+    return m_root.help();
+}
 
 int CommandLine::reportParseError(const CLI::ParseError& error) {
     if (dynamic_cast<const CLI::CallForHelp*>(&error) || dynamic_cast<const CLI::CallForAllHelp*>(&error)) {
-        std::string text = m_root.help();
+        std::string text = help();
         if (const Command* c = chosen(); c && c->extraHelp)
             if (const QString extra = c->extraHelp(); !extra.isEmpty()) text += extra.toStdString() + "\n";
         std::fputs(text.c_str(), stdout);
@@ -133,7 +171,7 @@ int CommandLine::run(int argc, char** argv) {
     const Command* command = chosen();
     if (!command || !command->run) {
         // A command with verbs named without one: its help, as a usage error.
-        std::fputs(m_root.help().c_str(), stderr);
+        std::fputs(help().c_str(), stderr);
         return 2;
     }
     return command->run();

@@ -50,6 +50,7 @@ private:
     const Command* chosen() const;
 
     CLI::App m_root;
+    std::shared_ptr<CLI::Formatter> m_formatter;
     std::vector<Command> m_commands;
     std::vector<std::pair<std::string, std::string>> m_attachedOnly;
 };
@@ -59,7 +60,7 @@ inline CLI::Option* repeatable(CLI::Option* option) {
     return option->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
-// The option's description from the message table.
+// The option's description: the key of its text in the message table, looked up when help is printed.
 CLI::Option* described(CLI::Option* option, const char* key);
 
 }  // namespace qv

@@ -62,6 +62,10 @@ TEST(CommandLineTest, EveryCommandAnswersHelpWithItsOptionsAndTheCompletionKnows
             EXPECT_EQ(r.exitCode, 0) << command.join(' ').toStdString() << ask;
             EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
             EXPECT_TRUE(r.out.contains("Usage: quorvane " + command.join(' ').toUtf8())) << r.out.toStdString();
+            // Texts are looked up when help is printed: none may show as its key, nor a heading twice.
+            static const QRegularExpression key(QStringLiteral(R"(\bcli[A-Z]\w+)"));
+            EXPECT_FALSE(key.match(QString::fromUtf8(r.out)).hasMatch()) << r.out.toStdString();
+            EXPECT_EQ(r.out.count("\nOptions:\n"), 1) << r.out.toStdString();
         }
         const std::set<QString> options = optionsIn(runQuorvane(command + QStringList{"--help"}).out);
         for (const QString& option : options) {
