@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# What `cmake --install` delivers, as a user's system reads it: the program,
+# a manual page that man renders with every command in it, and a bash
+# completion that completes commands and each command's options.
+#   install_check.sh BUILD_DIR
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "install_check: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+q="$prefix/bin/quorvane"
+[ -x "$q" ] || fail "no program in $prefix/bin"
+XDG_CONFIG_HOME="$prefix/config" "$q" --version | grep -q '^quorvane ' || fail "the installed program does not run"
+
+page="$prefix/share/man/man1/quorvane.1"
+[ -f "$page" ] || fail "no manual page at share/man/man1"
+text="$(MANWIDTH=200 man -l "$page" 2>/dev/null)" || fail "man cannot render $page"
+commands="$(XDG_CONFIG_HOME="$prefix/config" "$q" --help | sed -n '/^Commands:/,/^$/s/^  \([a-z]\+\) .*/\1/p')"
+[ -n "$commands" ] || fail "the help lists no commands"
+for c in $commands; do
+    grep -q "quorvane $c" <<<"$text" || fail "the manual page lacks the command $c"
+done
+grep -q -- '--exclude-from' <<<"$text" || fail "the manual page lacks the commands' options"
+grep -q 'EXIT STATUS' <<<"$text" || fail "the manual page lacks its exit status section"
+
+completion="$prefix/share/bash-completion/completions/quorvane"
+[ -f "$completion" ] || fail "no completion at share/bash-completion/completions"
+[ -f /usr/share/bash-completion/bash_completion ] || { echo "bash-completion is not installed"; exit 77; }
+# Completes LINE (the cursor at its end) and prints the candidates, one a line.
+complete_line() {
+    bash -c '
+        source /usr/share/bash-completion/bash_completion
+        source "$1"
+        read -r -a COMP_WORDS <<<"$2"
+        [[ "$2" == *" " ]] && COMP_WORDS+=("")
+        COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+        COMP_LINE="$2" COMP_POINT=${#2}
+        _quorvane quorvane "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+        printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$1"
+}
+for c in $commands; do
+    complete_line "quorvane ${c:0:3}" | grep -qx "$c" || fail "quorvane ${c:0:3}<TAB> does not offer $c"
+done
+complete_line "quorvane compare --exc" | grep -qx -- '--exclude-from' || fail "compare --exc<TAB> does not offer --exclude-from"
+complete_line "quorvane diff --merge x y --fo" | grep -qx -- '--force' || fail "diff --fo<TAB> does not offer --force"
+complete_line "quorvane export --format " | grep -qx csv || fail "export --format <TAB> does not offer csv"
+echo "install_check: program, manual page and completion installed"
