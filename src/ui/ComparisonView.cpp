@@ -40,6 +40,8 @@ ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
     for (int c : {ComparisonModel::LeftDate, ComparisonModel::RightDate})
         header()->resizeSection(c, fontMetrics().horizontalAdvance(sample) + 24);
     header()->setSortIndicator(ComparisonModel::State, Qt::AscendingOrder);
+    // The optional columns wait until the user asks for them (the header's menu).
+    for (int c = ComparisonModel::kFirstOptional; c < ComparisonModel::ColumnCount; ++c) setColumnHidden(c, true);
 }
 
 KItem* ComparisonView::currentItem() const { return m_model.itemAt(currentIndex()); }

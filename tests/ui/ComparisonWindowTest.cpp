@@ -16,6 +16,7 @@
 #include "ui/DialogDriver.h"
 #include "ui/ExecutionDialog.h"
 #include "ui/SyncDialog.h"
+#include "sync/MergeList.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -236,6 +237,48 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("x.txt"), QStringLiteral("y")}));
     EXPECT_EQ(model.index(0, 0, only).data(ComparisonModel::StateRole).toInt(), kStateOnlyLeft);
+}
+
+TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
+    left.fileWithText("a.txt", "1");
+    right.fileWithText("a.txt", "22");
+    left.fileWithText("b.txt", "1");
+    right.fileWithText("b.txt", "333");
+    auto window = makeWindow();
+    compareAndWait(*window);
+    ComparisonModel& model = window->model();
+    auto rowNamed = [&](const QString& name) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
+        return QModelIndex();
+    };
+    const QString before = window->module().status().header();
+    window->view().setCurrentIndex(rowNamed(QStringLiteral("a.txt")));
+    window->view().selectionModel()->select(rowNamed(QStringLiteral("a.txt")),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier);
+    const QModelIndex a = rowNamed(QStringLiteral("a.txt"));
+    ASSERT_TRUE(a.isValid());   // every row shows while no filter is set
+    EXPECT_TRUE(a.data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_TRUE(a.data(Qt::AccessibleTextRole).toString().contains(Messages::text("a11yIgnored")));
+    EXPECT_FALSE(rowNamed(QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    // An ignored pair no longer counts among the differences.
+    EXPECT_NE(window->module().status().header(), before) << before.toStdString();
+    // Marking an action refuses the ignored row.
+    window->pressActionButton(BtnCopy, kSideLeft);
+    EXPECT_EQ(a.data(ComparisonModel::ActionRole).toInt(), kNone);
+
+    window->view().selectionModel()->select(a, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(rowNamed(QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
+
+    // The kind column, switched on after the run, is read for the tree on screen.
+    const int kind = ComparisonModel::LeftKind;
+    EXPECT_TRUE(window->view().isColumnHidden(kind));
+    window->showOptionalColumn(kind, true);
+    EXPECT_FALSE(window->view().isColumnHidden(kind + 1));
+    const QModelIndex kindCell = rowNamed(QStringLiteral("b.txt")).siblingAtColumn(kind);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !kindCell.data().toString().isEmpty(); }, 10000));
 }
 
 // Answers every question with its default and keeps what it was told.
