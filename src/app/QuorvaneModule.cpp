@@ -1,5 +1,6 @@
 #include "app/QuorvaneModule.h"
 
+#include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
 #include "sync/MirrorPlanner.h"
 
@@ -154,6 +155,14 @@ QuorvaneModule::~QuorvaneModule() {
     blockSignals(true);
     m_status->blockSignals(true);
     m_resortTimer.stop();
+    if (m_copyQueue) {
+        // A copy in flight is rolled back; its worker may be waiting for an answer from this thread.
+        m_copyQueue->cancel();
+        while (m_copyQueue->busy()) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
     if (m_thread) {
         // The run ends here, not in CompareThreadFinished.
         disconnect(m_thread, nullptr, this, nullptr);

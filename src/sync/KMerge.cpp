@@ -216,11 +216,14 @@ QString KMerge::DateFilename(const QDateTime& now, const QString& language) {
     return QLatin1Char('-') + QString::fromUtf16(reinterpret_cast<const char16_t*>(text.getBuffer()), text.length());
 }
 
-bool KMerge::prepareArchiveFolder() {
+QString KMerge::datedArchiveName() {
     const QStringList languages = QLocale::system().uiLanguages();
-    const QString name = QStringLiteral("quorvane") +
-                         DateFilename(QDateTime::currentDateTime(), languages.isEmpty() ? QString() : languages.first());
-    if (m_disposal.prepare(iArchiveItems, name.toStdString())) return true;
+    return QStringLiteral("quorvane") +
+           DateFilename(QDateTime::currentDateTime(), languages.isEmpty() ? QString() : languages.first());
+}
+
+bool KMerge::prepareArchiveFolder() {
+    if (m_disposal.prepare(iArchiveItems, datedArchiveName().toStdString())) return true;
     // Without its folder the archive goes to the trash.
     m_settings.archiveFolder.clear();
     return m_disposal.prepare(iArchiveItems, {});

@@ -98,6 +98,8 @@ public:
 
     // "-" and the date and time in the order of the user's language, "files" when there is none.
     static QString DateFilename(const QDateTime& now, const QString& language);
+    // The name of this run's dated archive folder: "quorvane" and the date now.
+    static QString datedArchiveName();
     static QString ActionError(const KMergeItem& row);
 
 private:

@@ -7,6 +7,7 @@
 #include "engine/KRootItem.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
+#include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
 #include "engine/UserPrompt.h"
 #include "ui/ActionColumnDelegate.h"
@@ -111,6 +112,10 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
     connect(m_view, &QTreeView::expanded, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), true); });
     connect(m_view, &QTreeView::collapsed, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), false); });
     connect(m_view, &ComparisonView::contextMenuForSide, this, &ComparisonWindow::showContextMenu);
+    m_view->setDropHandler([this](KItem* item, int side, const std::vector<std::string>& paths, bool commit) {
+        return commit ? m_module->acceptDrop(item, side, paths) : m_module->canDropOn(item, side, paths);
+    });
+    watchDropCopies();
     m_view->header()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view->header(), &QWidget::customContextMenuRequested, this, &ComparisonWindow::showColumnMenu);
     connect(&m_view->actionDelegate(), &ActionColumnDelegate::buttonPressed, this,
@@ -540,6 +545,36 @@ void ComparisonWindow::showOptionalColumn(int column, bool on) {
     // Switched on, the tree on screen reads what it lacks; every later run reads it too.
     if (on) m_module->AddColumns(bit);
     else m_module->setIColumns(m_module->iColumns() & ~bit);
+}
+
+void ComparisonWindow::watchDropCopies() {
+    DragCopyQueue& queue = m_module->copyQueue();
+    connect(&queue, &DragCopyQueue::started, this, [this] {
+        m_dropFailures.clear();
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(0);
+        m_progress->show();
+    });
+    connect(&queue, &DragCopyQueue::itemStarted, this, [this](const QString& name, int left) {
+        statusBar()->showMessage(Messages::format("dropCopying", QString::number(left), name));
+    });
+    connect(&queue, &DragCopyQueue::progress, this, [this](quint64 done, quint64 total) {
+        m_progress->setValue(total ? static_cast<int>(1000.0 * double(done) / double(total)) : 0);
+    });
+    connect(&queue, &DragCopyQueue::itemFinished, this, [this](const QString& destination, const QString& error) {
+        if (!error.isEmpty()) m_dropFailures << destination + QStringLiteral(": ") + error;
+        m_module->entryCopied(QFile::encodeName(destination).toStdString());
+    });
+    connect(&queue, &DragCopyQueue::finished, this, [this](int failures) {
+        m_progress->hide();
+        if (failures == 0) {
+            statusBar()->clearMessage();
+            return;
+        }
+        statusBar()->showMessage(Messages::format("dropFailed", QString::number(failures)));
+        statusBar()->setToolTip(m_dropFailures.join('\n'));
+    });
+    connect(m_module.get(), &QuorvaneModule::rowsUpdated, m_model, &ComparisonModel::refreshValues);
 }
 
 void ComparisonWindow::compareSelectedPair() {

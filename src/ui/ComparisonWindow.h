@@ -84,6 +84,7 @@ private:
     void showContextMenu(const QPoint& globalPos, int side);
     void compareSelectedPair();
     void clearActions();
+    void watchDropCopies();
     QList<QAction*> addIgnoreActions(QMenu* menu);
     void setIgnored(bool ignored);
     void showColumnMenu(const QPoint& pos);
@@ -113,6 +114,7 @@ private:
     QAction* m_clearAction = nullptr;
     QList<QAction*> m_filterActions;
     QList<QAction*> m_rowActions;   // need a selection
+    QStringList m_dropFailures;     // of the batch of drops being copied
 };
 
 }  // namespace qv
