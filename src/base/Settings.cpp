@@ -1,7 +1,12 @@
 #include "base/Settings.h"
 
+#include "base/InputLimits.h"
+#include "base/Messages.h"
+
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace qv {
 namespace {
@@ -63,6 +68,19 @@ std::vector<RegisteredDefault> buildDefaults() {
 
 std::unique_ptr<QSettings> defaultStore() {
     // INI under $XDG_CONFIG_HOME/Quorvane/ (QSettings follows XDG_CONFIG_HOME).
+    const std::string path = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                               QStringLiteral("/Quorvane/Quorvane.ini"))
+                                 .toStdString();
+    // A FIFO or a device in its place would block or exhaust the reading:
+    // such a store is left alone and the registered defaults stand.
+    platform::InputFile file;
+    const platform::InputStatus status = file.open(path, true);
+    if (status.problem == platform::InputProblem::NotRegularFile ||
+        (status.ok() && file.size() > kSettingsFileLimit)) {
+        const platform::InputStatus shown = status.ok() ? platform::InputStatus{platform::InputProblem::TooLarge, 0} : status;
+        qWarning("%s", qPrintable(inputProblemText(path, shown, kSettingsFileLimit)));
+        return nullptr;
+    }
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quorvane"),
                                        QStringLiteral("Quorvane"));
 }

@@ -1,6 +1,7 @@
 #include "cli/CompareRun.h"
 
 #include "app/history/MultiFolderSets.h"
+#include "base/InputLimits.h"
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
@@ -199,9 +200,11 @@ QString CompareRun::prepare() {
 
     m_module = std::make_unique<QuorvaneModule>(m_prompt, settings);
     if (!m_ruleFile.empty()) {
-        QFile file(QFile::decodeName(m_ruleFile.c_str()));
-        if (!file.open(QIODevice::ReadOnly) || !m_module->useRuleFile(QString::fromUtf8(file.readAll())))
-            return Messages::format("cliBadRuleFile", file.fileName());
+        std::string text;
+        const platform::InputStatus status = platform::readInputFile(m_ruleFile, kRuleFileLimit, text);
+        if (!status.ok()) return inputProblemText(m_ruleFile, status, kRuleFileLimit);
+        if (!m_module->useRuleFile(QString::fromStdString(text)))
+            return Messages::format("cliBadRuleFile", QFile::decodeName(m_ruleFile.c_str()));
     } else {
         for (const QString& key : m_module->unreadableRuleKeys())
             std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::format("cliRulesUnreadable", key)));

@@ -1,16 +1,16 @@
 #include "snapshot/KSnapshot.h"
 
+#include "base/InputLimits.h"
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 namespace qv {
 
@@ -56,25 +56,44 @@ bool snapshotFailure(std::string* error, const char* reasonKey, const std::strin
     return false;
 }
 
+namespace {
+
+// The compressed bytes of a snapshot file, read only when it is a regular file of a sane size.
+bool readSnapshotFile(const std::string& file, std::string& bytes, std::string* error) {
+    const platform::InputStatus status = platform::readInputFile(file, kSnapshotFileLimit, bytes);
+    switch (status.problem) {
+    case platform::InputProblem::None: return true;
+    case platform::InputProblem::NotRegularFile: return snapshotFailure(error, "snapErrNotRegular", file);
+    case platform::InputProblem::TooLarge: return snapshotFailure(error, "snapErrTooLarge", file);
+    case platform::InputProblem::CannotOpen:
+    case platform::InputProblem::ReadFailed: break;
+    }
+    return snapshotFailure(error, "snapErrOpen", file + ": " + std::strerror(status.error));
+}
+
+std::span<const std::uint8_t> asBytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
 bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return snapshotFailure(error, "snapErrOpen", file);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!readSnapshotFile(file, bytes, error)) return false;
     std::string detail;
-    if (!lzfse::decode(bytes, json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
+    if (!lzfse::decode(asBytes(bytes), json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
     return true;
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return snapshotFailure(error, "snapErrOpen", file);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!readSnapshotFile(file, bytes, error)) return false;
     m_entries.clear();
     m_types.clear();
     m_nameChunks.clear();
     m_root = nullptr;
     // The tree is built as the text is decoded: the text is never whole in memory.
-    lzfse::StreamDecoder decoder(bytes);
+    lzfse::StreamDecoder decoder(asBytes(bytes));
     return SnapshotJsonReader(*this).read(decoder, error);
 }
 

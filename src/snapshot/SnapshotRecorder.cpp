@@ -1,6 +1,7 @@
 #include "snapshot/SnapshotRecorder.h"
 
 #include "platform/ExtendedAttributes.h"
+#include "platform/InputFile.h"
 #include "platform/JsonString.h"
 #include "snapshot/KSnapshot.h"
 
@@ -8,7 +9,10 @@
 #include <QFile>
 #include <QMimeDatabase>
 
+#include <cerrno>
 #include <chrono>
+#include <unistd.h>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -39,11 +43,18 @@ void appendSnapshotString(std::string& out, std::string_view text) {
     platform::appendJsonString(out, text, {platform::UndecodableBytes::Replacement, true});
 }
 
-std::string md5OfFile(const std::string& path) {
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return {};
+std::string md5OfFile(const std::string& path, bool followLinks) {
+    platform::InputFile file;
+    if (!file.open(path, followLinks).ok()) return {};
     QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!hash.addData(&file)) return {};
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (;;) {
+        const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {};
+        if (n == 0) break;
+        hash.addData(QByteArrayView(buffer.data(), n));
+    }
     return hash.result().toHex().toStdString();
 }
 
@@ -142,7 +153,7 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             out += ",\"siz\":" + std::to_string(size);
             if (m_options.calculateMD5) {
                 out += ",\"md5\":";
-                appendSnapshotString(out, e.stat.type == platform::EntryType::File ? md5OfFile(path) : std::string());
+                appendSnapshotString(out, e.stat.type == platform::EntryType::File ? md5OfFile(path, false) : std::string());
             }
             ++iFiles;
             ++totals.files;

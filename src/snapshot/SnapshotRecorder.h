@@ -54,7 +54,8 @@ private:
 // escaped; bytes that are not UTF-8 become U+FFFD (JSON text must be UTF-8).
 void appendSnapshotString(std::string& out, std::string_view text);
 
-// The MD5 of a file as 32 lower-case hexadecimal digits, "" when it cannot be read.
-std::string md5OfFile(const std::string& path);
+// The MD5 of a regular file as 32 lower-case hexadecimal digits, "" when it
+// cannot be read or is anything else (a FIFO, a device).
+std::string md5OfFile(const std::string& path, bool followLinks = true);
 
 }  // namespace qv

@@ -46,6 +46,8 @@ const std::map<std::string, int> kFormattedKeys = {
     {"nameConflict1L", 1}, {"nameConflict1R", 1}, {"cliBadColumns", 1}, {"treeRightName", 1},
     {"archiveFolder", 1}, {"chooseFolderFor", 1}, {"cliNoWindowProgram", 2}, {"executeMenuCount", 1},
     {"executionFigures", 4}, {"folderCounts", 2}, {"lockedEntry", 1}, {"dropCopying", 2}, {"dropFailed", 1},
+    {"cliInternalError", 1}, {"inputNotRegular", 1},
+    {"inputTooLarge", 2}, {"ruleTimedOut", 1}, {"expectRange", 2},
 };
 
 // Keys that the windows, sheets and alerts look up, several of them before
