@@ -1,9 +1,15 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+
 namespace qv {
 
 // Prints "quorvane: MESSAGE" on stderr and returns the exit status 2.
 int failLine(const QString& message);
+
+// Runs a command and returns its status; an exception that escapes it is
+// printed like any other failure and gives 2, never an abort.
+int runCatchingExceptions(const std::function<int()>& command);
 
 }  // namespace qv

@@ -15,6 +15,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -93,7 +94,7 @@ bool parseFilterNames(const QString& text, bool show, unsigned& filter) {
     return true;
 }
 
-CompareRun::CompareRun(QCoreApplication& app) : m_app(app) {}
+CompareRun::CompareRun(QCoreApplication& app, platform::FileSystem& fs) : m_app(app), m_fs(fs) {}
 
 CompareRun::~CompareRun() {
     m_module.reset();
@@ -198,7 +199,7 @@ QString CompareRun::prepare() {
     for (const std::string& assignment : m_assignments)
         if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return problem;
 
-    m_module = std::make_unique<QuorvaneModule>(m_prompt, settings);
+    m_module = std::make_unique<QuorvaneModule>(m_prompt, settings, m_fs);
     if (!m_ruleFile.empty()) {
         std::string text;
         const platform::InputStatus status = platform::readInputFile(m_ruleFile, kRuleFileLimit, text);
@@ -248,15 +249,15 @@ int CompareRun::run() {
                          static_cast<int>(fraction * 100));
         });
     }
+    // A cancelled run is an interrupted one: nothing else cancels from the command line.
+    constexpr int kCancelled = -2;
     InterruptWatcher interrupts;
-    bool interrupted = false;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        interrupted = true;
         module.Cancel();
-        if (!module.ComparingFolders()) m_app.exit(130);
+        if (!module.ComparingFolders()) m_app.exit(kCancelled);
     });
     QObject::connect(&module, &QuorvaneModule::compareThreadFinished, [&](bool completed) {
-        if (!completed) m_app.exit(130);
+        if (!completed) m_app.exit(kCancelled);
     });
     QObject::connect(&module, &QuorvaneModule::sizesCalculated, [&] { m_app.exit(0); });
 
@@ -268,9 +269,9 @@ int CompareRun::run() {
     const int status = m_app.exec();
     if (showProgress) std::fprintf(stderr, "\r\033[K");
     if (!module.snapshotError().isEmpty()) return failLine(QString(module.lastAlert()).replace('\n', ' '));
-    if (status == 130 || interrupted) {
+    if (status == kCancelled || InterruptWatcher::exitStatus()) {
         std::fprintf(stderr, "quorvane: %s\n", qPrintable(Messages::text("cliInterrupted")));
-        return 130;
+        return InterruptWatcher::exitStatus() ? InterruptWatcher::exitStatus() : 128 + SIGINT;
     }
     KRootItem& root = *module.iRootItem();
     if (root.iAError1 || root.iAError2) {

@@ -20,7 +20,8 @@ namespace qv {
 
 class CompareRun {
 public:
-    explicit CompareRun(QCoreApplication& app);
+    // `fs` is the file system the sides are read through (tests give a slow or failing one).
+    explicit CompareRun(QCoreApplication& app, platform::FileSystem& fs = platform::systemFileSystem());
     ~CompareRun();
 
     // Takes the option at args[i] (and its value) when it is one of the run's
@@ -29,8 +30,9 @@ public:
     bool takeOption(const std::vector<std::string>& args, std::size_t& i, QString& problem);
 
     // Sets up the window and runs the comparison to its end. Returns 0 when it
-    // completed, 2 after printing why it could not run, 130 when interrupted,
-    // and kFilePair (printing nothing) when the two paths are files.
+    // completed, 2 after printing why it could not run, 128 + the signal's
+    // number when interrupted, and kFilePair (printing nothing) when the two
+    // paths are files.
     int run();
     static constexpr int kFilePair = -1;
 
@@ -49,6 +51,7 @@ private:
     QString prepare();
 
     QCoreApplication& m_app;
+    platform::FileSystem& m_fs;
     std::vector<std::string> m_paths;
     QStringList m_sets[2];
     std::vector<std::string> m_assignments;

@@ -24,16 +24,11 @@ namespace {
 const std::vector<int> kStandardColumns = {1, 2, 3, 0, 4, 5, 6};
 
 // Runs the export on a worker, answering interrupts by cancelling it.
-QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace, bool& interrupted) {
-    std::atomic<bool> cancelled{false};
+QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace) {
     QString result;
     QEventLoop loop;
     InterruptWatcher interrupts;
-    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        interrupted = true;
-        cancelled = true;
-    });
-    QThread* worker = QThread::create([&] { result = exporter.ExportNow(destination, replace, &cancelled); });
+    QThread* worker = QThread::create([&] { result = exporter.ExportNow(destination, replace, &InterruptWatcher::flag()); });
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
     loop.exec();
@@ -88,9 +83,8 @@ int runExportCommand(QCoreApplication& app, const std::vector<std::string>& args
     ComparisonExport exporter(*module.iRootItem(), module.iParentItem(), columns, options, exportView,
                               module.status().header());
     const QString destination = QDir::current().absoluteFilePath(out);
-    bool interrupted = false;
-    const QString problem = exportOnWorker(exporter, destination, replace, interrupted);
-    if (interrupted) return failLine(Messages::text("cliInterrupted")), 130;
+    const QString problem = exportOnWorker(exporter, destination, replace);
+    if (const int status = InterruptWatcher::exitStatus()) return failLine(Messages::text("cliInterrupted")), status;
     if (!problem.isEmpty()) return failLine(problem);
     std::printf("%s\n", qPrintable(ComparisonExport::successText(destination)));
     return 0;

@@ -2,6 +2,7 @@
 
 #include "base/Messages.h"
 #include "cli/CliOutput.h"
+#include "cli/InterruptWatcher.h"
 #include "engine/NameOrder.h"
 #include "base/PathResolution.h"
 #include "platform/DurableFile.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -56,11 +56,9 @@ int record(const std::vector<std::string>& args) {
     const std::string folder = absolute(paths[0]);
     const std::string out = absolute(paths[1]);
 
-    // The walk runs on this thread: Ctrl-C raises a flag it checks after every folder.
-    static std::atomic<bool> cancelled{false};
-    std::signal(SIGINT, [](int) { cancelled.store(true); });
-
-    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &cancelled);
+    // The walk runs on this thread: a signal raises a flag it checks after every entry.
+    InterruptWatcher interrupts;
+    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &InterruptWatcher::flag());
     const bool tty = ::isatty(STDERR_FILENO);
     std::fprintf(stderr, "%s\n", qPrintable(Messages::format("creSnap", QString::fromUtf8(folder.c_str()))));
     recorder.setProgress([tty](std::uint64_t files, std::uint64_t folders) {
@@ -71,7 +69,7 @@ int record(const std::vector<std::string>& args) {
     });
     std::string json;
     if (!recorder.record(folder, json, nowNs())) {
-        if (cancelled) return failLine(Messages::text("cliInterrupted")), 130;
+        if (const int status = InterruptWatcher::exitStatus()) return failLine(Messages::text("cliInterrupted")), status;
         return failLine(Messages::format("rootUnreadable", QString::fromUtf8(folder.c_str()), QString::fromLocal8Bit(std::strerror(ENOTDIR))));
     }
     if (tty) std::fprintf(stderr, "\r\033[K");

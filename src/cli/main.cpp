@@ -1,7 +1,9 @@
 // The quorvane command: a headless front end over the comparison controller.
 
 #include "cli/ActionsCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/CompareCommand.h"
+#include "cli/InterruptWatcher.h"
 #include "cli/SyncCommand.h"
 #include "cli/DiffCommand.h"
 #include "cli/HistoryCommand.h"
@@ -16,6 +18,24 @@
 
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+int runCommand(QCoreApplication& app, const std::string& command, std::vector<std::string>& args) {
+    if (command == "compare") return qv::runCompareCommand(app, args);
+    if (command == "export") return qv::runExportCommand(app, args);
+    if (command == "diff") return qv::runDiffCommand(app, args);
+    if (command == "history") return qv::runHistoryCommand(args);
+    if (command == "settings") return qv::runSettingsCommand(args);
+    if (command == "snapshot") return qv::runSnapshotCommand(args);
+    if (command == "rules") return qv::runRulesCommand(args);
+    if (command == "sync") return qv::runSyncCommand(app, args);
+    if (command == "actions") return qv::runActionsCommand(app, args);
+    std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
+    return 2;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -37,16 +57,8 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    // The window is a program of its own, started in this process's place.
     if (command == "gui") return qv::runGuiCommand(args);
-    if (command == "compare") return qv::runCompareCommand(app, args);
-    if (command == "export") return qv::runExportCommand(app, args);
-    if (command == "diff") return qv::runDiffCommand(app, args);
-    if (command == "history") return qv::runHistoryCommand(args);
-    if (command == "settings") return qv::runSettingsCommand(args);
-    if (command == "snapshot") return qv::runSnapshotCommand(args);
-    if (command == "rules") return qv::runRulesCommand(args);
-    if (command == "sync") return qv::runSyncCommand(app, args);
-    if (command == "actions") return qv::runActionsCommand(app, args);
-    std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::format("cliUnknownCommand", QString::fromStdString(command))));
-    return 2;
+    qv::installInterruptHandling();
+    return qv::runCatchingExceptions([&] { return runCommand(app, command, args); });
 }
