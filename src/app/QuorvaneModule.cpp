@@ -102,6 +102,11 @@ public:
         return answer;
     }
 
+    void ruleTimedOut(const std::string& pattern) override {
+        const QString text = Messages::format("ruleTimedOut", QString::fromStdString(pattern));
+        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.informOrLog(text); }, Qt::QueuedConnection);
+    }
+
     void StartProgress(const std::string& fileName) override {
         const QString text = Messages::format("comparingF", QString::fromUtf8(fileName.c_str()));
         QMetaObject::invokeMethod(
@@ -261,6 +266,11 @@ bool QuorvaneModule::PopupCanClose() {
 
 void QuorvaneModule::setHeader(const QString& text, ComparisonStatus::Role role) {
     m_status->setHeader(text, role, m_status->headerTooltip());
+}
+
+void QuorvaneModule::informOrLog(const QString& text) {
+    if (m_prompt.showsUI()) m_prompt.inform(text);
+    else qWarning("%s", qPrintable(text));
 }
 
 void QuorvaneModule::showAlert(const char* key) {

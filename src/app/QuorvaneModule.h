@@ -291,6 +291,8 @@ private:
     void listOneSidedFolder(KItem* item);
     ReadErrorAnswer EnumeratorError(const std::string& path, int error);
     void showAlert(const char* key);
+    // A notice the user should see: an alert in a window, a line on stderr without one.
+    void informOrLog(const QString& text);
     void setHeader(const QString& text, ComparisonStatus::Role role);
     ScanOptions scanOptionsForRun() const;
     void applyRootOptions(KRootItem& root) const;

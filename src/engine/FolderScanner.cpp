@@ -113,6 +113,8 @@ void FolderScanner::prepareColumns(KRootItem& root) {
 void FolderScanner::setRules(const KExcludeRules& rules) {
     if (m_options.iDisableAllFilters || !rules.anyEnabled()) m_rules.reset();
     else m_rules = std::make_unique<KExcludeRules>(rules);
+    if (m_rules)
+        m_rules->guardRegexes(&m_cancelled, [this](const QString& pattern) { m_observer.ruleTimedOut(pattern.toStdString()); });
 }
 
 platform::FileSystem& FolderScanner::fsFor(int side) const {

@@ -68,6 +68,8 @@ void FolderSizePass::RecountStats(KRootItem& root) {
 
 bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,
                                          const std::atomic<bool>& cancelled) {
+    // The scan reported any rule that ran out of time; here such a rule just matches nothing.
+    if (m_rules) m_rules->guardRegexes(&cancelled, {});
     CalcFolderStatsFor(root);
     // Each side is read through its own source: a snapshot side from its recorded tree.
     platform::FileSystem& left = root.iSnapshot1 ? root.fileSystemFor(kSideLeft) : m_fs;
