@@ -6,6 +6,7 @@
 #include "engine/NameOrder.h"
 #include "base/PathResolution.h"
 #include "platform/DurableFile.h"
+#include "platform/FileTime.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotRecorder.h"
 #include "snapshot/lzfse/Lzfse.h"
@@ -133,7 +134,7 @@ void SortBy(const KSnapshot& s, KSnapURL& entry, int key, bool foldersOnTop, boo
 
 void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
     const QString modified = e.iModDate == kNoRecordedDate ? QString()
-        : QLocale().toString(QDateTime::fromSecsSinceEpoch(e.iModDate / 1000000000), QLocale::ShortFormat);
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(platform::secondsOf(e.iModDate)), QLocale::ShortFormat);
     std::printf("%*s%.*s%s  %s  %s  %s%s%s\n", depth * 2, "", static_cast<int>(e.iName.size()), e.iName.data(), e.iFolder ? "/" : "",
                 qPrintable(QLocale().toString(static_cast<qulonglong>(e.iDataSize))), qPrintable(modified),
                 e.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(e.utiIndex)].c_str() : "",
@@ -162,7 +163,7 @@ int show(const std::vector<std::string>& args) {
     KSnapURL& root = *snapshot.iSnapshot();
     SortBy(snapshot, root, key, foldersOnTop, ascending);
     const QString date = snapshot.iSnapDate() == kNoRecordedDate ? QString()
-        : QLocale().toString(QDateTime::fromSecsSinceEpoch(snapshot.iSnapDate() / 1000000000), QLocale::ShortFormat);
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(platform::secondsOf(snapshot.iSnapDate())), QLocale::ShortFormat);
     std::printf("%s\n%s\n", snapshot.recordedPath().c_str(),
                 qPrintable(Messages::format("snapDetails", date, QLocale().formattedDataSize(static_cast<qint64>(root.iDataSize), 1, QLocale::DataSizeSIFormat),
                                             QLocale().toString(qulonglong(root.iNumOfFiles)), QLocale().toString(qulonglong(root.iNumOfFolders)))));

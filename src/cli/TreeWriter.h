@@ -43,7 +43,7 @@ private:
     std::string m_buffer;
 };
 
-// Nanoseconds since the epoch as seconds with a nine-digit fraction.
-void appendSeconds(std::string& out, long long ns);
+// A file time (platform/FileTime.h) as seconds since the epoch with a nine-digit fraction.
+void appendSeconds(std::string& out, long long time);
 
 }  // namespace qv

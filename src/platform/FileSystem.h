@@ -4,6 +4,7 @@
 // fails on chosen paths (CI runs as root, where permission bits stop nothing).
 
 #include "platform/FileStream.h"
+#include "platform/FileTime.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,14 +17,12 @@ namespace qv::platform {
 
 enum class EntryType : std::uint8_t { File, Folder, Symlink, Other };
 
-constexpr std::int64_t kNoTime = INT64_MIN;
-
 // Metadata of one file-system object, as read by one statx call.
 struct EntryStat {
     EntryType type = EntryType::Other;
     std::uint32_t mode = 0;
     std::int64_t size = 0;
-    std::int64_t mtimeNs = kNoTime;   // content modification, ns since the epoch
+    std::int64_t mtimeNs = kNoTime;   // content modification (platform/FileTime.h)
     std::int64_t btimeNs = kNoTime;   // creation, when the file system records it
     std::int64_t atimeNs = kNoTime;   // last access
     std::uint64_t device = 0;

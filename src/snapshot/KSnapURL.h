@@ -22,7 +22,7 @@ struct KSnapURL {
     bool iAlias = false;
     bool hasMD5 = false;
     std::uint64_t iDataSize = 0;   // the recorded fork size ("fsz") is always 0 on Linux and is not kept
-    std::int64_t iCreDate = kNoRecordedDate;   // ns since the epoch, whole seconds
+    std::int64_t iCreDate = kNoRecordedDate;   // file times (platform/FileTime.h), whole seconds
     std::int64_t iModDate = kNoRecordedDate;
     std::int64_t iAccDate = kNoRecordedDate;
     std::array<std::uint8_t, 16> iMD5{};

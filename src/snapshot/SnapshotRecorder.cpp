@@ -91,11 +91,12 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
     out += st.type == platform::EntryType::Symlink ? "true" : "false";
     const std::pair<const char*, std::int64_t> dates[] = {{",\"dtC\":", st.btimeNs}, {",\"dtM\":", st.mtimeNs},
                                                           {",\"dtA\":", st.atimeNs}};
-    for (const auto& [key, ns] : dates) {
-        if (ns == platform::kNoTime) continue;
+    for (const auto& [key, time] : dates) {
+        const std::string text = time == platform::kNoTime ? std::string() : isoDate(time);
+        if (text.empty()) continue;
         out += key;
         out += '"';
-        out += isoDate(ns);
+        out += text;
         out += '"';
     }
     if (const auto tags = platform::readTags(path, false)) {
