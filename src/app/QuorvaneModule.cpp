@@ -37,6 +37,11 @@ enum class PathKind { Missing, Folder, File };
 
 bool isSnapshotPath(const std::string& path) { return path.size() > 5 && path.ends_with(".qvss"); }
 
+// The scan and the size pass descend a level of recursion per folder level,
+// down to the deepest tree the program reads (kMaxTreeDepth): their threads
+// get a stack that holds that whatever the system's default.
+constexpr uint kTreeWalkStack = 64u << 20;
+
 PathKind kindOf(platform::FileSystem& fs, const std::string& path, bool folderTab) {
     platform::EntryStat st;
     if (path.empty() || fs.statPath(path, true, st) != 0) return PathKind::Missing;
@@ -474,6 +479,7 @@ bool QuorvaneModule::startRun() {
     KRootItem* runRoot = m_root.get();
     FolderScanner* scanner = m_scanner.get();
     m_thread = QThread::create([scanner, runRoot] { scanner->CompareThread(*runRoot); });
+    m_thread->setStackSize(kTreeWalkStack);
     connect(m_thread, &QThread::finished, this, &QuorvaneModule::CompareThreadFinished, Qt::QueuedConnection);
     m_status->setHeader(Messages::text("scanning"), ComparisonStatus::Role::Working);
     m_status->setProcessed(0);
@@ -648,6 +654,7 @@ void QuorvaneModule::startSizePass() {
     m_sizeThread = QThread::create([pass, root, queue = std::move(queue), this] {
         pass->CalculateFolderSize(*root, queue, m_sizeCancelled);
     });
+    m_sizeThread->setStackSize(kTreeWalkStack);
     const unsigned generation = ++m_sizeGeneration;
     connect(m_sizeThread, &QThread::finished, this, [this, generation] { SizePassFinished(generation); },
             Qt::QueuedConnection);

@@ -18,10 +18,11 @@ constexpr std::int64_t kActionPlanLimit = std::int64_t{64} << 20;     // a mark 
 constexpr std::int64_t kSettingsFileLimit = std::int64_t{16} << 20;   // the INI file with its histories
 constexpr std::int64_t kSnapshotFileLimit = std::int64_t{1} << 30;    // compressed: tens of millions of entries
 
-// The deepest folder tree the program reads or compares. A live tree cannot
-// be deeper while its paths fit in PATH_MAX (4096 bytes, two per level at
-// least); a snapshot or a chain of links to folders could be, and every walk
-// over a tree would then risk the stack.
+// The deepest folder tree the program reads or compares: deeper than any
+// folder a path of 4096 bytes can name (two bytes per level at least), deep
+// enough for any real tree. A snapshot, a chain of links to folders or a tree
+// made one folder inside the other can go on without end; every walk over a
+// tree stops here, so the stack holds and the time stays bounded.
 constexpr std::size_t kMaxTreeDepth = 2048;
 
 // Why an input could not be read, in the user's words.

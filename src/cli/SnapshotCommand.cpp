@@ -21,6 +21,8 @@
 #include <cstring>
 #include <map>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -121,25 +123,45 @@ int compareEntries(const KSnapshot& s, const KSnapURL& a, const KSnapURL& b, int
     }
 }
 
+// Sorts the children of `entry` and of every folder below it. The folders
+// are visited from a list of their own, not by recursion: a snapshot is a
+// tree read from a file, and its depth is whatever the file says.
 void SortBy(const KSnapshot& s, KSnapURL& entry, int key, bool foldersOnTop, bool ascending) {
-    for (KSnapURL* child : entry.iChildren)
-        if (child->iFolder && !child->iChildren.empty()) SortBy(s, *child, key, foldersOnTop, ascending);
-    std::stable_sort(entry.iChildren.begin(), entry.iChildren.end(), [&](const KSnapURL* a, const KSnapURL* b) {
+    const auto before = [&](const KSnapURL* a, const KSnapURL* b) {
         if (foldersOnTop && a->iFolder != b->iFolder) return a->iFolder;
         int c = key == 1 ? compareNamesStrict(a->iName, b->iName) : compareEntries(s, *a, *b, key);
         if (c == 0 && key != 1) c = compareNamesStrict(a->iName, b->iName);
         return ascending ? c < 0 : c > 0;
-    });
+    };
+    std::vector<KSnapURL*> folders{&entry};
+    while (!folders.empty()) {
+        KSnapURL* folder = folders.back();
+        folders.pop_back();
+        std::stable_sort(folder->iChildren.begin(), folder->iChildren.end(), before);
+        for (KSnapURL* child : folder->iChildren)
+            if (child->iFolder && !child->iChildren.empty()) folders.push_back(child);
+    }
 }
 
-void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
+void printLine(const KSnapshot& s, const KSnapURL& e, int depth) {
     const QString modified = e.iModDate == kNoRecordedDate ? QString()
         : QLocale().toString(QDateTime::fromSecsSinceEpoch(platform::secondsOf(e.iModDate)), QLocale::ShortFormat);
     std::printf("%*s%.*s%s  %s  %s  %s%s%s\n", depth * 2, "", static_cast<int>(e.iName.size()), e.iName.data(), e.iFolder ? "/" : "",
                 qPrintable(QLocale().toString(static_cast<qulonglong>(e.iDataSize))), qPrintable(modified),
                 e.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(e.utiIndex)].c_str() : "",
                 e.iTags ? ("  [" + tagsText(e) + "]").c_str() : "", e.hasMD5 ? ("  " + e.md5Hex()).c_str() : "");
-    for (const KSnapURL* child : e.iChildren) printEntry(s, *child, depth + 1);
+}
+
+// Prints the entries below `root`, each before its children, without recursion.
+void printTree(const KSnapshot& s, const KSnapURL& root) {
+    std::vector<std::pair<const KSnapURL*, int>> pending;   // entry, depth; the next one last
+    for (auto it = root.iChildren.rbegin(); it != root.iChildren.rend(); ++it) pending.emplace_back(*it, 0);
+    while (!pending.empty()) {
+        const auto [entry, depth] = pending.back();
+        pending.pop_back();
+        printLine(s, *entry, depth);
+        for (auto it = entry->iChildren.rbegin(); it != entry->iChildren.rend(); ++it) pending.emplace_back(*it, depth + 1);
+    }
 }
 
 int show(const std::vector<std::string>& args) {
@@ -167,7 +189,7 @@ int show(const std::vector<std::string>& args) {
     std::printf("%s\n%s\n", snapshot.recordedPath().c_str(),
                 qPrintable(Messages::format("snapDetails", date, QLocale().formattedDataSize(static_cast<qint64>(root.iDataSize), 1, QLocale::DataSizeSIFormat),
                                             QLocale().toString(qulonglong(root.iNumOfFiles)), QLocale().toString(qulonglong(root.iNumOfFolders)))));
-    for (const KSnapURL* child : root.iChildren) printEntry(snapshot, *child, 0);
+    printTree(snapshot, root);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "snapshot/SnapshotJsonReader.h"
 
+#include "base/InputLimits.h"
+#include "base/Messages.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/lzfse/Lzfse.h"
 
@@ -80,6 +82,10 @@ public:
 
     bool start_object(std::size_t) override {
         if (m_skip || (!m_depth.empty() && !m_inChildren)) return skipContainer();
+        if (m_depth.size() >= kMaxTreeDepth) {
+            m_error = Messages::format("snapTooDeep", static_cast<qulonglong>(kMaxTreeDepth)).toStdString();
+            return false;
+        }
         KSnapURL* entry = m_snapshot.newEntry();
         if (!m_depth.empty()) {
             entry->parent = m_depth.back();

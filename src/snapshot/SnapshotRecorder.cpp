@@ -1,5 +1,6 @@
 #include "snapshot/SnapshotRecorder.h"
 
+#include "base/InputLimits.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/InputFile.h"
 #include "platform/JsonString.h"
@@ -122,8 +123,15 @@ void SnapshotRecorder::reportProgress() {
     if (m_progress) m_progress(iFiles, iFolders);
 }
 
-bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals) {
+bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals,
+                                         std::size_t depth) {
     if (cancelled()) return false;
+    // Entries deeper than any snapshot may hold are not recorded: the folder is
+    // kept, empty, and named in the log, so that every snapshot can be read.
+    if (depth + 1 >= kMaxTreeDepth) {
+        if (m_log) m_log(folder, ENAMETOOLONG);
+        return true;
+    }
     platform::Listing listing;
     m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime);
     if (listing.folderError && m_log) m_log(folder, listing.folderError);
@@ -141,7 +149,7 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             writeEntryHead(path, e.stat, true, out);
             out += ",\"chi\":[";
             Totals sub;
-            if (!SnapshotForFolder(path, out, sub)) return false;
+            if (!SnapshotForFolder(path, out, sub, depth + 1)) return false;
             out += "],\"siz\":" + std::to_string(sub.size) + ",\"nfi\":" + std::to_string(sub.files) +
                    ",\"nfo\":" + std::to_string(sub.folders);
             ++iFolders;
@@ -178,7 +186,7 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
     writeEntryHead(folder, st, true, json);
     json += ",\"chi\":[";
     Totals totals;
-    if (!SnapshotForFolder(folder, json, totals)) return false;
+    if (!SnapshotForFolder(folder, json, totals, 0)) return false;
     json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
             ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +
             ",\"date\":\"" + isoDate(nowNs) + "\"}";

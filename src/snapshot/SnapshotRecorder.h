@@ -35,7 +35,8 @@ private:
     struct Totals {
         std::uint64_t size = 0, files = 0, folders = 0;
     };
-    bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals);
+    // `depth`: the folder's level below the recorded one (0 for that one).
+    bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals, std::size_t depth);
     void writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder, std::string& out);
     std::string typeOf(const std::string& path, const platform::EntryStat& st);
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
