@@ -452,15 +452,19 @@ std::string FolderScanner::rightPathOf(const KItem& node, const std::string& rig
     return joinPath(rightFolder, node.nameForSide(kSideRight));
 }
 
-bool FolderScanner::isFolderLink(const std::string& link) const {
+bool FolderScanner::isFolderLink(int side, const std::string& link) const {
     platform::EntryStat st;
-    return !link.empty() && m_fs.statPath(link, true, st) == 0 && st.type == platform::EntryType::Folder;
+    return !link.empty() && fsFor(side).statPath(link, true, st) == 0 && st.type == platform::EntryType::Folder;
+}
+
+bool FolderScanner::tagsDiffer(const std::string& left, const std::string& right) const {
+    return fsFor(kSideLeft).readTags(left, false) != fsFor(kSideRight).readTags(right, false);
 }
 
 bool FolderScanner::AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res) {
     const std::string leftLink = x.linkForSide(kSideLeft);
     const std::string rightLink = right->linkForSide(kSideRight);
-    if (!isFolderLink(leftLink) || !isFolderLink(rightLink)) return false;
+    if (!isFolderLink(kSideLeft, leftLink) || !isFolderLink(kSideRight, rightLink)) return false;
 
     // A link met again means a cycle: compare the nested pair without following links.
     const bool resolveAliases = m_root->iResolveAliases;
@@ -543,9 +547,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
             tally.folders += f->iFolders1;
         }
     }
-    if (r == kStateEqual && m_root->iCmpTags &&
-        KItem::CompareTags(leftPath, rightPathOf(*n, right), false) == kStateTagsDiffer)
-        r = kStateTagsDiffer;
+    if (r == kStateEqual && m_root->iCmpTags && tagsDiffer(leftPath, rightPathOf(*n, right))) r = kStateTagsDiffer;
     n->CopySideValuesFrom(x, x.nameBytes());
     n->iState = r == kStateCancelled ? kStateNotCompared : r;
     n->iCompared = true;

@@ -98,7 +98,9 @@ private:
     KItem* partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, bool allowExtension);
     // Two links to folders are compared as the folders; `res` gets the nested result.
     bool AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res);
-    bool isFolderLink(const std::string& link) const;
+    bool isFolderLink(int side, const std::string& link) const;
+    // Whether the tags of a folder pair differ, each side read through its own source.
+    bool tagsDiffer(const std::string& left, const std::string& right) const;
 
     platform::FileSystem& m_fs;
     ScanObserver& m_observer;

@@ -23,7 +23,7 @@ SideValues valuesOf(const KItem& node, int side, const KRootItem& root) {
     const std::string& link = node.linkForSide(side);
     if (root.iResolveAliases && !link.empty()) {
         platform::EntryStat st;
-        if (root.fileSystem().statPath(link, true, st) == 0) {
+        if (root.fileSystemFor(side).statPath(link, true, st) == 0) {
             v.folder = st.type == platform::EntryType::Folder;
             v.size = v.folder ? 0 : st.size;
             v.dateNs = st.mtimeNs;

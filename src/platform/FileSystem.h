@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,9 @@ public:
 
     // The stored destination of a symbolic link, or an errno value.
     virtual int readLink(const std::string& path, std::string& target) = 0;
+
+    // The tag names of an entry in stored order; nullopt when it carries none.
+    virtual std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
 
     // Compares two files byte for byte (following links), streaming in
     // blocks and stopping at the first difference.

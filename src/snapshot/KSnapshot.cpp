@@ -41,6 +41,7 @@ std::string_view KSnapshot::keepName(std::string_view name) {
 }
 
 void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, std::int64_t date) {
+    for (KSnapURL& entry : m_entries) entry.indexChildren();
     m_root = root;
     m_recordedPath = std::move(recordedPath);
     m_hasMD5 = hasMD5;

@@ -41,7 +41,7 @@ void appendKey(std::string& out, const char* key) {
 }  // namespace
 
 void appendSnapshotString(std::string& out, std::string_view text) {
-    platform::appendJsonString(out, text, {platform::UndecodableBytes::Replacement, true});
+    platform::appendJsonString(out, text, {platform::UndecodableBytes::LoneSurrogates, true});
 }
 
 std::string md5OfFile(const std::string& path, bool followLinks) {
@@ -90,6 +90,11 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
     out += path.size() > slash + 1 && path[slash + 1] == '.' ? "true" : "false";
     out += ",\"als\":";
     out += st.type == platform::EntryType::Symlink ? "true" : "false";
+    std::string target;
+    if (st.type == platform::EntryType::Symlink && m_fs.readLink(path, target) == 0) {
+        out += ",\"lnk\":";
+        appendSnapshotString(out, target);
+    }
     const std::pair<const char*, std::int64_t> dates[] = {{",\"dtC\":", st.btimeNs}, {",\"dtM\":", st.mtimeNs},
                                                           {",\"dtA\":", st.atimeNs}};
     for (const auto& [key, time] : dates) {
@@ -100,7 +105,7 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
         out += text;
         out += '"';
     }
-    if (const auto tags = platform::readTags(path, false)) {
+    if (const auto tags = m_fs.readTags(path, false)) {
         out += ",\"tag\":[";
         int label = 0;
         for (std::size_t i = 0; i < tags->size(); ++i) {

@@ -52,7 +52,8 @@ private:
 };
 
 // Appends a JSON string: quotes, backslashes, control characters and "/"
-// escaped; bytes that are not UTF-8 become U+FFFD (JSON text must be UTF-8).
+// escaped; each byte that is not UTF-8 becomes a lone surrogate escape
+// ("\udc80" to "\udcff"), which the reader turns back into the byte.
 void appendSnapshotString(std::string& out, std::string_view text);
 
 // The MD5 of a regular file as 32 lower-case hexadecimal digits, "" when it

@@ -149,7 +149,7 @@ TEST(HostileInputTest, ASnapshotNestedDeeperThanAnyFolderIsRefused) {
 
     const CommandResult shown = runQuorvane({"snapshot", "show", q(t.path("deep.qvss"))}, {}, kPrompt);
     EXPECT_EQ(shown.exitCode, 2) << shown.err.toStdString();
-    EXPECT_TRUE(shown.err.contains("nested more than")) << shown.err.toStdString();
+    EXPECT_TRUE(shown.err.contains("nested deeper")) << shown.err.toStdString();
     const CommandResult compared = runQuorvane({"compare", q(t.path("deep.qvss")), q(t.path("G"))}, {}, kPrompt);
     EXPECT_EQ(compared.exitCode, 2) << compared.err.toStdString();
 }
