@@ -491,6 +491,8 @@ bool QuorvaneModule::startRun() {
 }
 
 void QuorvaneModule::recordHistory() {
+    // Paths not to be saved would be dropped again at quit; what was stored stays as it is.
+    if (!m_settings.boolValue(QStringLiteral("savePaths"))) return;
     const auto name = [](const std::string& path) { return QFile::decodeName(path.c_str()); };
     FolderHistory(m_settings, true).StoreFolderHistory(name(m_leftFolderPath), name(m_rightFolderPath));
     // A set of folders has no single path to offer in a path field's own menu.

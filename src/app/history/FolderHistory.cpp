@@ -84,19 +84,19 @@ bool FolderHistory::remove(int row) {
 }
 
 KLastFolders::KLastFolders(Settings& settings, const QString& name) : m_settings(settings), m_name(name) {
-    if (!settings.boolValue(QStringLiteral("savePaths"))) return;
+    // Read whatever "savePaths" says: what is stored back must never lose what was there.
     const QVariant stored = settings.value(name + QStringLiteral("75"));
     if (stored.isValid()) {
         for (const QVariant& v : stored.toList()) {
             const QVariantMap m = v.toMap();
             if (m.contains(QStringLiteral("path")))
-                m_items.push_back({m.value(QStringLiteral("path")).toString(), m.value(QStringLiteral("locked")).toBool()});
+                m_items.push_back({m.value(QStringLiteral("path")).toString(), m.value(QStringLiteral("locked")).toBool(), true});
         }
         return;
     }
     // The older form: plain paths, newest first.
     const QStringList old = settings.value(name).toStringList();
-    for (auto it = old.rbegin(); it != old.rend(); ++it) m_items.push_back({*it, false});
+    for (auto it = old.rbegin(); it != old.rend(); ++it) m_items.push_back({*it, false, true});
 }
 
 void KLastFolders::AddFolder(const QString& path, bool locked) {
@@ -132,6 +132,7 @@ bool KLastFolders::remove(int row) {
 void KLastFolders::store() {
     QVariantList list;
     for (const Entry& e : m_items)
+        if (e.locked || m_settings.boolValue(QStringLiteral("savePaths")) || e.stored)
         list << QVariantMap{{QStringLiteral("path"), e.path}, {QStringLiteral("locked"), e.locked}};
     m_settings.store(m_name + QStringLiteral("75"), list);
 }
