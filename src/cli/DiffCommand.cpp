@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -153,12 +154,18 @@ void writeRecord(Out& out, const ChangeRecord& r) {
 
 struct Options {
     QString left, right;
-    FileCompareType type = FileCompareType::Automatic;
+    std::optional<FileCompareType> type;   // unset: the setting "fileType"
     bool json = false;
     int color = -1;   // -1 auto
     QString plan, outPath;
     bool merge = false, force = false;
 };
+
+// The stored choice of the file type: 0 automatic, 1 text, 2 hex, 3 quick check.
+FileCompareType typeFromSetting() {
+    const qint64 stored = Settings::instance().intValue(QStringLiteral("fileType"));
+    return stored >= 0 && stored <= 3 ? static_cast<FileCompareType>(stored) : FileCompareType::Automatic;
+}
 
 int terminalWidth() {
     winsize ws{};
@@ -202,11 +209,36 @@ std::string cell(const QString& text, const std::vector<MarkRun>& marks, int wid
     return out;
 }
 
-int printText(const KDiffParser& p, const Options& o, bool equal) {
+// What the metadata check of two files with equal contents found.
+struct Metadata {
+    int code = 0;   // FileCompareRun::CompareMetadataFile, 0 when the contents differ
+
+    static Metadata of(bool equal, const QString& left, const QString& right) {
+        return {equal ? FileCompareRun::CompareMetadataFile(left, right) : 0};
+    }
+    bool attributes() const { return code & FileCompareRun::kAttributesDiffer; }
+    bool tags() const { return code & FileCompareRun::kTagsDiffer; }
+    // The JSON members that report it.
+    std::string json() const {
+        return std::string(",\"attributesDiffer\":") + (attributes() ? "true" : "false") +
+               ",\"tagsDiffer\":" + (tags() ? "true" : "false");
+    }
+    // The lines that say the files are equal, and in what they still differ.
+    QString equalText() const {
+        if (code == FileCompareRun::kEqual) return Messages::text("FilesEqual");
+        QString text = Messages::text("FilesEqual2");
+        if (attributes()) text += '\n' + Messages::text("fileMetaDiff");
+        if (tags()) text += '\n' + Messages::text("fileTagsDiff");
+        return text;
+    }
+};
+
+int printText(const KDiffParser& p, const Options& o, bool equal, const Metadata& meta) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
-        out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false") << ",\"changes\":[";
+        out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false")
+            << std::string_view(meta.json()) << ",\"changes\":[";
         for (std::size_t i = 0; i < z.size(); ++i) {
             out << (i ? ",\n" : "\n");
             writeRecord(out, z[i]);
@@ -240,7 +272,7 @@ int printText(const KDiffParser& p, const Options& o, bool equal) {
             << std::string_view(cell(r.text, r.marks, half, colour)) << "\n";
     }
     if (equal) {
-        out << Messages::text("FilesEqual") << "\n";
+        out << meta.equalText() << "\n";
     } else {
         out << Messages::format("fcDiffCount", int(z.size()), Messages::text(z.size() == 1 ? "difference" : "differences"))
             << " · " << Messages::text("FilesDiff") << "\n";
@@ -298,11 +330,12 @@ int runHex(const Options& o, const QString& left, const QString& right) {
         out.flush();
         return fail(error);
     }
+    const Metadata meta = Metadata::of(equal, left, right);
     if (o.json) {
         out << "],\"lines\":" << hex.iNumOfLines() << ",\"equal\":" << std::string_view(equal ? "true" : "false")
-            << "}\n";
+            << std::string_view(meta.json()) << "}\n";
     } else if (equal) {
-        out << Messages::text("FilesEqual") << "\n";
+        out << meta.equalText() << "\n";
     } else {
         out << Messages::format("fcDiffCount", hex.changeCount(),
                                 Messages::text(hex.changeCount() == 1 ? "difference" : "differences"))
@@ -419,12 +452,15 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
     const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
     if (QFileInfo(left).canonicalFilePath() == QFileInfo(right).canonicalFilePath())
         return fail(Messages::text("sameFiles"));
-    // The pair joins the file comparisons' history, as a comparison started from a window does.
-    FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
-    KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
-    files.AddFolder(left);
-    files.AddFolder(right);
-    files.store();
+    // The pair joins the file comparisons' history, as a comparison started
+    // from a window does (not when paths are not to be saved).
+    if (Settings::instance().boolValue(QStringLiteral("savePaths"))) {
+        FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
+        KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
+        files.AddFolder(left);
+        files.AddFolder(right);
+        files.store();
+    }
     if (o.merge) {
         const QFileInfo outInfo(o.outPath);
         const QString out = outInfo.exists() ? outInfo.canonicalFilePath() : outInfo.absoluteFilePath();
@@ -434,16 +470,17 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
     }
 
     FileCompareRun run;
-    const FileCompareType type = FileCompareRun::resolveType(left, right, o.type);
+    const FileCompareType type = FileCompareRun::resolveType(left, right, o.type.value_or(typeFromSetting()));
     if (type == FileCompareType::Quick) {
         const auto quick = FileCompareRun::quickCheck(left, right);
+        const Metadata meta = Metadata::of(quick.equal, left, right);
         const QString message = !quick.started ? Messages::text("fcQuickError")
                                 : !quick.message.isEmpty() ? quick.message
-                                : Messages::text(quick.equal ? "FilesEqual" : "FilesDiff");
+                                : quick.equal ? meta.equalText() : Messages::text("FilesDiff");
         if (o.json) {
             Out out;
             out << "{\"mode\":\"quick\",\"equal\":" << std::string_view(quick.equal ? "true" : "false")
-                << ",\"message\":";
+                << std::string_view(meta.json()) << ",\"message\":";
             out.json(message);
             out << "}\n";
         } else {
@@ -460,7 +497,8 @@ int runDiffCommand(QCoreApplication&, const std::vector<std::string>& args) {
         QString error;
         switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
             case KDiffParser::Outcome::Done:
-                return o.merge ? runMerge(o, parser, *l, *r, left) : printText(parser, o, equal);
+                return o.merge ? runMerge(o, parser, *l, *r, left)
+                               : printText(parser, o, equal, Metadata::of(equal, left, right));
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 break;   // shown as hex
