@@ -75,7 +75,7 @@ int runSettingsCommand(const std::vector<std::string>& args) {
         QVariant value;
         const QString text = QString::fromStdString(args[2]);
         if (!Settings::parseValue(*d, text, value))
-            return failLine(Messages::format("cliBadValue", text, d->key, Settings::typeName(d->type)));
+            return failLine(Messages::format("cliBadValue", text, d->key, Settings::expectation(*d)));
         settings.store(d->key, value);
         std::printf("%s\n", qPrintable(Messages::format("cliSettingStored", d->key, shown(value, d->type))));
         return 0;
