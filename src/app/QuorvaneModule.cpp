@@ -1,5 +1,6 @@
 #include "app/QuorvaneModule.h"
 
+#include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
 #include "sync/MirrorPlanner.h"
 
@@ -35,6 +36,11 @@ namespace {
 enum class PathKind { Missing, Folder, File };
 
 bool isSnapshotPath(const std::string& path) { return path.size() > 5 && path.ends_with(".qvss"); }
+
+// The scan and the size pass descend a level of recursion per folder level,
+// down to the deepest tree the program reads (kMaxTreeDepth): their threads
+// get a stack that holds that whatever the system's default.
+constexpr uint kTreeWalkStack = 64u << 20;
 
 PathKind kindOf(platform::FileSystem& fs, const std::string& path, bool folderTab) {
     platform::EntryStat st;
@@ -101,6 +107,11 @@ public:
         return answer;
     }
 
+    void ruleTimedOut(const std::string& pattern) override {
+        const QString text = Messages::format("ruleTimedOut", QString::fromStdString(pattern));
+        QMetaObject::invokeMethod(&m_module, [this, text] { m_module.informOrLog(text); }, Qt::QueuedConnection);
+    }
+
     void StartProgress(const std::string& fileName) override {
         const QString text = Messages::format("comparingF", QString::fromUtf8(fileName.c_str()));
         QMetaObject::invokeMethod(
@@ -154,6 +165,14 @@ QuorvaneModule::~QuorvaneModule() {
     blockSignals(true);
     m_status->blockSignals(true);
     m_resortTimer.stop();
+    if (m_copyQueue) {
+        // A copy in flight is rolled back; its worker may be waiting for an answer from this thread.
+        m_copyQueue->cancel();
+        while (m_copyQueue->busy()) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
     if (m_thread) {
         // The run ends here, not in CompareThreadFinished.
         disconnect(m_thread, nullptr, this, nullptr);
@@ -252,6 +271,11 @@ bool QuorvaneModule::PopupCanClose() {
 
 void QuorvaneModule::setHeader(const QString& text, ComparisonStatus::Role role) {
     m_status->setHeader(text, role, m_status->headerTooltip());
+}
+
+void QuorvaneModule::informOrLog(const QString& text) {
+    if (m_prompt.showsUI()) m_prompt.inform(text);
+    else qWarning("%s", qPrintable(text));
 }
 
 void QuorvaneModule::showAlert(const char* key) {
@@ -455,6 +479,7 @@ bool QuorvaneModule::startRun() {
     KRootItem* runRoot = m_root.get();
     FolderScanner* scanner = m_scanner.get();
     m_thread = QThread::create([scanner, runRoot] { scanner->CompareThread(*runRoot); });
+    m_thread->setStackSize(kTreeWalkStack);
     connect(m_thread, &QThread::finished, this, &QuorvaneModule::CompareThreadFinished, Qt::QueuedConnection);
     m_status->setHeader(Messages::text("scanning"), ComparisonStatus::Role::Working);
     m_status->setProcessed(0);
@@ -466,6 +491,8 @@ bool QuorvaneModule::startRun() {
 }
 
 void QuorvaneModule::recordHistory() {
+    // Paths not to be saved would be dropped again at quit; what was stored stays as it is.
+    if (!m_settings.boolValue(QStringLiteral("savePaths"))) return;
     const auto name = [](const std::string& path) { return QFile::decodeName(path.c_str()); };
     FolderHistory(m_settings, true).StoreFolderHistory(name(m_leftFolderPath), name(m_rightFolderPath));
     // A set of folders has no single path to offer in a path field's own menu.
@@ -629,6 +656,7 @@ void QuorvaneModule::startSizePass() {
     m_sizeThread = QThread::create([pass, root, queue = std::move(queue), this] {
         pass->CalculateFolderSize(*root, queue, m_sizeCancelled);
     });
+    m_sizeThread->setStackSize(kTreeWalkStack);
     const unsigned generation = ++m_sizeGeneration;
     connect(m_sizeThread, &QThread::finished, this, [this, generation] { SizePassFinished(generation); },
             Qt::QueuedConnection);

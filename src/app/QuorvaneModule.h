@@ -35,6 +35,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,7 @@ class QThread;
 
 namespace qv {
 
+class DragCopyQueue;
 class FolderScanner;
 class MergeList;
 class Settings;
@@ -201,6 +203,21 @@ public:
     // After an execution: whether to compare again, asked unless the answer
     // was stored ("dontAskRescan"); a headless run never compares again.
     bool MergeFinishedOk();
+    // --- items dropped onto a folder of the comparison ------------------------
+    // The folder a drop on `item`'s side lands in (the side's top folder for
+    // no item); "" where nothing may be dropped: during a run, on a side read
+    // from a snapshot, on what is not a folder on that side, or when the
+    // setting "allowDnD" is off.
+    std::string dropTarget(KItem* item, int side) const;
+    // Whether `paths` may be copied there (not onto their own folder, not into themselves, not read-only).
+    bool canDropOn(KItem* item, int side, const std::vector<std::string>& paths) const;
+    // Queues the copy; false when the drop is refused.
+    bool acceptDrop(KItem* item, int side, const std::vector<std::string>& paths);
+    // The queue that copies dropped items, one batch at a time.
+    DragCopyQueue& copyQueue();
+    // A dropped item was copied to `destination`: its row, if any, shows it.
+    void entryCopied(const std::string& destination);
+
     // Whether one of the two folders of the current run lies inside the other:
     // comparing them is possible, synchronising them is not.
     bool rootsNested() const;
@@ -221,6 +238,10 @@ public:
 signals:
     // A run is about to replace the tree: every reference into the old one must go.
     void runStarted();
+    // Values of rows changed in place (a dropped item copied over one).
+    void rowsUpdated();
+    // The queue of dropped items ran empty.
+    void dropCopiesFinished();
     // Marked actions changed (the list, the badge, the side summaries).
     void actionsChanged();
     void progress(quint64 processed);
@@ -250,6 +271,8 @@ signals:
 private:
     class ScanBridge;
 
+    void CopyQueueFinished();
+
     // The run itself, once the question about marked actions is out of the way.
     bool startRun();
     void CompareThreadFinished();
@@ -268,6 +291,8 @@ private:
     void listOneSidedFolder(KItem* item);
     ReadErrorAnswer EnumeratorError(const std::string& path, int error);
     void showAlert(const char* key);
+    // A notice the user should see: an alert in a window, a line on stderr without one.
+    void informOrLog(const QString& text);
     void setHeader(const QString& text, ComparisonStatus::Role role);
     ScanOptions scanOptionsForRun() const;
     void applyRootOptions(KRootItem& root) const;
@@ -313,6 +338,9 @@ private:
     QStringList m_unreadableRuleKeys;
     bool m_lastRunCancelled = false;
     bool m_closing = false;   // the controller is being destroyed
+    std::unique_ptr<DragCopyQueue> m_copyQueue;
+    // The row each queued drop landed on, by its folder's path.
+    std::map<std::string, std::pair<KItem*, int>> m_dropTargets;
     bool m_anyFilterOn = false;
     QString m_lastAlert;
     QString m_snapshotError;

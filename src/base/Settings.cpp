@@ -1,7 +1,12 @@
 #include "base/Settings.h"
 
+#include "base/InputLimits.h"
+#include "base/Messages.h"
+
+#include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace qv {
 namespace {
@@ -63,6 +68,19 @@ std::vector<RegisteredDefault> buildDefaults() {
 
 std::unique_ptr<QSettings> defaultStore() {
     // INI under $XDG_CONFIG_HOME/Quorvane/ (QSettings follows XDG_CONFIG_HOME).
+    const std::string path = QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                                               QStringLiteral("/Quorvane/Quorvane.ini"))
+                                 .toStdString();
+    // A FIFO or a device in its place would block or exhaust the reading:
+    // such a store is left alone and the registered defaults stand.
+    platform::InputFile file;
+    const platform::InputStatus status = file.open(path, true);
+    if (status.problem == platform::InputProblem::NotRegularFile ||
+        (status.ok() && file.size() > kSettingsFileLimit)) {
+        const platform::InputStatus shown = status.ok() ? platform::InputStatus{platform::InputProblem::TooLarge, 0} : status;
+        qWarning("%s", qPrintable(inputProblemText(path, shown, kSettingsFileLimit)));
+        return nullptr;
+    }
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quorvane"),
                                        QStringLiteral("Quorvane"));
 }
@@ -99,7 +117,83 @@ QString Settings::typeName(SettingType type) {
     return {};
 }
 
+namespace {
+
+// What some settings take beyond their type.
+struct Constraint {
+    enum Kind { Range, Characters, ByteCount, Digits } kind;
+    qint64 min = 0, max = 0;   // the range, the number of characters, or the digits' values
+};
+
+const Constraint* constraintFor(const QString& key) {
+    static const QHash<QString, Constraint> table = {
+        {QStringLiteral("fileType"), {Constraint::Range, 0, 3}},
+        {QStringLiteral("optimizedFor"), {Constraint::Range, 0, 2}},
+        {QStringLiteral("fHistoryLimit"), {Constraint::Range, 0, 1000}},
+        {QStringLiteral("maxLenPath"), {Constraint::Range, 1, 4096}},
+        {QStringLiteral("filterKeys"), {Constraint::Range, 0, 4095}},
+        {QStringLiteral("qvssSortCol"), {Constraint::Range, 1, 7}},
+        {QStringLiteral("optIgnoreSizeValue"), {Constraint::ByteCount}},
+        {QStringLiteral("exportIndent"), {Constraint::Digits, 0, 24}},
+        {QStringLiteral("exportDelimiter"), {Constraint::Characters, 1, 1}},
+        {QStringLiteral("thousandsDelimiter"), {Constraint::Characters, 0, 1}},
+        {QStringLiteral("exportPrefixChar"), {Constraint::Characters, 0, 1}},
+    };
+    auto it = table.constFind(key);
+    return it == table.constEnd() ? nullptr : &*it;
+}
+
+qsizetype characterCount(const QString& text) { return text.toUcs4().size(); }
+
+}  // namespace
+
+bool Settings::fits(const RegisteredDefault& entry, const QVariant& value) {
+    const Constraint* c = constraintFor(entry.key);
+    if (!c) return true;
+    const QString text = value.toString();
+    bool ok = false;
+    switch (c->kind) {
+    case Constraint::Range: {
+        const qlonglong n = text.trimmed().toLongLong(&ok);
+        return ok && n >= c->min && n <= c->max;
+    }
+    case Constraint::Characters: return characterCount(text) >= c->min && characterCount(text) <= c->max;
+    case Constraint::ByteCount: {
+        // Empty means no allowance; anything else is a plain count of bytes.
+        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+        if (text.isEmpty()) return true;
+        text.toLongLong(&ok);
+        return ok && digits.match(text).hasMatch();
+    }
+    case Constraint::Digits: {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+        const qlonglong n = text.toLongLong(&ok);
+        return ok && digits.match(text).hasMatch() && n >= c->min && n <= c->max;
+    }
+    }
+    return true;
+}
+
+QString Settings::expectation(const RegisteredDefault& entry) {
+    const Constraint* c = constraintFor(entry.key);
+    if (!c) return typeName(entry.type);
+    switch (c->kind) {
+    case Constraint::Range:
+    case Constraint::Digits: return Messages::format("expectRange", c->min, c->max);
+    case Constraint::Characters: return Messages::text(c->min == 1 ? "expectOneChar" : "expectAtMostOneChar");
+    case Constraint::ByteCount: return Messages::text("expectByteCount");
+    }
+    return typeName(entry.type);
+}
+
 bool Settings::parseValue(const RegisteredDefault& entry, const QString& text, QVariant& out) {
+    QVariant parsed;
+    if (!parseTyped(entry, text, parsed) || !fits(entry, parsed)) return false;
+    out = parsed;
+    return true;
+}
+
+bool Settings::parseTyped(const RegisteredDefault& entry, const QString& text, QVariant& out) {
     const QString t = text.trimmed().toLower();
     switch (entry.type) {
     case SettingType::Bool:
@@ -131,8 +225,13 @@ bool Settings::parseValue(const RegisteredDefault& entry, const QString& text, Q
 
 QVariant Settings::value(const QString& key) const {
     if (auto it = m_overrides.constFind(key); it != m_overrides.constEnd()) return *it;
-    if (m_store && m_store->contains(key)) return m_store->value(key);
-    if (const RegisteredDefault* d = registered(key)) return d->value;
+    const RegisteredDefault* d = registered(key);
+    if (m_store && m_store->contains(key)) {
+        QVariant stored = m_store->value(key);
+        // A value edited by hand (or stored before it was checked) that makes no sense is not used.
+        if (!d || fits(*d, stored)) return stored;
+    }
+    if (d) return d->value;
     return {};
 }
 

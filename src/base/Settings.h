@@ -31,8 +31,15 @@ public:
     static const std::vector<RegisteredDefault>& QVDefaults();
     static const RegisteredDefault* registered(const QString& key);
     static QString typeName(SettingType type);
-    // Reads a value of the key's type from text; false when it does not parse.
+    // Reads a value of the key's type from text; false when it does not parse
+    // or does not fit the key (see fits()).
     static bool parseValue(const RegisteredDefault& entry, const QString& text, QVariant& out);
+    // Whether a value makes sense for the key beyond its type: a number in
+    // its range, a delimiter of one character, a size allowance of 0 or more
+    // bytes. A stored value that does not fit reads as the registered one.
+    static bool fits(const RegisteredDefault& entry, const QVariant& value);
+    // What the key takes, in the user's words ("an integer from 0 to 3").
+    static QString expectation(const RegisteredDefault& entry);
 
     QVariant value(const QString& key) const;
     bool boolValue(const QString& key) const;
@@ -52,6 +59,8 @@ public:
     ~Settings();
 
 private:
+    static bool parseTyped(const RegisteredDefault& entry, const QString& text, QVariant& out);
+
     std::unique_ptr<QSettings> m_store;
     QHash<QString, QVariant> m_overrides;
 };

@@ -1,5 +1,6 @@
 #include "cli/ActionsCommand.h"
 
+#include "base/InputLimits.h"
 #include "base/Messages.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
@@ -108,9 +109,11 @@ std::optional<MarkKind> ignoreKind(const std::string& name) {
 }
 
 QString readPlan(const QString& file, std::vector<Mark>& marks) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return Messages::format("cliBadActionPlan", file);
-    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    std::string text;
+    const std::string path = QFile::encodeName(file).toStdString();
+    const platform::InputStatus status = platform::readInputFile(path, kActionPlanLimit, text);
+    if (!status.ok()) return inputProblemText(path, status, kActionPlanLimit);
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text));
     if (!doc.isArray()) return Messages::format("cliBadActionPlan", file);
     for (const QJsonValue& v : doc.array()) {
         const QJsonObject o = v.toObject();

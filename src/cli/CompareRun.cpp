@@ -1,6 +1,7 @@
 #include "cli/CompareRun.h"
 
 #include "app/history/MultiFolderSets.h"
+#include "base/InputLimits.h"
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <climits>
 #include <cstdlib>
@@ -97,7 +99,8 @@ bool parseFilterNames(const QString& text, bool show, unsigned& filter) {
     return true;
 }
 
-CompareRun::CompareRun(QCoreApplication& app, std::string command) : m_app(app), m_command(std::move(command)) {}
+CompareRun::CompareRun(QCoreApplication& app, std::string command, platform::FileSystem& fs)
+    : m_app(app), m_command(std::move(command)), m_fs(fs) {}
 
 CompareRun::~CompareRun() {
     m_module.reset();
@@ -210,11 +213,13 @@ QString CompareRun::prepare() {
     for (const std::string& assignment : m_assignments)
         if (QString problem = applySettingOverride(settings, assignment); !problem.isEmpty()) return problem;
 
-    m_module = std::make_unique<QuorvaneModule>(m_prompt, settings);
+    m_module = std::make_unique<QuorvaneModule>(m_prompt, settings, m_fs);
     if (!m_ruleFile.empty()) {
-        QFile file(QFile::decodeName(m_ruleFile.c_str()));
-        if (!file.open(QIODevice::ReadOnly) || !m_module->useRuleFile(QString::fromUtf8(file.readAll())))
-            return Messages::format("cliBadRuleFile", file.fileName());
+        std::string text;
+        const platform::InputStatus status = platform::readInputFile(m_ruleFile, kRuleFileLimit, text);
+        if (!status.ok()) return inputProblemText(m_ruleFile, status, kRuleFileLimit);
+        if (!m_module->useRuleFile(QString::fromStdString(text)))
+            return Messages::format("cliBadRuleFile", QFile::decodeName(m_ruleFile.c_str()));
     } else {
         for (const QString& key : m_module->unreadableRuleKeys())
             printError(Messages::format("cliRulesUnreadable", key));
@@ -272,10 +277,12 @@ QString CompareRun::applyExcludes() {
         if (!patterns.add(QFile::decodeName(pattern.c_str())))
             return Messages::format("cliBadExclude", QFile::decodeName(pattern.c_str()));
     for (const std::string& name : m_excludeFiles) {
-        QFile file(QFile::decodeName(name.c_str()));
-        if (!file.open(QIODevice::ReadOnly)) return Messages::format("cliExcludeFileUnreadable", file.fileName());
-        for (const QString& line : patterns.addLines(QString::fromUtf8(file.readAll())))
-            printError(Messages::format("cliExcludeLineIgnored", file.fileName(), line));
+        // An exclude file is a rule file of another form: regular, and of a rule file's size at most.
+        std::string text;
+        const platform::InputStatus status = platform::readInputFile(name, kRuleFileLimit, text);
+        if (!status.ok()) return inputProblemText(name, status, kRuleFileLimit);
+        for (const QString& line : patterns.addLines(QString::fromStdString(text)))
+            printError(Messages::format("cliExcludeLineIgnored", QFile::decodeName(name.c_str()), line));
     }
     if (!patterns.empty()) patterns.applyTo(m_module->iExcludeRules());
     return {};
@@ -293,15 +300,15 @@ int CompareRun::run() {
             TerminalLine::draw(QStringLiteral("%1 %2%").arg(module.status().header()).arg(static_cast<int>(fraction * 100), 3));
         });
     }
+    // A cancelled run is an interrupted one: nothing else cancels from the command line.
+    constexpr int kCancelled = -2;
     InterruptWatcher interrupts;
-    bool interrupted = false;
     QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        interrupted = true;
         module.Cancel();
-        if (!module.ComparingFolders()) m_app.exit(130);
+        if (!module.ComparingFolders()) m_app.exit(kCancelled);
     });
     QObject::connect(&module, &QuorvaneModule::compareThreadFinished, [&](bool completed) {
-        if (!completed) m_app.exit(130);
+        if (!completed) m_app.exit(kCancelled);
     });
     QObject::connect(&module, &QuorvaneModule::sizesCalculated, [&] { m_app.exit(0); });
 
@@ -313,9 +320,9 @@ int CompareRun::run() {
     const int status = m_app.exec();
     TerminalLine::clear();
     if (!module.snapshotError().isEmpty()) return failLine(QString(module.lastAlert()).replace('\n', ' '));
-    if (status == 130 || interrupted) {
+    if (status == kCancelled || InterruptWatcher::exitStatus()) {
         printError(Messages::text("cliInterrupted"));
-        return 130;
+        return InterruptWatcher::exitStatus() ? InterruptWatcher::exitStatus() : 128 + SIGINT;
     }
     KRootItem& root = *module.iRootItem();
     if (root.iAError1 || root.iAError2) {

@@ -24,8 +24,9 @@ namespace qv {
 
 class CompareRun {
 public:
-    // `command` names the command in messages ("compare", "export" …).
-    CompareRun(QCoreApplication& app, std::string command);
+    // `command` names the command in messages ("compare", "export" …); `fs`
+    // is the file system the sides are read through (tests give a slow or failing one).
+    CompareRun(QCoreApplication& app, std::string command, platform::FileSystem& fs = platform::systemFileSystem());
     ~CompareRun();
 
     // Declares the run's own options and the folder arguments on a command
@@ -42,8 +43,9 @@ public:
     void listOneSidedFolders();
 
     // Sets up the window and runs the comparison to its end. Returns 0 when it
-    // completed, 2 after printing why it could not run, 130 when interrupted,
-    // and kFilePair (printing nothing) when the two paths are files.
+    // completed, 2 after printing why it could not run, 128 + the signal's
+    // number when interrupted, and kFilePair (printing nothing) when the two
+    // paths are files.
     int run();
     static constexpr int kFilePair = -1;
 
@@ -67,6 +69,7 @@ private:
 
     QCoreApplication& m_app;
     std::string m_command;
+    platform::FileSystem& m_fs;
     std::vector<std::string> m_paths;
     std::vector<std::string> m_setTexts[2];
     QStringList m_sets[2];

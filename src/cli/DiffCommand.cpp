@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -154,13 +155,19 @@ void writeRecord(Out& out, const ChangeRecord& r) {
 
 struct Options {
     QString left, right;
-    FileCompareType type = FileCompareType::Automatic;
+    std::optional<FileCompareType> type;   // unset: the setting "fileType"
     bool json = false;
     bool colour = false;
     QString plan, outPath;
     bool merge = false, force = false;
     std::optional<int> unified;
 };
+
+// The stored choice of the file type: 0 automatic, 1 text, 2 hex, 3 quick check.
+FileCompareType typeFromSetting() {
+    const qint64 stored = Settings::instance().intValue(QStringLiteral("fileType"));
+    return stored >= 0 && stored <= 3 ? static_cast<FileCompareType>(stored) : FileCompareType::Automatic;
+}
 
 int terminalWidth() {
     winsize ws{};
@@ -219,12 +226,39 @@ std::string cell(const QString& text, const std::vector<MarkRun>& marks, int wid
     return out;
 }
 
-int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer) {
+// What the metadata check of two files with equal contents found.
+struct Metadata {
+    int code = 0;   // FileCompareRun::CompareMetadataFile, 0 when the contents differ
+
+    static Metadata of(bool equal, const QString& left, const QString& right) {
+        return {equal ? FileCompareRun::CompareMetadataFile(left, right) : 0};
+    }
+    bool attributes() const { return code & FileCompareRun::kAttributesDiffer; }
+    bool tags() const { return code & FileCompareRun::kTagsDiffer; }
+    // The JSON members that report it.
+    std::string json() const {
+        return std::string(",\"attributesDiffer\":") + (attributes() ? "true" : "false") +
+               ",\"tagsDiffer\":" + (tags() ? "true" : "false");
+    }
+    // The lines that say the files are equal, and in what they still differ.
+    QString equalText(bool lineEndsDiffer = false) const {
+        QString text = lineEndsDiffer ? Messages::text("FilesEqualLineEnds") : QString();
+        if (code == FileCompareRun::kEqual) return lineEndsDiffer ? text : Messages::text("FilesEqual");
+        if (!text.isEmpty()) text += '\n';
+        text += Messages::text("FilesEqual2");
+        if (attributes()) text += '\n' + Messages::text("fileMetaDiff");
+        if (tags()) text += '\n' + Messages::text("fileTagsDiff");
+        return text;
+    }
+};
+
+int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
         out << "{\"mode\":\"text\",\"equal\":" << std::string_view(equal ? "true" : "false")
-            << ",\"lineEndings\":" << std::string_view(lineEndsDiffer ? "\"differ\"" : "\"same\"") << ",\"changes\":[";
+            << ",\"lineEndings\":" << std::string_view(lineEndsDiffer ? "\"differ\"" : "\"same\"")
+            << std::string_view(meta.json()) << ",\"changes\":[";
         for (std::size_t i = 0; i < z.size(); ++i) {
             out << (i ? ",\n" : "\n");
             writeRecord(out, z[i]);
@@ -247,7 +281,7 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
     }
     if (equal) {
         // Equal files need no side-by-side listing: one line says it, as diff says nothing.
-        out << Messages::text(lineEndsDiffer ? "FilesEqualLineEnds" : "FilesEqual") << "\n";
+        out << meta.equalText(lineEndsDiffer) << "\n";
         return 0;
     }
     const bool colour = o.colour;
@@ -316,11 +350,12 @@ int runHex(const Options& o, const QString& left, const QString& right) {
         out.flush();
         return fail(error);
     }
+    const Metadata meta = Metadata::of(equal, left, right);
     if (o.json) {
         out << "],\"lines\":" << hex.iNumOfLines() << ",\"equal\":" << std::string_view(equal ? "true" : "false")
-            << "}\n";
+            << std::string_view(meta.json()) << "}\n";
     } else if (equal) {
-        out << Messages::text("FilesEqual") << "\n";
+        out << meta.equalText() << "\n";
     } else {
         out << Messages::plural("cliDifferences", qsizetype(hex.changeCount())) << " · " << Messages::text("FilesDiff")
             << "\n";
@@ -424,8 +459,10 @@ int unifiedDiff(const Options& o, const QString& left, const QString& right) {
 
 int runDiff(QCoreApplication&, const DiffOptions& d) {
     Options o;
-    o.type = d.quick ? FileCompareType::Quick : d.hex ? FileCompareType::Binary : d.text ? FileCompareType::Text
-                                                                                         : FileCompareType::Automatic;
+    // Without --quick, --hex or --text the stored choice ("fileType") decides.
+    if (d.quick) o.type = FileCompareType::Quick;
+    else if (d.hex) o.type = FileCompareType::Binary;
+    else if (d.text) o.type = FileCompareType::Text;
     o.json = d.json;
     o.force = d.force;
     o.colour = useColour(d.colour, STDOUT_FILENO);
@@ -445,12 +482,15 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         if (!info.isFile()) return fail(Messages::format("cliNotAFile", p));
     }
     const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
-    // The pair joins the file comparisons' history, as a comparison started from a window does.
-    FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
-    KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
-    files.AddFolder(left);
-    files.AddFolder(right);
-    files.store();
+    // The pair joins the file comparisons' history, as a comparison started
+    // from a window does (not when paths are not to be saved).
+    if (Settings::instance().boolValue(QStringLiteral("savePaths"))) {
+        FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
+        KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
+        files.AddFolder(left);
+        files.AddFolder(right);
+        files.store();
+    }
     if (o.merge) {
         const QFileInfo outInfo(o.outPath);
         const QString out = outInfo.exists() ? outInfo.canonicalFilePath() : outInfo.absoluteFilePath();
@@ -460,20 +500,22 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
     }
 
     FileCompareRun run;
-    const FileCompareType type = FileCompareRun::resolveType(left, right, o.type);
+    const FileCompareType chosen = o.type.value_or(typeFromSetting());
+    const FileCompareType type = FileCompareRun::resolveType(left, right, chosen);
     if (o.unified) return unifiedDiff(o, left, right);
     // Binary files are told apart in one line unless their bytes are asked for.
-    const bool hexAsked = o.type == FileCompareType::Binary || o.json;
+    const bool hexAsked = chosen == FileCompareType::Binary || o.json;
     if (type == FileCompareType::Binary && !hexAsked) return binaryFilesDiffer(left, right);
     if (type == FileCompareType::Quick) {
         const auto quick = FileCompareRun::quickCheck(left, right);
+        const Metadata meta = Metadata::of(quick.equal, left, right);
         const QString message = !quick.started ? Messages::text("fcQuickError")
                                 : !quick.message.isEmpty() ? quick.message
-                                : Messages::text(quick.equal ? "FilesEqual" : "FilesDiff");
+                                : quick.equal ? meta.equalText() : Messages::text("FilesDiff");
         if (o.json) {
             Out out;
             out << "{\"mode\":\"quick\",\"equal\":" << std::string_view(quick.equal ? "true" : "false")
-                << ",\"message\":";
+                << std::string_view(meta.json()) << ",\"message\":";
             out.json(message);
             out << "}\n";
         } else {
@@ -491,7 +533,8 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
             case KDiffParser::Outcome::Done:
                 if (o.merge) return runMerge(o, parser, *l, *r, left);
-                return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd);
+                return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd,
+                                 Metadata::of(equal, left, right));
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 if (!hexAsked) return binaryFilesDiffer(left, right);

@@ -31,16 +31,11 @@ namespace {
 const std::vector<int> kStandardColumns = {1, 2, 3, 0, 4, 5, 6};
 
 // Runs the export on a worker, answering interrupts by cancelling it.
-QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace, bool& interrupted) {
-    std::atomic<bool> cancelled{false};
+QString exportOnWorker(ComparisonExport& exporter, const QString& destination, bool replace) {
     QString result;
     QEventLoop loop;
     InterruptWatcher interrupts;
-    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        interrupted = true;
-        cancelled = true;
-    });
-    QThread* worker = QThread::create([&] { result = exporter.ExportNow(destination, replace, &cancelled); });
+    QThread* worker = QThread::create([&] { result = exporter.ExportNow(destination, replace, &InterruptWatcher::flag()); });
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
     loop.exec();
@@ -48,7 +43,6 @@ QString exportOnWorker(ComparisonExport& exporter, const QString& destination, b
     delete worker;
     return result;
 }
-
 
 struct ExportCommandOptions {
     std::string out = "Quorvane.csv";
@@ -113,9 +107,8 @@ int runExport(CompareRun& run, const ExportCommandOptions& o) {
         return problem.isEmpty() ? 0 : failLine(problem);
     }
     const QString destination = QDir::current().absoluteFilePath(QFile::decodeName(o.out.c_str()));
-    bool interrupted = false;
-    const QString problem = exportOnWorker(exporter, destination, o.replace, interrupted);
-    if (interrupted) return failLine(Messages::text("cliInterrupted")), 130;
+    const QString problem = exportOnWorker(exporter, destination, o.replace);
+    if (const int status = InterruptWatcher::exitStatus()) return failLine(Messages::text("cliInterrupted")), status;
     if (!problem.isEmpty()) return failLine(problem);
     std::printf("%s\n", qPrintable(ComparisonExport::successText(destination)));
     return 0;

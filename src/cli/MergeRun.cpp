@@ -266,14 +266,12 @@ void printJson(const KMerge& merge, const MergeList& list, const KRootItem& root
     std::printf("%s\n", out.c_str());
 }
 
-// Runs the rows on a worker while the main thread waits for Ctrl-C.
-void executeOnWorker(KMerge& merge, MergeObserver& observer, bool& interrupted) {
+// Runs the rows on a worker while the main thread waits for a signal, which
+// cancels the run: the file in flight is finished or rolled back.
+void executeOnWorker(KMerge& merge, MergeObserver& observer) {
     QEventLoop loop;
     InterruptWatcher interrupts;
-    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] {
-        interrupted = true;
-        merge.Cancel();
-    });
+    QObject::connect(&interrupts, &InterruptWatcher::interrupted, [&] { merge.Cancel(); });
     QThread* worker = QThread::create([&] { merge.MergeThread(observer); });
     QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
@@ -324,11 +322,10 @@ int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& o, const s
     if (const QString problem = archiveProblem(settings, root); !problem.isEmpty()) return failLine(problem);
     if (!o.json) printPlanText(*merge, list, root, o, notSynced);
     TerminalProgress progress(::isatty(STDERR_FILENO) != 0);
-    bool interrupted = false;
-    executeOnWorker(*merge, progress, interrupted);
+    executeOnWorker(*merge, progress);
     if (o.json) printJson(*merge, list, root, o, notSynced, true);
     else printResultsText(*merge);
-    if (interrupted) return 130;
+    if (const int status = InterruptWatcher::exitStatus()) return status;
     return merge->lastFailedIndex() >= 0 || merge->wasCancelled() ? 1 : 0;
 }
 

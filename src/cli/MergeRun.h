@@ -53,7 +53,7 @@ int lockFoldersOf(const CompareRun& run, platform::RunLock& lock);
 
 // Reports the list's plan and, when asked, executes it. Returns the exit
 // status: 0 every row done (or a dry run), 1 some row failed, 2 nothing
-// could start, 130 interrupted.
+// could start, 128 + the signal when interrupted.
 int runMerge(CompareRun& run, MergeList& list, const MergeRunOptions& options,
              const std::vector<UndecidedItem>& notSynced = {});
 

@@ -57,12 +57,15 @@ int listRules(const KExcludeRules& rules, bool json) {
 
 int checkRules(const KExcludeRules& rules) {
     const std::vector<KExcludeRuleIssue> issues = rules.validateAllRules();
-    if (issues.empty()) {
+    const std::vector<KExcludeRuleIssue> slow = rules.slowRules();
+    if (issues.empty() && slow.empty()) {
         std::printf("%s\n", qPrintable(Messages::text("cliRulesFine")));
         return 0;
     }
-    std::printf("%s\n", qPrintable(Messages::text("ruleIssue")));
+    if (!issues.empty()) std::printf("%s\n", qPrintable(Messages::text("ruleIssue")));
     for (const KExcludeRuleIssue& issue : issues) std::printf("%s\n", qPrintable(issue.message));
+    if (!slow.empty()) std::printf("%s\n", qPrintable(Messages::text("ruleSlowHead")));
+    for (const KExcludeRuleIssue& issue : slow) std::printf("%s\n", qPrintable(issue.message));
     return 1;
 }
 

@@ -15,7 +15,7 @@ QString applySettingOverride(Settings& settings, const std::string& assignment) 
     if (!entry) return Messages::format("cliUnknownKey", key);
     QVariant value;
     if (!Settings::parseValue(*entry, valueText, value))
-        return Messages::format("cliBadValue", valueText, key, Settings::typeName(entry->type));
+        return Messages::format("cliBadValue", valueText, key, Settings::expectation(*entry));
     settings.setOverride(key, value);
     return {};
 }

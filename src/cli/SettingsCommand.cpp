@@ -73,7 +73,7 @@ int set(const std::string& key, const std::string& valueText) {
     QVariant value;
     const QString text = QString::fromStdString(valueText);
     if (!Settings::parseValue(*d, text, value))
-        return failLine(Messages::format("cliBadValue", text, d->key, Settings::typeName(d->type)));
+        return failLine(Messages::format("cliBadValue", text, d->key, Settings::expectation(*d)));
     Settings::instance().store(d->key, value);
     std::printf("%s\n", qPrintable(Messages::format("cliSettingStored", d->key, shown(value, d->type))));
     return 0;
@@ -91,12 +91,12 @@ int reset(const std::string& key) {
     return 0;
 }
 
-// The help of get and set names the key's meaning, type and default when a key is given.
+// The help of get and set names the key's meaning, the values it takes and its default when a key is given.
 QString keyHelp(const std::string& key) {
     const RegisteredDefault* d = Settings::registered(QString::fromStdString(key));
     if (!d) return {};
     return QStringLiteral("\n%1 (%2, %3 %4): %5")
-        .arg(d->key, Settings::typeName(d->type), Messages::text("cliDefault"), shown(d->value, d->type),
+        .arg(d->key, Settings::expectation(*d), Messages::text("cliDefault"), shown(d->value, d->type),
              settingDescription(d->key));
 }
 

@@ -3,9 +3,11 @@
 #include "base/Messages.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
+#include "cli/InterruptWatcher.h"
 #include "engine/NameOrder.h"
 #include "base/PathResolution.h"
 #include "platform/DurableFile.h"
+#include "platform/FileTime.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotRecorder.h"
 #include "snapshot/lzfse/Lzfse.h"
@@ -16,12 +18,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -55,11 +58,9 @@ int record(const SnapshotOptions& o) {
     const std::string folder = absolute(o.folder);
     const std::string out = absolute(o.file);
 
-    // The walk runs on this thread: Ctrl-C raises a flag it checks after every folder.
-    static std::atomic<bool> cancelled{false};
-    std::signal(SIGINT, [](int) { cancelled.store(true); });
-
-    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &cancelled);
+    // The walk runs on this thread: a signal raises a flag it checks after every entry.
+    InterruptWatcher interrupts;
+    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &InterruptWatcher::flag());
     const bool tty = ::isatty(STDERR_FILENO);
     std::fprintf(stderr, "%s\n", qPrintable(Messages::format("creSnap", QString::fromUtf8(folder.c_str()))));
     recorder.setProgress([tty](std::uint64_t files, std::uint64_t folders) {
@@ -70,7 +71,7 @@ int record(const SnapshotOptions& o) {
     });
     std::string json;
     if (!recorder.record(folder, json, nowNs())) {
-        if (cancelled) return failLine(Messages::text("cliInterrupted")), 130;
+        if (const int status = InterruptWatcher::exitStatus()) return failLine(Messages::text("cliInterrupted")), status;
         return failLine(Messages::format("rootUnreadable", QString::fromUtf8(folder.c_str()), QString::fromLocal8Bit(std::strerror(ENOTDIR))));
     }
     if (tty) std::fprintf(stderr, "\r\033[K");
@@ -124,25 +125,45 @@ int compareEntries(const KSnapshot& s, const KSnapURL& a, const KSnapURL& b, int
     }
 }
 
+// Sorts the children of `entry` and of every folder below it. The folders
+// are visited from a list of their own, not by recursion: a snapshot is a
+// tree read from a file, and its depth is whatever the file says.
 void SortBy(const KSnapshot& s, KSnapURL& entry, int key, bool foldersOnTop, bool ascending) {
-    for (KSnapURL* child : entry.iChildren)
-        if (child->iFolder && !child->iChildren.empty()) SortBy(s, *child, key, foldersOnTop, ascending);
-    std::stable_sort(entry.iChildren.begin(), entry.iChildren.end(), [&](const KSnapURL* a, const KSnapURL* b) {
+    const auto before = [&](const KSnapURL* a, const KSnapURL* b) {
         if (foldersOnTop && a->iFolder != b->iFolder) return a->iFolder;
         int c = key == 1 ? compareNamesStrict(a->iName, b->iName) : compareEntries(s, *a, *b, key);
         if (c == 0 && key != 1) c = compareNamesStrict(a->iName, b->iName);
         return ascending ? c < 0 : c > 0;
-    });
+    };
+    std::vector<KSnapURL*> folders{&entry};
+    while (!folders.empty()) {
+        KSnapURL* folder = folders.back();
+        folders.pop_back();
+        std::stable_sort(folder->iChildren.begin(), folder->iChildren.end(), before);
+        for (KSnapURL* child : folder->iChildren)
+            if (child->iFolder && !child->iChildren.empty()) folders.push_back(child);
+    }
 }
 
-void printEntry(const KSnapshot& s, const KSnapURL& e, int depth) {
+void printLine(const KSnapshot& s, const KSnapURL& e, int depth) {
     const QString modified = e.iModDate == kNoRecordedDate ? QString()
-        : QLocale().toString(QDateTime::fromSecsSinceEpoch(e.iModDate / 1000000000), QLocale::ShortFormat);
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(platform::secondsOf(e.iModDate)), QLocale::ShortFormat);
     std::printf("%*s%.*s%s  %s  %s  %s%s%s\n", depth * 2, "", static_cast<int>(e.iName.size()), e.iName.data(), e.iFolder ? "/" : "",
                 qPrintable(QLocale().toString(static_cast<qulonglong>(e.iDataSize))), qPrintable(modified),
                 e.utiIndex >= 0 ? s.types()[static_cast<std::size_t>(e.utiIndex)].c_str() : "",
                 e.iTags ? ("  [" + tagsText(e) + "]").c_str() : "", e.hasMD5 ? ("  " + e.md5Hex()).c_str() : "");
-    for (const KSnapURL* child : e.iChildren) printEntry(s, *child, depth + 1);
+}
+
+// Prints the entries below `root`, each before its children, without recursion.
+void printTree(const KSnapshot& s, const KSnapURL& root) {
+    std::vector<std::pair<const KSnapURL*, int>> pending;   // entry, depth; the next one last
+    for (auto it = root.iChildren.rbegin(); it != root.iChildren.rend(); ++it) pending.emplace_back(*it, 0);
+    while (!pending.empty()) {
+        const auto [entry, depth] = pending.back();
+        pending.pop_back();
+        printLine(s, *entry, depth);
+        for (auto it = entry->iChildren.rbegin(); it != entry->iChildren.rend(); ++it) pending.emplace_back(*it, depth + 1);
+    }
 }
 
 int show(const SnapshotOptions& o) {
@@ -160,11 +181,11 @@ int show(const SnapshotOptions& o) {
     KSnapURL& root = *snapshot.iSnapshot();
     SortBy(snapshot, root, key, foldersOnTop, ascending);
     const QString date = snapshot.iSnapDate() == kNoRecordedDate ? QString()
-        : QLocale().toString(QDateTime::fromSecsSinceEpoch(snapshot.iSnapDate() / 1000000000), QLocale::ShortFormat);
+        : QLocale().toString(QDateTime::fromSecsSinceEpoch(platform::secondsOf(snapshot.iSnapDate())), QLocale::ShortFormat);
     std::printf("%s\n%s\n", snapshot.recordedPath().c_str(),
                 qPrintable(Messages::format("snapDetails", date, QLocale().formattedDataSize(static_cast<qint64>(root.iDataSize), 1, QLocale::DataSizeSIFormat),
                                             QLocale().toString(qulonglong(root.iNumOfFiles)), QLocale().toString(qulonglong(root.iNumOfFolders)))));
-    for (const KSnapURL* child : root.iChildren) printEntry(snapshot, *child, 0);
+    printTree(snapshot, root);
     return 0;
 }
 

@@ -67,14 +67,21 @@ QString columnText(const ItemExtras* x, int column) {
 }  // namespace
 
 
-void appendSeconds(std::string& out, long long ns) {
-    unsigned long long magnitude = ns < 0 ? 0ULL - static_cast<unsigned long long>(ns) : static_cast<unsigned long long>(ns);
-    if (ns < 0) out += '-';
-    appendNumber(out, static_cast<long long>(magnitude / 1000000000ULL));
-    char frac[10];
-    unsigned long long f = magnitude % 1000000000ULL;
-    for (int i = 8; i >= 0; --i, f /= 10) frac[i] = static_cast<char>('0' + f % 10);
-    frac[9] = 0;
+void appendSeconds(std::string& out, long long time) {
+    // Seconds and a fraction of nine digits, the sign in front of both.
+    long long seconds = platform::secondsOf(time);
+    long long nanoseconds = platform::nanosecondsOf(time);
+    if (seconds < 0) {
+        out += '-';
+        if (nanoseconds) {
+            seconds += 1;
+            nanoseconds = 1'000'000'000 - nanoseconds;
+        }
+        seconds = -seconds;
+    }
+    appendNumber(out, seconds);
+    char frac[9];
+    for (int i = 8; i >= 0; --i, nanoseconds /= 10) frac[i] = static_cast<char>('0' + nanoseconds % 10);
     out += '.';
     out.append(frac, 9);
 }

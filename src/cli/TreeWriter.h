@@ -47,7 +47,7 @@ private:
     bool m_colour = false;
 };
 
-// Nanoseconds since the epoch as seconds with a nine-digit fraction.
-void appendSeconds(std::string& out, long long ns);
+// A file time (platform/FileTime.h) as seconds since the epoch with a nine-digit fraction.
+void appendSeconds(std::string& out, long long time);
 
 }  // namespace qv

@@ -1,12 +1,14 @@
 // The quorvane command: a headless front end over the comparison controller.
 
 #include "cli/ActionsCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
 #include "cli/CompareCommand.h"
 #include "cli/DiffCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/GuiLauncher.h"
 #include "cli/HistoryCommand.h"
+#include "cli/InterruptWatcher.h"
 #include "cli/RulesCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
@@ -41,5 +43,6 @@ int main(int argc, char** argv) {
         std::fputs(cli.help().c_str(), stderr);
         return 2;
     }
-    return cli.run(argc, argv);
+    qv::installInterruptHandling();
+    return qv::runCatchingExceptions([&] { return cli.run(argc, argv); });
 }

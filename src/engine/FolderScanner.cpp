@@ -5,6 +5,7 @@
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
 #include "engine/NameLookup.h"
+#include "base/InputLimits.h"
 #include "base/PathResolution.h"
 #include "filters/KExcludeRules.h"
 #include "snapshot/KSnapshot.h"
@@ -113,6 +114,8 @@ void FolderScanner::prepareColumns(KRootItem& root) {
 void FolderScanner::setRules(const KExcludeRules& rules) {
     if (m_options.iDisableAllFilters || !rules.anyEnabled()) m_rules.reset();
     else m_rules = std::make_unique<KExcludeRules>(rules);
+    if (m_rules)
+        m_rules->guardRegexes(&m_cancelled, [this](const QString& pattern) { m_observer.ruleTimedOut(pattern.toStdString()); });
 }
 
 platform::FileSystem& FolderScanner::fsFor(int side) const {
@@ -180,6 +183,7 @@ int FolderScanner::CompareThread(KRootItem& root) {
     m_lastRedraw = Clock::time_point();
     m_needsRefresh = false;
     iToCalcFolders.clear();
+    m_queuedPaths.clear();
     iProcessedLeftFiles = 0;
     iAnyFilterOn = false;
     m_reportProgress = true;
@@ -239,13 +243,34 @@ bool FolderScanner::reportListingErrors(const platform::Listing& listing, const 
     return false;
 }
 
-void FolderScanner::queueForSize(std::string path, KItem* parent, int side) {
-    iToCalcFolders.push_back({std::move(path), parent, side});
+void FolderScanner::queueForSize(std::string path, KItem* parent, int side, KItem* item) {
+    // The root level is listed twice on the left (to show it at once, then to
+    // pair it): a folder left out there would otherwise be counted twice.
+    if (!m_queuedPaths.insert(path).second) return;
+    iToCalcFolders.push_back({std::move(path), parent, side, item});
+}
+
+bool FolderScanner::mayList(int side, const std::string& folder) {
+    platform::EntryStat st;
+    const int error = fsFor(side).statPath(folder, true, st);
+    if (error == 0) return st.type == platform::EntryType::Folder;
+    return error != ENOENT && error != ENOTDIR;
+}
+
+bool FolderScanner::tooDeep(KItem* parent, const std::string& left) {
+    if (m_depth < kMaxTreeDepth) return false;
+    parent->iAError1 = parent->iAError2 = true;
+    if (!iDontShowErrors) {
+        const ReadErrorAnswer answer = m_observer.readError(left, ENAMETOOLONG);
+        if (answer.dontShowAgain) iDontShowErrors = true;
+        if (answer.stop) cancel();
+    }
+    return true;
 }
 
 bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool withKeys, int state, bool appendOnly) {
     const int side = state == kStateOnlyLeft ? kSideLeft : kSideRight;
-    if (!isFolderPath(fsFor(side), url)) return true;
+    if (!mayList(side, url)) return true;
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
@@ -363,12 +388,26 @@ KItem* FolderScanner::partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, b
     return n;
 }
 
-void FolderScanner::listOneSidedInto(KItem* node, const std::string& path, int state) {
+FolderTotals FolderScanner::listOneSidedInto(KItem* node, const std::string& path, int state) {
     SetFolderContent(node, path, false, state);
-    std::int64_t sum = 0;
-    for (const KItem* child : node->iChildren()) sum += state == kStateOnlyLeft ? child->iSize1 : child->iSize2;
-    (state == kStateOnlyLeft ? node->iSize1 : node->iSize2) = sum;
+    const bool left = state == kStateOnlyLeft;
+    FolderTotals totals;
+    for (const KItem* child : node->iChildren()) {
+        totals.size += left ? child->iSize1 : child->iSize2;
+        if (!(left ? child->iDir1 : child->iDir2)) {
+            ++totals.files;
+            continue;
+        }
+        const FolderPart* f = child->folderIfAny();
+        totals.files += f ? (left ? f->iFiles1 : f->iFiles2) : 0;
+        totals.folders += 1 + (f ? (left ? f->iFolders1 : f->iFolders2) : 0);
+    }
+    FolderPart& f = node->folder();
+    (left ? node->iSize1 : node->iSize2) = totals.size;
+    (left ? f.iFiles1 : f.iFiles2) = totals.files;
+    (left ? f.iFolders1 : f.iFolders2) = totals.folders;
     node->iSizeReady = true;
+    return totals;
 }
 
 int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* parent, LeftNames& leftNames) {
@@ -389,7 +428,13 @@ int FolderScanner::pairLeftFile(KItem& x, const std::string& right, KItem* paren
     if (n->iDir2) {
         // A file facing a folder: the folder's contents are shown as right-only entries.
         n->CopySideValuesFrom(x, x.nameBytes());
-        listOneSidedInto(n, rightPathOf(*n, right), kStateOnlyRight);
+        // Its contents count in the right side's totals like any listed folder's.
+        const FolderTotals contents = listOneSidedInto(n, rightPathOf(*n, right), kStateOnlyRight);
+        for (KItem* up = parent; up; up = up->iParent()) {
+            up->iSize2 += contents.size;
+            up->folder().iFiles2 += contents.files;
+            up->folder().iFolders2 += contents.folders;
+        }
         n->iState = kStateDifferent;
         n->iCompared = x.iCompared = true;
         return kStateDifferent;
@@ -407,21 +452,27 @@ std::string FolderScanner::rightPathOf(const KItem& node, const std::string& rig
     return joinPath(rightFolder, node.nameForSide(kSideRight));
 }
 
-bool FolderScanner::isFolderLink(const std::string& link) const {
+bool FolderScanner::isFolderLink(int side, const std::string& link) const {
     platform::EntryStat st;
-    return !link.empty() && m_fs.statPath(link, true, st) == 0 && st.type == platform::EntryType::Folder;
+    return !link.empty() && fsFor(side).statPath(link, true, st) == 0 && st.type == platform::EntryType::Folder;
+}
+
+bool FolderScanner::tagsDiffer(const std::string& left, const std::string& right) const {
+    return fsFor(kSideLeft).readTags(left, false) != fsFor(kSideRight).readTags(right, false);
 }
 
 bool FolderScanner::AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res) {
     const std::string leftLink = x.linkForSide(kSideLeft);
     const std::string rightLink = right->linkForSide(kSideRight);
-    if (!isFolderLink(leftLink) || !isFolderLink(rightLink)) return false;
+    if (!isFolderLink(kSideLeft, leftLink) || !isFolderLink(kSideRight, rightLink)) return false;
 
     // A link met again means a cycle: compare the nested pair without following links.
     const bool resolveAliases = m_root->iResolveAliases;
     if (!iAlreadyResolvedPaths.insert(leftLink).second) m_root->iResolveAliases = false;
     std::vector<SizeRequest> savedQueue;
     savedQueue.swap(iToCalcFolders);
+    std::unordered_set<std::string> savedQueuedPaths;
+    savedQueuedPaths.swap(m_queuedPaths);
     const bool savedFilterOn = iAnyFilterOn;
     const std::uint64_t savedProcessed = iProcessedLeftFiles;
     std::unique_ptr<ContentCheckQueue> savedChecks = std::move(m_contentChecks);
@@ -440,6 +491,7 @@ bool FolderScanner::AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res) {
     m_root->iResolveAliases = resolveAliases;
     m_contentChecks = std::move(savedChecks);
     iToCalcFolders.swap(savedQueue);
+    m_queuedPaths.swap(savedQueuedPaths);
     iAnyFilterOn = savedFilterOn;
     iProcessedLeftFiles = savedProcessed;
     return true;
@@ -452,7 +504,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
     if (atRoot) {
         n = ItemWithLeftName(parent->iChildrenSorted(), x.nameBytes());
         if (n && !n->hasSide(kSideRight)) {
-            queueForSize(leftPath, parent, kSideLeft);
+            queueForSize(leftPath, parent, kSideLeft, n);
             return kStateNotCompared;
         }
         if (n) RefreshItem(n);
@@ -479,8 +531,12 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
 
     int r;
     if (!n->iDir2) {
-        // A folder facing a file: its contents are shown as left-only entries.
-        listOneSidedInto(n, leftPath, kStateOnlyLeft);
+        // A folder facing a file: its contents are shown as left-only entries,
+        // and count in the left side's totals like any listed folder's.
+        const FolderTotals contents = listOneSidedInto(n, leftPath, kStateOnlyLeft);
+        tally.bytes += contents.size;
+        tally.files += contents.files;
+        tally.folders += contents.folders;
         r = kStateDifferent;
     } else {
         r = CompareFolder(leftPath, rightPathOf(*n, right), n);
@@ -491,9 +547,7 @@ int FolderScanner::pairLeftFolder(KItem& x, const std::string& leftPath, const s
             tally.folders += f->iFolders1;
         }
     }
-    if (r == kStateEqual && m_root->iCmpTags &&
-        KItem::CompareTags(leftPath, rightPathOf(*n, right), false) == kStateTagsDiffer)
-        r = kStateTagsDiffer;
+    if (r == kStateEqual && m_root->iCmpTags && tagsDiffer(leftPath, rightPathOf(*n, right))) r = kStateTagsDiffer;
     n->CopySideValuesFrom(x, x.nameBytes());
     n->iState = r == kStateCancelled ? kStateNotCompared : r;
     n->iCompared = true;
@@ -512,6 +566,7 @@ void FolderScanner::readLeftColumns(KItem& x, const std::string& path, const pla
 
 int FolderScanner::CompareFolder(const std::string& left, const std::string& right, KItem* folderParent) {
     if (isCancelled()) return kStateCancelled;
+    if (tooDeep(folderParent, left)) return isCancelled() ? kStateCancelled : kStateNoEntry;
     KItem* parent = folderParent;
     const bool atRoot = parent->isRootItem();
     if (atRoot) m_reportProgress = false;
@@ -525,7 +580,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
         m_observer.scanPhase("comparing");
         RefreshItem(nullptr);
     }
-    if (!isFolderPath(fsFor(kSideLeft), left)) return kStateDifferent;
+    if (!mayList(kSideLeft, left)) return kStateDifferent;
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
@@ -598,15 +653,15 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
             break;
         case kStateNotCompared: case kStateOnlyLeft:
             break;
-        case kStateLeftUnpaired:
+        case kStateLeftUnpaired: {
             x.iState = kStateOnlyLeft;
-            if (isFolder) {
-                queueForSize(entryPath, parent, kSideLeft);
-                x.iSizeReady = false;
-            }
-            leftOnly.push_back(KItem::persist(std::move(x)));
+            if (isFolder) x.iSizeReady = false;
+            KItem* kept = KItem::persist(std::move(x));
+            if (isFolder) queueForSize(entryPath, parent, kSideLeft, kept);
+            leftOnly.push_back(kept);
             f = kStateDifferent;
             break;
+        }
         case kStateCancelled:
             if (isCancelled()) return kStateCancelled;
             break;
@@ -622,7 +677,7 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     if (listing.folderError) parent->iAError1 = true;
     for (KItem* child : parent->iChildren()) {
         if (child->iDir2 && child->iState == kStateOnlyRight) {
-            queueForSize(child->PathForSide(kSideRight), parent, kSideRight);
+            queueForSize(child->PathForSide(kSideRight), parent, kSideRight, child);
             child->iSizeReady = false;
         }
     }

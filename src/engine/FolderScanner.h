@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace qv {
@@ -28,6 +29,7 @@ struct SizeRequest {
     std::string path;
     KItem* parent = nullptr;
     int side = 0;
+    KItem* item = nullptr;   // the folder's node; none for a folder left out of the tree
 };
 
 class FolderScanner {
@@ -82,15 +84,23 @@ private:
     // True when the user chose to stop.
     bool reportListingErrors(const platform::Listing& listing, const std::string& folder, bool folderErrorIsNoted);
     platform::Listing& listingForDepth();
-    void queueForSize(std::string path, KItem* parent, int side);
+    void queueForSize(std::string path, KItem* parent, int side, KItem* item = nullptr);
     int pairLeftFile(KItem& x, const std::string& right, KItem* parent, LeftNames& leftNames);
     int pairLeftFolder(KItem& x, const std::string& leftPath, const std::string& right, KItem* parent,
                        LeftNames& leftNames, FolderTally& tally);
-    void listOneSidedInto(KItem* node, const std::string& path, int state);
+    // Lists the contents of a folder facing a file into its node; returns their totals.
+    FolderTotals listOneSidedInto(KItem* node, const std::string& path, int state);
+    // Whether `folder` of a side may be listed: it is a folder, or it could not
+    // be examined (the listing then reports why); false when it is gone or a file.
+    bool mayList(int side, const std::string& folder);
+    // A folder pair deeper than any tree the program reads: it cannot be compared.
+    bool tooDeep(KItem* parent, const std::string& left);
     KItem* partnerOf(KItem& x, KItem* parent, LeftNames& leftNames, bool allowExtension);
     // Two links to folders are compared as the folders; `res` gets the nested result.
     bool AreTheyTwoLinksToFolders(KItem& x, KItem* right, int& res);
-    bool isFolderLink(const std::string& link) const;
+    bool isFolderLink(int side, const std::string& link) const;
+    // Whether the tags of a folder pair differ, each side read through its own source.
+    bool tagsDiffer(const std::string& left, const std::string& right) const;
 
     platform::FileSystem& m_fs;
     ScanObserver& m_observer;
@@ -101,6 +111,7 @@ private:
     std::chrono::steady_clock::time_point m_lastProgress, m_lastRedraw;
     bool m_needsRefresh = false;
     std::vector<std::unique_ptr<platform::Listing>> m_listings;
+    std::unordered_set<std::string> m_queuedPaths;   // iToCalcFolders by path: a folder is sized once
     unsigned m_contentWorkers = 0;
     std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
     KExcludeRules* rulesFor(const std::string& folder);

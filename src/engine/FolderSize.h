@@ -30,11 +30,13 @@ public:
                 KExcludeRules* rules = nullptr, SizeCache* cache = nullptr)
         : m_fs(fs), m_options(options), m_cancelled(cancelled), m_rules(rules), m_cache(cache) {}
 
-    // Size, files and folders below `path` (the folder itself not counted).
+    // Size, files and folders below `path` (the folder itself not counted),
+    // down to the deepest tree the program walks (kMaxTreeDepth levels).
     // Symbolic links count as files of their own size and are not followed.
     FolderTotals FolderSize(const std::string& path);
 
 private:
+    FolderTotals sizeBelow(const std::string& path, std::size_t depth);
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
 
     platform::FileSystem& m_fs;

@@ -41,6 +41,12 @@ void FolderSizePass::CalcFolderStatsFor(KItem& folder) {
                 f.iOrphans1 += c->iOrphans1;
                 f.iOrphans2 += c->iOrphans2;
             }
+            // A folder pair that could not be read is a difference of its own:
+            // nothing below it can say so.
+            if (state == kStateNoEntry) {
+                ++f.iDiffs1;
+                ++f.iDiffs2;
+            }
         }
     }
 }
@@ -68,6 +74,8 @@ void FolderSizePass::RecountStats(KRootItem& root) {
 
 bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<SizeRequest>& queue,
                                          const std::atomic<bool>& cancelled) {
+    // The scan reported any rule that ran out of time; here such a rule just matches nothing.
+    if (m_rules) m_rules->guardRegexes(&cancelled, {});
     CalcFolderStatsFor(root);
     // Each side is read through its own source: a snapshot side from its recorded tree.
     platform::FileSystem& left = root.iSnapshot1 ? root.fileSystemFor(kSideLeft) : m_fs;
@@ -78,8 +86,8 @@ bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<Size
         FolderSizer& sizer = request.side == kSideLeft ? leftSizer : rightSizer;
         const FolderTotals totals = sizer.FolderSize(request.path);
         if (cancelled.load()) return false;
-        for (KItem* child : request.parent->iChildren()) {
-            if (child->iSizeReady || child->PathForSide(request.side) != request.path) continue;
+        // The scan names the node it queued; a folder it left out of the tree has none.
+        if (KItem* child = request.item; child && !child->iSizeReady) {
             FolderPart& f = child->folder();
             if (request.side == kSideLeft) {
                 child->iSize1 = totals.size;
@@ -91,7 +99,6 @@ bool FolderSizePass::CalculateFolderSize(KRootItem& root, const std::vector<Size
                 f.iFolders2 = totals.folders;
             }
             child->iSizeReady = true;
-            break;
         }
         // The parent and every folder above hold the folder's contents too.
         for (KItem* up = request.parent; up; up = up->iParent()) {

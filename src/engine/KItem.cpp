@@ -47,11 +47,12 @@ void KItem::FillFromURL(KItem& node, const ScanEntry& url, int side, std::option
     node.setSideValues(side, isFolder ? 0 : st.size, st.mtimeNs, isFolder);
     node.setIsLink(side, isLink);
     if (isLink && (root->iCmpFileContents || root->iResolveAliases)) {
+        // A snapshot side answers from its recorded links, never from the disk.
+        platform::FileSystem& fs = root->fileSystemFor(side);
         std::string full = joinPath(std::string(url.folderPath), url.name);
-        std::string resolved = StringByResolvingSymlinksAndAliases(full);
+        std::string resolved = StringByResolvingSymlinksAndAliases(full, fs);
         platform::EntryStat target;
-        if (resolved != full && platform::systemFileSystem().statPath(resolved, true, target) == 0)
-            node.setLinkForSide(side, resolved);
+        if (resolved != full && fs.statPath(resolved, true, target) == 0) node.setLinkForSide(side, resolved);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "engine/KItem.h"
 #include "engine/KRootItem.h"
 
+#include <cmath>
 #include <cstdlib>
 
 namespace qv {
@@ -22,7 +23,7 @@ SideValues valuesOf(const KItem& node, int side, const KRootItem& root) {
     const std::string& link = node.linkForSide(side);
     if (root.iResolveAliases && !link.empty()) {
         platform::EntryStat st;
-        if (root.fileSystem().statPath(link, true, st) == 0) {
+        if (root.fileSystemFor(side).statPath(link, true, st) == 0) {
             v.folder = st.type == platform::EntryType::Folder;
             v.size = v.folder ? 0 : st.size;
             v.dateNs = st.mtimeNs;
@@ -74,7 +75,7 @@ int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* def
         } else {
             double d = 0;
             if (left.dateNs != platform::kNoTime && rightValues.dateNs != platform::kNoTime)
-                d = std::llabs(left.dateNs - rightValues.dateNs) / 1e9;
+                d = std::fabs(platform::secondsBetween(left.dateNs, rightValues.dateNs));
             else if (left.dateNs != rightValues.dateNs)
                 d = 1e300;   // one date unreadable: never within any allowance
             if (d < 1.0) d = 0;

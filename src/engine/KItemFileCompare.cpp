@@ -47,15 +47,32 @@ std::string digestFor(const KRootItem& root, int side, const std::string& path) 
     return md5OfFile(path);
 }
 
+// Two entries on a side that is a snapshot: recorded files cannot be read,
+// so their recorded digests stand for their contents and their recorded tags
+// for their tags. Extended attributes are not recorded.
+int compareRecorded(const std::string& file1, const std::string& file2, KRootItem& root) {
+    const bool bothWithDigests = root.iSnapshot1 && root.iSnapshot2 && root.iSnapshot1->hasMD5() && root.iSnapshot2->hasMD5();
+    if (root.iCmpFileContents || bothWithDigests) {
+        const std::string a = digestFor(root, kSideLeft, file1);
+        const std::string b = a.empty() ? std::string() : digestFor(root, kSideRight, file2);
+        if (a.empty() || a != b) {
+            // Links (dangling ones, say) have no digest: the same stored destination is the same contents.
+            std::string target1, target2;
+            const bool sameLinks = a.empty() && root.fileSystemFor(kSideLeft).readLink(file1, target1) == 0 &&
+                                   root.fileSystemFor(kSideRight).readLink(file2, target2) == 0 && target1 == target2;
+            if (!sameLinks) return kStateDifferent;
+        }
+    }
+    if (root.iCmpTags && !root.cancelled() &&
+        root.fileSystemFor(kSideLeft).readTags(file1, false) != root.fileSystemFor(kSideRight).readTags(file2, false))
+        return kStateTagsDiffer;
+    return kStateEqual;
+}
+
 }  // namespace
 
 int KItem::CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root) {
-    if (root.iSnapshot1 || root.iSnapshot2) {
-        // Recorded files cannot be read: their digests stand for their contents.
-        const std::string a = digestFor(root, kSideLeft, file1);
-        const std::string b = a.empty() ? std::string() : digestFor(root, kSideRight, withFile2);
-        return !a.empty() && a == b ? kStateEqual : kStateDifferent;
-    }
+    if (root.iSnapshot1 || root.iSnapshot2) return compareRecorded(file1, withFile2, root);
     platform::FileSystem& fs = root.fileSystem();
     if (root.iCmpFileContents) {
         platform::EntryStat st;

@@ -73,6 +73,9 @@ std::unique_ptr<KRootItem> KRootItem::copyForNestedRun(const std::string& leftPa
     copy->iStatus = iStatus;
     copy->iCancelled = iCancelled;
     copy->m_fileSystem = m_fileSystem;
+    // A snapshot side stays one in the nested run.
+    copy->setSnapshot(kSideLeft, iSnapshot1);
+    copy->setSnapshot(kSideRight, iSnapshot2);
     copy->setILeftPath(leftPath);
     copy->setIRightPath(rightPath);
     copy->setIName(copy->store().keepName(lastPathComponent(rightPath)));

@@ -27,6 +27,8 @@ public:
     virtual void rootLevelListed(KRootItem& root) = 0;
     // A snapshot side without recorded digests turned content comparison off for this run.
     virtual void contentComparisonSwitchedOff() {}
+    // A filter rule ran out of time on a name; from now on it matches nothing in this run.
+    virtual void ruleTimedOut(const std::string& pattern) { (void)pattern; }
     // A folder or entry could not be read: what should the scan do?
     virtual ReadErrorAnswer readError(const std::string& path, int error) = 0;
 };

@@ -109,7 +109,7 @@ ExportDateFormatter::ExportDateFormatter(bool showTime, bool showRelative, std::
         m_am[0] = m_locale.amText().toLower().toStdString();
         m_pm[0] = m_locale.pmText().toLower().toStdString();
     }
-    const std::int64_t now = floorDiv(nowNs, 1'000'000'000);
+    const std::int64_t now = platform::secondsOf(nowNs);
     m_today = floorDiv(now + localOffsetSeconds(now), kDaySeconds);
 }
 
@@ -208,7 +208,7 @@ void ExportDateFormatter::appendTime(std::int64_t secondsOfDay, std::string& out
 
 void ExportDateFormatter::appendUtf8(std::int64_t dateNs, std::string& out) {
     if (dateNs == platform::kNoTime) return;
-    const std::int64_t utc = floorDiv(dateNs, 1'000'000'000);
+    const std::int64_t utc = platform::secondsOf(dateNs);
     const std::int64_t local = utc + localOffsetSeconds(utc);
     const std::int64_t day = floorDiv(local, kDaySeconds);
     out += dayText(day);

@@ -1,5 +1,7 @@
 #include "filecompare/FileCompareRun.h"
 
+#include "platform/ExtendedAttributes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,11 @@
 #include <QProcess>
 
 namespace qv {
+namespace {
+
+const char* const kTagsAttribute = "user.xdg.tags";
+
+}  // namespace
 
 bool FileCompareRun::IsThisTextFile(const QString& path) {
     QFile f(path);
@@ -53,6 +60,20 @@ std::optional<QString> FileCompareRun::CheckTheFile(const QString& path) {
     const QString name = temp->fileName();
     m_temporaries.push_back(std::move(temp));
     return name;
+}
+
+int FileCompareRun::CompareMetadataFile(const QString& file1, const QString& file2) {
+    const std::string a = QFile::encodeName(file1).toStdString(), b = QFile::encodeName(file2).toStdString();
+    int result = kEqual;
+    if (!a.empty() && !b.empty() && platform::readTags(a, true) != platform::readTags(b, true)) result |= kTagsDiffer;
+    // Tags live in an attribute of their own, already compared above.
+    platform::AttributeMap x, y;
+    if (platform::readUserAttributes(a, true, x) != 0) x.clear();
+    if (platform::readUserAttributes(b, true, y) != 0) y.clear();
+    x.erase(kTagsAttribute);
+    y.erase(kTagsAttribute);
+    if (x != y) result |= kAttributesDiffer;
+    return result;
 }
 
 FileCompareRun::QuickResult FileCompareRun::quickCheck(const QString& left, const QString& right) {

@@ -50,6 +50,10 @@ public:
     // the given labels, made by the platform's diff.
     static UnifiedResult unifiedDiff(const QString& left, const QString& right, const QString& leftLabel,
                                      const QString& rightLabel, int context);
+    // For two files of equal contents: bit 0 set, plus 2 when their extended
+    // attributes differ (tags aside) and 4 when their tags differ.
+    static constexpr int kEqual = 1, kAttributesDiffer = 2, kTagsDiffer = 4;
+    static int CompareMetadataFile(const QString& file1, const QString& file2);
 
 private:
     std::vector<std::unique_ptr<QTemporaryFile>> m_temporaries;   // removed with the run

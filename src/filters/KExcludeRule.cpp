@@ -20,6 +20,49 @@ bool isAscii(const QString& s) {
 
 const QString kRegexSpecials = QStringLiteral("$()+.[\\]^{|}");
 
+// Runs one search; the matcher keeps no reference to the text afterwards.
+bool findIn(icu::RegexMatcher& matcher, const QString& s, UErrorCode& status) {
+    const icu::UnicodeString text = aliasOf(s);
+    matcher.reset(text);
+    const bool found = matcher.find(status);
+    matcher.reset(icu::UnicodeString());
+    return found;
+}
+
+// Names that make a backtracking pattern try every way of splitting them: a
+// long run of each character the pattern looks for (and of the whole set of
+// them), followed by one that no such run continues with.
+std::vector<QString> hostileSamples(const QString& regex) {
+    constexpr int kLength = 250;   // about the longest name a file system allows
+    QString alphabet;
+    auto add = [&](QChar c) {
+        if (!alphabet.contains(c)) alphabet += c;
+    };
+    for (qsizetype i = 0; i < regex.size(); ++i) {
+        const QChar c = regex[i];
+        if (c == '\\' && i + 1 < regex.size()) {
+            const QChar e = regex[++i];
+            if (e == 'd') add('7');
+            else if (e == 'w') add('a');
+            else if (e == 's') add(' ');
+            else if (!e.isLetter()) add(e);
+        } else if (c == '.') {
+            add('a');
+        } else if (!QStringLiteral("()[]{}|*+?^$").contains(c)) {
+            add(c);
+        }
+    }
+    if (alphabet.isEmpty()) add('a');
+    std::vector<QString> samples;
+    for (const QString& end : {QStringLiteral("\u0001"), QStringLiteral("\n")}) {
+        for (QChar c : alphabet) samples.push_back(QString(kLength, c) + end);
+        QString mixed;
+        while (mixed.size() < kLength) mixed += alphabet;
+        samples.push_back(mixed.left(kLength) + end);
+    }
+    return samples;
+}
+
 bool isAsciiAlnum(QChar c) {
     const char16_t u = c.unicode();
     return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
@@ -162,6 +205,9 @@ void KExcludeRule::BuildCache() const {
     if (U_FAILURE(status) || !compiled) return;   // never matches; validation reports it
     std::unique_ptr<icu::RegexMatcher> matcher(compiled->matcher(status));
     if (U_FAILURE(status) || !matcher) return;
+    matcher->setTimeLimit(kTimeLimitSteps, status);
+    matcher->setMatchCallback(&KExcludeRule::mayGoOn, this, status);
+    if (U_FAILURE(status)) return;
     m_compiledRegex = std::move(compiled);   // the matcher refers to it
     m_cachedRegex = std::move(matcher);
     if (m_matchType == KRuleMatchRegex) {
@@ -188,6 +234,23 @@ void KExcludeRule::BuildCache() const {
         else literal += c;
     }
     keep();
+}
+
+UBool KExcludeRule::mayGoOn(const void* rule, int32_t) {
+    const RegexGuard* guard = static_cast<const KExcludeRule*>(rule)->m_guard;
+    return !(guard && guard->cancelled && guard->cancelled->load(std::memory_order_relaxed));
+}
+
+bool KExcludeRule::isSlowOnHostileNames() const {
+    if (!m_cacheBuilt) BuildCache();
+    if (!m_cachedRegex) return false;
+    const QString source = m_matchType == KRuleMatchRegex ? m_pattern : wildcardToRegex(m_pattern, m_matchType == KRuleMatchPath);
+    for (const QString& sample : hostileSamples(source)) {
+        UErrorCode status = U_ZERO_ERROR;
+        findIn(*m_cachedRegex, sample, status);
+        if (status == U_REGEX_TIME_OUT) return true;
+    }
+    return false;
 }
 
 bool KExcludeRule::definesMatch() const {
@@ -231,11 +294,13 @@ bool KExcludeRule::matchesName(const QString& s, std::string_view ascii) const {
         if (bytes)
             for (const std::string& literal : m_requiredLiterals)
                 if (ascii.find(literal) == std::string_view::npos) return false;
-        const icu::UnicodeString text = aliasOf(s);
-        m_cachedRegex->reset(text);
+        if (m_timedOut) return false;
         UErrorCode status = U_ZERO_ERROR;
-        const bool found = m_cachedRegex->find(status);
-        m_cachedRegex->reset(icu::UnicodeString());
+        const bool found = findIn(*m_cachedRegex, s, status);
+        if (status == U_REGEX_TIME_OUT) {
+            m_timedOut = true;
+            if (m_guard && m_guard->onTimeOut) m_guard->onTimeOut(m_pattern);
+        }
         return U_SUCCESS(status) && found;
     }
     default: return false;

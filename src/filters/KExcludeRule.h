@@ -5,7 +5,9 @@
 
 #include <unicode/uversion.h>
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,8 +29,21 @@ enum KRuleMatch : std::int64_t {
     KRuleMatchRegex = 9,
 };
 
+// What guards the regular expressions of one run: a match that runs too
+// long (a pattern that backtracks without end on some names) is stopped,
+// and one whose run is cancelled stops at once.
+struct RegexGuard {
+    const std::atomic<bool>* cancelled = nullptr;
+    // Told the pattern of a rule the first time it runs out of time.
+    std::function<void(const QString& pattern)> onTimeOut;
+};
+
 class KExcludeRule {
 public:
+    // The time one match may take, in ICU's steps of its match engine (each
+    // roughly a millisecond): far beyond what any sane pattern needs on a name.
+    static constexpr std::int32_t kTimeLimitSteps = 50;
+
     KExcludeRule();
     KExcludeRule(std::int64_t matchType, const QString& pattern, bool caseSensitive);
     KExcludeRule(const KExcludeRule& other);
@@ -48,6 +63,15 @@ public:
     // The same, given `ascii`: the bytes of `s` when `s` is plain ASCII (else
     // empty), so the common case is settled on bytes without Qt's searches.
     bool matchesName(const QString& s, std::string_view ascii) const;
+    // Guards the rule's matching from now on (nullptr: no one is told of a time-out).
+    void setGuard(const RegexGuard* guard) const { m_guard = guard; }
+    // Whether a match ran out of time: the rule then matches nothing for the rest of the run.
+    bool timedOut() const { return m_timedOut; }
+    // Whether the rule's regular expression runs out of time on some name
+    // built to make it backtrack (a run of the characters it looks for,
+    // with one that ends every match at the end).
+    bool isSlowOnHostileNames() const;
+
     // Whether the kind of match defines any match at all.
     bool definesMatch() const;
     // Prefix, contains and suffix rules answer from an ASCII text's bytes alone.
@@ -83,6 +107,11 @@ private:
     // ASCII runs every match must contain (lowercased when case is ignored),
     // to turn most names away before the regex runs.
     mutable std::vector<std::string> m_requiredLiterals;
+    mutable const RegexGuard* m_guard = nullptr;
+    mutable bool m_timedOut = false;
+
+    // Called by ICU as a match goes on: false stops it (the run was cancelled).
+    static UBool mayGoOn(const void* rule, int32_t steps);
 };
 
 }  // namespace qv

@@ -124,8 +124,25 @@ int KExcludeRules::validateRule(const KExcludeRule& rule, const Rules& inRules, 
     return 0;
 }
 
+namespace {
+
+const char* const kListLabels[] = {"exFileIssue0", "exFolderIssue0", "incFileIssue0", "incFolderIssue0"};
+
+}  // namespace
+
+KExcludeRuleIssue KExcludeRules::issueFor(RuleList list, std::size_t row, const char* finding) const {
+    const KExcludeRule& rule = rules(list)[row];
+    KExcludeRuleIssue issue;
+    issue.isFileTable = list == RuleList::FileRules || list == RuleList::CompareOnlyFileRules;
+    issue.tableMode = list == RuleList::FileRules || list == RuleList::FolderRules ? 1 : 0;
+    issue.row = static_cast<int>(row);
+    issue.message = QStringLiteral("%1 #%2 (\"%3\"): %4")
+                        .arg(Messages::text(kListLabels[static_cast<int>(list)]), QString::number(row + 1),
+                             rule.pattern(), Messages::text(finding));
+    return issue;
+}
+
 std::vector<KExcludeRuleIssue> KExcludeRules::validateAllRules() const {
-    static const char* const labels[] = {"exFileIssue0", "exFolderIssue0", "incFileIssue0", "incFolderIssue0"};
     std::vector<KExcludeRuleIssue> issues;
     for (RuleList list : kAllLists) {
         if (!inForce(list)) continue;
@@ -135,17 +152,28 @@ std::vector<KExcludeRuleIssue> KExcludeRules::validateAllRules() const {
             const int code = validateRule(rule, listRules, &rule);
             if (code == 0) continue;
             const char* finding = code == 1 ? "ruleIssue1" : code == 4 ? "ruleIssue2" : code == 2 ? "ruleIssue3" : "ruleIssue4";
-            KExcludeRuleIssue issue;
-            issue.isFileTable = list == RuleList::FileRules || list == RuleList::CompareOnlyFileRules;
-            issue.tableMode = list == RuleList::FileRules || list == RuleList::FolderRules ? 1 : 0;
-            issue.row = static_cast<int>(row);
-            issue.message = QStringLiteral("%1 #%2 (\"%3\"): %4")
-                                .arg(Messages::text(labels[static_cast<int>(list)]), QString::number(row + 1),
-                                     rule.pattern(), Messages::text(finding));
-            issues.push_back(issue);
+            issues.push_back(issueFor(list, row, finding));
         }
     }
     return issues;
+}
+
+std::vector<KExcludeRuleIssue> KExcludeRules::slowRules() const {
+    std::vector<KExcludeRuleIssue> issues;
+    for (RuleList list : kAllLists) {
+        if (!inForce(list)) continue;
+        const Rules& listRules = rules(list);
+        for (std::size_t row = 0; row < listRules.size(); ++row)
+            if (listRules[row].isSlowOnHostileNames()) issues.push_back(issueFor(list, row, "ruleSlow"));
+    }
+    return issues;
+}
+
+void KExcludeRules::guardRegexes(const std::atomic<bool>* cancelled,
+                                 std::function<void(const QString& pattern)> onTimeOut) {
+    m_guard.guard = std::make_unique<RegexGuard>(RegexGuard{cancelled, std::move(onTimeOut)});
+    for (const Rules& list : m_lists)
+        for (const KExcludeRule& rule : list) rule.setGuard(m_guard.guard.get());
 }
 
 QString KExcludeRules::encodeRules(const Rules& rules) {

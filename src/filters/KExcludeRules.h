@@ -61,6 +61,13 @@ public:
     // other case setting, 4 a regular expression that does not compile.
     static int validateRule(const KExcludeRule& rule, const Rules& inRules, const KExcludeRule* ignoreRule);
     std::vector<KExcludeRuleIssue> validateAllRules() const;
+    // The rules in force whose regular expression runs out of time on names
+    // built to make it backtrack: they would be treated as not matching.
+    std::vector<KExcludeRuleIssue> slowRules() const;
+
+    // Guards every rule's matching for one run (see RegexGuard); a copy of
+    // the rule set is not guarded until it is given its own.
+    void guardRegexes(const std::atomic<bool>* cancelled, std::function<void(const QString& pattern)> onTimeOut);
 
     // The stored lists and switches. Returns the keys whose stored text could
     // not be read: those lists are empty and a copy of the text is kept beside
@@ -100,7 +107,19 @@ private:
         void reset() { matcher.reset(); }
     };
 
+    // Held apart so its address stays the same however the set is moved; a copy starts without.
+    struct GuardSlot {
+        std::unique_ptr<RegexGuard> guard;
+        GuardSlot() = default;
+        GuardSlot(const GuardSlot&) {}
+        GuardSlot& operator=(const GuardSlot&) { return *this; }
+        GuardSlot(GuardSlot&&) = default;
+        GuardSlot& operator=(GuardSlot&&) = default;
+    };
+    KExcludeRuleIssue issueFor(RuleList list, std::size_t row, const char* finding) const;
+
     std::array<Rules, 4> m_lists;
+    GuardSlot m_guard;
     mutable std::array<MatcherSlot, 4> m_matchers;
     std::array<bool, 4> m_switches{};
     std::string m_scanRootPath;   // UTF-8

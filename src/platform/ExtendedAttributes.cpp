@@ -1,4 +1,5 @@
 #include "platform/ExtendedAttributes.h"
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <string_view>
@@ -103,6 +104,10 @@ std::optional<std::vector<std::string>> readTags(const std::string& path, bool f
     }
     if (tags.empty()) return std::nullopt;
     return tags;
+}
+
+std::optional<std::vector<std::string>> FileSystem::readTags(const std::string& path, bool followLinks) {
+    return platform::readTags(path, followLinks);
 }
 
 int writeTags(const std::string& path, const std::vector<std::string>& tags) {

@@ -1,11 +1,14 @@
 #include "platform/FileSystem.h"
+#include "platform/InputFile.h"
 #include "platform/PathWalk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -26,11 +29,11 @@ char* threadBuffer(int which) {
     return static_cast<char*>(buffers[which].get());
 }
 
-// Fills the buffer unless the file ends first; returns the bytes read or -1.
-ssize_t readBlock(int fd, char* buffer, std::size_t size) {
+// Fills the buffer from `offset` unless the file ends first; returns the bytes read or -1.
+ssize_t readBlock(int fd, char* buffer, std::size_t size, off_t offset) {
     std::size_t got = 0;
     while (got < size) {
-        ssize_t n = ::read(fd, buffer + got, size - got);
+        const ssize_t n = ::pread(fd, buffer + got, size - got, offset + static_cast<off_t>(got));
         if (n < 0) {
             if (errno == EINTR) continue;
             return -1;
@@ -41,45 +44,90 @@ ssize_t readBlock(int fd, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(got);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(const std::string& path) {
-        UniqueFd fd;
-        if (openLongPath(path, O_RDONLY, fd) == 0) m_fd = fd.release();
-        if (m_fd >= 0) ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
+// A stretch of a file from some offset: all data, or all hole (reads as zeros).
+struct Stretch {
+    bool data = true;
+    off_t end = 0;
 };
+
+// The stretch that starts at `at`, as the file system's data map says. Where
+// there is no map (SEEK_DATA unsupported) the rest of the file counts as data.
+Stretch stretchAt(int fd, off_t at, off_t size) {
+    const off_t data = ::lseek(fd, at, SEEK_DATA);
+    if (data < 0) return errno == ENXIO ? Stretch{false, size} : Stretch{true, size};
+    if (data > at) return {false, std::min(data, size)};
+    const off_t hole = ::lseek(fd, at, SEEK_HOLE);
+    if (hole <= at) return {true, size};
+    return {true, std::min(hole, size)};
+}
+
+// FIFOs, sockets and devices have no contents to read (reading could block
+// or never end): two of them are equal when they are of one kind and, for
+// devices, stand for the same device. A folder where a file was listed
+// cannot be read as one.
+ContentResult compareSpecialFiles(const struct stat& a, const struct stat& b) {
+    if (S_ISDIR(a.st_mode) || S_ISDIR(b.st_mode)) return ContentResult::ReadFailed;
+    if ((a.st_mode & S_IFMT) != (b.st_mode & S_IFMT)) return ContentResult::Different;
+    if ((S_ISCHR(a.st_mode) || S_ISBLK(a.st_mode)) && a.st_rdev != b.st_rdev) return ContentResult::Different;
+    return ContentResult::Equal;
+}
 
 }  // namespace
 
 ContentResult FileSystem::compareContents(const std::string& a, const std::string& b,
                                           const std::atomic<bool>* cancelled, const ContentProgress& progress) {
-    Descriptor first(a), second(b);
-    if (first.fd() < 0 || second.fd() < 0) return ContentResult::CannotOpen;
+    // O_PATH reaches the entry without opening it for reading: no FIFO blocks, no device acts.
+    struct stat s1 {}, s2 {};
+    UniqueFd at1, at2;
+    if (openLongPath(a, O_PATH | O_CLOEXEC, at1) != 0 || openLongPath(b, O_PATH | O_CLOEXEC, at2) != 0 ||
+        ::fstat(at1.get(), &s1) != 0 || ::fstat(at2.get(), &s2) != 0)
+        return ContentResult::CannotOpen;
+    if (!S_ISREG(s1.st_mode) || !S_ISREG(s2.st_mode)) return compareSpecialFiles(s1, s2);
+
+    InputFile first, second;
+    const InputStatus open1 = first.open(a, true), open2 = second.open(b, true);
+    // Replaced by something else since it was examined: not the same contents.
+    if (open1.problem == InputProblem::NotRegularFile || open2.problem == InputProblem::NotRegularFile)
+        return ContentResult::Different;
+    if (!open1.ok() || !open2.ok()) return ContentResult::CannotOpen;
+    if (first.size() != second.size()) return ContentResult::Different;
+    ::posix_fadvise(first.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(second.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
     char* bufferA = threadBuffer(0);
     char* bufferB = threadBuffer(1);
-    std::int64_t compared = 0;
-    for (;;) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed)) return ContentResult::Cancelled;
-        const ssize_t n1 = readBlock(first.fd(), bufferA, kBlockSize);
-        const ssize_t n2 = readBlock(second.fd(), bufferB, kBlockSize);
-        if (n1 < 0 || n2 < 0) return ContentResult::ReadFailed;
-        // A file that grew or shrank while being read differs from its partner.
-        if (n1 != n2) return ContentResult::Different;
-        if (n1 == 0) return ContentResult::Equal;
-        if (std::memcmp(bufferA, bufferB, static_cast<std::size_t>(n1)) != 0) return ContentResult::Different;
-        compared += n1;
-        if (progress) progress(compared);
+    const off_t size = first.size();
+    off_t at = 0;
+    auto isCancelled = [cancelled] { return cancelled && cancelled->load(std::memory_order_relaxed); };
+    // Only the stretches where either file holds data are read: two sparse
+    // files compare in the time of their data, and a hole equals zeros.
+    while (at < size) {
+        if (isCancelled()) return ContentResult::Cancelled;
+        const Stretch x = stretchAt(first.fd(), at, size), y = stretchAt(second.fd(), at, size);
+        const off_t end = std::max(std::min(x.end, y.end), at + 1);
+        if (!x.data && !y.data) {
+            at = end;
+            if (progress) progress(at);
+            continue;
+        }
+        while (at < end) {
+            if (isCancelled()) return ContentResult::Cancelled;
+            const auto want = static_cast<std::size_t>(std::min<off_t>(kBlockSize, end - at));
+            const ssize_t n1 = readBlock(first.fd(), bufferA, want, at);
+            const ssize_t n2 = readBlock(second.fd(), bufferB, want, at);
+            if (n1 < 0 || n2 < 0) return ContentResult::ReadFailed;
+            // A file that shrank while being read differs from its partner.
+            if (n1 != n2 || static_cast<std::size_t>(n1) != want) return ContentResult::Different;
+            if (std::memcmp(bufferA, bufferB, want) != 0) return ContentResult::Different;
+            at += n1;
+            if (progress) progress(at);
+        }
     }
+    // A file that grew while being read differs from its partner too.
+    char probe;
+    if (readBlock(first.fd(), &probe, 1, size) != 0 || readBlock(second.fd(), &probe, 1, size) != 0)
+        return ContentResult::Different;
+    return ContentResult::Equal;
 }
 
 }  // namespace qv::platform

@@ -4,10 +4,12 @@
 // fails on chosen paths (CI runs as root, where permission bits stop nothing).
 
 #include "platform/FileStream.h"
+#include "platform/FileTime.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,14 +18,12 @@ namespace qv::platform {
 
 enum class EntryType : std::uint8_t { File, Folder, Symlink, Other };
 
-constexpr std::int64_t kNoTime = INT64_MIN;
-
 // Metadata of one file-system object, as read by one statx call.
 struct EntryStat {
     EntryType type = EntryType::Other;
     std::uint32_t mode = 0;
     std::int64_t size = 0;
-    std::int64_t mtimeNs = kNoTime;   // content modification, ns since the epoch
+    std::int64_t mtimeNs = kNoTime;   // content modification (platform/FileTime.h)
     std::int64_t btimeNs = kNoTime;   // creation, when the file system records it
     std::int64_t atimeNs = kNoTime;   // last access
     std::uint64_t device = 0;
@@ -75,6 +75,9 @@ public:
 
     // The stored destination of a symbolic link, or an errno value.
     virtual int readLink(const std::string& path, std::string& target) = 0;
+
+    // The tag names of an entry in stored order; nullopt when it carries none.
+    virtual std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
 
     // Compares two files byte for byte (following links), streaming in
     // blocks and stopping at the first difference.

@@ -24,7 +24,7 @@ struct LinuxDirent64 {
 };
 
 std::int64_t toNs(const struct statx_timestamp& t) {
-    return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+    return timeFromParts(t.tv_sec, t.tv_nsec);
 }
 
 EntryType typeOfMode(std::uint32_t mode) {

@@ -1,16 +1,17 @@
 #include "snapshot/KSnapshot.h"
 
+#include "base/InputLimits.h"
+#include "platform/FileTime.h"
 #include "snapshot/SnapshotJsonReader.h"
 #include "snapshot/lzfse/Lzfse.h"
 
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 
 namespace qv {
 
@@ -40,6 +41,7 @@ std::string_view KSnapshot::keepName(std::string_view name) {
 }
 
 void KSnapshot::setRoot(KSnapURL* root, std::string recordedPath, bool hasMD5, std::int64_t date) {
+    for (KSnapURL& entry : m_entries) entry.indexChildren();
     m_root = root;
     m_recordedPath = std::move(recordedPath);
     m_hasMD5 = hasMD5;
@@ -56,25 +58,44 @@ bool snapshotFailure(std::string* error, const char* reasonKey, const std::strin
     return false;
 }
 
+namespace {
+
+// The compressed bytes of a snapshot file, read only when it is a regular file of a sane size.
+bool readSnapshotFile(const std::string& file, std::string& bytes, std::string* error) {
+    const platform::InputStatus status = platform::readInputFile(file, kSnapshotFileLimit, bytes);
+    switch (status.problem) {
+    case platform::InputProblem::None: return true;
+    case platform::InputProblem::NotRegularFile: return snapshotFailure(error, "snapErrNotRegular", file);
+    case platform::InputProblem::TooLarge: return snapshotFailure(error, "snapErrTooLarge", file);
+    case platform::InputProblem::CannotOpen:
+    case platform::InputProblem::ReadFailed: break;
+    }
+    return snapshotFailure(error, "snapErrOpen", file + ": " + std::strerror(status.error));
+}
+
+std::span<const std::uint8_t> asBytes(const std::string& s) {
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+}  // namespace
+
 bool KSnapshot::extractJson(const std::string& file, std::vector<std::uint8_t>& json, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return snapshotFailure(error, "snapErrOpen", file);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!readSnapshotFile(file, bytes, error)) return false;
     std::string detail;
-    if (!lzfse::decode(bytes, json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
+    if (!lzfse::decode(asBytes(bytes), json, &detail)) return snapshotFailure(error, "snapErrDamaged", detail);
     return true;
 }
 
 bool KSnapshot::ReadSnapshot(const std::string& file, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return snapshotFailure(error, "snapErrOpen", file);
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!readSnapshotFile(file, bytes, error)) return false;
     m_entries.clear();
     m_types.clear();
     m_nameChunks.clear();
     m_root = nullptr;
     // The tree is built as the text is decoded: the text is never whole in memory.
-    lzfse::StreamDecoder decoder(bytes);
+    lzfse::StreamDecoder decoder(asBytes(bytes));
     return SnapshotJsonReader(*this).read(decoder, error);
 }
 
@@ -103,28 +124,35 @@ KSnapURL* KSnapshot::entryAt(std::string_view path) const {
     return entry;
 }
 
-std::string isoDate(std::int64_t ns) {
-    std::int64_t seconds = ns / 1000000000;
-    if (ns < 0 && ns % 1000000000) --seconds;   // whole seconds toward the past
-    const std::time_t t = static_cast<std::time_t>(seconds);
+std::string isoDate(std::int64_t time) {
+    const std::time_t t = static_cast<std::time_t>(platform::secondsOf(time));
     struct tm utc;
-    gmtime_r(&t, &utc);
+    if (!gmtime_r(&t, &utc)) return {};   // beyond any year the calendar can name
+    const long long year = static_cast<long long>(utc.tm_year) + 1900;
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    // Years past 9999 (or before 0) take the expanded form with a sign.
+    const char* format = year >= 0 && year <= 9999 ? "%04lld-%02d-%02dT%02d:%02d:%02dZ" : "%+05lld-%02d-%02dT%02d:%02d:%02dZ";
+    std::snprintf(buffer, sizeof buffer, format, year, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                  utc.tm_sec);
     return buffer;
 }
 
 std::int64_t parseIsoDate(std::string_view text) {
-    struct tm utc {};
-    int consumed = 0;
+    long long year = 0;
+    int month = 0, day = 0, hour = 0, minute = 0, second = 0, consumed = 0;
     const std::string s(text);
-    if (std::sscanf(s.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%n", &utc.tm_year, &utc.tm_mon, &utc.tm_mday, &utc.tm_hour,
-                    &utc.tm_min, &utc.tm_sec, &consumed) != 6)
+    if (std::sscanf(s.c_str(), "%lld-%2d-%2dT%2d:%2d:%2d%n", &year, &month, &day, &hour, &minute, &second,
+                    &consumed) != 6)
         return kNoRecordedDate;
-    utc.tm_year -= 1900;
-    utc.tm_mon -= 1;
-    return static_cast<std::int64_t>(timegm(&utc)) * 1000000000;
+    if (year - 1900 < INT_MIN || year - 1900 > INT_MAX) return kNoRecordedDate;
+    struct tm utc {};
+    utc.tm_year = static_cast<int>(year - 1900);
+    utc.tm_mon = month - 1;
+    utc.tm_mday = day;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    return platform::timeFromSeconds(static_cast<std::int64_t>(timegm(&utc)));
 }
 
 }  // namespace qv

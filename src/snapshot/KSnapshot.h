@@ -59,8 +59,9 @@ private:
 // Logs why a snapshot could not be read, sets `error` to the message key of the reason, and answers false.
 bool snapshotFailure(std::string* error, const char* reasonKey, const std::string& detail);
 
-// "2024-05-01T12:00:00Z" from ns since the epoch (fractions dropped), and back.
-std::string isoDate(std::int64_t ns);
+// "2024-05-01T12:00:00Z" from a file time (platform/FileTime.h; fractions
+// dropped), and back. "" for a time no calendar year can hold.
+std::string isoDate(std::int64_t time);
 std::int64_t parseIsoDate(std::string_view text);
 
 }  // namespace qv

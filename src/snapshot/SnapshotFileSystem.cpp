@@ -41,9 +41,19 @@ int SnapshotFileSystem::statPath(const std::string& path, bool, platform::EntryS
     return 0;
 }
 
-int SnapshotFileSystem::readLink(const std::string&, std::string&) {
-    // Link destinations are not recorded.
-    return EINVAL;
+int SnapshotFileSystem::readLink(const std::string& path, std::string& target) {
+    const KSnapURL* entry = m_snapshot->entryAt(path);
+    if (!entry) return ENOENT;
+    // Snapshots made before destinations were recorded have none to give.
+    if (!entry->iAlias || entry->iLinkTarget.empty()) return EINVAL;
+    target.assign(entry->iLinkTarget);
+    return 0;
+}
+
+std::optional<std::vector<std::string>> SnapshotFileSystem::readTags(const std::string& path, bool) {
+    const KSnapURL* entry = m_snapshot->entryAt(path);
+    if (!entry || !entry->iTags) return std::nullopt;
+    return *entry->iTags;
 }
 
 }  // namespace qv

@@ -19,6 +19,7 @@ public:
     void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override;
     int statPath(const std::string& path, bool followLinks, platform::EntryStat& out, unsigned fields) override;
     int readLink(const std::string& path, std::string& target) override;
+    std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks) override;
 
     const KSnapshot& snapshot() const { return *m_snapshot; }
     static void fillStat(const KSnapURL& entry, platform::EntryStat& out);

@@ -1,5 +1,6 @@
 #include "snapshot/SnapshotJsonReader.h"
 
+#include "base/InputLimits.h"
 #include "snapshot/KSnapshot.h"
 #include "snapshot/lzfse/Lzfse.h"
 
@@ -24,6 +25,24 @@ bool parseMD5(const std::string& hex, std::array<std::uint8_t, 16>& out) {
         out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
     }
     return true;
+}
+
+// The text of a string as SurrogateEscapes handed it on, with each NUL and
+// the two hex digits after it turned back into the byte they stand for.
+std::string restoredBytes(const std::string& text) {
+    if (text.find('\0') == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\0' || i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += text[i];
+            continue;
+        }
+        out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+    }
+    return out;
 }
 
 std::string lastComponent(const std::string& path) {
@@ -58,15 +77,17 @@ public:
         if (m_inTags) {
             if (KSnapURL* e = current()) {
                 if (!e->iTags) e->iTags = std::make_unique<std::vector<std::string>>();
-                e->iTags->push_back(v);
+                e->iTags->push_back(restoredBytes(v));
             }
             return true;
         }
         if (KSnapURL* e = current()) {
             if (m_key == "pth") {
-                e->iName = m_snapshot.keepName(lastComponent(v));
-                if (m_depth.size() == 1) m_rootPath = v;
+                const std::string path = restoredBytes(v);
+                e->iName = m_snapshot.keepName(lastComponent(path));
+                if (m_depth.size() == 1) m_rootPath = path;
             }
+            else if (m_key == "lnk") e->iLinkTarget = m_snapshot.keepName(restoredBytes(v));
             else if (m_key == "dtC") e->iCreDate = parseIsoDate(v);
             else if (m_key == "dtM") e->iModDate = parseIsoDate(v);
             else if (m_key == "dtA") e->iAccDate = parseIsoDate(v);
@@ -80,6 +101,11 @@ public:
 
     bool start_object(std::size_t) override {
         if (m_skip || (!m_depth.empty() && !m_inChildren)) return skipContainer();
+        if (m_depth.size() >= kMaxTreeDepth) {
+            m_error = "nested deeper than " + std::to_string(kMaxTreeDepth) + " levels";
+            m_errorKey = "snapErrTooDeep";
+            return false;
+        }
         KSnapURL* entry = m_snapshot.newEntry();
         if (!m_depth.empty()) {
             entry->parent = m_depth.back();
@@ -131,6 +157,8 @@ public:
     bool rootHasMD5() const { return m_rootHasMD5; }
     std::int64_t date() const { return m_date; }
     const std::string& error() const { return m_error; }
+    // The message key of the reason the text was refused.
+    const char* errorKey() const { return m_errorKey; }
 
 private:
     KSnapURL* current() const { return m_depth.empty() || m_inChildren ? nullptr : m_depth.back(); }
@@ -161,6 +189,7 @@ private:
     std::vector<KSnapURL*> m_depth;
     KSnapURL* m_root = nullptr;
     std::string m_key, m_error, m_rootPath;
+    const char* m_errorKey = "snapErrNotJson";
     bool m_inChildren = false, m_inTags = false, m_rootHasMD5 = false;
     int m_skip = 0;
     std::int64_t m_date = kNoRecordedDate;
@@ -186,8 +215,83 @@ private:
     std::size_t m_index = 0;
 };
 
-// An input iterator over DecodedBytes; a default-made one is the end.
-class DecodedIterator {
+// A whole text as a run of characters for the parser.
+class TextBytes {
+public:
+    explicit TextBytes(std::string_view text) : m_text(text) {}
+    bool available() const { return m_index < m_text.size(); }
+    char current() const { return m_text[m_index]; }
+    void advance() { ++m_index; }
+
+private:
+    std::string_view m_text;
+    std::size_t m_index = 0;
+};
+
+// Names that are not UTF-8 are recorded with a lone surrogate escape per
+// undecodable byte ("\udc80" to "\udcff", as the JSON output writes them),
+// which the parser refuses. This pass hands it, inside strings, a NUL
+// escape followed by the byte's two hex digits instead (and a NUL as a NUL
+// followed by "00"), which restoredBytes() turns back into the bytes. A
+// surrogate that follows a high surrogate is half of a real character and
+// passes unchanged.
+template <class Source>
+class SurrogateEscapes {
+public:
+    explicit SurrogateEscapes(Source& source) : m_source(source) {}
+    // Plain characters pass straight from the source; only an escape inside
+    // a string is taken apart and handed on from a small buffer.
+    bool available() {
+        if (m_at < m_pending.size()) return true;
+        if (!m_source.available()) return false;
+        if (m_inString && m_source.current() == '\\') takeEscape();
+        return true;
+    }
+    char current() const { return m_at < m_pending.size() ? m_pending[m_at] : m_source.current(); }
+    void advance() {
+        if (m_at < m_pending.size()) {
+            ++m_at;
+            return;
+        }
+        if (m_source.current() == '"') m_inString = !m_inString;
+        m_afterHigh = false;
+        m_source.advance();
+    }
+
+private:
+    void takeEscape() {
+        m_pending.assign(1, take());   // the backslash
+        m_at = 0;
+        if (!m_source.available()) return;
+        const char e = take();
+        if (e != 'u') {
+            m_pending += e;
+            m_afterHigh = false;
+            return;
+        }
+        std::string hex;
+        while (hex.size() < 4 && m_source.available()) hex += take();
+        const unsigned long value = hex.size() == 4 ? std::strtoul(hex.c_str(), nullptr, 16) : 0x10000;
+        if (value >= 0xDC80 && value <= 0xDCFF && !m_afterHigh) m_pending = "\\u0000" + hex.substr(2);
+        else if (value == 0) m_pending = "\\u000000";
+        else m_pending = "\\u" + hex;
+        m_afterHigh = value >= 0xD800 && value <= 0xDBFF;
+    }
+    char take() {
+        const char c = m_source.current();
+        m_source.advance();
+        return c;
+    }
+
+    Source& m_source;
+    std::string m_pending;   // an escape as the parser is to see it
+    std::size_t m_at = 0;    // the next character of m_pending to hand on
+    bool m_inString = false, m_afterHigh = false;
+};
+
+// An input iterator over a source of characters; a default-made one is the end.
+template <class Source>
+class CharIterator {
 public:
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
@@ -195,24 +299,31 @@ public:
     using pointer = const char*;
     using reference = char;
 
-    DecodedIterator() = default;
-    explicit DecodedIterator(DecodedBytes* bytes) : m_bytes(bytes) {}
-    char operator*() const { return m_bytes->current(); }
-    DecodedIterator& operator++() {
-        m_bytes->advance();
+    CharIterator() = default;
+    explicit CharIterator(Source* source) : m_source(source) {}
+    char operator*() const { return m_source->current(); }
+    CharIterator& operator++() {
+        m_source->advance();
         return *this;
     }
-    bool operator==(const DecodedIterator& other) const { return atEnd() == other.atEnd(); }
-    bool operator!=(const DecodedIterator& other) const { return !(*this == other); }
+    bool operator==(const CharIterator& other) const { return atEnd() == other.atEnd(); }
+    bool operator!=(const CharIterator& other) const { return !(*this == other); }
 
 private:
-    bool atEnd() const { return !m_bytes || !m_bytes->available(); }
-    DecodedBytes* m_bytes = nullptr;
+    bool atEnd() const { return !m_source || !m_source->available(); }
+    Source* m_source = nullptr;
 };
+
+template <class Source>
+bool parse(Source& source, Builder& builder) {
+    SurrogateEscapes<Source> filtered(source);
+    using Iterator = CharIterator<SurrogateEscapes<Source>>;
+    return nlohmann::json::sax_parse(Iterator(&filtered), Iterator(), &builder);
+}
 
 bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* error) {
     if (!ok || !builder.root()) {
-        if (!builder.error().empty()) return snapshotFailure(error, "snapErrNotJson", builder.error());
+        if (!builder.error().empty()) return snapshotFailure(error, builder.errorKey(), builder.error());
         return snapshotFailure(error, "snapErrNotSnapshot", "the top level is not an object");
     }
     KSnapURL* root = builder.root();
@@ -227,15 +338,15 @@ bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* 
 bool SnapshotJsonReader::read(lzfse::StreamDecoder& decoder, std::string* error) {
     DecodedBytes bytes(decoder);
     Builder builder(m_snapshot);
-    const bool ok = nlohmann::json::sax_parse(DecodedIterator(&bytes), DecodedIterator(), &builder);
+    const bool ok = parse(bytes, builder);
     if (decoder.error()) return snapshotFailure(error, "snapErrDamaged", decoder.error());
     return finishReading(m_snapshot, builder, ok, error);
 }
 
 bool SnapshotJsonReader::read(std::string_view json, std::string* error) {
+    TextBytes bytes(json);
     Builder builder(m_snapshot);
-    const bool ok = nlohmann::json::sax_parse(json.begin(), json.end(), &builder);
-    return finishReading(m_snapshot, builder, ok, error);
+    return finishReading(m_snapshot, builder, parse(bytes, builder), error);
 }
 
 }  // namespace qv

@@ -1,6 +1,8 @@
 #include "snapshot/SnapshotRecorder.h"
 
+#include "base/InputLimits.h"
 #include "platform/ExtendedAttributes.h"
+#include "platform/InputFile.h"
 #include "platform/JsonString.h"
 #include "snapshot/KSnapshot.h"
 
@@ -8,7 +10,10 @@
 #include <QFile>
 #include <QMimeDatabase>
 
+#include <cerrno>
 #include <chrono>
+#include <unistd.h>
+#include <vector>
 
 namespace qv {
 namespace {
@@ -36,14 +41,21 @@ void appendKey(std::string& out, const char* key) {
 }  // namespace
 
 void appendSnapshotString(std::string& out, std::string_view text) {
-    platform::appendJsonString(out, text, {platform::UndecodableBytes::Replacement, true});
+    platform::appendJsonString(out, text, {platform::UndecodableBytes::LoneSurrogates, true});
 }
 
-std::string md5OfFile(const std::string& path) {
-    QFile file(QFile::decodeName(path.c_str()));
-    if (!file.open(QIODevice::ReadOnly)) return {};
+std::string md5OfFile(const std::string& path, bool followLinks) {
+    platform::InputFile file;
+    if (!file.open(path, followLinks).ok()) return {};
     QCryptographicHash hash(QCryptographicHash::Md5);
-    if (!hash.addData(&file)) return {};
+    std::vector<char> buffer(std::size_t{1} << 16);
+    for (;;) {
+        const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return {};
+        if (n == 0) break;
+        hash.addData(QByteArrayView(buffer.data(), n));
+    }
     return hash.result().toHex().toStdString();
 }
 
@@ -78,16 +90,22 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
     out += path.size() > slash + 1 && path[slash + 1] == '.' ? "true" : "false";
     out += ",\"als\":";
     out += st.type == platform::EntryType::Symlink ? "true" : "false";
+    std::string target;
+    if (st.type == platform::EntryType::Symlink && m_fs.readLink(path, target) == 0) {
+        out += ",\"lnk\":";
+        appendSnapshotString(out, target);
+    }
     const std::pair<const char*, std::int64_t> dates[] = {{",\"dtC\":", st.btimeNs}, {",\"dtM\":", st.mtimeNs},
                                                           {",\"dtA\":", st.atimeNs}};
-    for (const auto& [key, ns] : dates) {
-        if (ns == platform::kNoTime) continue;
+    for (const auto& [key, time] : dates) {
+        const std::string text = time == platform::kNoTime ? std::string() : isoDate(time);
+        if (text.empty()) continue;
         out += key;
         out += '"';
-        out += isoDate(ns);
+        out += text;
         out += '"';
     }
-    if (const auto tags = platform::readTags(path, false)) {
+    if (const auto tags = m_fs.readTags(path, false)) {
         out += ",\"tag\":[";
         int label = 0;
         for (std::size_t i = 0; i < tags->size(); ++i) {
@@ -110,8 +128,15 @@ void SnapshotRecorder::reportProgress() {
     if (m_progress) m_progress(iFiles, iFolders);
 }
 
-bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals) {
+bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals,
+                                         std::size_t depth) {
     if (cancelled()) return false;
+    // Entries deeper than any snapshot may hold are not recorded: the folder is
+    // kept, empty, and named in the log, so that every snapshot can be read.
+    if (depth + 1 >= kMaxTreeDepth) {
+        if (m_log) m_log(folder, ENAMETOOLONG);
+        return true;
+    }
     platform::Listing listing;
     m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime);
     if (listing.folderError && m_log) m_log(folder, listing.folderError);
@@ -129,7 +154,7 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             writeEntryHead(path, e.stat, true, out);
             out += ",\"chi\":[";
             Totals sub;
-            if (!SnapshotForFolder(path, out, sub)) return false;
+            if (!SnapshotForFolder(path, out, sub, depth + 1)) return false;
             out += "],\"siz\":" + std::to_string(sub.size) + ",\"nfi\":" + std::to_string(sub.files) +
                    ",\"nfo\":" + std::to_string(sub.folders);
             ++iFolders;
@@ -142,7 +167,7 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             out += ",\"siz\":" + std::to_string(size);
             if (m_options.calculateMD5) {
                 out += ",\"md5\":";
-                appendSnapshotString(out, e.stat.type == platform::EntryType::File ? md5OfFile(path) : std::string());
+                appendSnapshotString(out, e.stat.type == platform::EntryType::File ? md5OfFile(path, false) : std::string());
             }
             ++iFiles;
             ++totals.files;
@@ -166,7 +191,7 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
     writeEntryHead(folder, st, true, json);
     json += ",\"chi\":[";
     Totals totals;
-    if (!SnapshotForFolder(folder, json, totals)) return false;
+    if (!SnapshotForFolder(folder, json, totals, 0)) return false;
     iDataSize = totals.size;
     json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
             ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +

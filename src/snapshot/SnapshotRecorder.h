@@ -36,7 +36,8 @@ private:
     struct Totals {
         std::uint64_t size = 0, files = 0, folders = 0;
     };
-    bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals);
+    // `depth`: the folder's level below the recorded one (0 for that one).
+    bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals, std::size_t depth);
     void writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder, std::string& out);
     std::string typeOf(const std::string& path, const platform::EntryStat& st);
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
@@ -52,10 +53,12 @@ private:
 };
 
 // Appends a JSON string: quotes, backslashes, control characters and "/"
-// escaped; bytes that are not UTF-8 become U+FFFD (JSON text must be UTF-8).
+// escaped; each byte that is not UTF-8 becomes a lone surrogate escape
+// ("\udc80" to "\udcff"), which the reader turns back into the byte.
 void appendSnapshotString(std::string& out, std::string_view text);
 
-// The MD5 of a file as 32 lower-case hexadecimal digits, "" when it cannot be read.
-std::string md5OfFile(const std::string& path);
+// The MD5 of a regular file as 32 lower-case hexadecimal digits, "" when it
+// cannot be read or is anything else (a FIFO, a device).
+std::string md5OfFile(const std::string& path, bool followLinks = true);
 
 }  // namespace qv

@@ -187,9 +187,10 @@ QString KMerge::DateFilename(const QDateTime& now) {
     return now.toString(QStringLiteral("-yyyy-MM-dd-HHmmss"));
 }
 
+QString KMerge::datedArchiveName() { return QStringLiteral("quorvane") + DateFilename(QDateTime::currentDateTime()); }
+
 bool KMerge::prepareArchiveFolder() {
-    const QString name = QStringLiteral("quorvane") + DateFilename(QDateTime::currentDateTime());
-    if (m_disposal.prepare(iArchiveItems, name.toStdString())) return true;
+    if (m_disposal.prepare(iArchiveItems, datedArchiveName().toStdString())) return true;
     // Without its folder the archive goes to the trash.
     m_settings.archiveFolder.clear();
     return m_disposal.prepare(iArchiveItems, {});

@@ -98,6 +98,8 @@ public:
 
     // "-" and the date and time, year first ("-2026-12-06-040506"), so that dated folders sort by date.
     static QString DateFilename(const QDateTime& now);
+    // The name of this run's dated archive folder: "quorvane" and the date now.
+    static QString datedArchiveName();
     static QString ActionError(const KMergeItem& row);
 
 private:

@@ -1,11 +1,11 @@
 #include "sync/MirrorPlanner.h"
 
-#include <cstdlib>
+#include <cmath>
 
 namespace qv {
 namespace {
 
-constexpr std::int64_t kDateAllowanceNs = 1'000'000'000;
+constexpr double kDateAllowanceSeconds = 1.0;
 
 bool bothSides(const KItem* item) { return item->iState != kStateOnlyLeft && item->iState != kStateOnlyRight; }
 
@@ -75,7 +75,7 @@ void MirrorPlanner::decideChild(KItem* child, std::vector<KItem*>& cantSync) con
     if (m_type != kUpdateSync) return;
     if (m_onlyOrphans) return;
     const std::int64_t left = child->iDate1, right = child->iDate2;
-    if (hasTime(left) && hasTime(right) && std::llabs(left - right) > kDateAllowanceNs) {
+    if (hasTime(left) && hasTime(right) && std::fabs(platform::secondsBetween(left, right)) > kDateAllowanceSeconds) {
         if (m_direction == kMirrorBoth) {
             child->setICopyTo(right > left ? kCopyToLeft : kCopyToRight);
         } else {

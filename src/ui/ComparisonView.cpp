@@ -7,6 +7,9 @@
 #include "ui/Formatting.h"
 
 #include <QContextMenuEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QDateTime>
 #include <QHeaderView>
 
@@ -24,7 +27,11 @@ ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
     setAlternatingRowColors(true);
     setSortingEnabled(true);
     setDragEnabled(true);
-    setDragDropMode(QAbstractItemView::DragOnly);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::CopyAction);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(true);
     setMouseTracking(true);       // the action buttons show on hover
     setAllColumnsShowFocus(true);
     setAccessibleName(tr("Comparison"));
@@ -40,6 +47,8 @@ ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
     for (int c : {ComparisonModel::LeftDate, ComparisonModel::RightDate})
         header()->resizeSection(c, fontMetrics().horizontalAdvance(sample) + 24);
     header()->setSortIndicator(ComparisonModel::State, Qt::AscendingOrder);
+    // The optional columns wait until the user asks for them (the header's menu).
+    for (int c = ComparisonModel::kFirstOptional; c < ComparisonModel::ColumnCount; ++c) setColumnHidden(c, true);
 }
 
 KItem* ComparisonView::currentItem() const { return m_model.itemAt(currentIndex()); }
@@ -95,6 +104,50 @@ void ComparisonView::contextMenuEvent(QContextMenuEvent* event) {
     // From the keyboard (Menu key) the menu offers both sides.
     if (event->reason() == QContextMenuEvent::Keyboard) side = 0;
     emit contextMenuForSide(event->globalPos(), side);
+}
+
+bool ComparisonView::dropPlace(const QPoint& pos, KItem*& item, int& side) const {
+    const int column = columnAt(pos.x());
+    if (column == ComparisonModel::State || column < 0) return false;
+    const int left = columnViewportPosition(ComparisonModel::State);
+    side = pos.x() < left ? kSideLeft : kSideRight;
+    item = m_model.itemAt(indexAt(pos));
+    return true;
+}
+
+bool ComparisonView::judgeDrop(QDropEvent* event, bool commit) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    KItem* item = nullptr;
+    int side = 0;
+    const bool accepted = m_dropHandler && !paths.empty() && dropPlace(event->position().toPoint(), item, side) &&
+                          m_dropHandler(item, side, paths, commit);
+    if (accepted) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+    return accepted;
+}
+
+void ComparisonView::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void ComparisonView::dragMoveEvent(QDragMoveEvent* event) {
+    QTreeView::dragMoveEvent(event);   // scrolls near the edges and draws the indicator
+    judgeDrop(event, false);
+}
+
+void ComparisonView::dropEvent(QDropEvent* event) {
+    // The view never moves rows itself: what a drop does is the controller's.
+    judgeDrop(event, true);
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
 }
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include "engine/KRootItem.h"
 #include "engine/SortOrder.h"
 #include "engine/ViewFilter.h"
+#include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
 #include "engine/UserPrompt.h"
 #include "ui/ActionColumnDelegate.h"
@@ -23,6 +24,7 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -110,6 +112,12 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
     connect(m_view, &QTreeView::expanded, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), true); });
     connect(m_view, &QTreeView::collapsed, this, [this](const QModelIndex& i) { m_module->setExpanded(m_model->itemAt(i), false); });
     connect(m_view, &ComparisonView::contextMenuForSide, this, &ComparisonWindow::showContextMenu);
+    m_view->setDropHandler([this](KItem* item, int side, const std::vector<std::string>& paths, bool commit) {
+        return commit ? m_module->acceptDrop(item, side, paths) : m_module->canDropOn(item, side, paths);
+    });
+    watchDropCopies();
+    m_view->header()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view->header(), &QWidget::customContextMenuRequested, this, &ComparisonWindow::showColumnMenu);
     connect(&m_view->actionDelegate(), &ActionColumnDelegate::buttonPressed, this,
             [this](const QModelIndex& index, int side) {
                 if (!m_view->selectionModel()->isRowSelected(index.row(), index.parent()))
@@ -213,6 +221,8 @@ void ComparisonWindow::buildMenus() {
     buildSideActions(actions, kSideLeft);
     actions->addSeparator();
     buildSideActions(actions, kSideRight);
+    actions->addSeparator();
+    m_rowActions << addIgnoreActions(actions);
     actions->addSeparator();
     actions->addAction(m_clearAction);
     actions->addAction(m_syncAction);
@@ -491,12 +501,80 @@ void ComparisonWindow::showContextMenu(const QPoint& globalPos, int side) {
     if (side == 0) menu.addSeparator();
     if (side == 0 || side == kSideRight) buildSideActions(&menu, kSideRight);
     menu.addSeparator();
+    addIgnoreActions(&menu);
+    menu.addSeparator();
     QAction* pair = menu.addAction(Messages::text("comparePairWindow"));
     connect(pair, &QAction::triggered, this, &ComparisonWindow::compareSelectedPair);
     // The entries built for this menu must not stay among the window's row actions.
     const QList<QAction*> own = menu.actions();
     menu.exec(globalPos);
     for (QAction* a : own) m_rowActions.removeAll(a);
+}
+
+QList<QAction*> ComparisonWindow::addIgnoreActions(QMenu* menu) {
+    QAction* ignore = menu->addAction(Messages::text("menuIgnore"));
+    ignore->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(ignore, &QAction::triggered, this, [this] { setIgnored(true); });
+    QAction* include = menu->addAction(Messages::text("menuUnignore"));
+    include->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
+    connect(include, &QAction::triggered, this, [this] { setIgnored(false); });
+    return {ignore, include};
+}
+
+void ComparisonWindow::setIgnored(bool ignored) {
+    if (m_module->ComparingFolders()) return;
+    for (KItem* item : m_view->selectedItems()) m_module->SetIgnored(item, ignored, true);
+}
+
+void ComparisonWindow::showColumnMenu(const QPoint& pos) {
+    // The optional columns, each one pair of a left and a right column.
+    QMenu menu(this);
+    for (int column = ComparisonModel::kFirstOptional; column < ComparisonModel::ColumnCount; column += 2) {
+        QAction* a = menu.addAction(m_model->headerData(column, Qt::Horizontal).toString());
+        a->setCheckable(true);
+        a->setChecked(!m_view->isColumnHidden(column));
+        connect(a, &QAction::toggled, this, [this, column](bool on) { showOptionalColumn(column, on); });
+    }
+    menu.exec(m_view->header()->mapToGlobal(pos));
+}
+
+void ComparisonWindow::showOptionalColumn(int column, bool on) {
+    m_view->setColumnHidden(column, !on);
+    m_view->setColumnHidden(column + 1, !on);
+    const std::uint32_t bit = ComparisonModel::optionalBitOf(column);
+    // Switched on, the tree on screen reads what it lacks; every later run reads it too.
+    if (on) m_module->AddColumns(bit);
+    else m_module->setIColumns(m_module->iColumns() & ~bit);
+}
+
+void ComparisonWindow::watchDropCopies() {
+    DragCopyQueue& queue = m_module->copyQueue();
+    connect(&queue, &DragCopyQueue::started, this, [this] {
+        m_dropFailures.clear();
+        m_progress->setRange(0, 1000);
+        m_progress->setValue(0);
+        m_progress->show();
+    });
+    connect(&queue, &DragCopyQueue::itemStarted, this, [this](const QString& name, int left) {
+        statusBar()->showMessage(Messages::format("dropCopying", QString::number(left), name));
+    });
+    connect(&queue, &DragCopyQueue::progress, this, [this](quint64 done, quint64 total) {
+        m_progress->setValue(total ? static_cast<int>(1000.0 * double(done) / double(total)) : 0);
+    });
+    connect(&queue, &DragCopyQueue::itemFinished, this, [this](const QString& destination, const QString& error) {
+        if (!error.isEmpty()) m_dropFailures << destination + QStringLiteral(": ") + error;
+        m_module->entryCopied(QFile::encodeName(destination).toStdString());
+    });
+    connect(&queue, &DragCopyQueue::finished, this, [this](int failures) {
+        m_progress->hide();
+        if (failures == 0) {
+            statusBar()->clearMessage();
+            return;
+        }
+        statusBar()->showMessage(Messages::format("dropFailed", QString::number(failures)));
+        statusBar()->setToolTip(m_dropFailures.join('\n'));
+    });
+    connect(m_module.get(), &QuorvaneModule::rowsUpdated, m_model, &ComparisonModel::refreshValues);
 }
 
 void ComparisonWindow::compareSelectedPair() {

@@ -45,6 +45,8 @@ public:
     void pressActionButton(int kind, int side);
     void openSyncDialog();
     void openExecutionDialog();
+    // Shows or hides an optional column pair (the left column's number); shown, its values are read.
+    void showOptionalColumn(int column, bool on);
 
     QuorvaneModule& module() const { return *m_module; }
     ComparisonView& view() const { return *m_view; }
@@ -82,6 +84,10 @@ private:
     void showContextMenu(const QPoint& globalPos, int side);
     void compareSelectedPair();
     void clearActions();
+    void watchDropCopies();
+    QList<QAction*> addIgnoreActions(QMenu* menu);
+    void setIgnored(bool ignored);
+    void showColumnMenu(const QPoint& pos);
     void editStateOrder();
     // Says why the two sides cannot be synchronised when one lies inside the other.
     bool refuseNested();
@@ -108,6 +114,7 @@ private:
     QAction* m_clearAction = nullptr;
     QList<QAction*> m_filterActions;
     QList<QAction*> m_rowActions;   // need a selection
+    QStringList m_dropFailures;     // of the batch of drops being copied
 };
 
 }  // namespace qv

@@ -152,7 +152,11 @@ ExecutionDialog::ExecutionDialog(QuorvaneModule& module, Settings& settings, QWi
     makeExecution();
 }
 
-ExecutionDialog::~ExecutionDialog() { stopRun(); }
+ExecutionDialog::~ExecutionDialog() {
+    stopRun();
+    // The table may still lay out rows while the widgets go; the execution goes first.
+    m_rows->clear();
+}
 
 void ExecutionDialog::makeExecution() {
     MergeSettings s = MergeSettings::fromSettings(m_settings);

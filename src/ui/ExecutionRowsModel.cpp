@@ -35,6 +35,14 @@ void ExecutionRowsModel::setRows(const std::vector<KMergeItem>& rows) {
     endResetModel();
 }
 
+void ExecutionRowsModel::clear() {
+    beginResetModel();
+    m_rows = nullptr;
+    m_results.clear();
+    m_order.clear();
+    endResetModel();
+}
+
 std::size_t ExecutionRowsModel::rowIndex(int shownRow) const {
     return m_order.empty() ? static_cast<std::size_t>(shownRow) : m_order[static_cast<std::size_t>(shownRow)];
 }

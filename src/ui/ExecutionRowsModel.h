@@ -28,6 +28,8 @@ public:
     // The rows of a new execution. Only the fields a run never changes are
     // read from them; results arrive through setResult().
     void setRows(const std::vector<KMergeItem>& rows);
+    // No rows any more: the execution they belong to is about to go.
+    void clear();
     void setResult(std::size_t row, RowResult result);
     // A finished run lists failed rows first, then done ones, then those not run.
     void showByStatus(std::vector<std::size_t> order);

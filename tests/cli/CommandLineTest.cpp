@@ -78,6 +78,8 @@ TEST(CommandLineTest, EveryCommandAnswersHelpWithItsOptionsAndTheCompletionKnows
     EXPECT_TRUE(runQuorvane({"sync", "--help"}).out.contains("Example:\n  quorvane sync "));
     // A setting's help says what it means.
     EXPECT_TRUE(runQuorvane({"settings", "get", "optCmpContents", "--help"}).out.contains("contents"));
+    // and which values it takes.
+    EXPECT_TRUE(runQuorvane({"settings", "set", "fileType", "--help"}).out.contains("fileType (an integer from 0 to 3,"));
 }
 
 TEST(CommandLineTest, ValuesAttachedWithEqualsDoubleDashAndErrorsOnOneLine) {

@@ -2,6 +2,8 @@
 #include "support/RunQuorvane.h"
 #include "support/TempTree.h"
 
+#include <QTemporaryDir>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -199,6 +201,57 @@ TEST(DiffCommandTest, TabsAreExpandedToTabStopsSideBySide) {
     // "x" then spaces to column 8, then "y"; the right side likewise from its own start.
     EXPECT_TRUE(first.startsWith("x       y ")) << first.toStdString();
     EXPECT_TRUE(first.contains(" | xx      y")) << first.toStdString();
+}
+
+TEST(DiffCommandTest, EqualContentsStillReportDifferentAttributesAndTags) {
+    TempTree t;
+    for (const char* name : {"a.txt", "copy.txt", "tagged.txt", "attributed.txt", "both.txt"}) t.fileWithText(name, "same\n");
+    t.setTags("tagged.txt", "Red");
+    t.setAttribute("attributed.txt", "user.origin", "mail");
+    t.setTags("both.txt", "Red");
+    t.setAttribute("both.txt", "user.origin", "mail");
+    const QString a = q(t.path("a.txt"));
+
+    const CommandResult plain = runQuorvane({"diff", a, q(t.path("tagged.txt"))});
+    EXPECT_EQ(plain.exitCode, 0);
+    EXPECT_TRUE(plain.out.contains("differ in their metadata")) << plain.out.toStdString();
+    EXPECT_TRUE(plain.out.contains("tags of the two files differ")) << plain.out.toStdString();
+    EXPECT_FALSE(plain.out.contains("extended attributes")) << plain.out.toStdString();
+
+    struct Case {
+        const char* file;
+        bool attributes, tags;
+    };
+    for (const Case& c : {Case{"copy.txt", false, false}, Case{"tagged.txt", false, true},
+                          Case{"attributed.txt", true, false}, Case{"both.txt", true, true}}) {
+        for (const char* mode : {"--text", "--hex", "--quick"}) {
+            SCOPED_TRACE(std::string(c.file) + " " + mode);
+            const CommandResult r = runQuorvane({"diff", "--json", mode, a, q(t.path(c.file))});
+            EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+            const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+            EXPECT_TRUE(o.value("equal").toBool()) << r.out.toStdString();
+            EXPECT_EQ(o.value("attributesDiffer").toBool(), c.attributes) << r.out.toStdString();
+            EXPECT_EQ(o.value("tagsDiffer").toBool(), c.tags) << r.out.toStdString();
+        }
+    }
+}
+
+TEST(DiffCommandTest, TheStoredFileTypeChoosesTheComparisonUnlessAnOptionDoes) {
+    QTemporaryDir config;
+    TempTree t;
+    t.fileWithText("a.txt", "one\n");
+    t.fileWithText("b.txt", "two\n");
+    const QStringList pair{q(t.path("a.txt")), q(t.path("b.txt"))};
+    auto mode = [&](const QStringList& extra) {
+        const CommandResult r = runQuorvane(QStringList{"diff", "--json"} + pair + extra, config.path());
+        return QJsonDocument::fromJson(r.out).object().value("mode").toString();
+    };
+    EXPECT_EQ(mode({}), "text");
+    ASSERT_EQ(runQuorvane({"settings", "set", "fileType", "2"}, config.path()).exitCode, 0);
+    EXPECT_EQ(mode({}), "hex");
+    EXPECT_EQ(mode({"--text"}), "text");
+    ASSERT_EQ(runQuorvane({"settings", "set", "fileType", "3"}, config.path()).exitCode, 0);
+    EXPECT_EQ(mode({}), "quick");
 }
 
 }  // namespace

@@ -38,5 +38,34 @@ TEST(HistoryCommandTest, ComparedPairsAreRememberedAndEdited) {
     EXPECT_EQ(runQuorvane({"history", "tidy"}, config.path()).exitCode, 2);
 }
 
+TEST(HistoryCommandTest, ARunWithSavePathsOffKeepsWhatWasStored) {
+    QTemporaryDir config;
+    TempTree a, b, c, d;
+    runQuorvane({"compare", q(a.root()), q(b.root())}, config.path());
+    runQuorvane({"compare", q(c.root()), q(d.root())}, config.path());
+    ASSERT_EQ(runQuorvane({"history", "lock", "2", "--paths"}, config.path()).exitCode, 0);
+    ASSERT_EQ(runQuorvane({"history", "lock", "2"}, config.path()).exitCode, 0);
+    const QByteArray pairs = runQuorvane({"history", "list"}, config.path()).out;
+    const QByteArray paths = runQuorvane({"history", "list", "--paths"}, config.path()).out;
+    ASSERT_EQ(paths.count('\n'), 4);
+    ASSERT_TRUE(paths.contains("[locked]"));
+
+    ASSERT_EQ(runQuorvane({"settings", "set", "savePaths", "false"}, config.path()).exitCode, 0);
+    TempTree e, f;
+    e.fileWithText("x", "1\n");
+    f.fileWithText("x", "22\n");
+    EXPECT_EQ(runQuorvane({"compare", q(e.root()), q(f.root())}, config.path()).exitCode, 1);
+    EXPECT_EQ(runQuorvane({"diff", q(e.path("x")), q(f.path("x"))}, config.path()).exitCode, 1);
+    EXPECT_EQ(runQuorvane({"history", "list"}, config.path()).out, pairs);
+    EXPECT_EQ(runQuorvane({"history", "list", "--paths"}, config.path()).out, paths);
+    EXPECT_TRUE(runQuorvane({"history", "list", "--files"}, config.path()).out.isEmpty());
+
+    // Clearing keeps the locked entries, whatever the setting.
+    EXPECT_EQ(runQuorvane({"history", "clear", "--paths"}, config.path()).exitCode, 0);
+    const QByteArray kept = runQuorvane({"history", "list", "--paths"}, config.path()).out;
+    EXPECT_EQ(kept.count('\n'), 1) << kept.toStdString();
+    EXPECT_TRUE(kept.contains("[locked]")) << kept.toStdString();
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -112,5 +112,64 @@ TEST_F(SettingsAndRulesCommandTest, UnreadableStoredRulesAreReportedAndKept) {
     EXPECT_EQ(raw.value(QStringLiteral("excludeFileRulesUnreadable")).toString(), QStringLiteral("not json at all"));
 }
 
+TEST_F(SettingsAndRulesCommandTest, ABacktrackingRuleIsFlaggedByCheckAndCannotHoldAComparison) {
+    TempTree left, right;
+    const QString hostile = QString(41, 'a') + '!';
+    left.file(hostile.toStdString(), 2);
+    right.file(hostile.toStdString(), 2);
+    left.file("aaa", 1);
+    EXPECT_EQ(run({"rules", "add", "--list", "fileRules", "--match", "regex", "--pattern", "(a+)+$"}).exitCode, 0);
+    EXPECT_EQ(run({"rules", "enable", "fileRules"}).exitCode, 0);
+
+    const CommandResult checked = run({"rules", "check"});
+    EXPECT_EQ(checked.exitCode, 1);
+    EXPECT_TRUE(checked.out.contains("(a+)+$")) << checked.out.toStdString();
+    EXPECT_FALSE(checked.out.contains("No problems")) << checked.out.toStdString();
+
+    // The name that would take hours is compared as if the rule did not match
+    // it, and the rule is named once on stderr.
+    const CommandResult r = runQuorvane({"compare", q(left.root()), q(right.root()), "--json"}, config.path(), 20000);
+    ASSERT_NE(r.exitCode, -1) << "the comparison hung";
+    EXPECT_TRUE(r.out.contains(hostile.toUtf8())) << r.out.toStdString();
+    EXPECT_EQ(r.err.count("(a+)+$"), 1) << r.err.toStdString();
+}
+
+TEST_F(SettingsAndRulesCommandTest, ValuesThatMakeNoSenseAreRefusedStoredOrGivenForOneRun) {
+    struct Bad {
+        const char* key;
+        const char* value;
+    };
+    const Bad refused[] = {{"optIgnoreSizeValue", "-5"}, {"optIgnoreSizeValue", "1e3"}, {"optIgnoreSizeValue", "ten"},
+                           {"exportDelimiter", ""},      {"exportDelimiter", ";;"},   {"fileType", "7"},
+                           {"optimizedFor", "-1"},       {"exportIndent", "30"},      {"exportPrefixChar", "ab"}};
+    const QString before = storedText();
+    for (const Bad& b : refused) {
+        const CommandResult stored = run({"settings", "set", b.key, b.value});
+        EXPECT_EQ(stored.exitCode, 2) << b.key << "=" << b.value;
+        EXPECT_TRUE(stored.err.contains(b.key)) << stored.err.toStdString();
+        TempTree left, right;
+        const CommandResult once = run({"compare", q(left.root()), q(right.root()), "--set",
+                                        QString::fromLatin1(b.key) + '=' + QString::fromLatin1(b.value)});
+        EXPECT_EQ(once.exitCode, 2) << b.key << "=" << b.value;
+    }
+    EXPECT_EQ(storedText(), before);
+    for (const Bad& good : {Bad{"optIgnoreSizeValue", "100"}, Bad{"optIgnoreSizeValue", ""}, Bad{"exportDelimiter", "\t"},
+                            Bad{"fileType", "3"}, Bad{"exportPrefixChar", ""}})
+        EXPECT_EQ(run({"settings", "set", good.key, good.value}).exitCode, 0) << good.key << "=" << good.value;
+
+    // A value edited into the file by hand that makes no sense reads as the default.
+    {
+        QSettings raw(config.filePath(QStringLiteral("Quorvane/Quorvane.ini")), QSettings::IniFormat);
+        raw.setValue(QStringLiteral("optIgnoreSizeValue"), QStringLiteral("-100"));
+        raw.setValue(QStringLiteral("optIgnoreSize"), true);
+    }
+    EXPECT_EQ(run({"settings", "get", "optIgnoreSizeValue"}).out, "\n");
+    TempTree left, right;
+    left.file("same", 10);
+    right.file("same", 10);
+    // A negative allowance would make equal sizes differ.
+    EXPECT_EQ(run({"compare", q(left.root()), q(right.root())}).exitCode, 0);
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -111,6 +111,25 @@ TEST(KSnapshotTest, RecordingWritesTheDocumentedJson) {
     EXPECT_EQ(json.find("\"md5\""), std::string::npos);
 }
 
+TEST(KSnapshotTest, EscapedBytesOfNamesComeBackAsTheSameBytes) {
+    // A lone low surrogate stands for one undecodable byte; after a high one
+    // it is half of a real character; escaped quotes and backslashes stay text.
+    const std::string json = R"({"pth":"/r","fol":true,"chi":[)"
+                             R"({"pth":"/r/caf\udce9","fol":false,"siz":1},)"
+                             R"({"pth":"/r/\ud83d\udc80 skull","fol":false,"siz":2},)"
+                             R"({"pth":"/r/q\"uote\\udc80","fol":false,"siz":3},)"
+                             R"({"pth":"/r/nul\u0000in","fol":false,"siz":4,"lnk":"\udcff\/target"}]})";
+    KSnapshot snapshot;
+    std::string error;
+    ASSERT_TRUE(snapshot.readJson(json, &error)) << error;
+    EXPECT_NE(snapshot.entryAt("/r/caf\xE9"), nullptr);
+    EXPECT_NE(snapshot.entryAt("/r/\xF0\x9F\x92\x80 skull"), nullptr);
+    EXPECT_NE(snapshot.entryAt("/r/q\"uote\\udc80"), nullptr);
+    const KSnapURL* nul = snapshot.entryAt(std::string_view("/r/nul\0in", 9));
+    ASSERT_NE(nul, nullptr);
+    EXPECT_EQ(nul->iLinkTarget, "\xFF/target");
+}
+
 TEST(KSnapshotTest, FilesThatAreNotSnapshotsAreRefused) {
     TempTree tree;
     tree.file("x", 4);

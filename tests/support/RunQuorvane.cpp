@@ -6,14 +6,17 @@
 
 namespace qv::test {
 
-CommandResult runQuorvane(const QStringList& args, const QString& configHome) {
+CommandResult runQuorvane(const QStringList& args, const QString& configHome, int timeoutMs) {
     QTemporaryDir fresh;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? fresh.path() : configHome);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(QUORVANE_BIN), args);
-    if (!p.waitForFinished(60000)) p.kill();
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+    }
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }

@@ -13,6 +13,7 @@ struct CommandResult {
 };
 
 // Settings live under `configHome` (XDG_CONFIG_HOME); a fresh empty folder when none is given.
-CommandResult runQuorvane(const QStringList& args, const QString& configHome = {});
+// A run still going after `timeoutMs` is killed (exit code -1).
+CommandResult runQuorvane(const QStringList& args, const QString& configHome = {}, int timeoutMs = 60000);
 
 }  // namespace qv::test

@@ -16,13 +16,18 @@
 #include "ui/DialogDriver.h"
 #include "ui/ExecutionDialog.h"
 #include "ui/SyncDialog.h"
+#include "sync/DragCopyQueue.h"
+#include "sync/MergeList.h"
 
 #include <QAbstractItemModelTester>
+#include <QMimeData>
+#include <QUrl>
 #include <QAction>
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -238,6 +243,48 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     EXPECT_EQ(model.index(0, 0, only).data(ComparisonModel::StateRole).toInt(), kStateOnlyLeft);
 }
 
+TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
+    left.fileWithText("a.txt", "1");
+    right.fileWithText("a.txt", "22");
+    left.fileWithText("b.txt", "1");
+    right.fileWithText("b.txt", "333");
+    auto window = makeWindow();
+    compareAndWait(*window);
+    ComparisonModel& model = window->model();
+    auto rowNamed = [&](const QString& name) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
+        return QModelIndex();
+    };
+    const QString before = window->module().status().header();
+    window->view().setCurrentIndex(rowNamed(QStringLiteral("a.txt")));
+    window->view().selectionModel()->select(rowNamed(QStringLiteral("a.txt")),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier);
+    const QModelIndex a = rowNamed(QStringLiteral("a.txt"));
+    ASSERT_TRUE(a.isValid());   // every row shows while no filter is set
+    EXPECT_TRUE(a.data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_TRUE(a.data(Qt::AccessibleTextRole).toString().contains(Messages::text("a11yIgnored")));
+    EXPECT_FALSE(rowNamed(QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    // An ignored pair no longer counts among the differences.
+    EXPECT_NE(window->module().status().header(), before) << before.toStdString();
+    // Marking an action refuses the ignored row.
+    window->pressActionButton(BtnCopy, kSideLeft);
+    EXPECT_EQ(a.data(ComparisonModel::ActionRole).toInt(), kNone);
+
+    window->view().selectionModel()->select(a, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_FALSE(rowNamed(QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
+
+    // The kind column, switched on after the run, is read for the tree on screen.
+    const int kind = ComparisonModel::LeftKind;
+    EXPECT_TRUE(window->view().isColumnHidden(kind));
+    window->showOptionalColumn(kind, true);
+    EXPECT_FALSE(window->view().isColumnHidden(kind + 1));
+    const QModelIndex kindCell = rowNamed(QStringLiteral("b.txt")).siblingAtColumn(kind);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !kindCell.data().toString().isEmpty(); }, 10000));
+}
+
 // Answers every question with its default and keeps what it was told.
 class RecordingPrompt final : public UserPrompt {
 public:
@@ -286,6 +333,69 @@ TEST_F(WindowTest, BadPathsAreToldAndNothingRuns) {
     told.clear();
     window.openSyncDialog();   // refused before any sheet opens, so nothing waits for a click here
     EXPECT_EQ(told, QStringList{Messages::text("nestedSync")});
+}
+
+// Drops a file manager's items at a point of the tree, as a drag would end.
+bool dropAt(ComparisonView& view, const QPoint& at, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+    mime.setUrls(urls);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &drop);
+    return drop.isAccepted();
+}
+
+TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
+    left.fileWithText("docs/old.txt", "same");
+    right.fileWithText("docs/old.txt", "same");
+    left.fileWithText("a.txt", "from the left");
+    right.fileWithText("a.txt", "right");
+    TempTree outside;
+    outside.fileWithText("new.txt", "dropped from a file manager");
+    QStringList told;
+    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    window.setPaths(left.root(), right.root());
+    window.resize(1000, 500);
+    window.show();
+    window.compare();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idle(window); }, 20000));
+    ComparisonModel& model = window.model();
+    ComparisonView& view = window.view();
+    auto cellOf = [&](const QString& name, int column) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == name)
+                return view.visualRect(model.index(r, column)).center();
+        return QPoint();
+    };
+    QSignalSpy rescans(&window.module(), &QuorvaneModule::compareThreadFinished);
+    // Onto the folder it came from, or over the state column: refused.
+    EXPECT_FALSE(dropAt(view, cellOf(QStringLiteral("docs"), ComparisonModel::LeftName), {QString::fromStdString(left.path("docs/old.txt"))}));
+    EXPECT_FALSE(dropAt(view, cellOf(QStringLiteral("docs"), ComparisonModel::State), {QString::fromStdString(outside.path("new.txt"))}));
+
+    // A file manager's file onto the right "docs" row, a left file over its right counterpart.
+    EXPECT_TRUE(dropAt(view, cellOf(QStringLiteral("docs"), ComparisonModel::RightName), {QString::fromStdString(outside.path("new.txt"))}));
+    // Below the last row of the right half: the right side's top folder.
+    const QPoint belowRows(view.columnViewportPosition(ComparisonModel::RightName) + 20, view.viewport()->height() - 10);
+    EXPECT_TRUE(dropAt(view, belowRows, {QString::fromStdString(left.path("a.txt"))}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.module().copyQueue().busy() && told.contains(Messages::text("mergeMsg1")); }, 20000))
+        << told.join('|').toStdString();
+    EXPECT_EQ(right.contents("docs/new.txt"), "dropped from a file manager");
+    EXPECT_EQ(right.contents("a.txt"), "from the left");
+    EXPECT_EQ(outside.contents("new.txt"), "dropped from a file manager");   // copied, not moved
+    // The question at the end of the batch was answered "compare again".
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rescans.count() == 1 && idle(window); }, 20000));
+    EXPECT_NE(window.module().iParentItem()->iState, kStateEqual);   // docs/new.txt exists on the right only
+    const QModelIndex again = [&] {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("a.txt")) return model.index(r, 0);
+        return QModelIndex();
+    }();
+    EXPECT_EQ(again.data(ComparisonModel::StateRole).toInt(), kStateEqual);
 }
 
 }  // namespace

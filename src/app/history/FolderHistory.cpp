@@ -126,27 +126,27 @@ bool FolderHistory::remove(int row) {
 }
 
 KLastFolders::KLastFolders(Settings& settings, const QString& name) : m_settings(settings), m_name(name) {
-    if (!settings.boolValue(QStringLiteral("savePaths"))) return;
+    // Read whatever "savePaths" says: what is stored back must never lose what was there.
     const QString key = name + QStringLiteral("75");
     const QVariant stored = settings.value(key);
     if (isOldForm(stored)) {
         for (const QVariant& v : stored.toList()) {
             const QVariantMap m = v.toMap();
             if (m.contains(QStringLiteral("path")))
-                m_items.push_back({m.value(QStringLiteral("path")).toString(), m.value(QStringLiteral("locked")).toBool()});
+                m_items.push_back({m.value(QStringLiteral("path")).toString(), m.value(QStringLiteral("locked")).toBool(), true});
         }
         return;
     }
     if (stored.isValid()) {
         for (const QString& path : stored.toStringList())
-            if (!path.isEmpty()) m_items.push_back({path, false});
+            if (!path.isEmpty()) m_items.push_back({path, false, true});
         for (int row : lockedRows(settings, key))
             if (row >= 0 && row < static_cast<int>(m_items.size())) m_items[static_cast<std::size_t>(row)].locked = true;
         return;
     }
     // The older form: plain paths, newest first.
     const QStringList old = settings.value(name).toStringList();
-    for (auto it = old.rbegin(); it != old.rend(); ++it) m_items.push_back({*it, false});
+    for (auto it = old.rbegin(); it != old.rend(); ++it) m_items.push_back({*it, false, true});
 }
 
 void KLastFolders::AddFolder(const QString& path, bool locked) {
@@ -180,9 +180,14 @@ bool KLastFolders::remove(int row) {
 }
 
 void KLastFolders::store() {
+    // With "savePaths" off, only what was stored before and the locked entries are kept.
+    const bool savePaths = m_settings.boolValue(QStringLiteral("savePaths"));
+    std::vector<Entry> kept;
+    for (const Entry& e : m_items)
+        if (e.locked || savePaths || e.stored) kept.push_back(e);
     QStringList paths;
-    for (const Entry& e : m_items) paths << e.path;
-    storeLists(m_settings, m_name + QStringLiteral("75"), paths, m_items, true);
+    for (const Entry& e : kept) paths << e.path;
+    storeLists(m_settings, m_name + QStringLiteral("75"), paths, kept, true);
 }
 
 }  // namespace qv

@@ -49,8 +49,11 @@ public:
     struct Entry {
         QString path;
         bool locked = false;
+        bool stored = false;   // read from the settings, not added in this run
     };
-    // `name` is "lastFolders" or "lastFiles"; the list is stored under the name followed by "75".
+    // `name` is "lastFolders" or "lastFiles"; the list is stored under the name
+    // followed by "75". With "savePaths" off, paths added in this run are not
+    // stored unless locked; what was stored before stays.
     KLastFolders(Settings& settings, const QString& name);
 
     const std::vector<Entry>& items() const { return m_items; }
