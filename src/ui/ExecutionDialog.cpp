@@ -7,6 +7,7 @@
 #include "engine/UserPrompt.h"
 #include "sync/KCopyItem.h"
 #include "sync/KMerge.h"
+#include "sync/MassDeletion.h"
 #include "sync/MergeList.h"
 #include "ui/ExecutionRowsModel.h"
 #include "ui/StateAppearance.h"
@@ -225,6 +226,18 @@ void ExecutionDialog::archiveChosen(int index) {
 
 bool ExecutionDialog::confirmStart() {
     UserPrompt& prompt = m_module.prompt();
+    // A run that would empty a side is most often a wrong direction or a wrong
+    // folder: it goes ahead only when asked for again, and never by default.
+    const std::vector<MassDeletion> mass = massDeletions(m_merge->iMergeItems(), *m_module.iRootItem());
+    if (!mass.empty()) {
+        QStringList sides;
+        for (const MassDeletion& m : mass)
+            sides << Messages::format(m.side == kSideLeft ? "massDeletionLeft" : "massDeletionRight",
+                                      QLocale().toString(qulonglong(m.removed)), QLocale().toString(qulonglong(m.entries)));
+        const Answer a = prompt.ask({Messages::text("massDeletionTitle"), sides.join('\n'),
+                                     {Messages::text("cancel"), Messages::text("massDeletionGo")}, false});
+        if (a.button != 1) return false;
+    }
     const bool archiving = m_archive->isEnabled() && m_archive->currentData().toInt() != kNoArchive;
     if (!archiving && (m_merge->iWillOverwrite || m_merge->iWillRemove) &&
         !m_settings.boolValue(QStringLiteral("dontShowOWWarning"))) {

@@ -63,6 +63,8 @@ const std::map<std::string, int> kFormattedKeys = {
     {"cliNestedRoots", 2},
     {"cliMassDeletion", 3},
     {"cliGivenTwice", 1},
+    {"massDeletionLeft", 2},
+    {"massDeletionRight", 2},
 };
 
 // Keys that the windows, sheets and alerts look up, several of them before

@@ -9,6 +9,7 @@
 #include "engine/UserPrompt.h"
 #include "engine/ViewFilter.h"
 #include "support/FaultyFileSystem.h"
+#include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
@@ -18,6 +19,7 @@
 #include "ui/SyncDialog.h"
 #include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
+#include "sync/MirrorPlanner.h"
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
@@ -333,6 +335,40 @@ TEST_F(WindowTest, BadPathsAreToldAndNothingRuns) {
     told.clear();
     window.openSyncDialog();   // refused before any sheet opens, so nothing waits for a click here
     EXPECT_EQ(told, QStringList{Messages::text("nestedSync")});
+}
+
+// A mirror that would empty the destination (a wrong direction, a wrong
+// folder) asks first; the default answer keeps everything.
+TEST_F(WindowTest, AnExecutionThatEmptiesASideAsksFirstAndKeepsItByDefault) {
+    for (int i = 0; i < 12; ++i) right.fileWithText("old" + std::to_string(i) + ".txt", "x");
+    left.fileWithText("keep.txt", "k");
+    right.fileWithText("keep.txt", "k");
+    auto owned = std::make_unique<ScriptedPrompt>();
+    ScriptedPrompt& prompt = *owned;
+    ComparisonWindow window(*settings, std::move(owned));
+    window.setPaths(left.root(), right.root());
+    compareAndWait(window);
+    window.module().StartMirror2(kMirrorSync, kMirrorToRight | kMirrorDeleteOrphans);
+    {
+        ExecutionDialog sheet(window.module(), *settings);
+        sheet.execute();
+        EXPECT_FALSE(sheet.isRunning());
+        ASSERT_EQ(prompt.questions.size(), 1u);
+        EXPECT_EQ(prompt.questions[0].message, Messages::text("massDeletionTitle"));
+        EXPECT_EQ(prompt.questions[0].details, Messages::format("massDeletionRight", "12", "13"));
+        EXPECT_EQ(prompt.questions[0].buttons.front(), Messages::text("cancel"));
+    }
+    EXPECT_TRUE(right.exists("old0.txt"));
+
+    prompt.questions.clear();
+    prompt.answers = {Answer{1}, Answer{1}};   // remove them; then the warning that nothing is archived
+    ExecutionDialog sheet(window.module(), *settings);
+    sheet.execute();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.hasRun(); }, 20000));
+    EXPECT_EQ(prompt.questions.front().message, Messages::text("massDeletionTitle"));
+    EXPECT_FALSE(right.exists("old0.txt"));
+    EXPECT_FALSE(right.exists("old11.txt"));
+    EXPECT_TRUE(right.exists("keep.txt"));
 }
 
 // Drops a file manager's items at a point of the tree, as a drag would end.
