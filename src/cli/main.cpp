@@ -16,7 +16,12 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <iterator>
+#include <utility>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -28,16 +33,26 @@ int main(int argc, char** argv) {
     if (argc == 1 && qv::displayAvailable()) return qv::runGuiCommand({});
 
     qv::CommandLine cli;
-    qv::addCompareCommand(cli, app);
-    qv::addExportCommand(cli, app);
-    qv::addDiffCommand(cli, app);
-    qv::addSyncCommand(cli, app);
-    qv::addActionsCommand(cli, app);
-    qv::addSnapshotCommand(cli);
-    qv::addHistoryCommand(cli);
-    qv::addSettingsCommand(cli);
-    qv::addRulesCommand(cli);
-    qv::addGuiCommand(cli);
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"compare", [&] { qv::addCompareCommand(cli, app); }},
+        {"export", [&] { qv::addExportCommand(cli, app); }},
+        {"diff", [&] { qv::addDiffCommand(cli, app); }},
+        {"sync", [&] { qv::addSyncCommand(cli, app); }},
+        {"actions", [&] { qv::addActionsCommand(cli, app); }},
+        {"snapshot", [&] { qv::addSnapshotCommand(cli); }},
+        {"history", [&] { qv::addHistoryCommand(cli); }},
+        {"settings", [&] { qv::addSettingsCommand(cli); }},
+        {"rules", [&] { qv::addRulesCommand(cli); }},
+        {"gui", [&] { qv::addGuiCommand(cli); }},
+    };
+    // Declaring every command's options costs more than a small comparison:
+    // a line that names its command gets that command alone. Anything else
+    // (--help, a misspelt command) gets them all, for the list and the error.
+    const auto named = std::find_if(std::begin(commands), std::end(commands),
+                                    [&](const auto& c) { return argc > 1 && std::strcmp(argv[1], c.first) == 0; });
+    if (named != std::end(commands)) named->second();
+    else
+        for (const auto& c : commands) c.second();
     if (argc == 1) {
         // Without a display: the usage, as a usage error.
         std::fputs(cli.help().c_str(), stderr);
