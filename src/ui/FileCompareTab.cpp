@@ -315,10 +315,13 @@ void FileCompareTab::comparisonFinished() {
     m_leftPath->reloadHistory();
     m_rightPath->reloadHistory();
     if (result && result->hex) {
+        // Hex lines keep their layout: they never wrap.
+        m_view->setLinesWrap(false);
         m_view->setLinesModel(m_hex);
         m_view->horizontalHeader()->show();
         showHexPage(0);
     } else {
+        m_view->setLinesWrap(m_settings.boolValue(QStringLiteral("fcWordWrap")));
         m_text->setParser(result ? result->parser.get() : nullptr);
         m_view->setLinesModel(m_text);
         m_view->horizontalHeader()->hide();
@@ -384,7 +387,7 @@ void FileCompareTab::showInfoLine() {
     QStringList sides;
     for (int side = 0; side < 2; ++side) {
         const FileStamp& s = result->stamps[side];
-        sides << Messages::format(side == 0 ? "fcInfoLeft" : "fcInfoRight", formatSize(s.size), formatDate(s.mtimeNs));
+        sides << Messages::format(side == 0 ? "fcInfoLeft" : "fcInfoRight", formatByteCount(s.size), formatDate(s.mtimeNs));
     }
     QString line = sides.join(QStringLiteral("   "));
     if (result->equalApartFromLineEnds) line += QStringLiteral("   ") + Messages::text("fcEqualLineEnds");
@@ -413,6 +416,7 @@ void FileCompareTab::updateControls() {
     m_takeRightAction->setEnabled(merging && m_session.iCurrentZmiana() >= 0);
     m_saveAction->setEnabled(merging);
     m_findAction->setEnabled(result && result->parser);
+    m_wrapAction->setEnabled(!result || !result->hex);
     m_mergeList->setVisible(merging);
     m_optionBar->setEnabled(!running);
     m_optionBar->setVisible(!result || result->mode != FileCompareMode::Quick);
@@ -487,7 +491,7 @@ void FileCompareTab::find(bool forward) {
 void FileCompareTab::applySettings() {
     const bool wrap = m_settings.boolValue(QStringLiteral("fcWordWrap"));
     m_wrapAction->setChecked(wrap);
-    m_view->setLinesWrap(wrap);
+    m_view->setLinesWrap(wrap && m_view->linesModel() == m_text);
     const QFont font = DiffAppearance::font(m_settings);
     m_view->setViewFont(font);
     m_mergeModel->setFont(font);

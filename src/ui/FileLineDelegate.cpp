@@ -80,9 +80,18 @@ void FileLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QRect cell = option.rect;
     const int row = index.row();
     const int sides = model->rowSides(row);
+    const bool selected = option.state & QStyle::State_Selected;
     painter->save();
     painter->setClipRect(cell);
     painter->setFont(m_view.font());
+    // The style fills a selected row with the highlight colour; the marks must
+    // stay readable, so the row gets only a tint of it and a frame.
+    if (selected) {
+        painter->fillRect(cell, option.palette.brush(QPalette::Base));
+        QColor tint = a.highlight;
+        tint.setAlphaF(0.12f);
+        painter->fillRect(cell, tint);
+    }
     if (sides != 0 && a.rowBackground) painter->fillRect(cell, a.rowTint(sides));
     if (index.column() == FileLinesModel::Gutter) {
         paintGutter(painter, cell, sides);
@@ -118,7 +127,7 @@ void FileLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
             top += height;
         }
     }
-    if (option.state & QStyle::State_Selected) {
+    if (selected) {
         painter->setClipping(false);
         painter->setPen(QPen(a.highlight, 2));
         painter->drawLine(cell.topLeft() + QPoint(0, 1), cell.topRight() + QPoint(0, 1));

@@ -57,6 +57,7 @@ InspectorPanel::InspectorPanel(QWidget* parent) : QWidget(parent), m_digestButto
     layout->addLayout(grid);
     layout->addWidget(m_digestButton, 0, Qt::AlignLeft);
     layout->addStretch(1);
+    setMinimumWidth(420);
     connect(m_digestButton, &QPushButton::clicked, this, &InspectorPanel::computeDigests);
     showItem(nullptr);
 }
@@ -92,7 +93,7 @@ void InspectorPanel::show(const std::array<SideDetails, 2>& sides) {
         set(Name, m_item ? QFile::decodeName(std::string(m_item->nameForSide(side + 1)).c_str()) : QString());
         set(Kind, d.readError ? Messages::format("insUnreadable", QString::fromLocal8Bit(std::strerror(d.readError))) : kindText(d));
         set(Size, d.size < 0 ? (d.kind == SideDetails::Kind::Folder ? Messages::text("insCounting") : QString())
-                             : Messages::format("insSizeValue", formatSize(d.size), QLocale().toString(qlonglong(d.size))));
+                             : formatByteCount(d.size));
         set(Created, formatDate(d.created));
         set(Modified, formatDate(d.modified));
         set(Accessed, formatDate(d.accessed));

@@ -1,6 +1,7 @@
 #include "ui/KFileTableView.h"
 
 #include "base/Messages.h"
+#include "ui/FileHeaderView.h"
 #include "ui/FileLineDelegate.h"
 #include "ui/FileLinesModel.h"
 
@@ -20,6 +21,7 @@ constexpr int kGutterWidth = 14;
 
 KFileTableView::KFileTableView(Settings& settings, QWidget* parent) : QTableView(parent), m_settings(settings) {
     setItemDelegate(new FileLineDelegate(*this));
+    setHorizontalHeader(new FileHeaderView(*this));
     setSelectionBehavior(SelectRows);
     setSelectionMode(SingleSelection);
     setShowGrid(false);
@@ -31,8 +33,6 @@ KFileTableView::KFileTableView(Settings& settings, QWidget* parent) : QTableView
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setSectionsClickable(false);
-    horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->hide();
     setAccessibleName(Messages::text("a11yFileView"));
     setViewFont(DiffAppearance::font(settings));
@@ -67,6 +67,7 @@ void KFileTableView::setViewFont(const QFont& font) {
     setFont(font);
     const QFontMetrics fm(font);
     m_lineHeight = std::max(1, fm.lineSpacing());
+    horizontalHeader()->setFixedHeight(m_lineHeight + 6);
     m_charWidth = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
     relayoutRows();
 }
@@ -140,6 +141,7 @@ void KFileTableView::scrollContentsBy(int dx, int dy) {
     if (dx != 0) {
         m_textOffset = horizontalScrollBar()->value();
         viewport()->update();
+        horizontalHeader()->viewport()->update();
     }
     if (dy != 0) QTableView::scrollContentsBy(0, dy);
     emit visibleSpanChanged();

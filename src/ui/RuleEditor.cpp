@@ -42,6 +42,9 @@ QWidget* RuleEditor::buildPanel(Panel& p, bool files) {
     p.table->setEditTriggers(QAbstractItemView::AllEditTriggers);
     p.table->verticalHeader()->hide();
     p.table->horizontalHeader()->setSectionResizeMode(RuleListModel::Pattern, QHeaderView::Stretch);
+    p.table->horizontalHeader()->setSectionResizeMode(RuleListModel::CaseSensitive, QHeaderView::ResizeToContents);
+    p.table->horizontalHeader()->resizeSection(RuleListModel::Kind, p.table->fontMetrics().horizontalAdvance(
+                                                                        RuleListModel::kindName(KRuleMatchRegex)) + 48);
     p.table->horizontalHeader()->setSectionResizeMode(RuleListModel::Finding, QHeaderView::Stretch);
     p.table->setAccessibleName(box->title());
     p.mode = new QComboBox(box);

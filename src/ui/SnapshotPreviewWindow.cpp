@@ -167,14 +167,15 @@ void SnapshotPreviewWindow::restoreColumns() {
     QVariantMap widths = m_settings.value(kWidths).toMap();
     if (widths.isEmpty())
         for (int id = 1; id <= 5; ++id) widths.insert(QString::number(id), 0);
+    // Widths for columns without a stored one: name, size, the dates, kind, tags, digest.
+    static const int kDefaults[SnapshotTreeModel::kColumns] = {300, 90, 160, 160, 170, 120, 260};
     for (int column = 0; column < SnapshotTreeModel::kColumns; ++column) {
         const QString id = QString::number(column + 1);
         // The name always shows; other columns only when listed.
         m_tree->header()->setSectionHidden(column, column != kNameColumn && !widths.contains(id));
         const int width = widths.value(id).toInt();
-        if (width >= 11) m_tree->header()->resizeSection(column, width);
+        m_tree->header()->resizeSection(column, width >= 11 ? width : kDefaults[column]);
     }
-    if (!widths.contains(QStringLiteral("1"))) m_tree->header()->resizeSection(kNameColumn, 320);
 }
 
 void SnapshotPreviewWindow::storeColumns() {
