@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
             QObject::disconnect(connection);
             tab.view().viewport()->removeEventFilter(&paint);
             firstScreen.push_back(ms(paint.painted));
+            std::printf("  run %d: compared in %.1f ms, first screen %.1f ms\n", run + 1, ms(paint.finished), ms(paint.painted));
             changes = tab.session().changeCount();
             rows = std::uint64_t(tab.textModel().rowCount());
         }

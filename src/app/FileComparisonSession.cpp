@@ -77,10 +77,12 @@ bool FileComparisonSession::CompareFiles() {
     m_thread = QThread::create([this, left, right, type] { m_incoming = FileComparison::run(left, right, type, &m_cancel); });
     connect(m_thread, &QThread::finished, this, &FileComparisonSession::CompareFilesThreadFinished, Qt::QueuedConnection);
     setStatus(Messages::text("comparing"), ComparisonStatus::Role::Working);
+    m_thread->start();
     emit comparisonStarted();
     emit mergeChanged();
     emit currentChangeChanged(-1);
-    m_thread->start();
+    // Nothing shows the last result any more: it goes while the worker runs, not after.
+    m_result.reset();
     return true;
 }
 

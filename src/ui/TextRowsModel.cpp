@@ -18,8 +18,11 @@ void TextRowsModel::setParser(const KDiffParser* parser) {
                 for (std::uint64_t k = 0; k < r.nol; ++k)
                     if ((side == 0 ? parser->lines1() : parser->lines2())[r.l + k].filler) ++above[std::size_t(side)];
         }
+        // Tabs widen a line at most kTabWidth times: only lines that could
+        // beat the longest so far are measured cell by cell.
         for (const auto* lines : {&parser->lines1(), &parser->lines2()})
-            for (const DisplayLine& line : *lines) m_longest = std::max(m_longest, columnsOf(line.text));
+            for (const DisplayLine& line : *lines)
+                if (line.text.size() * kTabWidth > m_longest) m_longest = std::max(m_longest, columnsOf(line.text));
         const std::uint64_t most = std::max(parser->iOrgNumOfLLines(), parser->iOrgNumOfRLines());
         m_digits = int(QString::number(qulonglong(std::max<std::uint64_t>(most, 1))).size());
     }
