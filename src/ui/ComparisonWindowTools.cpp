@@ -67,7 +67,7 @@ void ComparisonWindow::buildToolMenus() {
     connect(tools->addAction(Messages::text("menuRules")), &QAction::triggered, this, &ComparisonWindow::openRules);
     m_inspectorAction = tools->addAction(Messages::text("menuInspector"));
     m_inspectorAction->setCheckable(true);
-    m_inspectorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    m_inspectorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_I));
     connect(m_inspectorAction, &QAction::toggled, this, &ComparisonWindow::setInspectorShown);
     tools->addSeparator();
     QMenu* fileMenu = tools->addMenu(Messages::text("menuFileView"));
