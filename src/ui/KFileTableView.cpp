@@ -116,7 +116,8 @@ void KFileTableView::relayoutRows() {
         if (visual != 1) rows->resizeSection(row, visual * m_lineHeight);
     }
     rows->setUpdatesEnabled(true);
-    updateTextScroller();
+    // The scrollers know the new height at once (a kept place is restored right after).
+    updateGeometries();
     viewport()->update();
     emit visibleSpanChanged();
 }
