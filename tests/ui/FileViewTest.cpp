@@ -1,7 +1,8 @@
 // The file view's parts on their own: line numbers that skip filler lines,
 // tabs widened with their marks moved along, rows as tall as their lines
 // (and taller when long lines wrap), the quick check and the hex fallback
-// as the tab shows them, and a repeated comparison that keeps its place.
+// as the tab shows them, a repeated comparison that keeps its place, and
+// the overview strip and the view's settings as a user works them.
 
 #include "app/FileComparisonSession.h"
 #include "base/Messages.h"
@@ -12,8 +13,10 @@
 #include "ui/FileCompareTab.h"
 #include "ui/HexRowsModel.h"
 #include "ui/KFileTableView.h"
+#include "ui/KMiniMap.h"
 #include "ui/TextRowsModel.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -174,6 +177,64 @@ TEST_F(FileViewTest, ARepeatedComparisonKeepsItsPlaceAndANewKindComparesAgain) {
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     EXPECT_EQ(tab.view().linesModel(), &tab.hexModel());
     EXPECT_EQ(settings->intValue(QStringLiteral("fileType")), int(FileCompareType::Binary));
+}
+
+TEST_F(FileViewTest, TheStripJumpsWhereClickedAndWrapFontAndResetAreKept) {
+    std::string left, right;
+    for (int i = 0; i < 400; ++i) {
+        left += "line " + std::to_string(i) + "\n";
+        right += (i % 40 == 3 ? "LINE " : "line ") + std::to_string(i) + "\n";
+    }
+    t.fileWithText("a.txt", left);
+    t.fileWithText("b.txt", right);
+    ComparisonWindow window(*settings);
+    window.resize(900, 500);
+    window.show();
+    FileCompareTab& tab = window.fileTab();
+    window.compareFiles(q(t.path("a.txt")), q(t.path("b.txt")));
+    ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
+    EXPECT_EQ(tab.miniMap().marks().size(), 10u);
+
+    // A click at nine tenths of the strip brings line 360 to the middle of the view.
+    KMiniMap& strip = tab.miniMap();
+    ASSERT_GT(strip.height(), 50);
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(strip.width() / 2, int(strip.height() * 0.9)));
+    KFileTableView& view = tab.view();
+    const int middle = view.rowAt(view.viewport()->height() / 2);
+    EXPECT_NEAR(middle, 360, 4);
+    const auto [top, height] = view.visibleSpan();
+    EXPECT_NEAR(top + height / 2, 0.9, 0.02);
+
+    // Wrapping, the font and its size are stored, and a new window starts with them.
+    const int lineHeight = view.lineHeight();
+    tab.setWordWrap(true);
+    EXPECT_TRUE(view.linesWrap());
+    EXPECT_TRUE(settings->boolValue(QStringLiteral("fcWordWrap")));
+    QFont bigger = view.font();
+    bigger.setPointSize(bigger.pointSize() * 2);
+    settings->store(QStringLiteral("fcFont"), bigger.toString());
+    tab.applySettings();
+    EXPECT_EQ(view.font().pointSize(), bigger.pointSize());
+    EXPECT_GT(view.lineHeight(), lineHeight);
+    EXPECT_EQ(view.rowHeight(0), view.lineHeight());
+    {
+        ComparisonWindow another(*settings);
+        EXPECT_TRUE(another.fileTab().view().linesWrap());
+        EXPECT_EQ(another.fileTab().view().font().pointSize(), bigger.pointSize());
+    }
+
+    // Reset View puts back the registered font and unwraps; the comparison stays on screen.
+    QAction* reset = nullptr;
+    for (QAction* a : tab.optionActions())
+        if (a->text() == Messages::text("fcResetView")) reset = a;
+    ASSERT_TRUE(reset);
+    reset->trigger();
+    EXPECT_FALSE(settings->isStored(QStringLiteral("fcFont")));
+    EXPECT_FALSE(settings->isStored(QStringLiteral("fcWordWrap")));
+    EXPECT_FALSE(view.linesWrap());
+    EXPECT_EQ(view.lineHeight(), lineHeight);
+    EXPECT_EQ(view.font().pointSize(), DiffAppearance::font(*settings).pointSize());
+    EXPECT_EQ(tab.textModel().rowCount(), 400);
 }
 
 }  // namespace
