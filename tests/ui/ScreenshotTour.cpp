@@ -49,6 +49,10 @@ QPalette darkPalette() {
     p.setColor(QPalette::HighlightedText, Qt::white);
     p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
     p.setColor(QPalette::Mid, QColor(0x55, 0x55, 0x58));
+    // Without these a disabled control looks as live as an enabled one.
+    const QColor muted(0x7a, 0x7a, 0x7e);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, muted);
     return p;
 }
 
