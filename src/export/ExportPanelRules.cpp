@@ -27,7 +27,7 @@ QString ExportPanelRules::oneCharacter(const QString& text, bool* cut) {
 
 void ExportPanelRules::setDelimiter(Settings& settings, const QString& text) {
     const QString delimiter = oneCharacter(text);
-    settings.store(kDelimiter, delimiter);
+    if (!delimiter.isEmpty()) settings.store(kDelimiter, delimiter);
     settings.store(kDestination, destinationForDelimiter(delimiter));
 }
 
@@ -47,14 +47,12 @@ void ExportPanelRules::OptimizedFor(Settings& settings, int destination) {
     }
 }
 
-void ExportPanelRules::setTabDelimiter(Settings& settings, bool on) {
+bool ExportPanelRules::setTabDelimiter(Settings& settings, bool on) {
     settings.store(kTab, on);
-    if (on) {
-        settings.store(kDelimiter, QStringLiteral("\t"));
-        return;
-    }
     const qint64 destination = settings.intValue(kDestination);
-    settings.store(kDelimiter, destination == 1 ? QStringLiteral(";") : destination == 2 ? QStringLiteral(",") : QString());
+    if (on) settings.store(kDelimiter, QStringLiteral("\t"));
+    else if (destination == 1 || destination == 2) settings.store(kDelimiter, destination == 1 ? QStringLiteral(";") : QStringLiteral(","));
+    return on || destination == 1 || destination == 2;
 }
 
 void ExportPanelRules::setNoGrouping(Settings& settings, bool on) {
@@ -63,8 +61,8 @@ void ExportPanelRules::setNoGrouping(Settings& settings, bool on) {
     else settings.store(kThousands, settings.stringValue(kDelimiter) == QLatin1String(",") ? QStringLiteral(" ") : QStringLiteral(","));
 }
 
-bool ExportPanelRules::canExport(const Settings& settings) {
-    return settings.boolValue(kTab) || !settings.stringValue(kDelimiter).isEmpty();
+bool ExportPanelRules::canExport(const Settings& settings, const QString& delimiterField) {
+    return settings.boolValue(kTab) || !delimiterField.isEmpty();
 }
 
 std::uint64_t ExportPanelRules::estimatedLines(const KItem& parent, bool exportAll, std::uint64_t viewRows) {

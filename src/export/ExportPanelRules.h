@@ -23,17 +23,21 @@ public:
     // A field that keeps one character: the first one; `cut` tells whether more was given.
     static QString oneCharacter(const QString& text, bool* cut = nullptr);
 
-    // A new delimiter typed into its field; the destination follows it.
+    // A new delimiter typed into its field; the destination follows it. An
+    // emptied field stores nothing (a delimiter is one character): the
+    // export waits until one is typed.
     static void setDelimiter(Settings& settings, const QString& text);
     // Destination 1 (a spreadsheet: ";" and grouped sizes with a prefix),
     // 2 (plain CSV: "," and nothing else); 0 changes nothing.
     static void OptimizedFor(Settings& settings, int destination);
-    // The tab switch: on, the delimiter is a tab; off, the destination's delimiter again.
-    static void setTabDelimiter(Settings& settings, bool on);
+    // The tab switch: on, the delimiter is a tab; off, the destination's
+    // delimiter again. Without a destination there is none to go back to:
+    // false, and the delimiter field is to be typed into first.
+    static bool setTabDelimiter(Settings& settings, bool on);
     // The switch for sizes without grouping.
     static void setNoGrouping(Settings& settings, bool on);
-    // Whether the export can start: it needs a delimiter.
-    static bool canExport(const Settings& settings);
+    // Whether the export can start: it needs the tab or a delimiter in its field.
+    static bool canExport(const Settings& settings, const QString& delimiterField);
 
     // How many lines an export of `parent` writes, roughly: with every item,
     // its left files and right folders; else twice the rows the view shows.

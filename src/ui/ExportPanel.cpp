@@ -95,8 +95,10 @@ ExportPanel::ExportPanel(Settings& settings, const std::vector<int>& columnIds, 
     });
     connect(m_delimiter, &QLineEdit::textEdited, this, &ExportPanel::delimiterEdited);
     connect(m_tab, &QCheckBox::clicked, this, [this](bool on) {
-        ExportPanelRules::setTabDelimiter(m_settings, on);
-        reload();
+        if (ExportPanelRules::setTabDelimiter(m_settings, on)) return reload();
+        // No destination's delimiter to go back to: one is to be typed.
+        m_delimiter->clear();
+        reload(KeepDelimiterField);
     });
     connect(m_advanced, &QCheckBox::toggled, this, &ExportPanel::setAdvancedShown);
     connect(m_thousands, &QLineEdit::textEdited, this, [this, store](const QString& text) {
@@ -133,9 +135,13 @@ ExportPanel::ExportPanel(Settings& settings, const std::vector<int>& columnIds, 
 void ExportPanel::delimiterEdited(const QString& text) {
     bool cut = false;
     const QString one = ExportPanelRules::oneCharacter(text, &cut);
-    if (cut) QApplication::beep();
+    if (cut) {
+        QApplication::beep();
+        m_delimiter->setText(one);
+    }
     ExportPanelRules::setDelimiter(m_settings, one);
-    reload();
+    // An emptied field stays empty while a new delimiter is typed.
+    reload(KeepDelimiterField);
 }
 
 void ExportPanel::setAdvancedShown(bool shown) {
@@ -146,13 +152,14 @@ void ExportPanel::setAdvancedShown(bool shown) {
     m_advancedView->setVisible(shown);
 }
 
-void ExportPanel::reload() {
+void ExportPanel::reload(DelimiterField field) {
     const Settings& s = m_settings;
     const QSignalBlocker a(m_shown), b(m_all), c(m_destination), d(m_indent);
     (s.boolValue(QStringLiteral("exportAll")) ? m_all : m_shown)->setChecked(true);
     m_destination->setCurrentIndex(std::max(0, m_destination->findData(int(s.intValue(QStringLiteral("optimizedFor"))))));
     const QString delimiter = s.stringValue(QStringLiteral("exportDelimiter"));
-    if (m_delimiter->text() != delimiter) m_delimiter->setText(delimiter == QLatin1String("\t") ? QString() : delimiter);
+    if (field == ShowStoredDelimiter && m_delimiter->text() != delimiter)
+        m_delimiter->setText(delimiter == QLatin1String("\t") ? QString() : delimiter);
     m_tab->setChecked(s.boolValue(QStringLiteral("tabDelimiter")));
     m_delimiter->setEnabled(!m_tab->isChecked());
     m_thousands->setText(s.stringValue(QStringLiteral("thousandsDelimiter")));
@@ -163,7 +170,7 @@ void ExportPanel::reload() {
     m_prefixChar->setText(s.stringValue(QStringLiteral("exportPrefixChar")));
     m_indent->setValue(ExportOptions::indentFromSetting(s.stringValue(QStringLiteral("exportIndent"))));
     m_quotes->setChecked(s.boolValue(QStringLiteral("exportQuotes")));
-    m_export->setEnabled(ExportPanelRules::canExport(s));
+    m_export->setEnabled(ExportPanelRules::canExport(s, m_delimiter->text()));
 }
 
 }  // namespace qv

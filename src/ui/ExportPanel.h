@@ -30,7 +30,10 @@ public:
     void setAdvancedShown(bool shown);
 
 private:
-    void reload();
+    // The controls read again from the settings; the delimiter field too,
+    // unless the user is typing into it.
+    enum DelimiterField { ShowStoredDelimiter, KeepDelimiterField };
+    void reload(DelimiterField field = ShowStoredDelimiter);
     void delimiterEdited(const QString& text);
 
     Settings& m_settings;

@@ -56,13 +56,20 @@ TEST_F(ExportPanelRulesTest, TheTabAndGroupingSwitchesReplaceAndRestoreTheirChar
     EXPECT_EQ(text("exportDelimiter"), "\t");
     ExportPanelRules::setTabDelimiter(settings, false);
     EXPECT_EQ(text("exportDelimiter"), ",");
+    // Without a destination there is no delimiter to go back to: one must be typed.
     ExportPanelRules::OptimizedFor(settings, 0);
+    EXPECT_TRUE(ExportPanelRules::setTabDelimiter(settings, true));
+    EXPECT_FALSE(ExportPanelRules::setTabDelimiter(settings, false));
+    EXPECT_FALSE(ExportPanelRules::canExport(settings, QString()));
+    EXPECT_TRUE(ExportPanelRules::canExport(settings, QStringLiteral("|")));
     ExportPanelRules::setTabDelimiter(settings, true);
+    EXPECT_TRUE(ExportPanelRules::canExport(settings, QString()));
+    // An emptied field stores nothing: the setting keeps a delimiter of one character.
     ExportPanelRules::setTabDelimiter(settings, false);
-    EXPECT_EQ(text("exportDelimiter"), "");
-    EXPECT_FALSE(ExportPanelRules::canExport(settings));
-    ExportPanelRules::setTabDelimiter(settings, true);
-    EXPECT_TRUE(ExportPanelRules::canExport(settings));
+    ExportPanelRules::setDelimiter(settings, QStringLiteral("|"));
+    ExportPanelRules::setDelimiter(settings, QString());
+    EXPECT_EQ(text("exportDelimiter"), "|");
+    EXPECT_EQ(settings.intValue(QStringLiteral("optimizedFor")), 0);
 
     ExportPanelRules::setDelimiter(settings, QStringLiteral(","));
     ExportPanelRules::setNoGrouping(settings, true);

@@ -156,6 +156,13 @@ TEST_F(ToolWindowsTest, AnExportFromThePanelIsTheCommandLinesExportWithTheSameOp
     EXPECT_EQ(settings->stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
     EXPECT_EQ(destination.currentData().toInt(), 0);
     EXPECT_TRUE(panel.exportButton().isEnabled());
+    // Erased, the field stays empty for the next character and nothing can be exported meanwhile.
+    QTest::keyClick(&panel.delimiterField(), Qt::Key_Backspace);
+    EXPECT_TRUE(panel.delimiterField().text().isEmpty());
+    EXPECT_FALSE(panel.exportButton().isEnabled());
+    QTest::keyClicks(&panel.delimiterField(), QStringLiteral("|"));
+    EXPECT_EQ(settings->stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
+    EXPECT_TRUE(panel.exportButton().isEnabled());
 
     const QString fromWindow = q(t.path("window.csv"));
     ASSERT_EQ(WindowExport::run(window.get(), window->module(), window->view(), fromWindow, *settings), QString());
