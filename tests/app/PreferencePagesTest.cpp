@@ -44,7 +44,9 @@ TEST(PreferencePagesTest, EveryControlEditsARegisteredKeyOfItsTypeOnce) {
                 for (const PreferenceChoice& choice : c.choices) offered = offered || choice.value == registered->value.toInt();
                 EXPECT_TRUE(offered) << c.key.toStdString();
             }
-            if (c.kind == PreferenceKind::Number) EXPECT_LT(c.minimum, c.maximum) << c.key.toStdString();
+            if (c.kind == PreferenceKind::Number) {
+                EXPECT_LT(c.minimum, c.maximum) << c.key.toStdString();
+            }
         }
     }
     EXPECT_EQ(PreferencePages::control(QStringLiteral("folderHist")), nullptr);

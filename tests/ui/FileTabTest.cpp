@@ -119,8 +119,11 @@ TEST_F(FileTabTest, RowsAndChangesAreTheCommandLinesAndTwoTypedFilesOpenTheTab) 
         changeRows.insert(row);
         EXPECT_EQ(model.index(row, 0).data(FileLinesModel::SidesRole).toInt(), c.toObject().value(QStringLiteral("s")).toInt());
     }
-    for (int r = 0; r < model.rowCount(); ++r)
-        if (!changeRows.count(r)) EXPECT_EQ(model.rowSides(r), 0) << "row " << r;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        if (!changeRows.count(r)) {
+            EXPECT_EQ(model.rowSides(r), 0) << "row " << r;
+        }
+    }
     // Every change has its mark on the overview strip, in file order.
     const auto& marks = window->fileTab().miniMap().marks();
     ASSERT_EQ(marks.size(), 4u);

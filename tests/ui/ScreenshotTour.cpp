@@ -105,11 +105,11 @@ bool fileTour(qv::ComparisonWindow& window, const QString& work, const QString& 
     const QSize size = window.size();
     window.resize(1390, size.height());
     window.compareFiles(left, right);
-    QTest::qWaitFor([&] { return window.fileTab().session().result() != nullptr; }, 20000);
+    bool ok = QTest::qWaitFor([&] { return window.fileTab().session().result() != nullptr; }, 20000);
     window.nextDifference();
     window.nextDifference();
     window.nextDifference();
-    bool ok = save(&window, out + "/file-tab" + suffix + ".png");
+    ok = save(&window, out + "/file-tab" + suffix + ".png") && ok;
 
     QByteArray bytes;
     for (int i = 0; i < 900; ++i) bytes += char((i * 37 + 11) % 251);
@@ -119,7 +119,7 @@ bool fileTour(qv::ComparisonWindow& window, const QString& work, const QString& 
     writeFile(work + "/photo-b.bin", changed + "more");
     window.fileTab().session().FileType(qv::FileCompareType::Binary);
     window.compareFiles(work + "/photo-a.bin", work + "/photo-b.bin");
-    QTest::qWaitFor([&] { return window.fileTab().session().result() != nullptr; }, 20000);
+    ok = QTest::qWaitFor([&] { return window.fileTab().session().result() != nullptr; }, 20000) && ok;
     window.nextDifference();
     ok = save(&window, out + "/file-tab-hex" + suffix + ".png") && ok;
     window.fileTab().session().FileType(qv::FileCompareType::Automatic);
@@ -158,7 +158,7 @@ bool toolTour(qv::ComparisonWindow& window, qv::Settings& settings, const QStrin
     recording.save(QFile::encodeName(work + "/left.qvss").toStdString(), true);
     qv::SnapshotPreviewWindow preview(work + "/left.qvss", settings, window.module().prompt());
     preview.show();
-    QTest::qWaitFor([&] { return preview.loaded(); }, 20000);
+    ok = QTest::qWaitFor([&] { return preview.loaded(); }, 20000) && ok;
     preview.tree().expandAll();
     preview.tree().setCurrentIndex(preview.model().index(0, 0));
     ok = save(&preview, out + "/snapshot-preview" + suffix + ".png") && ok;
