@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -59,12 +58,15 @@ bool FileComparisonSession::CompareFiles() {
         setStatus(Messages::text(refusal), ComparisonStatus::Role::Error);
         return false;
     }
-    // The pair joins the file history, and each file the recently used files.
-    FolderHistory(m_settings, false).StoreFolderHistory(m_paths[0], m_paths[1]);
-    KLastFolders files(m_settings, QStringLiteral("lastFiles"));
-    files.AddFolder(m_paths[0]);
-    files.AddFolder(m_paths[1]);
-    files.store();
+    // The pair joins the file history, and each file the recently used files
+    // (not when paths are not to be saved), as `quorvane diff` does.
+    if (m_settings.boolValue(QStringLiteral("savePaths"))) {
+        FolderHistory(m_settings, false).StoreFolderHistory(m_paths[0], m_paths[1]);
+        KLastFolders files(m_settings, QStringLiteral("lastFiles"));
+        files.AddFolder(m_paths[0]);
+        files.AddFolder(m_paths[1]);
+        files.store();
+    }
 
     m_mergeMode = false;
     m_chunks.clear();
@@ -127,16 +129,16 @@ void FileComparisonSession::showFinishedStatus() {
     }
     QString text = !r.message.isEmpty()            ? r.message
                    : r.equalApartFromLineEnds      ? Messages::text("fcEqualLineEnds")
-                   : r.resultCode == kContentsEqual ? Messages::text("FilesEqual")
+                   : r.resultCode == FileCompareRun::kEqual ? Messages::text("FilesEqual")
                                                     : Messages::text("FilesEqual2");
     QStringList tips;
     if (!notText.isEmpty()) tips << notText;
     // The marks the tree uses for the same findings: ≈ attributes, # tags.
-    if (r.resultCode & kAttributesDiffer) {
+    if (r.resultCode & FileCompareRun::kAttributesDiffer) {
         tips << Messages::text("fileMetaDiff");
         text += QStringLiteral(" ≈");
     }
-    if (r.resultCode & kTagsDiffer) {
+    if (r.resultCode & FileCompareRun::kTagsDiffer) {
         tips << Messages::text("fileTagsDiff");
         text += QStringLiteral(" #");
     }
@@ -247,14 +249,16 @@ bool FileComparisonSession::takesLeft(std::uint64_t change) const {
 bool FileComparisonSession::mayReplace(const QString& target) {
     const QString current = canonical(target);
     if (current.isEmpty()) return true;   // a new file
+    const platform::FileStamp now = platform::FileStamp::of(QFile::encodeName(target).toStdString());
     for (int side = 0; side < 2; ++side) {
-        if (canonical(m_paths[side]) != current || FileStamp::of(target) == m_result->stamps[side]) continue;
+        if (canonical(m_paths[side]) != current || now == m_result->stamps[side]) continue;
         const Answer answer = m_prompt.ask({Messages::text("fcChangedOnDisk0"), Messages::format("fcChangedOnDisk1", target),
                                             {Messages::text("cancel"), Messages::text("BtnReplace")}});
         if (answer.button != 1) return false;
     }
-    if (::access(QFile::encodeName(target).constData(), W_OK) != 0 ||
-        !(QFileInfo(target).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther))) {
+    // Not writable for this user, or (for root, who may write anyway) without any write permission.
+    const QFileInfo info(target);
+    if (!info.isWritable() || !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther))) {
         const Answer answer = m_prompt.ask({Messages::text("fcReadOnly0"), Messages::format("fcReadOnly1", target),
                                             {Messages::text("cancel"), Messages::text("BtnReplace")}});
         if (answer.button != 1) return false;

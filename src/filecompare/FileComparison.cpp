@@ -1,8 +1,6 @@
 #include "filecompare/FileComparison.h"
 
 #include "base/Messages.h"
-#include "engine/ComparisonState.h"
-#include "engine/KItem.h"
 #include "platform/FileSystem.h"
 
 #include <QFile>
@@ -92,22 +90,13 @@ const char* FileComparison::CanCompareFile1(const QString& left, const QString& 
     return nullptr;
 }
 
-int FileComparison::CompareMetadataFile1(const QString& left, const QString& right) {
-    int code = kContentsEqual;
-    if (left.isEmpty() || right.isEmpty()) return code;
-    if (KItem::CompareTags(bytesOf(left), bytesOf(right), true) == kStateTagsDiffer) code |= kTagsDiffer;
-    if (KItem::CompareExtendedFinderFile(bytesOf(left), bytesOf(right), true) == kStateRsrcDiffers)
-        code |= kAttributesDiffer;
-    return code;
-}
-
 std::unique_ptr<FileComparisonResult> FileComparison::run(const QString& left, const QString& right,
                                                           FileCompareType type, const std::atomic<bool>* cancel) {
     auto result = std::make_unique<FileComparisonResult>();
     result->paths[0] = left;
     result->paths[1] = right;
-    result->stamps[0] = FileStamp::of(left);
-    result->stamps[1] = FileStamp::of(right);
+    result->stamps[0] = platform::FileStamp::of(bytesOf(left));
+    result->stamps[1] = platform::FileStamp::of(bytesOf(right));
     type = FileCompareRun::resolveType(left, right, type);
     if (isCancelled(cancel)) {
         result->cancelled = true;
@@ -124,7 +113,7 @@ std::unique_ptr<FileComparisonResult> FileComparison::run(const QString& left, c
     if (isCancelled(cancel)) result->cancelled = true;
     // The metadata of the files as they are, not of a normalised copy.
     if (result->equal && !result->cancelled && !result->failed)
-        result->resultCode = CompareMetadataFile1(left, right);
+        result->resultCode = FileCompareRun::CompareMetadataFile(left, right);
     return result;
 }
 

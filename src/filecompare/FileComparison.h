@@ -6,9 +6,9 @@
 // metadata differences.
 
 #include "filecompare/FileCompareRun.h"
-#include "filecompare/FileStamp.h"
 #include "filecompare/HexPages.h"
 #include "filecompare/KDiffParser.h"
+#include "platform/FileStamp.h"
 
 #include <QString>
 
@@ -20,18 +20,14 @@ namespace qv {
 // What the last comparison made; the values are the parser's iMode.
 enum class FileCompareMode { None = -1, Quick = 0, Hex = 1, Text = 2 };
 
-// Bits of a result code: the contents are equal, the extended attributes
-// differ, the tags differ. 1 alone means equal in every respect.
-enum FileResultBits : int { kContentsEqual = 1, kAttributesDiffer = 2, kTagsDiffer = 4 };
-
 struct FileComparisonResult {
     QString paths[2];          // the files as given
-    FileStamp stamps[2];       // as they were before they were read
+    platform::FileStamp stamps[2];       // as they were before they were read
     FileCompareMode mode = FileCompareMode::None;
     bool cancelled = false;
     bool failed = false;       // no result: `message` says why
     bool equal = false;        // the contents
-    int resultCode = 0;        // FileResultBits when equal, else 0
+    int resultCode = 0;        // FileCompareRun::CompareMetadataFile when equal, else 0
     bool fellBackToHex = false;       // asked for text, a file was not UTF-8
     bool equalApartFromLineEnds = false;   // the texts are equal, the bytes are not
     QString message;           // the quick check's words, or why the comparison failed
@@ -49,9 +45,6 @@ public:
     // Why two paths cannot be compared as files (a message key), or nullptr
     // when they can: both set, two different files that exist.
     static const char* CanCompareFile1(const QString& left, const QString& right);
-
-    // The result code of two files whose contents are equal.
-    static int CompareMetadataFile1(const QString& left, const QString& right);
 
     // Runs the whole comparison; `cancel` is polled between and inside the steps.
     static std::unique_ptr<FileComparisonResult> run(const QString& left, const QString& right, FileCompareType type,

@@ -1,7 +1,7 @@
 #include "filecompare/HexPages.h"
 
 #include "base/Messages.h"
-#include "filecompare/FileStamp.h"
+#include "platform/FileStamp.h"
 
 #include <QFile>
 
@@ -39,8 +39,8 @@ KHexDiff::Outcome HexPages::compare(const QString& left, const QString& right, b
                                     const std::atomic<bool>* cancel) {
     m_paths[0] = left;
     m_paths[1] = right;
-    m_sizes[0] = FileStamp::of(left).size;
-    m_sizes[1] = FileStamp::of(right).size;
+    m_sizes[0] = platform::FileStamp::of(QFile::encodeName(left).toStdString()).size;
+    m_sizes[1] = platform::FileStamp::of(QFile::encodeName(right).toStdString()).size;
     m_runs.clear();
     m_runStarts.clear();
     m_changes = 0;

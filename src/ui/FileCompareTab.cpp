@@ -386,14 +386,14 @@ void FileCompareTab::showInfoLine() {
     }
     QStringList sides;
     for (int side = 0; side < 2; ++side) {
-        const FileStamp& s = result->stamps[side];
+        const platform::FileStamp& s = result->stamps[side];
         sides << Messages::format(side == 0 ? "fcInfoLeft" : "fcInfoRight", formatByteCount(s.size), formatDate(s.mtimeNs));
     }
     QString line = sides.join(QStringLiteral("   "));
     if (result->equalApartFromLineEnds) line += QStringLiteral("   ") + Messages::text("fcEqualLineEnds");
     if (result->fellBackToHex) line += QStringLiteral("   ") + Messages::text("fcNotText");
-    if (result->resultCode & kAttributesDiffer) line += QStringLiteral("   ") + Messages::text("fileMetaDiff");
-    if (result->resultCode & kTagsDiffer) line += QStringLiteral("   ") + Messages::text("fileTagsDiff");
+    if (result->resultCode & FileCompareRun::kAttributesDiffer) line += QStringLiteral("   ") + Messages::text("fileMetaDiff");
+    if (result->resultCode & FileCompareRun::kTagsDiffer) line += QStringLiteral("   ") + Messages::text("fileTagsDiff");
     m_info->setText(line);
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/FileComparisonSession.h"
 
+#include "app/history/FolderHistory.h"
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "support/ScriptedPrompt.h"
@@ -183,6 +184,24 @@ TEST_F(FileComparisonSessionTest, StatusAndHintsFollowTheResult) {
     EXPECT_EQ(session.differencesText(), Messages::format("fcDiffCount", "1", Messages::text("difference")));
     compare("a.txt", "c.txt");
     EXPECT_EQ(prompt.questions.size(), 1u);
+}
+
+TEST_F(FileComparisonSessionTest, ComparedFilesJoinTheRecentFilesOnlyWhilePathsAreSaved) {
+    threeChanges();
+    t.fileWithText("c.txt", "c\n");
+    const auto recent = [&] {
+        QStringList paths;
+        const KLastFolders files(settings, QStringLiteral("lastFiles"));
+        for (const KLastFolders::Entry& e : files.items()) paths << e.path;
+        return paths;
+    };
+    compare("a.txt", "b.txt");
+    EXPECT_TRUE(recent().contains(q(t.path("a.txt"))));
+    EXPECT_TRUE(recent().contains(q(t.path("b.txt"))));
+    settings.store(QStringLiteral("savePaths"), false);
+    compare("a.txt", "c.txt");
+    EXPECT_FALSE(recent().contains(q(t.path("c.txt"))));
+    EXPECT_TRUE(recent().contains(q(t.path("b.txt"))));
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ TEST(FileComparisonTest, TextNotUtf8FallsBackToHexAndLineEndingsAloneAreNamed) {
     EXPECT_EQ(r->mode, FileCompareMode::Text);
     EXPECT_TRUE(r->equal);
     EXPECT_TRUE(r->equalApartFromLineEnds);
-    EXPECT_EQ(r->resultCode, kContentsEqual);
+    EXPECT_EQ(r->resultCode, FileCompareRun::kEqual);
     ASSERT_TRUE(r->parser);
     EXPECT_TRUE(r->parser->iZmiany().empty());
 
@@ -73,13 +73,13 @@ TEST(FileComparisonTest, EqualContentsAreCheckedForTagsAndAttributes) {
     t.fileWithText("b.bin", "same");
     auto r = FileComparison::run(q(t.path("a.bin")), q(t.path("b.bin")), FileCompareType::Binary);
     EXPECT_EQ(r->mode, FileCompareMode::Hex);
-    EXPECT_EQ(r->resultCode, kContentsEqual);
+    EXPECT_EQ(r->resultCode, FileCompareRun::kEqual);
     t.setAttribute("b.bin", "user.note", "x");
     r = FileComparison::run(q(t.path("a.bin")), q(t.path("b.bin")), FileCompareType::Binary);
-    EXPECT_EQ(r->resultCode, kContentsEqual | kAttributesDiffer);
+    EXPECT_EQ(r->resultCode, FileCompareRun::kEqual | FileCompareRun::kAttributesDiffer);
     t.setTags("a.bin", "Red");
     r = FileComparison::run(q(t.path("a.bin")), q(t.path("b.bin")), FileCompareType::Binary);
-    EXPECT_TRUE(r->resultCode & kTagsDiffer);
+    EXPECT_TRUE(r->resultCode & FileCompareRun::kTagsDiffer);
     // Different contents carry no metadata bits.
     t.fileWithText("c.bin", "other");
     r = FileComparison::run(q(t.path("a.bin")), q(t.path("c.bin")), FileCompareType::Binary);
