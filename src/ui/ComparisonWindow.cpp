@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -140,6 +141,7 @@ ComparisonWindow::~ComparisonWindow() {
     // and nothing the controller still reports while it stops may reach them.
     m_module->status().disconnect(this);
     m_module->disconnect(this);
+    if (m_inspectorDock) m_inspectorDock->disconnect(this);   // the dock hides as the widgets go
     m_model->detach();
     m_module.reset();   // joins the controller's threads
 }

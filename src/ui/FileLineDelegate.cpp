@@ -6,6 +6,9 @@
 #include <QPainter>
 
 namespace qv {
+
+FileLineDelegate::FileLineDelegate(KFileTableView& view) : QStyledItemDelegate(&view), m_view(view) {}
+
 namespace {
 
 // A mark kind of our own for a found text: drawn over every other mark.

@@ -16,7 +16,8 @@ class KFileTableView;
 class FileLineDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    explicit FileLineDelegate(KFileTableView& view) : QStyledItemDelegate(nullptr), m_view(view) {}
+    // The view owns its delegate, so the delegate goes with the view.
+    explicit FileLineDelegate(KFileTableView& view);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
