@@ -1,5 +1,6 @@
 #include "app/QuorvaneModule.h"
 
+#include "app/FileComparisonSession.h"
 #include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
 #include "sync/MirrorPlanner.h"
@@ -145,6 +146,7 @@ private:
 
 QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform::FileSystem& fs, QObject* parent)
     : QObject(parent), m_prompt(prompt), m_settings(settings), m_fs(fs), m_status(new ComparisonStatus(this)),
+      m_files(new FileComparisonSession(prompt, settings, this)),
       m_bridge(std::make_unique<ScanBridge>(*this)), m_mergeList(std::make_unique<MergeList>(prompt)) {
     m_state.loadOptions(settings);
     m_unreadableRuleKeys = m_rules.load(settings);
@@ -256,6 +258,10 @@ bool QuorvaneModule::useRuleFile(const QString& json) {
     return true;
 }
 
+void QuorvaneModule::SaveRules() {
+    if (m_rulesFromSettings) m_rules.save(m_settings);
+}
+
 bool QuorvaneModule::PopupCanClose() {
     m_rules.CorrectCheckboxes(m_rulesFromSettings ? &m_settings : nullptr);
     const std::vector<KExcludeRuleIssue> issues = m_rules.validateAllRules();
@@ -325,7 +331,10 @@ bool QuorvaneModule::CheckComparedFolders(bool folderTab) {
         return false;
     }
     const bool folders = kinds[0] == PathKind::Folder;
-    if (folders != folderTab) m_state.selectedTab = folders ? WindowState::FolderTab : WindowState::FileTab;
+    if (folders != folderTab) {
+        m_state.selectedTab = folders ? WindowState::FolderTab : WindowState::FileTab;
+        emit selectedTabChanged(m_state.selectedTab);
+    }
     if (m_state.leftPath == m_state.rightPath) {
         setHeader(Messages::text("sameFiles"), ComparisonStatus::Role::Error);
         return false;

@@ -44,6 +44,7 @@ class QThread;
 namespace qv {
 
 class DragCopyQueue;
+class FileComparisonSession;
 class FolderScanner;
 class MergeList;
 class Settings;
@@ -112,6 +113,10 @@ public:
     // Whether the rules may stand as they are: switches of empty lists go off,
     // and a finding of the validation is shown and answers no.
     bool PopupCanClose();
+    // Stores the rules after an edit (not when they came from a rule file).
+    void SaveRules();
+    // Whether the rules may be edited now: no run nor size pass reads them.
+    bool rulesEditable() const { return !m_thread && !m_sizeThread; }
 
     // --- rows -----------------------------------------------------------------
     // The view filter (a bit set; 4095 shows everything), from the setting "filterKeys".
@@ -223,6 +228,8 @@ public:
     bool rootsNested() const;
 
     UserPrompt& prompt() { return m_prompt; }
+    // The window's file comparison (its file tab).
+    FileComparisonSession& fileComparison() { return *m_files; }
 
     KRootItem* iRootItem() const { return m_root.get(); }
     KItem* iParentItem() const { return m_parentItem; }
@@ -263,6 +270,9 @@ signals:
     void columnsRefreshed();
     // The path fields were changed by the controller (ExchangeFolders, a path resolved).
     void pathsChanged();
+    // The paths of a Compare named two files (FileTab) or two folders: the
+    // window shows that tab, and compares the files there.
+    void selectedTabChanged(int tab);
     // The application should open the pair in a comparison of its own.
     void openComparisonRequested(const QString& left, const QString& right, qv::QuorvaneModule::OpenTarget target);
     // ClearNotUsedMultiFolders has removed this many sets.
@@ -305,6 +315,7 @@ private:
     platform::FileSystem& m_fs;
     WindowState m_state;
     ComparisonStatus* m_status;   // a child QObject
+    FileComparisonSession* m_files;   // a child QObject
     std::unique_ptr<KRootItem> m_root;
     KItem* m_parentItem = nullptr;
     std::unique_ptr<ScanBridge> m_bridge;

@@ -42,7 +42,11 @@ std::optional<QStringList> KFileMerger::MergeWithSelections(const std::vector<st
             m_mergedLines.push_back(flag);
         }
     };
+    // A file that ends with a line break splits into one more, empty, piece.
+    const auto endsWithBreak = [](const QStringList& lines) { return !lines.isEmpty() && lines.back().isEmpty(); };
+    const auto lineCount = [&](const QStringList& lines) { return std::uint64_t(lines.size()) - (endsWithBreak(lines) ? 1 : 0); };
     std::uint64_t nextLeft = 0;
+    bool endFromRight = false;   // the last change reaches both files' ends and takes the right side
     for (const auto& chunk : chunks) {
         if (!chunk || chunk->leftRange.location == LineRange::kNotFound) return std::nullopt;
         copy(m_leftContent, nextLeft, chunk->leftRange.location, false);
@@ -52,8 +56,18 @@ std::optional<QStringList> KFileMerger::MergeWithSelections(const std::vector<st
             copy(m_rightContent, chunk->rightRange.location, chunk->rightRange.end(), true);
         }
         nextLeft = std::max(nextLeft, chunk->leftRange.end());
+        endFromRight = !chunk->isLeftChunk && chunk->rightRange.location != LineRange::kNotFound &&
+                       chunk->leftRange.end() == lineCount(m_leftContent) &&
+                       chunk->rightRange.end() == lineCount(m_rightContent);
     }
-    copy(m_leftContent, nextLeft, std::uint64_t(m_leftContent.size()), false);
+    copy(m_leftContent, nextLeft, lineCount(m_leftContent), false);
+    // Whether the merged file ends with a line break: as the left file, unless
+    // its last line came from the right (the tool reports a missing last line
+    // break as a change of that line).
+    if (endFromRight ? endsWithBreak(m_rightContent) : endsWithBreak(m_leftContent)) {
+        m_mergedContent.append(QString());
+        m_mergedLines.push_back(endFromRight);
+    }
     return m_mergedContent;
 }
 

@@ -15,6 +15,7 @@
 #include "ui/ComparisonView.h"
 #include "ui/DialogPrompt.h"
 #include "ui/ExecutionDialog.h"
+#include "ui/FileCompareTab.h"
 #include "ui/PathField.h"
 #include "ui/SortOrderDialog.h"
 #include "ui/StateAppearance.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -90,8 +92,9 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
     layout->addWidget(buildStatusHeader());
     layout->addWidget(m_view, 1);
     layout->addWidget(buildMessageLines());
-    setCentralWidget(central);
+    setCentralWidget(buildTabs(central));
     buildMenus();
+    buildToolMenus();
     buildToolBar();
     resize(1100, 700);
 
@@ -125,11 +128,10 @@ ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPromp
                 pressActionButton(BtnCopy, side);
             });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ComparisonWindow::updateActionStates);
-    connect(m_view, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (!m_model->hasChildren(index)) compareSelectedPair();
-    });
+    connect(m_view, &QTreeView::doubleClicked, this, &ComparisonWindow::openRow);
     connect(m_leftPath, &PathField::submitted, this, &ComparisonWindow::compare);
     connect(m_rightPath, &PathField::submitted, this, &ComparisonWindow::compare);
+    connectTools();
     showStatus();
     updateActionStates();
 }
@@ -139,6 +141,7 @@ ComparisonWindow::~ComparisonWindow() {
     // and nothing the controller still reports while it stops may reach them.
     m_module->status().disconnect(this);
     m_module->disconnect(this);
+    if (m_inspectorDock) m_inspectorDock->disconnect(this);   // the dock hides as the widgets go
     m_model->detach();
     m_module.reset();   // joins the controller's threads
 }
@@ -362,6 +365,7 @@ void ComparisonWindow::setPaths(const std::string& left, const std::string& righ
 }
 
 void ComparisonWindow::compare() {
+    if (fileTabShown()) return m_fileTab->compare();
     if (m_module->ComparingFolders()) {
         m_module->Cancel();
         return;
@@ -439,8 +443,9 @@ void ComparisonWindow::updateActionStates() {
                                     : QIcon::fromTheme(QStringLiteral("view-refresh"), style()->standardIcon(QStyle::SP_BrowserReload)));
     const bool selection = b.sync && m_view->selectionModel()->hasSelection();
     for (QAction* a : m_rowActions) a->setEnabled(selection);
-    m_nextAction->setEnabled(b.nextDiff);
-    m_prevAction->setEnabled(b.prevDiff);
+    // On the file tab they step through the changes of the two files (and beep at the ends).
+    m_nextAction->setEnabled(b.nextDiff || fileTabShown());
+    m_prevAction->setEnabled(b.prevDiff || fileTabShown());
     m_swapAction->setEnabled(b.controls);
     m_leftPath->setEnabled(b.controls);
     m_rightPath->setEnabled(b.controls);
@@ -475,6 +480,7 @@ void ComparisonWindow::nextDifference() { stepToDifference(true); }
 void ComparisonWindow::previousDifference() { stepToDifference(false); }
 
 void ComparisonWindow::stepToDifference(bool forward) {
+    if (fileTabShown()) return forward ? m_fileTab->nextChange() : m_fileTab->previousChange();
     if (!m_module->iParentItem() || m_module->ComparingFolders()) return;
     // From the selected row, or from the top when nothing is selected.
     const std::vector<KItem*> selected = m_view->selectedItems();

@@ -14,14 +14,18 @@
 #include <string>
 
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QTabWidget;
 
 namespace qv {
 
 class ComparisonModel;
 class ComparisonView;
+class FileCompareTab;
+class InspectorPanel;
 class KItem;
 class PathField;
 class QuorvaneModule;
@@ -51,6 +55,22 @@ public:
     QuorvaneModule& module() const { return *m_module; }
     ComparisonView& view() const { return *m_view; }
     ComparisonModel& model() const { return *m_model; }
+
+    // --- the file tab and the tool windows (ComparisonWindowTools.cpp) ------------
+    FileCompareTab& fileTab() const { return *m_fileTab; }
+    InspectorPanel& inspector() const { return *m_inspector; }
+    bool fileTabShown() const;
+    // Shows the file tab comparing two files.
+    void compareFiles(const QString& left, const QString& right);
+    void showFolderTab();
+    void openPreferences();
+    void openRules();
+    void openExport();
+    void recordSnapshot();
+    // Asks for a snapshot file and shows it in a preview window.
+    void openSnapshot();
+    void showSnapshotPreview(const QString& file);
+    void setInspectorShown(bool shown);
 
 signals:
     // The user asked to compare a pair in a window of its own.
@@ -93,6 +113,12 @@ private:
     bool refuseNested();
     void expandAll();
     void storeOptions();
+    // The file tab and the tool windows (ComparisonWindowTools.cpp).
+    QWidget* buildTabs(QWidget* folderTab);
+    void buildToolMenus();
+    void connectTools();
+    // A double-click on a row: two files open in the file tab, anything else in a comparison of its own.
+    void openRow(const QModelIndex& index);
 
     Settings& m_settings;
     std::unique_ptr<UserPrompt> m_prompt;
@@ -115,6 +141,12 @@ private:
     QList<QAction*> m_filterActions;
     QList<QAction*> m_rowActions;   // need a selection
     QStringList m_dropFailures;     // of the batch of drops being copied
+    QTabWidget* m_tabs = nullptr;
+    FileCompareTab* m_fileTab = nullptr;
+    InspectorPanel* m_inspector = nullptr;
+    QDockWidget* m_inspectorDock = nullptr;
+    QAction* m_inspectorAction = nullptr;
+    QList<QWidget*> m_toolWindows;   // snapshot windows opened from here
 };
 
 }  // namespace qv

@@ -11,14 +11,15 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QStyle>
 #include <QToolButton>
 
 namespace qv {
 
-PathField::PathField(const QString& sideName, Settings& settings, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_combo(new QComboBox(this)), m_browse(new QToolButton(this)) {
+PathField::PathField(const QString& sideName, Settings& settings, QWidget* parent, Kind kind)
+    : QWidget(parent), m_settings(settings), m_kind(kind), m_combo(new QComboBox(this)), m_browse(new QToolButton(this)) {
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
     m_combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -27,9 +28,17 @@ PathField::PathField(const QString& sideName, Settings& settings, QWidget* paren
     m_combo->lineEdit()->setPlaceholderText(Messages::text("pathPlaceholder"));
     m_combo->lineEdit()->setClearButtonEnabled(true);
     for (QToolButton* b : m_combo->lineEdit()->findChildren<QToolButton*>()) b->setAccessibleName(Messages::text("clearField"));
-    m_browse->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    m_browse->setToolTip(Messages::text("chooseFolder"));
-    m_browse->setAccessibleName(Messages::format("chooseFolderFor", sideName));
+    m_browse->setIcon(style()->standardIcon(kind == Kind::File ? QStyle::SP_FileIcon : QStyle::SP_DirOpenIcon));
+    m_browse->setToolTip(Messages::text(kind == Kind::File ? "chooseFile" : "chooseFolder"));
+    m_browse->setAccessibleName(Messages::format(kind == Kind::File ? "chooseFileFor" : "chooseFolderFor", sideName));
+    if (kind == Kind::Folder) {
+        // A snapshot file can stand on either side in place of the folder it recorded.
+        auto* menu = new QMenu(m_browse);
+        connect(menu->addAction(Messages::text("chooseFolder")), &QAction::triggered, this, &PathField::browse);
+        connect(menu->addAction(Messages::text("chooseSnapshot")), &QAction::triggered, this, &PathField::chooseSnapshot);
+        m_browse->setMenu(menu);
+        m_browse->setPopupMode(QToolButton::MenuButtonPopup);
+    }
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_combo);
@@ -57,7 +66,7 @@ void PathField::reloadHistory() {
     const QString current = m_combo->currentText();
     m_combo->blockSignals(true);
     m_combo->clear();
-    KLastFolders folders(m_settings, QStringLiteral("lastFolders"));
+    KLastFolders folders(m_settings, m_kind == Kind::File ? QStringLiteral("lastFiles") : QStringLiteral("lastFolders"));
     // The stored list is oldest first; the menu shows locked entries, then the newest.
     std::vector<KLastFolders::Entry> entries = folders.items();
     std::stable_partition(entries.begin(), entries.end(), [](const auto& e) { return e.locked; });
@@ -75,7 +84,14 @@ void PathField::reloadHistory() {
 
 void PathField::browse() {
     const QString start = m_combo->currentText().trimmed();
-    const QString chosen = QFileDialog::getExistingDirectory(this, m_combo->accessibleName(), start);
+    const QString chosen = m_kind == Kind::File ? QFileDialog::getOpenFileName(this, m_combo->accessibleName(), start)
+                                                : QFileDialog::getExistingDirectory(this, m_combo->accessibleName(), start);
+    if (!chosen.isEmpty()) m_combo->setEditText(chosen);
+}
+
+void PathField::chooseSnapshot() {
+    const QString chosen = QFileDialog::getOpenFileName(this, Messages::text("chooseSnapshot"), m_combo->currentText().trimmed(),
+                                                        Messages::text("snapshotFilter"));
     if (!chosen.isEmpty()) m_combo->setEditText(chosen);
 }
 

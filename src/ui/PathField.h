@@ -17,8 +17,11 @@ class Settings;
 class PathField final : public QWidget {
     Q_OBJECT
 public:
+    // What the field names: a folder (or a snapshot standing for one), or a file.
+    enum class Kind { Folder, File };
+
     // `sideName` names the field for screen readers ("Left folder").
-    PathField(const QString& sideName, Settings& settings, QWidget* parent = nullptr);
+    PathField(const QString& sideName, Settings& settings, QWidget* parent = nullptr, Kind kind = Kind::Folder);
 
     // The absolute path the field names ("" when empty).
     std::string path() const;
@@ -36,8 +39,10 @@ protected:
 
 private:
     void browse();
+    void chooseSnapshot();
 
     Settings& m_settings;
+    Kind m_kind;
     QComboBox* m_combo;
     QToolButton* m_browse;
 };

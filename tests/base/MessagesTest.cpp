@@ -65,6 +65,10 @@ const std::map<std::string, int> kFormattedKeys = {
     {"cliGivenTwice", 1},
     {"massDeletionLeft", 2},
     {"massDeletionRight", 2},
+    {"chooseFileFor", 1}, {"miniMapCount", 1}, {"mergeA11yTaken", 1}, {"fcInfoLeft", 2}, {"fcInfoRight", 2},
+    {"fcChangedOnDisk", 1}, {"fcChangedOnDisk1", 1}, {"fcReadOnly1", 1}, {"fcSaved", 1}, {"fcA11yLine", 2},
+    {"fcA11yChangedLine", 2}, {"fcA11yOneSidedLine", 2}, {"hexPageOf", 2}, {"snapA11yFolder", 1},
+    {"snapA11yFile", 1}, {"insUnreadable", 1}, {"insLeftValue", 1}, {"insRightValue", 1},
 };
 
 // Keys that the windows, sheets and alerts look up, several of them before

@@ -68,3 +68,26 @@ TEST(KFileMergerTest, MergeTakesTheChosenSideOfEveryChange) {
     }
     EXPECT_FALSE(merger.MergeWithSelections({chunk("2c2"), std::nullopt}));
 }
+
+// Whether the merged file ends with a line break follows the side whose last
+// line it took: the line comparison reports a missing final break as a change.
+TEST(KFileMergerTest, TheFinalLineBreakFollowsTheSideOfTheLastChange) {
+    KFileMerger merger;
+    const auto split = [](const char* text) { return QString::fromLatin1(text).split(u'\n'); };
+    // "a\nb" against "a\nb\n": the tool says 2c2.
+    merger.SetContent(split("a\nb"), split("a\nb\n"));
+    EXPECT_EQ(merger.MergeWithSelections({chunk("2c2")})->join(u'\n'), "a\nb\n");
+    EXPECT_EQ(merger.MergeWithSelections({chunk("2c2", true)})->join(u'\n'), "a\nb");
+    // The right side's end dropped: "1\n2\n3\n4" against "1\n2\n" is 3,4d2.
+    merger.SetContent(split("1\n2\n3\n4"), split("1\n2\n"));
+    EXPECT_EQ(merger.MergeWithSelections({chunk("3,4d2")})->join(u'\n'), "1\n2\n");
+    EXPECT_EQ(merger.MergeWithSelections({chunk("3,4d2", true)})->join(u'\n'), "1\n2\n3\n4");
+    // Lines added at the end of a file without a final break.
+    merger.SetContent(split("1\n2"), split("1\n2\n3"));
+    EXPECT_EQ(merger.MergeWithSelections({chunk("2c2,3")})->join(u'\n'), "1\n2\n3");
+    // A change before the end leaves the left file's ending alone.
+    merger.SetContent(split("a\nb\nc\n"), split("a\nB\nc\n"));
+    const auto merged = merger.MergeWithSelections({chunk("2c2")});
+    EXPECT_EQ(merged->join(u'\n'), "a\nB\nc\n");
+    EXPECT_EQ(merger.iMergedLines(), (std::vector<bool>{false, true, false, false}));
+}

@@ -36,6 +36,17 @@ def nodes(root, limit=5000):
         stack.extend(node.getChildAtIndex(i) for i in range(min(node.childCount, 200)))
 
 
+def unnamed(app, problems):
+    """Every control in sight has a name."""
+    for node in nodes(app):
+        role = node.getRoleName()
+        if role in NAMED_ROLES and not (node.name or "").strip() and node.getState().contains(pyatspi.STATE_SHOWING):
+            parent = node.parent
+            problem = f"a {role} without a name (inside {parent.getRoleName() if parent else '?'} {parent.name if parent else ''!r})"
+            if problem not in problems:
+                problems.append(problem)
+
+
 def main():
     messages = json.load(open(sys.argv[1], encoding="utf-8"))
     expected = {"notes.txt": messages["stateOnlyLeft"], "CHANGELOG": messages["stateOnlyRight"],
@@ -51,11 +62,15 @@ def main():
         if any(name.startswith("README.md") for name in cells):
             break
         time.sleep(0.2)
-    for node in nodes(app):
-        role = node.getRoleName()
-        if role in NAMED_ROLES and not (node.name or "").strip() and node.getState().contains(pyatspi.STATE_SHOWING):
-            parent = node.parent
-            problems.append(f"a {role} without a name (inside {parent.getRoleName() if parent else '?'} {parent.name if parent else ''!r})")
+    unnamed(app, problems)
+    # The file tab's controls are read too, once the tab is shown.
+    tabs = [n for n in nodes(app) if n.getRoleName() == "page tab" and n.name == messages["tabFiles"]]
+    if not tabs:
+        problems.append("no tab reads " + repr(messages["tabFiles"]))
+    else:
+        tabs[0].queryAction().doAction(0)
+        time.sleep(1)
+        unnamed(app, problems)
     for name, words in expected.items():
         if not any(cell.startswith(name + ",") and words in cell for cell in cells):
             problems.append(f"no row reads {name!r} with its state {words!r}")
