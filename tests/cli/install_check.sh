@@ -12,7 +12,10 @@ fail() { echo "install_check: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 q="$prefix/bin/quorvane"
 [ -x "$q" ] || fail "no program in $prefix/bin"
-XDG_CONFIG_HOME="$prefix/config" "$q" --version | grep -q '^quorvane ' || fail "the installed program does not run"
+# Outputs are read whole before grep -q looks at them: grep leaving early would
+# break the pipe of a writer still writing, and pipefail would fail the check.
+version="$(XDG_CONFIG_HOME="$prefix/config" "$q" --version)" || fail "the installed program does not run"
+grep -q '^quorvane ' <<<"$version" || fail "the installed program does not name itself"
 
 page="$prefix/share/man/man1/quorvane.1"
 [ -f "$page" ] || fail "no manual page at share/man/man1"
@@ -41,9 +44,9 @@ complete_line() {
         printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" "$1"
 }
 for c in $commands; do
-    complete_line "quorvane ${c:0:3}" | grep -qx "$c" || fail "quorvane ${c:0:3}<TAB> does not offer $c"
+    grep -qx "$c" <<<"$(complete_line "quorvane ${c:0:3}")" || fail "quorvane ${c:0:3}<TAB> does not offer $c"
 done
-complete_line "quorvane compare --exc" | grep -qx -- '--exclude-from' || fail "compare --exc<TAB> does not offer --exclude-from"
-complete_line "quorvane diff --merge x y --fo" | grep -qx -- '--force' || fail "diff --fo<TAB> does not offer --force"
-complete_line "quorvane export --format " | grep -qx csv || fail "export --format <TAB> does not offer csv"
+grep -qx -- '--exclude-from' <<<"$(complete_line "quorvane compare --exc")" || fail "compare --exc<TAB> does not offer --exclude-from"
+grep -qx -- '--force' <<<"$(complete_line "quorvane diff --merge x y --fo")" || fail "diff --fo<TAB> does not offer --force"
+grep -qx csv <<<"$(complete_line "quorvane export --format ")" || fail "export --format <TAB> does not offer csv"
 echo "install_check: program, manual page and completion installed"
