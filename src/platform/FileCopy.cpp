@@ -418,6 +418,30 @@ int makeTemporaryLink(const std::string& target, int folder, std::string& tempor
     return error;
 }
 
+// A link or special node just made under a temporary name in the
+// destination's folder takes the source's owner, mode (links have none of
+// their own) and times, then replaces the destination; on any failure the
+// temporary node goes and the destination stays as it was. A rename does
+// not touch the node's times, so they are set before it.
+int settleNode(Run& run, const struct stat& st, std::string& temporary, const EntryAt& destination, bool replace) {
+    const int folder = destination.folder;
+    int error = 0;
+    if (::fchownat(folder, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
+        !ownerRefusalIsFine(errno))
+        error = errno;
+    if (error == 0 && !S_ISLNK(st.st_mode) && ::fchmodat(folder, temporary.c_str(), st.st_mode & 07777, 0) != 0)
+        error = errno;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    if (error == 0 && ::utimensat(folder, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
+    if (error == 0) error = putInPlace(run, temporary, destination, replace);
+    if (error) {
+        if (!temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);   // empty: it stands in place now
+        return error;
+    }
+    syncFolder(run, folder);
+    return 0;
+}
+
 int copyLink(Run& run, const EntryAt& source, const EntryAt& destination, bool replace) {
     if (run.cancelled()) return ECANCELED;
     struct stat st {};
@@ -427,23 +451,9 @@ int copyLink(Run& run, const EntryAt& source, const EntryAt& destination, bool r
     if (int error = readLinkAt(source, target)) return error;
     if (int error = checkDestination(destination, replace); error && error != EISDIR) return error;
 
-    const int folder = destination.folder;
     std::string temporary;
-    int error = makeTemporaryLink(target, folder, temporary);
-    if (error) return error;
-    if (::fchownat(folder, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
-        !ownerRefusalIsFine(errno))
-        error = errno;
-    // A link's own times; a rename does not touch them.
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (error == 0 && ::utimensat(folder, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
-    if (error == 0) error = putInPlace(run, temporary, destination, replace);
-    if (error) {
-        if (!temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);
-        return error;
-    }
-    syncFolder(run, folder);
-    return 0;
+    if (int error = makeTemporaryLink(target, destination.folder, temporary)) return error;
+    return settleNode(run, st, temporary, destination, replace);
 }
 
 int copyEntry(Run& run, const EntryAt& source, const EntryAt& destination, bool replace);
@@ -459,26 +469,14 @@ int copySpecial(Run& run, const EntryAt& source, const EntryAt& destination, boo
     if (::fstatat(source.folder, source.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (!isSpecial(st.st_mode)) return EINVAL;
     if (int error = checkDestination(destination, replace); error && error != EISDIR) return error;
-    const int folder = destination.folder;
     std::string temporary;
     int error = EEXIST;
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         temporary = randomName(kStagingPrefix);
-        error = ::mknodat(folder, temporary.c_str(), (st.st_mode & S_IFMT) | 0600, st.st_rdev) == 0 ? 0 : errno;
+        error = ::mknodat(destination.folder, temporary.c_str(), (st.st_mode & S_IFMT) | 0600, st.st_rdev) == 0 ? 0 : errno;
     }
     if (error) return error;
-    if (::fchownat(folder, temporary.c_str(), st.st_uid, st.st_gid, AT_SYMLINK_NOFOLLOW) != 0 && !ownerRefusalIsFine(errno))
-        error = errno;
-    if (error == 0 && ::fchmodat(folder, temporary.c_str(), st.st_mode & 07777, 0) != 0) error = errno;
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (error == 0 && ::utimensat(folder, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
-    if (error == 0) error = putInPlace(run, temporary, destination, replace);
-    if (error) {
-        if (!temporary.empty()) ::unlinkat(folder, temporary.c_str(), 0);
-        return error;
-    }
-    syncFolder(run, folder);
-    return 0;
+    return settleNode(run, st, temporary, destination, replace);
 }
 
 // Mode and times go on last: writing the children changes the times, and a

@@ -41,6 +41,22 @@ protected:
         settings->store(QStringLiteral("dontSowFCInfoStep2"), true);
     }
 
+    // A pair of 400-line files where every `period`-th line (from `first`)
+    // differs, opened in the window's file tab; the comparison is under way.
+    FileCompareTab& openLongPair(ComparisonWindow& window, int period, int first) {
+        std::string left, right;
+        for (int i = 0; i < 400; ++i) {
+            left += "line " + std::to_string(i) + "\n";
+            right += (i % period == first ? "LINE " : "line ") + std::to_string(i) + "\n";
+        }
+        t.fileWithText("a.txt", left);
+        t.fileWithText("b.txt", right);
+        window.resize(900, 500);
+        window.show();
+        window.compareFiles(q(t.path("a.txt")), q(t.path("b.txt")));
+        return window.fileTab();
+    }
+
     // Lines per side of a row: their numbers (-1 for a filler line).
     static std::vector<std::vector<qint64>> numbers(const TextRowsModel& model, int side) {
         std::vector<std::vector<qint64>> out;
@@ -148,18 +164,8 @@ TEST_F(FileViewTest, TheQuickCheckAndTheHexFallbackShowWhatTheyFound) {
 }
 
 TEST_F(FileViewTest, ARepeatedComparisonKeepsItsPlaceAndANewKindComparesAgain) {
-    std::string left, right;
-    for (int i = 0; i < 400; ++i) {
-        left += "line " + std::to_string(i) + "\n";
-        right += (i % 50 == 7 ? "LINE " : "line ") + std::to_string(i) + "\n";
-    }
-    t.fileWithText("a.txt", left);
-    t.fileWithText("b.txt", right);
     ComparisonWindow window(*settings);
-    window.resize(900, 500);
-    window.show();
-    FileCompareTab& tab = window.fileTab();
-    window.compareFiles(q(t.path("a.txt")), q(t.path("b.txt")));
+    FileCompareTab& tab = openLongPair(window, 50, 7);
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     QScrollBar* bar = tab.view().verticalScrollBar();
     bar->setValue(bar->maximum() / 2);
@@ -180,18 +186,8 @@ TEST_F(FileViewTest, ARepeatedComparisonKeepsItsPlaceAndANewKindComparesAgain) {
 }
 
 TEST_F(FileViewTest, TheStripJumpsWhereClickedAndWrapFontAndResetAreKept) {
-    std::string left, right;
-    for (int i = 0; i < 400; ++i) {
-        left += "line " + std::to_string(i) + "\n";
-        right += (i % 40 == 3 ? "LINE " : "line ") + std::to_string(i) + "\n";
-    }
-    t.fileWithText("a.txt", left);
-    t.fileWithText("b.txt", right);
     ComparisonWindow window(*settings);
-    window.resize(900, 500);
-    window.show();
-    FileCompareTab& tab = window.fileTab();
-    window.compareFiles(q(t.path("a.txt")), q(t.path("b.txt")));
+    FileCompareTab& tab = openLongPair(window, 40, 3);
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     EXPECT_EQ(tab.miniMap().marks().size(), 10u);
 
