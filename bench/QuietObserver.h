@@ -7,7 +7,7 @@ namespace qv::bench {
 
 struct QuietObserver final : ScanObserver {
     void scanPhase(const char*) override {}
-    void scanProgress(std::uint64_t) override {}
+    void scanProgress(const ScanFigures&) override {}
     void rootLevelListed(KRootItem&) override {}
     ReadErrorAnswer readError(const std::string&, int) override { return {}; }
 };

@@ -3,6 +3,7 @@
 #include "app/FileComparisonSession.h"
 #include "sync/DragCopyQueue.h"
 #include "sync/MergeList.h"
+#include "sync/MergeProgress.h"
 #include "sync/MirrorPlanner.h"
 
 #include "base/Messages.h"
@@ -74,16 +75,30 @@ public:
             Qt::QueuedConnection);
     }
 
-    void scanProgress(std::uint64_t processed) override {
+    void scanProgress(const ScanFigures& f) override {
         QMetaObject::invokeMethod(
             &m_module,
-            [this, processed] {
-                m_module.setHeader(Messages::format("StatusLabelItem", QLocale().toString(qulonglong(processed))),
-                                   ComparisonStatus::Role::Working);
-                m_module.m_status->setProcessed(processed);
-                emit m_module.progress(processed);
+            [this, f] {
+                m_module.setHeader(progressText(f), ComparisonStatus::Role::Working);
+                m_module.m_status->setProcessed(f.entries);
+                if (f.fraction >= 0) m_module.m_status->setProgress(true, false, f.fraction);
+                emit m_module.progress(f.entries);
+                if (f.bytesToRead > 0)
+                    emit m_module.contentProgress(f.bytesRead, f.bytesToRead, f.fraction, f.secondsLeft);
             },
             Qt::QueuedConnection);
+    }
+
+    static QString progressText(const ScanFigures& f) {
+        const QLocale locale;
+        const QString entries = locale.toString(qulonglong(f.entries));
+        if (f.bytesToRead <= 0) return Messages::format("StatusLabelItem", entries);
+        const QString read = locale.formattedDataSize(f.bytesRead, 1, QLocale::DataSizeSIFormat);
+        const QString toRead = locale.formattedDataSize(f.bytesToRead, 1, QLocale::DataSizeSIFormat);
+        // No share or time before every pair to read is known and reading has begun.
+        if (f.fraction < 0 || f.secondsLeft < 0) return Messages::format("StatusLabelBytes", entries, read, toRead);
+        return Messages::format("StatusLabelShare", entries, read, toRead, locale.toString(int(f.fraction * 100)),
+                                MergeProgress::FormattedTimeRemaining(f.secondsLeft));
     }
 
     void contentComparisonSwitchedOff() override {

@@ -252,6 +252,10 @@ signals:
     // Marked actions changed (the list, the badge, the side summaries).
     void actionsChanged();
     void progress(quint64 processed);
+    // While files are read for their contents: the bytes read of the bytes to
+    // read, and once every pair to read is known the share done and the
+    // seconds left (both -1 before).
+    void contentProgress(qint64 bytesRead, qint64 bytesToRead, double fraction, double secondsLeft);
     // The fraction read of one large file being compared.
     void fileProgress(double fraction);
     // The tree changed: reload what is shown.

@@ -1,10 +1,15 @@
 #include "engine/ContentCheckQueue.h"
 
 #include "engine/KRootItem.h"
+#include "engine/ScanProgress.h"
+
+#include <algorithm>
+#include <chrono>
 
 namespace qv {
 
-ContentCheckQueue::ContentCheckQueue(KRootItem& root, unsigned workers) : m_root(root) {
+ContentCheckQueue::ContentCheckQueue(KRootItem& root, unsigned workers, ScanProgress* progress)
+    : m_root(root), m_progress(progress) {
     for (unsigned i = 0; i < workers; ++i) m_threads.emplace_back([this] { work(); });
 }
 
@@ -18,12 +23,14 @@ ContentCheckQueue::~ContentCheckQueue() {
         if (t.joinable()) t.join();
 }
 
-void ContentCheckQueue::add(KItem* right, std::string path1, std::string path2) {
-    auto check = std::make_unique<Check>(Check{right, std::move(path1), std::move(path2)});
+void ContentCheckQueue::add(KItem* right, std::string path1, std::string path2, std::int64_t bytes) {
+    auto check = std::make_unique<Check>(Check{right, std::move(path1), std::move(path2), bytes});
+    if (m_progress) m_progress->addToRead(bytes);
     {
         std::lock_guard lock(m_mutex);
         m_waiting.push_back(check.get());
         m_checks.push_back(std::move(check));
+        ++m_unread;
     }
     m_wake.notify_one();
 }
@@ -38,21 +45,51 @@ void ContentCheckQueue::work() {
             check = m_waiting.front();
             m_waiting.pop_front();
         }
-        if (!m_root.cancelled()) check->state = KItem::CompareFile(check->path1, check->path2, m_root);
+        if (!m_root.cancelled()) read(*check, {});
+        {
+            std::lock_guard lock(m_mutex);
+            --m_unread;
+        }
+        m_checked.notify_all();
     }
 }
 
-void ContentCheckQueue::finish() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_closing = true;
+void ContentCheckQueue::read(Check& check, const std::function<void()>& tick) {
+    if (!m_progress || check.bytes <= 0) {
+        check.state = KItem::CompareFile(check.path1, check.path2, m_root);
+        return;
     }
-    m_wake.notify_all();
+    std::int64_t counted = 0;
+    auto progress = [&](std::int64_t compared) {
+        // Both files of the pair are read; a file grown since it was listed counts as listed.
+        const std::int64_t now = std::min(compared, check.bytes);
+        m_progress->addRead(2 * (now - counted));
+        counted = now;
+        if (tick) tick();
+    };
+    check.state = KItem::CompareFile(check.path1, check.path2, m_root, progress);
+    // A pair found different early is done all the same.
+    m_progress->addRead(2 * (check.bytes - counted));
+}
+
+void ContentCheckQueue::finish(const std::function<void()>& tick) {
+    {
+        std::unique_lock lock(m_mutex);
+        m_closing = true;
+        m_wake.notify_all();
+        while (!m_threads.empty() && m_unread > 0) {
+            m_checked.wait_for(lock, std::chrono::milliseconds(100));
+            if (!tick) continue;
+            lock.unlock();
+            tick();
+            lock.lock();
+        }
+    }
     for (std::thread& t : m_threads)
         if (t.joinable()) t.join();
     // Without workers (or after a cancellation) nothing may be left unread silently.
     for (const auto& check : m_checks)
-        if (check->state < 0 && !m_root.cancelled()) check->state = KItem::CompareFile(check->path1, check->path2, m_root);
+        if (check->state < 0 && !m_root.cancelled()) read(*check, tick);
 
     for (const auto& check : m_checks) {
         KItem* right = check->right;

@@ -5,7 +5,9 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,33 +18,42 @@ namespace qv {
 
 class KItem;
 class KRootItem;
+class ScanProgress;
 
 class ContentCheckQueue {
 public:
-    ContentCheckQueue(KRootItem& root, unsigned workers);
+    // `progress`, when given, is told the bytes to read and the bytes read.
+    ContentCheckQueue(KRootItem& root, unsigned workers, ScanProgress* progress = nullptr);
     ~ContentCheckQueue();
     ContentCheckQueue(const ContentCheckQueue&) = delete;
     ContentCheckQueue& operator=(const ContentCheckQueue&) = delete;
 
-    // `right` receives the result of comparing the two files.
-    void add(KItem* right, std::string path1, std::string path2);
+    // `right` receives the result of comparing the two files; `bytes` is
+    // their size when their contents are read, else 0.
+    void add(KItem* right, std::string path1, std::string path2, std::int64_t bytes = 0);
 
     // Waits for every queued check, stores each state and marks every folder
     // above a pair that differs as different. Pairs left unread by a
-    // cancellation stay not compared.
-    void finish();
+    // cancellation stay not compared. `tick` is called at least every 0.1
+    // seconds while files are read (after each block when read here).
+    void finish(const std::function<void()>& tick = {});
 
 private:
     struct Check {
         KItem* right;
         std::string path1, path2;
+        std::int64_t bytes = 0;
         int state = -1;   // -1 until read
     };
     void work();
+    void read(Check& check, const std::function<void()>& tick);
 
     KRootItem& m_root;
+    ScanProgress* m_progress;
     std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_checked;   // a worker finished a check
+    std::size_t m_unread = 0;            // checks queued and not yet finished by a worker
     std::deque<Check*> m_waiting;
     std::vector<std::unique_ptr<Check>> m_checks;
     std::vector<std::thread> m_threads;

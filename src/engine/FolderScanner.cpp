@@ -4,6 +4,7 @@
 #include "engine/ContentCheckQueue.h"
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
+#include "engine/ListingPrefetcher.h"
 #include "engine/NameLookup.h"
 #include "base/InputLimits.h"
 #include "base/PathResolution.h"
@@ -160,6 +161,35 @@ KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
     return m_rules.get();
 }
 
+void FolderScanner::listSide(int side, const std::string& folder, platform::Listing& out) {
+    if (m_prefetcher && m_prefetcher->take(side, folder, out)) {
+        ++iListedAhead;
+        return;
+    }
+    fsFor(side).listFolder(folder, out, m_statFields);
+}
+
+void FolderScanner::listAhead(const platform::Listing& leftListing, const std::string& left, const std::string& right,
+                              KItem* parent, LeftNames& leftNames) {
+    const bool atRoot = parent->isRootItem();
+    if (!m_prefetcher || (!atRoot && m_options.iIgnoreSubfolders)) return;
+    // At the root of a folder set the entries are links to the set's folders: not worth guessing.
+    if (atRoot && m_root->iMultiFolder) return;
+    std::vector<ListingPrefetcher::Folder> ahead;
+    for (const platform::ListedEntry& e : leftListing.entries) {
+        if (e.stat.type != platform::EntryType::Folder) continue;
+        const std::string_view name = leftListing.name(e);
+        if (admitEntry(name, e.stat, m_options, rulesFor(left)) != Admission::Admitted) continue;
+        // The same partner the pairing will find: only folder pairs are descended into.
+        KItem* n = atRoot ? ItemWithLeftName(parent->iChildrenSorted(), name)
+                          : SortedObjectWithRName(parent->iChildrenSorted(), name, leftNames.test());
+        if (!n || !n->hasSide(kSideRight) || !n->iDir2) continue;
+        ahead.push_back({kSideRight, rightPathOf(*n, right)});
+        ahead.push_back({kSideLeft, joinPath(left, name)});
+    }
+    if (!ahead.empty()) m_prefetcher->request(ahead);
+}
+
 platform::Listing& FolderScanner::listingForDepth() {
     while (m_listings.size() <= m_depth) m_listings.push_back(std::make_unique<platform::Listing>());
     return *m_listings[m_depth];
@@ -179,22 +209,32 @@ int FolderScanner::CompareThread(KRootItem& root) {
         m_columns->AddColumns(root, right, kSideRight);
     }
 
-    m_lastProgress = Clock::now();
+    m_progress.restart();
     m_lastRedraw = Clock::time_point();
     m_needsRefresh = false;
     iToCalcFolders.clear();
     m_queuedPaths.clear();
     iProcessedLeftFiles = 0;
+    iListedAhead = 0;
     iAnyFilterOn = false;
     m_reportProgress = true;
     iAlreadyResolvedPaths.clear();
     if (root.iCmpFileContents || root.iCmpRsrc || root.iCmpTags)
-        m_contentChecks = std::make_unique<ContentCheckQueue>(root, m_contentWorkers);
+        m_contentChecks = std::make_unique<ContentCheckQueue>(root, m_contentWorkers, &m_progress);
 
+    if (m_listingAhead) {
+        // A snapshot side is read from memory: only live sides are worth a thread.
+        auto live = [&](int side) { return root.snapshotFor(side) ? nullptr : &fsFor(side); };
+        m_prefetcher = std::make_unique<ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);
+        // The two root folders at once: the helper lists the left while the scan lists the right.
+        m_prefetcher->request({{kSideLeft, left}});
+    }
     const int state = CompareFolder(left, right, &root);
+    m_prefetcher.reset();
     root.iState = state == kStateCancelled ? kStateNotCompared : state;
     if (m_contentChecks) {
-        m_contentChecks->finish();
+        m_progress.allQueued();
+        m_contentChecks->finish([this] { reportProgressWhenDue(); });
         m_contentChecks.reset();
     }
     if (root.iAError1 || root.iAError2) root.iState = kStateNoEntry;
@@ -205,12 +245,14 @@ int FolderScanner::CompareThread(KRootItem& root) {
 
 bool FolderScanner::ReportProgressWantsCancel() {
     if (!m_reportProgress) return isCancelled();
-    const auto now = Clock::now();
-    if (now - m_lastProgress <= kThrottle) return false;
+    if (!m_progress.due()) return false;
     if (isCancelled()) return true;
-    m_lastProgress = now;
-    m_observer.scanProgress(iProcessedLeftFiles);
+    m_observer.scanProgress(m_progress.figures(iProcessedLeftFiles));
     return false;
+}
+
+void FolderScanner::reportProgressWhenDue() {
+    if (!isCancelled() && m_progress.due()) m_observer.scanProgress(m_progress.figures(iProcessedLeftFiles));
 }
 
 void FolderScanner::RefreshItem(KItem* item) {
@@ -274,7 +316,7 @@ bool FolderScanner::SetFolderContent(KItem* parent, const std::string& url, bool
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    fsFor(side).listFolder(url, listing, m_statFields);
+    listSide(side, url, listing);
     if (reportListingErrors(listing, url, withKeys)) return false;
     LeftNames names(listing);
 
@@ -584,9 +626,10 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
 
     DepthGuard depth(m_depth);
     platform::Listing& listing = listingForDepth();
-    fsFor(kSideLeft).listFolder(left, listing, m_statFields);
+    listSide(kSideLeft, left, listing);
     if (reportListingErrors(listing, left, true)) return kStateCancelled;
     LeftNames leftNames(listing);
+    listAhead(listing, left, right, parent, leftNames);
     const std::size_t queuedBefore = iToCalcFolders.size();
 
     QMutexLocker lock(&m_root->iSemafor());

@@ -6,6 +6,7 @@
 #include "engine/FolderSize.h"
 #include "engine/ScanObserver.h"
 #include "engine/ScanOptions.h"
+#include "engine/ScanProgress.h"
 #include "platform/FileSystem.h"
 
 #include <atomic>
@@ -22,6 +23,7 @@ class ColumnReader;
 class ContentCheckQueue;
 class KExcludeRules;
 class KItem;
+class ListingPrefetcher;
 class KRootItem;
 
 // A one-sided folder whose size is computed after the scan.
@@ -42,6 +44,11 @@ public:
     void setRules(const KExcludeRules& rules);
     // Threads that read the files of equal-sized pairs; 0 reads them on the scan's own thread.
     void setContentWorkers(unsigned workers) { m_contentWorkers = workers; }
+    // Whether folders are listed ahead on a thread of their own (the default);
+    // off, the scan lists every folder itself, one side after the other.
+    void setListingAhead(bool on) { m_listingAhead = on; }
+    // The clock progress reports are timed by (tests give a fake one).
+    void setClock(ProgressClock clock) { m_progress.setClock(std::move(clock)); }
 
     // Lets SetFolderContent list into a finished tree (a one-sided folder opened later).
     void attachRoot(KRootItem& root);
@@ -60,6 +67,7 @@ public:
     bool iAnyFilterOn = false;
     std::vector<SizeRequest> iToCalcFolders;
     std::uint64_t iProcessedLeftFiles = 0;
+    std::uint64_t iListedAhead = 0;   // listings of this run made ahead by the helper thread
     bool iDontShowErrors = false;
     std::set<std::string> iAlreadyResolvedPaths;
     // Set when a snapshot side could not be read: its path, and the message key of why.
@@ -80,10 +88,16 @@ private:
     std::string rightPathOf(const KItem& node, const std::string& rightFolder) const;
 
     bool ReportProgressWantsCancel();
+    void reportProgressWhenDue();
     void RefreshItem(KItem* item);
     // True when the user chose to stop.
     bool reportListingErrors(const platform::Listing& listing, const std::string& folder, bool folderErrorIsNoted);
     platform::Listing& listingForDepth();
+    // Lists a folder of a side, or takes its listing made ahead.
+    void listSide(int side, const std::string& folder, platform::Listing& out);
+    // Asks for the listings of the folder pairs the pairing of `parent` will descend into.
+    void listAhead(const platform::Listing& leftListing, const std::string& left, const std::string& right,
+                   KItem* parent, LeftNames& leftNames);
     void queueForSize(std::string path, KItem* parent, int side, KItem* item = nullptr);
     int pairLeftFile(KItem& x, const std::string& right, KItem* parent, LeftNames& leftNames);
     int pairLeftFolder(KItem& x, const std::string& leftPath, const std::string& right, KItem* parent,
@@ -108,11 +122,14 @@ private:
     KRootItem* m_root = nullptr;
     std::atomic<bool> m_cancelled{false};
     bool m_reportProgress = false;
-    std::chrono::steady_clock::time_point m_lastProgress, m_lastRedraw;
+    ScanProgress m_progress;
+    std::chrono::steady_clock::time_point m_lastRedraw;
     bool m_needsRefresh = false;
     std::vector<std::unique_ptr<platform::Listing>> m_listings;
     std::unordered_set<std::string> m_queuedPaths;   // iToCalcFolders by path: a folder is sized once
     unsigned m_contentWorkers = 0;
+    bool m_listingAhead = true;
+    std::unique_ptr<ListingPrefetcher> m_prefetcher;
     std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
     KExcludeRules* rulesFor(const std::string& folder);
     // The side's own source: its snapshot, or the file system.

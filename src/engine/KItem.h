@@ -125,7 +125,9 @@ public:
     static bool MultiFolderForSide(int side, const KRootItem* root);
 
     // --- comparison of two files on disk (1, 5, 10, 11 or 12) ----------------
-    static int CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
+    // `progress`, when given, is told the bytes compared instead of the root's status.
+    static int CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root,
+                           const platform::ContentProgress& progress = {});
     static int CompareRsrcFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
     static int CompareExtendedFinderFile(const std::string& file1, const std::string& file2, bool followLinks);
     static int CompareTagsFile(const std::string& file1, const std::string& withFile2, KRootItem& root);

@@ -71,16 +71,19 @@ int compareRecorded(const std::string& file1, const std::string& file2, KRootIte
 
 }  // namespace
 
-int KItem::CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root) {
+int KItem::CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root,
+                       const platform::ContentProgress& progress) {
     if (root.iSnapshot1 || root.iSnapshot2) return compareRecorded(file1, withFile2, root);
     platform::FileSystem& fs = root.fileSystem();
     if (root.iCmpFileContents) {
         platform::EntryStat st;
-        const bool large = root.iStatus && fs.statPath(file1, false, st) == 0 && st.size >= kLargeFile;
+        const bool large = !progress && root.iStatus && fs.statPath(file1, false, st) == 0 && st.size >= kLargeFile;
         platform::ContentResult result;
-        if (large) {
-            LargeFileProgress progress(root.iStatus, file1, st.size);
-            result = fs.compareContents(file1, withFile2, root.iCancelled, std::ref(progress));
+        if (progress) {
+            result = fs.compareContents(file1, withFile2, root.iCancelled, progress);
+        } else if (large) {
+            LargeFileProgress fileProgress(root.iStatus, file1, st.size);
+            result = fs.compareContents(file1, withFile2, root.iCancelled, std::ref(fileProgress));
         } else {
             result = fs.compareContents(file1, withFile2, root.iCancelled, {});
         }

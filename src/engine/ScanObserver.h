@@ -2,6 +2,8 @@
 // What the scan tells the window that runs it. Called on the comparison
 // thread; the implementation hands each call to the main thread.
 
+#include "engine/ScanProgress.h"
+
 #include <cstdint>
 #include <string>
 
@@ -19,8 +21,9 @@ public:
     virtual ~ScanObserver() = default;
     // The scan entered a phase; the key names its text in the message table.
     virtual void scanPhase(const char* messageKey) = 0;
-    // Entries processed so far (at most a few calls a second).
-    virtual void scanProgress(std::uint64_t processed) = 0;
+    // How far the run has come (at most a few calls a second, and at least
+    // every half second while files are read).
+    virtual void scanProgress(const ScanFigures& figures) = 0;
     // The tree changed enough to be drawn again.
     virtual void scanRedraw() {}
     // Both root listings are in; the caller waits until the root level is ordered by state.

@@ -26,7 +26,7 @@ QJsonObject tableOf(const QString& resource) {
 
 // The number of arguments each call site passes to a formatted text.
 const std::map<std::string, int> kFormattedKeys = {
-    {"StatusLabelItem", 1}, {"comparingF", 1}, {"csMsg2", 1}, {"readErrorLine", 2}, {"rootUnreadable", 2},
+    {"StatusLabelItem", 1}, {"StatusLabelBytes", 3}, {"StatusLabelShare", 5}, {"comparingF", 1}, {"csMsg2", 1}, {"readErrorLine", 2}, {"rootUnreadable", 2},
     {"summaryItems", 2}, {"cliUnknownCommand", 1}, {"cliUnknownOption", 1},
     {"cliMissingValue", 1}, {"cliUnknownKey", 1}, {"cliBadSetSyntax", 1}, {"cliBadValue", 3},
     {"cliBadFolderSet", 1}, {"cliRulesUnreadable", 1}, {"cliBadRuleFile", 1}, {"cliUnknownList", 1},

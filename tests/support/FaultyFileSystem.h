@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <map>
@@ -49,7 +50,8 @@ public:
         return FileSystem::readContents(path, followLinks, consume, cancelled);
     }
 
-    int listings = 0;
+    // Listings made so far (folders may be listed ahead on a thread of their own).
+    std::atomic<int> listings{0};
 
 private:
     std::map<std::string, int> m_listingErrors;

@@ -23,8 +23,13 @@ std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string&
     run->root->iColumns = setup.columns;
     run->root->iColorLabels = setup.colorLabels;
     run->scanner = std::make_unique<FolderScanner>(fs ? *fs : platform::systemFileSystem(), run->observer);
+    if (setup.clock) {
+        run->scanner->setClock(setup.clock);
+        run->observer.clock = setup.clock;
+    }
     run->scanner->setOptions(options);
     run->scanner->setContentWorkers(setup.contentWorkers);
+    run->scanner->setListingAhead(setup.listingAhead);
     if (setup.rules) run->scanner->setRules(*setup.rules);
     run->scanner->CompareThread(*run->root);
     return run;

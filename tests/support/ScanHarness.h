@@ -18,7 +18,14 @@ struct RecordingObserver final : ScanObserver {
     bool rootListed = false;
 
     void scanPhase(const char* key) override { phases.emplace_back(key); }
-    void scanProgress(std::uint64_t) override {}
+    std::vector<ScanFigures> figures;
+    std::vector<double> reportTimes;   // on the run's clock
+    ProgressClock clock;
+
+    void scanProgress(const ScanFigures& f) override {
+        figures.push_back(f);
+        if (clock) reportTimes.push_back(clock());
+    }
     void rootLevelListed(KRootItem&) override { rootListed = true; }
     ReadErrorAnswer readError(const std::string& path, int) override {
         readErrors.push_back(path);
@@ -44,6 +51,8 @@ struct RootSetup {
     std::uint32_t columns = 0;          // OptionalColumn bits read during the scan
     bool colorLabels = false;
     const KExcludeRules* rules = nullptr;
+    ProgressClock clock = {};           // the run's clock; the real one when empty
+    bool listingAhead = true;           // folders listed ahead on a second thread
 };
 
 std::unique_ptr<ScanRun> scanFolders(const std::string& left, const std::string& right,

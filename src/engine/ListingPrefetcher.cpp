@@ -1,0 +1,100 @@
+#include "engine/ListingPrefetcher.h"
+
+namespace qv {
+namespace {
+constexpr std::size_t kSpareBuffers = 16;
+}
+
+ListingPrefetcher::ListingPrefetcher(platform::FileSystem* left, platform::FileSystem* right, unsigned fields,
+                                     const std::atomic<bool>* cancelled, std::size_t maxReady)
+    : m_left(left), m_right(right), m_fields(fields), m_cancelled(cancelled), m_maxReady(maxReady) {
+    m_thread = std::thread([this] { work(); });
+}
+
+ListingPrefetcher::~ListingPrefetcher() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_work.notify_all();
+    m_thread.join();
+}
+
+std::string ListingPrefetcher::keyOf(int side, const std::string& path) {
+    std::string key;
+    key.reserve(path.size() + 1);
+    key.push_back(static_cast<char>('0' + side));
+    key += path;
+    return key;
+}
+
+bool ListingPrefetcher::stopping() const {
+    return m_closing || (m_cancelled && m_cancelled->load(std::memory_order_relaxed));
+}
+
+void ListingPrefetcher::request(const std::vector<Folder>& folders) {
+    {
+        std::lock_guard lock(m_mutex);
+        // Pushed last to first, so the batch's first folder is at the back, served next.
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+            if (!fsFor(it->side)) continue;
+            std::string key = keyOf(it->side, it->path);
+            if (!m_slots.try_emplace(key).second) continue;
+            m_next.push_back(std::move(key));
+        }
+    }
+    m_work.notify_one();
+}
+
+bool ListingPrefetcher::take(int side, const std::string& path, platform::Listing& out) {
+    std::unique_lock lock(m_mutex);
+    if (m_slots.empty()) return false;
+    auto it = m_slots.find(keyOf(side, path));
+    if (it == m_slots.end()) return false;
+    if (it->second.stage == Stage::Waiting) {
+        // Not begun: the caller is quicker listing it than waiting for it.
+        m_slots.erase(it);
+        return false;
+    }
+    const std::string key = it->first;
+    m_ready.wait(lock, [&] { return m_slots.at(key).stage == Stage::Ready; });
+    it = m_slots.find(key);
+    std::swap(out, it->second.listing);
+    if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(it->second.listing));
+    m_slots.erase(it);
+    --m_readyCount;
+    lock.unlock();
+    m_work.notify_one();
+    return true;
+}
+
+void ListingPrefetcher::work() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_work.wait(lock, [this] { return stopping() || (!m_next.empty() && m_readyCount < m_maxReady); });
+        if (stopping()) break;
+        const std::string key = std::move(m_next.back());
+        m_next.pop_back();
+        auto it = m_slots.find(key);
+        if (it == m_slots.end() || it->second.stage != Stage::Waiting) continue;   // taken over by the scan
+        it->second.stage = Stage::Listing;
+        platform::Listing listing;
+        if (!m_spare.empty()) {
+            listing = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
+        lock.unlock();
+        fsFor(key[0] - '0')->listFolder(key.substr(1), listing, m_fields);
+        lock.lock();
+        // A slot being listed is never erased: the scan waits for it instead.
+        Slot& slot = m_slots.at(key);
+        slot.listing = std::move(listing);
+        slot.stage = Stage::Ready;
+        ++m_readyCount;
+        m_ready.notify_all();
+    }
+    // A scan waiting for a listing under way is released: it was finished above.
+    m_ready.notify_all();
+}
+
+}  // namespace qv

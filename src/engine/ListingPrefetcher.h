@@ -1,0 +1,77 @@
+#pragma once
+// Lists folders on a thread of its own ahead of the scan that needs them, so
+// that listing (reading folders and examining entries) runs on a second core
+// while the scan pairs what it already has.
+//
+// The scan asks for the folders of a level in the order it will visit them;
+// the newest batch is served first, which follows the scan's depth-first
+// descent. A folder the scan reaches before its listing began is listed by
+// the scan itself: nothing waits for the helper except a listing under way.
+// Listings are handed over whole, so the tree never depends on the timing.
+
+#include "platform/FileSystem.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace qv {
+
+class ListingPrefetcher {
+public:
+    struct Folder {
+        int side = 0;   // 1 left, 2 right
+        std::string path;
+    };
+
+    // Lists through `left` and `right` (nullptr: that side is never listed
+    // ahead), reading `fields`; stops when `cancelled` is set. At most
+    // `maxReady` listings wait to be taken.
+    ListingPrefetcher(platform::FileSystem* left, platform::FileSystem* right, unsigned fields,
+                      const std::atomic<bool>* cancelled, std::size_t maxReady = 1024);
+    ~ListingPrefetcher();
+    ListingPrefetcher(const ListingPrefetcher&) = delete;
+    ListingPrefetcher& operator=(const ListingPrefetcher&) = delete;
+
+    // Asks for these folders, the first one first, ahead of earlier requests.
+    void request(const std::vector<Folder>& folders);
+    // Moves the listing of a requested folder into `out`, waiting while it is
+    // being made. False when it was not requested or not begun: the caller
+    // lists it itself (and it is no longer listed ahead).
+    bool take(int side, const std::string& path, platform::Listing& out);
+
+private:
+    enum class Stage { Waiting, Listing, Ready };
+    struct Slot {
+        Stage stage = Stage::Waiting;
+        platform::Listing listing;
+    };
+    static std::string keyOf(int side, const std::string& path);
+    platform::FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
+    void work();
+    bool stopping() const;
+
+    platform::FileSystem* m_left;
+    platform::FileSystem* m_right;
+    unsigned m_fields;
+    const std::atomic<bool>* m_cancelled;
+    std::size_t m_maxReady;
+
+    std::mutex m_mutex;
+    std::condition_variable m_work;    // a request came, a listing was taken, or closing
+    std::condition_variable m_ready;   // a listing was finished
+    std::vector<std::string> m_next;   // keys to list, the next at the back
+    std::unordered_map<std::string, Slot> m_slots;
+    std::vector<platform::Listing> m_spare;   // buffers handed back by the scan, reused
+    std::size_t m_readyCount = 0;
+    bool m_closing = false;
+    std::thread m_thread;
+};
+
+}  // namespace qv

@@ -1,0 +1,197 @@
+// Listing folders ahead on a second thread must not change anything a scan
+// produces: the same tree, states, order and totals, and the same folders
+// queued for sizing, as the scan that lists everything itself.
+
+#include "cli/TreeWriter.h"
+#include "engine/ViewFilter.h"
+#include "support/ScanHarness.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <thread>
+
+namespace qv::test {
+namespace {
+
+constexpr std::int64_t kSecond = 1'000'000'000LL;
+
+// The tree as the command writes it, plus what the scan queued for sizing.
+std::string describe(ScanRun& run) {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* out = ::open_memstream(&text, &length);
+    {
+        ViewFilter view(*run.root, kFilterOff);
+        TreeWriter writer(out, view);
+        writer.writeJson(*run.root);
+    }
+    std::fclose(out);
+    std::string result(text, length);
+    std::free(text);
+    for (const SizeRequest& r : run.scanner->iToCalcFolders) result += "\nsize " + std::to_string(r.side) + " " + r.path;
+    result += "\nfilter " + std::to_string(run.scanner->iAnyFilterOn);
+    return result;
+}
+
+struct Variant {
+    ScanOptions options;
+    RootSetup setup;
+};
+
+// Returns how many listings the parallel scan took from the helper.
+std::uint64_t expectSameScan(const std::string& left, const std::string& right, Variant v,
+                             platform::FileSystem* fs = nullptr) {
+    v.setup.listingAhead = false;
+    auto sequential = scanFolders(left, right, v.options, v.setup, fs);
+    EXPECT_EQ(sequential->scanner->iListedAhead, 0u);
+    v.setup.listingAhead = true;
+    auto parallel = scanFolders(left, right, v.options, v.setup, fs);
+    const std::string expected = describe(*sequential);
+    EXPECT_GT(expected.size(), 50u);
+    EXPECT_EQ(describe(*parallel), expected);
+    EXPECT_EQ(parallel->scanner->iProcessedLeftFiles, sequential->scanner->iProcessedLeftFiles);
+    return parallel->scanner->iListedAhead;
+}
+
+// Two overlapping trees that differ in the ways pairing tells apart: sizes,
+// dates, one-sided entries, a file facing a folder, names differing in case
+// or in Unicode form, hidden names, links.
+void randomTrees(unsigned seed, TempTree& left, TempTree& right) {
+    std::mt19937 random(seed);
+    auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    static const char* const kNames[] = {"a", "B", "b.txt", "B.TXT", "c.md", "c.txt", "d", ".hidden",
+                                         "e f", "caf\xC3\xA9", "cafe\xCC\x81", "Zeta", "link"};
+    std::function<void(const std::string&, int)> fill = [&](const std::string& folder, int depth) {
+        for (const char* name : kNames) {
+            if (!chance(45)) continue;
+            const std::string path = folder.empty() ? name : folder + "/" + name;
+            const int where = static_cast<int>(random() % 10);   // 0-6 both, 7 left, 8 right, 9 crossed kinds
+            const bool onLeft = where != 8, onRight = where != 7;
+            if (std::string(name) == "link") {
+                if (onLeft) left.link(path, chance(50) ? "a" : "missing");
+                if (onRight) right.link(path, chance(70) ? "a" : "elsewhere");
+                continue;
+            }
+            const bool folderHere = depth < 3 && chance(35);
+            if (where == 9) {
+                (folderHere ? left : right).file(path + "/inner", 3);
+                (folderHere ? right : left).file(path, 4);
+                continue;
+            }
+            if (folderHere) {
+                if (onLeft) left.folder(path);
+                if (onRight) right.folder(path);
+                fill(path, depth + 1);
+                continue;
+            }
+            const std::size_t size = random() % 20;
+            const std::int64_t time = kBaseTimeNs + static_cast<std::int64_t>(random() % 3) * kSecond;
+            if (onLeft) left.file(path, size, 'x', kBaseTimeNs);
+            if (onRight) right.file(path, chance(80) ? size : size + 1, chance(50) ? 'x' : 'y', chance(70) ? kBaseTimeNs : time);
+        }
+    };
+    fill("", 0);
+    // Folder contents on one side only, below a pair.
+    left.file("deep/one/two/three/leaf", 2);
+    right.file("deep/one/other/leaf", 2);
+}
+
+Variant variantFor(unsigned seed) {
+    Variant v;
+    v.options.iIncludeHidden = seed % 2 == 0;
+    v.options.iIgnoreSubfolders = seed % 7 == 3;
+    v.options.iCalculateSameCompare = seed % 3 != 0;
+    v.setup.ignoreExt = seed % 4 == 1;
+    v.setup.contents = seed % 5 < 2;
+    v.setup.contentWorkers = seed % 2;
+    return v;
+}
+
+TEST(ParallelListingTest, RandomTreesScanTheSameWithAndWithoutListingAhead) {
+    for (unsigned seed = 1; seed <= 16; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree left, right;
+        randomTrees(seed, left, right);
+        expectSameScan(left.root(), right.root(), variantFor(seed));
+    }
+}
+
+TEST(ParallelListingTest, RealFoldersScanTheSame) {
+    // System folders of thousands of entries, against themselves and against each other.
+    for (const char* folder : {"/usr/include", "/usr/share/doc"}) {
+        SCOPED_TRACE(folder);
+        // Hundreds of folder pairs: the helper must have served some of them.
+        EXPECT_GT(expectSameScan(folder, folder, {}), 0u);
+    }
+    expectSameScan("/usr/share/doc", "/usr/share/man", {});
+}
+
+// The real file system, but each listing takes a different while and comes
+// in a shuffled order (the same order for a folder every time, so that both
+// scans see the same folders).
+class SlowShuffledFileSystem final : public platform::FileSystem {
+public:
+    void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override {
+        const std::size_t seed = std::hash<std::string>()(path);
+        std::this_thread::sleep_for(std::chrono::microseconds(seed % 3000));
+        platform::systemFileSystem().listFolder(path, out, fields);
+        std::mt19937 random(static_cast<unsigned>(seed));
+        std::shuffle(out.entries.begin(), out.entries.end(), random);
+    }
+    int statPath(const std::string& path, bool followLinks, platform::EntryStat& out, unsigned fields) override {
+        return platform::systemFileSystem().statPath(path, followLinks, out, fields);
+    }
+    int readLink(const std::string& path, std::string& target) override {
+        return platform::systemFileSystem().readLink(path, target);
+    }
+};
+
+TEST(ParallelListingTest, SlowListingsInAnyOrderScanTheSame) {
+    SlowShuffledFileSystem fs;
+    for (unsigned seed = 30; seed <= 35; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree left, right;
+        randomTrees(seed, left, right);
+        expectSameScan(left.root(), right.root(), variantFor(seed), &fs);
+    }
+}
+
+TEST(ParallelListingTest, AFolderThatCannotBeListedIsReportedAsByTheScanItself) {
+    TempTree left, right;
+    randomTrees(3, left, right);
+    left.file("shut/x", 1);
+    right.file("shut/x", 1);
+    struct FailingFileSystem final : platform::FileSystem {
+        std::string failing;
+        void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override {
+            if (path == failing) {
+                out.clear();
+                out.folderError = EACCES;
+                return;
+            }
+            platform::systemFileSystem().listFolder(path, out, fields);
+        }
+        int statPath(const std::string& path, bool follow, platform::EntryStat& out, unsigned fields) override {
+            return platform::systemFileSystem().statPath(path, follow, out, fields);
+        }
+        int readLink(const std::string& path, std::string& target) override {
+            return platform::systemFileSystem().readLink(path, target);
+        }
+    } fs;
+    fs.failing = right.path("shut");
+    Variant v;
+    v.setup.listingAhead = true;
+    auto run = scanFolders(left.root(), right.root(), v.options, v.setup, &fs);
+    ASSERT_TRUE(run->node("shut"));
+    EXPECT_TRUE(run->node("shut")->iAError2);
+    EXPECT_EQ(run->node("shut")->iState, kStateNoEntry);
+    expectSameScan(left.root(), right.root(), v, &fs);
+}
+
+}  // namespace
+}  // namespace qv::test
