@@ -1,14 +1,48 @@
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileSystem.h"
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
 #include <string_view>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace qv::platform {
 namespace {
 
 bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+const char* const kTagsName = "user.xdg.tags";
+
+// getxattrat (Linux 6.13) reads an attribute of a name inside an open folder,
+// without walking the whole path again. Its number is the same on every
+// architecture that has it; older kernels answer ENOSYS.
+#ifndef SYS_getxattrat
+#define SYS_getxattrat 464
+#endif
+
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+std::atomic<bool> g_noGetxattrat{false};
+
+ssize_t getTagsAt(int dirFd, const char* name, char* data, std::size_t size) {
+    if (!g_noGetxattrat.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(data), static_cast<std::uint32_t>(size), 0};
+        const long n = ::syscall(SYS_getxattrat, dirFd, name, AT_SYMLINK_NOFOLLOW, kTagsName, &args, sizeof args);
+        if (n >= 0 || errno != ENOSYS) return n;
+        g_noGetxattrat.store(true);
+    }
+    // The folder by its descriptor's name in /proc, then the entry in it.
+    const std::string path = "/proc/self/fd/" + std::to_string(dirFd) + "/" + name;
+    return ::lgetxattr(path.c_str(), kTagsName, data, size);
+}
 
 // Reads with a size probe first; attributes may change in between, so retry on ERANGE.
 template <class Probe, class Read>
@@ -92,7 +126,12 @@ int readUserAttributes(int fd, AttributeMap& out) {
 
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks) {
     std::string value;
-    if (getAttribute(path, "user.xdg.tags", followLinks, value) != 0 || value.empty()) return std::nullopt;
+    if (getAttribute(path, kTagsName, followLinks, value) != 0) return std::nullopt;
+    return parseTags(value);
+}
+
+std::optional<std::vector<std::string>> parseTags(std::string_view value) {
+    if (value.empty()) return std::nullopt;
     std::vector<std::string> tags;
     std::string_view rest(value);
     while (true) {
@@ -104,6 +143,21 @@ std::optional<std::vector<std::string>> readTags(const std::string& path, bool f
     }
     if (tags.empty()) return std::nullopt;
     return tags;
+}
+
+int appendTagsAt(int dirFd, const char* name, std::string& out) {
+    char small[1024];
+    ssize_t n = getTagsAt(dirFd, name, small, sizeof small);
+    if (n >= 0) {
+        out.append(small, static_cast<std::size_t>(n));
+        return 0;
+    }
+    if (errno != ERANGE) return errno;
+    std::string value;
+    const int error = readSized(value, [&] { return getTagsAt(dirFd, name, nullptr, 0); },
+                                [&](char* data, std::size_t size) { return getTagsAt(dirFd, name, data, size); });
+    if (error == 0) out += value;
+    return error;
 }
 
 std::optional<std::vector<std::string>> FileSystem::readTags(const std::string& path, bool followLinks) {

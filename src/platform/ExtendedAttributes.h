@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::platform {
@@ -20,6 +21,12 @@ int readUserAttributes(int fd, AttributeMap& out);
 
 // The tag names in stored order; nullopt when the entry carries no tags.
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
+// The tag names of a stored "user.xdg.tags" value, as readTags gives them.
+std::optional<std::vector<std::string>> parseTags(std::string_view value);
+// Appends the raw tags value of `name` in the open folder `dirFd` (the entry
+// itself, never a link's destination) to `out`. Returns 0, or an errno value
+// (ENODATA when it has none).
+int appendTagsAt(int dirFd, const char* name, std::string& out);
 
 // Stores the tag names (joined with commas), never following a link.
 // Returns 0 or an errno value.

@@ -30,10 +30,13 @@ struct EntryStat {
     std::uint64_t inode = 0;
 };
 
-// One entry of a folder listing. The name lives in Listing::names.
+// One entry of a folder listing. The name lives in Listing::names, the raw
+// tags attribute (when asked for) in Listing::tagValues.
 struct ListedEntry {
     std::uint32_t nameOffset = 0;
     std::uint16_t nameLength = 0;
+    std::uint32_t tagsOffset = 0;
+    std::uint32_t tagsLength = 0;   // 0: no tags
     EntryStat stat;
 };
 
@@ -48,14 +51,26 @@ struct ListingError {
 struct Listing {
     std::vector<ListedEntry> entries;
     std::string names;
+    std::string tagValues;
+    bool hasTags = false;                // the tags of every entry were read (kStatTags)
     int folderError = 0;                 // errno when the folder itself could not be read
     std::vector<ListingError> entryErrors;
 
     std::string_view name(const ListedEntry& e) const { return {names.data() + e.nameOffset, e.nameLength}; }
-    void clear() { entries.clear(); names.clear(); folderError = 0; entryErrors.clear(); }
+    std::string_view tags(const ListedEntry& e) const { return {tagValues.data() + e.tagsOffset, e.tagsLength}; }
+    void clear() {
+        entries.clear();
+        names.clear();
+        tagValues.clear();
+        hasTags = false;
+        folderError = 0;
+        entryErrors.clear();
+    }
 };
 
-enum StatFields : unsigned { kStatBasic = 0, kStatBirthTime = 1, kStatAccessTime = 2 };
+// kStatTags also reads each entry's tags attribute while the folder is open
+// (a file system may ignore it: Listing::hasTags says whether it did).
+enum StatFields : unsigned { kStatBasic = 0, kStatBirthTime = 1, kStatAccessTime = 2, kStatTags = 4 };
 
 enum class ContentResult { Equal, Different, CannotOpen, ReadFailed, Cancelled };
 

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/ExtendedAttributes.h"
 #include "platform/OwnTemporaries.h"
 #include "platform/PathWalk.h"
 
@@ -58,7 +59,7 @@ bool isDotOrDotDot(const char* n) {
     return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
 }
 
-void addListedEntry(int dirFd, const char* name, unsigned mask, Listing& out) {
+void addListedEntry(int dirFd, const char* name, unsigned mask, bool tags, Listing& out) {
     // Our own temporaries are about to be renamed into place or were left
     // by a killed run to be swept: never entries. Only proven ones are left out.
     if (hasTemporaryForm(name) && isMarkedTemporary(dirFd, name)) return;
@@ -73,6 +74,12 @@ void addListedEntry(int dirFd, const char* name, unsigned mask, Listing& out) {
     e.nameOffset = static_cast<std::uint32_t>(out.names.size());
     e.nameLength = static_cast<std::uint16_t>(len);
     fillStat(sx, e.stat);
+    if (tags) {
+        e.tagsOffset = static_cast<std::uint32_t>(out.tagValues.size());
+        // An unreadable attribute counts as none, as readTags has it.
+        if (appendTagsAt(dirFd, name, out.tagValues) != 0) out.tagValues.resize(e.tagsOffset);
+        e.tagsLength = static_cast<std::uint32_t>(out.tagValues.size() - e.tagsOffset);
+    }
     out.names.append(name, len);
     out.entries.push_back(e);
 }
@@ -80,6 +87,8 @@ void addListedEntry(int dirFd, const char* name, unsigned mask, Listing& out) {
 // Reads the entries of a folder opened a moment ago (its position at the start).
 void readListing(int dirFd, Listing& out, unsigned fields) {
     const unsigned mask = statxMask(fields);
+    const bool tags = fields & kStatTags;
+    out.hasTags = tags;
     alignas(LinuxDirent64) char buffer[32768];
     for (;;) {
         long n = ::syscall(SYS_getdents64, dirFd, buffer, sizeof buffer);
@@ -92,7 +101,7 @@ void readListing(int dirFd, Listing& out, unsigned fields) {
             auto* d = reinterpret_cast<LinuxDirent64*>(buffer + pos);
             pos += d->d_reclen;
             if (isDotOrDotDot(d->d_name)) continue;
-            addListedEntry(dirFd, d->d_name, mask, out);
+            addListedEntry(dirFd, d->d_name, mask, tags, out);
         }
     }
 }

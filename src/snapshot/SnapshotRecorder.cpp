@@ -80,7 +80,7 @@ std::string SnapshotRecorder::typeOf(const std::string& path, const platform::En
 }
 
 void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder,
-                                      std::string& out) {
+                                      std::string& out, std::optional<std::string_view> rawTags) {
     appendKey(out, "pth");
     appendSnapshotString(out, path);
     out += ",\"fol\":";
@@ -105,7 +105,7 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
         out += text;
         out += '"';
     }
-    if (const auto tags = m_fs.readTags(path, false)) {
+    if (const auto tags = rawTags ? platform::parseTags(*rawTags) : m_fs.readTags(path, false)) {
         out += ",\"tag\":[";
         int label = 0;
         for (std::size_t i = 0; i < tags->size(); ++i) {
@@ -138,7 +138,8 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
         return true;
     }
     platform::Listing listing;
-    m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime);
+    // Tags are read with the listing, relative to the open folder, not by walking each path again.
+    m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime | platform::kStatTags);
     if (listing.folderError && m_log) m_log(folder, listing.folderError);
     for (const platform::ListingError& e : listing.entryErrors)
         if (m_log) m_log(joined(folder, e.name), e.error);
@@ -147,11 +148,13 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
         const std::string_view name = listing.name(e);
         if (name == ".DS_Store" || name == "Icon\r") continue;
         const std::string path = joined(folder, name);
+        const std::optional<std::string_view> rawTags =
+            listing.hasTags ? std::optional<std::string_view>(listing.tags(e)) : std::nullopt;
         if (!first) out += ',';
         first = false;
         out += '{';
         if (e.stat.type == platform::EntryType::Folder) {
-            writeEntryHead(path, e.stat, true, out);
+            writeEntryHead(path, e.stat, true, out, rawTags);
             out += ",\"chi\":[";
             Totals sub;
             if (!SnapshotForFolder(path, out, sub, depth + 1)) return false;
@@ -162,7 +165,7 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             totals.files += sub.files;
             totals.folders += sub.folders + 1;
         } else {
-            writeEntryHead(path, e.stat, false, out);
+            writeEntryHead(path, e.stat, false, out, rawTags);
             const std::uint64_t size = static_cast<std::uint64_t>(e.stat.size);
             out += ",\"siz\":" + std::to_string(size);
             if (m_options.calculateMD5) {

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace qv {
@@ -38,7 +40,9 @@ private:
     };
     // `depth`: the folder's level below the recorded one (0 for that one).
     bool SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals, std::size_t depth);
-    void writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder, std::string& out);
+    // `rawTags`: the entry's tags value as its listing read it; without one they are read here.
+    void writeEntryHead(const std::string& path, const platform::EntryStat& st, bool folder, std::string& out,
+                        std::optional<std::string_view> rawTags = std::nullopt);
     std::string typeOf(const std::string& path, const platform::EntryStat& st);
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
     void reportProgress();

@@ -111,6 +111,20 @@ TEST(KSnapshotTest, RecordingWritesTheDocumentedJson) {
     EXPECT_EQ(json.find("\"md5\""), std::string::npos);
 }
 
+TEST(KSnapshotTest, DatesAreWrittenAsUtcWithAnExpandedYearBeyondFourDigits) {
+    auto at = [](std::int64_t seconds) { return isoDate(platform::timeFromSeconds(seconds)); };
+    EXPECT_EQ(at(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(at(-1), "1969-12-31T23:59:59Z");
+    EXPECT_EQ(at(951'825'599), "2000-02-29T11:59:59Z");
+    EXPECT_EQ(at(1'700'000'000), "2023-11-14T22:13:20Z");
+    EXPECT_EQ(at(-62'167'219'200), "0000-01-01T00:00:00Z");
+    EXPECT_EQ(at(253'402'300'799), "9999-12-31T23:59:59Z");
+    EXPECT_EQ(at(253'402'300'800), "+10000-01-01T00:00:00Z");
+    // Each reads back as the same second.
+    for (std::int64_t s : {0LL, -1LL, 951'825'599LL, 253'402'300'800LL})
+        EXPECT_EQ(parseIsoDate(at(s)), platform::timeFromSeconds(s)) << s;
+}
+
 TEST(KSnapshotTest, EscapedBytesOfNamesComeBackAsTheSameBytes) {
     // A lone low surrogate stands for one undecodable byte; after a high one
     // it is half of a real character; escaped quotes and backslashes stay text.
