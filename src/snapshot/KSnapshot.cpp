@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace qv {
 
@@ -146,13 +147,50 @@ std::string isoDate(std::int64_t time) {
     }
     char buffer[64];
     // Years past 9999 (or before 0) take the expanded form with a sign.
-    const char* format = year >= 0 && year <= 9999 ? "%04lld-%02d-%02dT%02d:%02d:%02dZ" : "%+05lld-%02d-%02dT%02d:%02d:%02dZ";
-    std::snprintf(buffer, sizeof buffer, format, year, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
-                  utc.tm_sec);
+    std::snprintf(buffer, sizeof buffer, "%+05lld-%02d-%02dT%02d:%02d:%02dZ", year, utc.tm_mon + 1, utc.tm_mday,
+                  utc.tm_hour, utc.tm_min, utc.tm_sec);
     return buffer;
 }
 
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+// The form every recorder writes, "YYYY-MM-DDTHH:MM:SS" with fields in range,
+// read without a formatted scan (three per entry of every snapshot read).
+std::optional<std::int64_t> parsePlainIsoDate(std::string_view s) {
+    if (s.size() < 19 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':') return std::nullopt;
+    auto number = [&s](std::size_t at, std::size_t digits) -> int {
+        int value = 0;
+        for (std::size_t i = at; i < at + digits; ++i) {
+            if (s[i] < '0' || s[i] > '9') return -1;
+            value = value * 10 + (s[i] - '0');
+        }
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    static const int kMonthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (year < 0 || month < 1 || month > 12 || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
+        second > 59 || day < 1 || day > kMonthDays[month - 1] + (month == 2 && leap))
+        return std::nullopt;   // anything out of range takes the general path, which normalises it
+    const std::int64_t days = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
+    return platform::timeFromSeconds(days * 86400 + hour * 3600 + minute * 60 + second);
+}
+
+}  // namespace
+
 std::int64_t parseIsoDate(std::string_view text) {
+    if (const auto plain = parsePlainIsoDate(text)) return *plain;
     long long year = 0;
     int month = 0, day = 0, hour = 0, minute = 0, second = 0, consumed = 0;
     const std::string s(text);

@@ -120,9 +120,14 @@ TEST(KSnapshotTest, DatesAreWrittenAsUtcWithAnExpandedYearBeyondFourDigits) {
     EXPECT_EQ(at(-62'167'219'200), "0000-01-01T00:00:00Z");
     EXPECT_EQ(at(253'402'300'799), "9999-12-31T23:59:59Z");
     EXPECT_EQ(at(253'402'300'800), "+10000-01-01T00:00:00Z");
-    // Each reads back as the same second.
-    for (std::int64_t s : {0LL, -1LL, 951'825'599LL, 253'402'300'800LL})
-        EXPECT_EQ(parseIsoDate(at(s)), platform::timeFromSeconds(s)) << s;
+    // Each reads back as the same second, across the whole four-digit calendar and beyond it.
+    std::int64_t s = -62'167'219'200LL;
+    for (int i = 0; i < 20000; ++i, s += 15'778'463LL + i)
+        ASSERT_EQ(parseIsoDate(at(s)), platform::timeFromSeconds(s)) << at(s);
+    for (std::int64_t far : {253'402'300'800LL, 951'825'600LL - 1})
+        EXPECT_EQ(parseIsoDate(at(far)), platform::timeFromSeconds(far)) << far;
+    // A field out of range is normalised as the calendar does it.
+    EXPECT_EQ(parseIsoDate("2023-02-30T00:00:00Z"), parseIsoDate("2023-03-02T00:00:00Z"));
 }
 
 TEST(KSnapshotTest, EscapedBytesOfNamesComeBackAsTheSameBytes) {
