@@ -629,10 +629,10 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     listSide(kSideLeft, left, listing);
     if (reportListingErrors(listing, left, true)) return kStateCancelled;
     LeftNames leftNames(listing);
-    listAhead(listing, left, right, parent, leftNames);
     const std::size_t queuedBefore = iToCalcFolders.size();
 
     QMutexLocker lock(&m_root->iSemafor());
+    listAhead(listing, left, right, parent, leftNames);
     FolderPart& rootTotals = m_root->folder();
     FolderTally tally;
     std::vector<KItem*> leftOnly;
