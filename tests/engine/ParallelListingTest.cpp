@@ -6,6 +6,7 @@
 #include "engine/ViewFilter.h"
 #include "support/ScanHarness.h"
 #include "support/TempTree.h"
+#include "support/TreePairGenerator.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,19 @@ TEST(ParallelListingTest, RandomTreesScanTheSameWithAndWithoutListingAhead) {
     }
 }
 
+// The sync property test's trees: links, attributes, kinds facing each other,
+// one-sided trees, names no shell likes; compared in each way that changes
+// what the scan reads or where it descends.
+Variant propertyVariantFor(unsigned seed) {
+    Variant v = variantFor(seed);
+    v.setup.contents = seed % 3 == 0;
+    v.setup.attributes = seed % 4 == 2;
+    v.setup.tags = seed % 5 == 4;
+    v.setup.resolveAliases = seed % 6 == 5;
+    v.setup.ignoreDate = seed % 8 == 7;
+    return v;
+}
+
 TEST(ParallelListingTest, RealFoldersScanTheSame) {
     // System folders of thousands of entries, against themselves and against each other.
     for (const char* folder : {"/usr/include", "/usr/share/doc"}) {
@@ -133,23 +147,45 @@ TEST(ParallelListingTest, RealFoldersScanTheSame) {
 
 // The real file system, but each listing takes a different while and comes
 // in a shuffled order (the same order for a folder every time, so that both
-// scans see the same folders).
+// scans see the same folders), and examining one entry takes a while too.
 class SlowShuffledFileSystem final : public platform::FileSystem {
 public:
+    SlowShuffledFileSystem(int maxListingMicroseconds = 3000, int examinationMicroseconds = 300)
+        : m_listing(maxListingMicroseconds), m_examination(examinationMicroseconds) {}
+
     void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override {
         const std::size_t seed = std::hash<std::string>()(path);
-        std::this_thread::sleep_for(std::chrono::microseconds(seed % 3000));
+        if (m_listing) std::this_thread::sleep_for(std::chrono::microseconds(seed % m_listing));
         platform::systemFileSystem().listFolder(path, out, fields);
         std::mt19937 random(static_cast<unsigned>(seed));
         std::shuffle(out.entries.begin(), out.entries.end(), random);
     }
+    // Only the scan examines single entries: slow, they let the helper get ahead of it.
     int statPath(const std::string& path, bool followLinks, platform::EntryStat& out, unsigned fields) override {
+        std::this_thread::sleep_for(std::chrono::microseconds(m_examination));
         return platform::systemFileSystem().statPath(path, followLinks, out, fields);
     }
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
     }
+
+private:
+    int m_listing, m_examination;
 };
+
+TEST(ParallelListingTest, PropertyTestTreesScanTheSameWithAndWithoutListingAhead) {
+    SlowShuffledFileSystem slowToExamine(0, 1000);
+    std::uint64_t listedAhead = 0;
+    for (unsigned seed = 1; seed <= 24; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree tree;
+        TreePairGenerator(seed, tree, {}).build();
+        expectSameScan(tree.path("L"), tree.path("R"), propertyVariantFor(seed));
+        listedAhead += expectSameScan(tree.path("L"), tree.path("R"), propertyVariantFor(seed), &slowToExamine);
+    }
+    // With the scan slowed down, the helper must have served it.
+    EXPECT_GT(listedAhead, 24u);
+}
 
 TEST(ParallelListingTest, SlowListingsInAnyOrderScanTheSame) {
     SlowShuffledFileSystem fs;
@@ -158,6 +194,9 @@ TEST(ParallelListingTest, SlowListingsInAnyOrderScanTheSame) {
         TempTree left, right;
         randomTrees(seed, left, right);
         expectSameScan(left.root(), right.root(), variantFor(seed), &fs);
+        TempTree tree;
+        TreePairGenerator(seed, tree, {}).build();
+        expectSameScan(tree.path("L"), tree.path("R"), propertyVariantFor(seed), &fs);
     }
 }
 
