@@ -18,6 +18,9 @@
 
 #include <array>
 #include <memory>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,63 +42,71 @@ constexpr auto kNeedsEscape = [] {
     return table;
 }();
 
-// Output collected in a buffer and written in large pieces.
-class Out {
+// Texts as JSON strings, with their quotes. The row lists of a large pair
+// are hundreds of thousands of lines: ASCII ones go straight from UTF-16 to
+// escaped bytes in one pass, others through one reused encoding buffer,
+// never an allocation per line.
+class JsonStrings {
 public:
-    ~Out() { flush(); }
-    Out& operator<<(std::string_view s) {
-        m_buf.append(s);
-        if (m_buf.size() > (1 << 16)) flush();
-        return *this;
+    void append(std::string& out, const QString& s) {
+        // constData, not utf16: the lines refer to the file's text, and utf16
+        // would copy each one to end it with a zero.
+        const auto* chars = reinterpret_cast<const char16_t*>(s.constData());
+        const auto n = static_cast<std::size_t>(s.size());
+        if (m_utf8.size() < 6 * n + 2) m_utf8.resize(6 * n + 2);
+        char* to = m_utf8.data();
+        *to++ = '"';
+        for (std::size_t i = 0; i < n; ++i) {
+#ifdef __SSE2__
+            // Eight characters at a time, as long as they are plain (printable
+            // ASCII without a quote or a backslash): all eight are stored, and
+            // the output moves past the plain ones only.
+            while (i + 8 <= n) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+                const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x1f)),
+                                                        _mm_cmplt_epi16(v, _mm_set1_epi16(0x80)));
+                const __m128i special = _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('"')),
+                                                     _mm_cmpeq_epi16(v, _mm_set1_epi16('\\')));
+                const unsigned plain = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(special, printable)));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(v, v));
+                const unsigned count = static_cast<unsigned>(__builtin_ctz(~plain)) / 2;
+                to += count;
+                i += count;
+                if (count < 8) break;
+            }
+            if (i >= n) break;
+#endif
+            const char16_t c = chars[i];
+            if (c >= 0x80) {
+                const auto room = static_cast<std::size_t>(m_encoder.requiredSpace(s.size()));
+                if (m_utf8.size() < room) m_utf8.resize(room);
+                char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
+                return appendBytes(out, std::string_view(m_utf8.data(), static_cast<std::size_t>(end - m_utf8.data())));
+            }
+            if (!kNeedsEscape[c]) {
+                *to++ = static_cast<char>(c);
+                continue;
+            }
+            to = escaped(static_cast<unsigned char>(c), to);
+        }
+        *to++ = '"';
+        out.append(m_utf8.data(), static_cast<std::size_t>(to - m_utf8.data()));
     }
-    Out& operator<<(const char* s) { return *this << std::string_view(s); }
-    Out& operator<<(const QString& s) {
-        const QByteArray utf8 = s.toUtf8();
-        return *this << std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    }
-    Out& operator<<(std::uint64_t n) { return *this << std::string_view(std::to_string(n)); }
-    Out& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
-    void flush() {
-        if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
-        m_buf.clear();
-    }
-    // A JSON string with its quotes. Runs of plain bytes are copied whole:
-    // the row lists of a large pair are millions of strings.
-    void json(std::string_view s) {
-        m_buf += '"';
+
+    // UTF-8 bytes; runs of plain bytes are copied whole.
+    static void appendBytes(std::string& out, std::string_view s) {
+        out += '"';
         std::size_t start = 0;
         for (std::size_t i = 0; i < s.size(); ++i) {
             const unsigned char c = static_cast<unsigned char>(s[i]);
             if (!kNeedsEscape[c]) continue;
-            m_buf.append(s.data() + start, i - start);
+            out.append(s.data() + start, i - start);
             start = i + 1;
             char esc[8];
-            m_buf.append(esc, static_cast<std::size_t>(escaped(c, esc) - esc));
+            out.append(esc, static_cast<std::size_t>(escaped(c, esc) - esc));
         }
-        m_buf.append(s.data() + start, s.size() - start);
-        m_buf += '"';
-        if (m_buf.size() > (1 << 16)) flush();
-    }
-    // A row list converts hundreds of thousands of lines: ASCII ones go
-    // straight from UTF-16 to escaped bytes in one pass, others through one
-    // reused encoding buffer, never an allocation per line.
-    void json(const QString& s) {
-        const auto* chars = reinterpret_cast<const char16_t*>(s.utf16());
-        const auto n = static_cast<std::size_t>(s.size());
-        if (m_utf8.size() < 6 * n + 2) m_utf8.resize(6 * n + 2);
-        char* out = m_utf8.data();
-        *out++ = '"';
-        for (std::size_t i = 0; i < n; ++i) {
-            const char16_t c = chars[i];
-            if (c >= 0x80) return jsonEncoded(s);
-            if (!kNeedsEscape[c]) {
-                *out++ = static_cast<char>(c);
-                continue;
-            }
-            out = escaped(static_cast<unsigned char>(c), out);
-        }
-        *out++ = '"';
-        *this << std::string_view(m_utf8.data(), static_cast<std::size_t>(out - m_utf8.data()));
+        out.append(s.data() + start, s.size() - start);
+        out += '"';
     }
 
 private:
@@ -117,15 +128,77 @@ private:
         }
         return out;
     }
-    void jsonEncoded(const QString& s) {
-        m_utf8.resize(static_cast<std::size_t>(m_encoder.requiredSpace(s.size())));
-        char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
-        json(std::string_view(m_utf8.data(), static_cast<std::size_t>(end - m_utf8.data())));
+
+    std::string m_utf8;   // one line's bytes, reused
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+};
+
+// Output collected in a buffer and written in large pieces.
+class Out {
+public:
+    ~Out() { flush(); }
+    Out& operator<<(std::string_view s) {
+        m_buf.append(s);
+        flushWhenFull();
+        return *this;
+    }
+    Out& operator<<(const char* s) { return *this << std::string_view(s); }
+    Out& operator<<(char c) {
+        m_buf += c;
+        return *this;
+    }
+    Out& operator<<(const QString& s) {
+        const QByteArray utf8 = s.toUtf8();
+        return *this << std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
+    Out& operator<<(std::uint64_t n) { return *this << std::string_view(std::to_string(n)); }
+    Out& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
+    void flush() {
+        if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
+        m_buf.clear();
+    }
+    // A JSON string with its quotes.
+    void json(const QString& s) {
+        m_strings.append(m_buf, s);
+        flushWhenFull();
+    }
+    void json(std::string_view utf8) {
+        JsonStrings::appendBytes(m_buf, utf8);
+        flushWhenFull();
+    }
+
+private:
+    void flushWhenFull() {
+        if (m_buf.size() > (1 << 16)) flush();
     }
 
     std::string m_buf;
-    std::string m_utf8;
-    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    JsonStrings m_strings;
+};
+
+// Every line of a file as a JSON string, made while the line tool still
+// compares the files: the row lists are most of the output, and an unchanged
+// row is one line as it is.
+class RenderedLines {
+public:
+    void render(const std::vector<DisplayLine>& lines) {
+        JsonStrings json;
+        m_ends.reserve(lines.size());
+        for (const DisplayLine& line : lines) {
+            json.append(m_text, line.text);
+            m_ends.push_back(m_text.size());
+        }
+    }
+    std::size_t size() const { return m_ends.size(); }
+    // Line `k` of the file, from 0.
+    std::string_view line(std::size_t k) const {
+        const std::size_t begin = k ? m_ends[k - 1] : 0;
+        return std::string_view(m_text).substr(begin, m_ends[k] - begin);
+    }
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_ends;
 };
 
 void writeMarks(Out& out, const std::vector<MarkRun>& marks) {
@@ -252,7 +325,9 @@ struct Metadata {
     }
 };
 
-int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta) {
+// `rendered`, when given, holds the lines of both files as JSON strings.
+int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta,
+              const RenderedLines* rendered = nullptr) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
@@ -270,10 +345,16 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
         }
         for (int side = 0; side < 2; ++side) {
             out << (side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[");
+            const auto& lines = side == 0 ? p.lines1() : p.lines2();
+            std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
             for (std::size_t r = 0; r < p.rows().size(); ++r) {
-                if (r) out << ",";
-                if (p.rows()[r].second == 1) out.json((side == 0 ? p.lines1() : p.lines2())[p.rows()[r].first].text);
-                else out.json(p.rowText(side, r));
+                if (r) out << ',';
+                const auto [first, count] = p.rows()[r];
+                const DisplayLine& line = lines[first];
+                if (count > 1) out.json(p.rowText(side, r));
+                else if (!line.filler && rendered && fileLine < rendered[side].size()) out << rendered[side].line(fileLine);
+                else out.json(line.text);
+                for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
             }
         }
         out << "]}\n";
@@ -530,11 +611,19 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         KDiffParser parser;
         bool equal = false;
         QString error;
-        switch (parser.ParseDiffFile1(*l, *r, equal, error)) {
+        RenderedLines rendered[2];
+        KDiffParser::WhileToolRuns render;
+        if (o.json && !o.merge) {
+            render = [&rendered](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
+                rendered[0].render(leftLines);
+                rendered[1].render(rightLines);
+            };
+        }
+        switch (parser.ParseDiffFile1(*l, *r, equal, error, render)) {
             case KDiffParser::Outcome::Done:
                 if (o.merge) return runMerge(o, parser, *l, *r, left);
                 return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd,
-                                 Metadata::of(equal, left, right));
+                                 Metadata::of(equal, left, right), rendered);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 if (!hexAsked) return binaryFilesDiffer(left, right);

@@ -123,8 +123,27 @@ std::optional<std::pair<float, int>> findNext(int bigCount, ScoreOf scoreOf, std
     return std::make_pair(bestD, *best);
 }
 
-std::optional<std::vector<QString>> commonWords(const QString& a, const QString& b) {
-    return KLCS::WordCommonTextForString1(a, b);
+// The runs of a split text that are not the common words, in order.
+std::vector<MarkRun> highlightComponents(const std::vector<TextComponent>& comps, qsizetype textSize,
+                                         bool endsWithBreak, const std::vector<QStringView>& commonWords) {
+    std::vector<MarkRun> runs;
+    std::size_t ci = 0;
+    qsizetype cur = 0;
+    qsizetype changedStart = -1;
+    for (const auto& comp : comps) {
+        if (ci >= commonWords.size()) break;
+        if (comp.text == commonWords[ci]) {
+            if (changedStart >= 0) runs.push_back({changedStart, comp.pos - changedStart, MarkChanged});
+            changedStart = -1;
+            ++ci;
+            cur = comp.pos + comp.text.size();
+        } else if (changedStart < 0) {
+            changedStart = comp.pos;
+        }
+    }
+    const qsizetype end = textSize - (endsWithBreak ? 1 : 0);
+    if (cur < end) runs.push_back({cur, end - cur, MarkChanged});
+    return runs;
 }
 
 void markWhole(DisplayLine& line, std::uint8_t kind) {
@@ -132,50 +151,51 @@ void markWhole(DisplayLine& line, std::uint8_t kind) {
     if (!line.text.isEmpty()) line.marks.push_back({0, line.text.size(), kind});
 }
 
-// Marks a block of lines as one text against a common word list.
-void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count,
-                    const std::vector<QString>& common) {
-    QString joined;
-    std::vector<qsizetype> starts;
+// A block of lines as one text, every line with its break.
+QString blockText(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
+    qsizetype size = 0;
+    for (std::size_t k = 0; k < count; ++k) size += lines[from + k].text.size() + 1;
+    QString t;
+    t.reserve(size);
     for (std::size_t k = 0; k < count; ++k) {
-        starts.push_back(joined.size());
-        joined += lines[from + k].text;
-        if (lines[from + k].hasBreak) joined += QLatin1Char('\n');
+        t += lines[from + k].text;
+        if (lines[from + k].hasBreak) t += QLatin1Char('\n');
     }
+    return t;
+}
+
+// Marks a block of lines, split as one text, against a common word list.
+void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count, const QString& joined,
+                    const std::vector<TextComponent>& comps, const std::vector<QStringView>& common) {
     const bool endsWithBreak = count > 0 && lines[from + count - 1].hasBreak;
-    const auto runs = KDiffParser::HighlightTextInRange(joined, endsWithBreak, common);
+    const auto runs = highlightComponents(comps, joined.size(), endsWithBreak, common);
+    qsizetype a = 0;
     for (std::size_t k = 0; k < count; ++k) {
         DisplayLine& line = lines[from + k];
         line.marks.clear();
-        const qsizetype a = starts[k], b = a + line.text.size();
+        const qsizetype b = a + line.text.size();
         for (const MarkRun& r : runs) {
             const qsizetype s = std::max(a, r.start), e = std::min(b, r.start + r.length);
             if (s < e) line.marks.push_back({s - a, e - s, r.kind});
         }
+        a = b + (line.hasBreak ? 1 : 0);
     }
 }
 
 void markBlockByWords(std::vector<DisplayLine>& left, std::size_t lFrom, std::size_t lCount,
                       std::vector<DisplayLine>& right, std::size_t rFrom, std::size_t rCount, bool wholeOnly) {
-    std::optional<std::vector<QString>> common;
-    if (!wholeOnly) {
-        const auto blockText = [](const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
-            QString t;
-            for (std::size_t k = 0; k < count; ++k) {
-                t += lines[from + k].text;
-                if (lines[from + k].hasBreak) t += QLatin1Char('\n');
-            }
-            return t;
-        };
-        common = commonWords(blockText(left, lFrom, lCount), blockText(right, rFrom, rCount));
-    }
-    if (!common) {
+    const auto markAllWhole = [&] {
         for (std::size_t k = 0; k < lCount; ++k) markWhole(left[lFrom + k], MarkChanged);
         for (std::size_t k = 0; k < rCount; ++k) markWhole(right[rFrom + k], MarkChanged);
-        return;
-    }
-    highlightBlock(left, lFrom, lCount, *common);
-    highlightBlock(right, rFrom, rCount, *common);
+    };
+    if (wholeOnly) return markAllWhole();
+    // Each side is split into words once, for the common words and for the marks.
+    const QString leftText = blockText(left, lFrom, lCount), rightText = blockText(right, rFrom, rCount);
+    const auto leftComps = KLCS::SplitComponentsFrom(leftText), rightComps = KLCS::SplitComponentsFrom(rightText);
+    const auto common = KLCS::CommonComponents(leftComps, rightComps);
+    if (!common) return markAllWhole();
+    highlightBlock(left, lFrom, lCount, leftText, leftComps, *common);
+    highlightBlock(right, rFrom, rCount, rightText, rightComps, *common);
 }
 
 DisplayLine fillerLine() {
@@ -227,25 +247,8 @@ std::optional<std::vector<int>> KDiffParser::DopasujLinie(const QStringList& big
 
 std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool endsWithBreak,
                                                        const std::vector<QString>& commonWords) {
-    std::vector<MarkRun> runs;
-    const auto comps = KLCS::SplitComponentsFrom(text);
-    std::size_t ci = 0;
-    qsizetype cur = 0;
-    qsizetype changedStart = -1;
-    for (const auto& comp : comps) {
-        if (ci >= commonWords.size()) break;
-        if (comp.text == commonWords[ci]) {
-            if (changedStart >= 0) runs.push_back({changedStart, comp.pos - changedStart, MarkChanged});
-            changedStart = -1;
-            ++ci;
-            cur = comp.pos + comp.text.size();
-        } else if (changedStart < 0) {
-            changedStart = comp.pos;
-        }
-    }
-    const qsizetype end = text.size() - (endsWithBreak ? 1 : 0);
-    if (cur < end) runs.push_back({cur, end - cur, MarkChanged});
-    return runs;
+    const std::vector<QStringView> common(commonWords.begin(), commonWords.end());
+    return highlightComponents(KLCS::SplitComponentsFrom(text), text.size(), endsWithBreak, common);
 }
 
 bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error) {
@@ -352,9 +355,12 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
                     DisplayLine pairedSmall = fillerLine();
                     if (nextSmall < pairing->size() && std::size_t((*pairing)[nextSmall]) == j) {
                         DisplayLine& sl = smallSide[smallAt + nextSmall];
-                        const auto common = commonWords(sl.text, bl.text).value_or(std::vector<QString>{});
-                        sl.marks = HighlightTextInRange(sl.text, false, common);
-                        bl.marks = HighlightTextInRange(bl.text, false, common);
+                        const auto smallComps = KLCS::SplitComponentsFrom(sl.text);
+                        const auto bigComps = KLCS::SplitComponentsFrom(bl.text);
+                        const auto common =
+                            KLCS::CommonComponents(smallComps, bigComps).value_or(std::vector<QStringView>{});
+                        sl.marks = highlightComponents(smallComps, sl.text.size(), false, common);
+                        bl.marks = highlightComponents(bigComps, bl.text.size(), false, common);
                         pairedSmall = std::move(sl);
                         ++nextSmall;
                     } else {
@@ -493,7 +499,7 @@ bool readUtf8File(const QString& path, QString& out) {
 }  // namespace
 
 KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual,
-                                                 QString& error) {
+                                                 QString& error, const WhileToolRuns& whileToolRuns) {
     clear();
     m_mode = 2;
 
@@ -516,7 +522,6 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         error = Messages::format("fcToolMissing", kDiff);
         return Outcome::Failed;
     }
-    // The files are read and cut into lines while the tools work, on the other core.
     if (!readUtf8File(file1, m_text1) || !readUtf8File(file2, m_text2)) {
         diff.kill();
         grep.kill();
@@ -525,6 +530,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         return Outcome::NotText;
     }
     std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
+    if (whileToolRuns) whileToolRuns(left, right);
     QByteArray output;
     while (grep.state() != QProcess::NotRunning) {
         if (cancelled()) {

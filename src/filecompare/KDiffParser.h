@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -65,11 +66,17 @@ public:
 
     void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
+    // Work on the files' lines, in their order, that a caller does while the
+    // tool is still comparing them: the tool takes most of a comparison's time.
+    using WhileToolRuns = std::function<void(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right)>;
+
     // Reads both files as UTF-8 and runs "/usr/bin/diff -d" through
     // "/usr/bin/grep ^[0-9]". NotText when a file is not UTF-8 or the tool
     // treats it as binary (the caller shows the hex view); Failed with
     // `error` set when a tool is missing, fails or prints what does not parse.
-    Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error);
+    // `whileToolRuns` is called once both files are read and cut into lines.
+    Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error,
+                           const WhileToolRuns& whileToolRuns = {});
 
     // The comparison of two texts given the tool's command lines. False with
     // `error` set when the commands do not fit the texts.

@@ -46,7 +46,7 @@ std::vector<TextComponent> KLCS::SplitComponentsFrom(const QString& s) {
     UBreakIterator* it = wordIterator();
     if (s.isEmpty() || !it) return out;
     UErrorCode status = U_ZERO_ERROR;
-    ubrk_setText(it, reinterpret_cast<const UChar*>(s.utf16()), int32_t(s.size()), &status);
+    ubrk_setText(it, reinterpret_cast<const UChar*>(s.constData()), int32_t(s.size()), &status);
     if (U_FAILURE(status)) return out;
     bool anyWord = false;
     qsizetype start = ubrk_first(it);
@@ -104,10 +104,9 @@ std::optional<std::vector<std::uint32_t>> KLCS::WordGetMatrixForComp1(const std:
     return t;
 }
 
-std::optional<std::vector<QString>> KLCS::WordCommonTextForString1(const QString& s1, const QString& s2) {
-    const auto c1 = SplitComponentsFrom(s1);
-    const auto c2 = SplitComponentsFrom(s2);
-    std::vector<QString> out;
+std::optional<std::vector<QStringView>> KLCS::CommonComponents(const std::vector<TextComponent>& c1,
+                                                               const std::vector<TextComponent>& c2) {
+    std::vector<QStringView> out;
     if (c1.empty() || c2.empty()) return out;
     const auto table = WordGetMatrixForComp1(c1, c2);
     if (!table) return std::nullopt;
@@ -116,7 +115,7 @@ std::optional<std::vector<QString>> KLCS::WordCommonTextForString1(const QString
     std::size_t i = c1.size(), j = c2.size();
     while (i > 0 && j > 0) {
         if (c1[i - 1].text == c2[j - 1].text) {
-            out.push_back(c1[i - 1].text.toString());
+            out.push_back(c1[i - 1].text);
             --i, --j;
         } else if (t[(i - 1) * cols + j] <= t[i * cols + j - 1]) {
             --j;
@@ -125,6 +124,15 @@ std::optional<std::vector<QString>> KLCS::WordCommonTextForString1(const QString
         }
     }
     std::reverse(out.begin(), out.end());
+    return out;
+}
+
+std::optional<std::vector<QString>> KLCS::WordCommonTextForString1(const QString& s1, const QString& s2) {
+    const auto common = CommonComponents(SplitComponentsFrom(s1), SplitComponentsFrom(s2));
+    if (!common) return std::nullopt;
+    std::vector<QString> out;
+    out.reserve(common->size());
+    for (QStringView w : *common) out.push_back(w.toString());
     return out;
 }
 

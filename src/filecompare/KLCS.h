@@ -37,6 +37,9 @@ public:
                                                                            const std::vector<TextComponent>& c2);
     // The common components in order; nothing when the table is too large.
     static std::optional<std::vector<QString>> WordCommonTextForString1(const QString& s1, const QString& s2);
+    // The same for texts already split: the views point into the first text.
+    static std::optional<std::vector<QStringView>> CommonComponents(const std::vector<TextComponent>& c1,
+                                                                    const std::vector<TextComponent>& c2);
 };
 
 }  // namespace qv

@@ -1,11 +1,13 @@
 #include "support/FileChecks.h"
 #include "support/RunQuorvane.h"
 #include "support/TempTree.h"
+#include "filecompare/KDiffParser.h"
 
 #include <QTemporaryDir>
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
 
@@ -252,6 +254,56 @@ TEST(DiffCommandTest, TheStoredFileTypeChoosesTheComparisonUnlessAnOptionDoes) {
     EXPECT_EQ(mode({"--text"}), "text");
     ASSERT_EQ(runQuorvane({"settings", "set", "fileType", "3"}, config.path()).exitCode, 0);
     EXPECT_EQ(mode({}), "quick");
+}
+
+// The row lists are made from each file's lines while the line tool runs:
+// they must hold exactly the texts of the aligned rows, escaped wherever a
+// character needs it, whatever its place among the ones written in bulk.
+TEST(DiffCommandTest, JsonRowsHoldTheAlignedTextsOfBothFiles) {
+    const std::string awkward[] = {
+        "plain ascii line that is longer than sixteen characters",
+        "quote\" at 6, backslash\\ at 17, tab\tthere",
+        "12345678\"",           // the escape right after a block of eight
+        "1234567\"8",           // the escape last in a block
+        "",                     // an empty line
+        "\x01 control, then \x1f and \x7f",
+        "accents caf\xC3\xA9 and na\xC3\xAFve spread over a long line",
+        "ascii for a while until the very end: \xE2\x82\xAC",
+        "emoji \xF0\x9F\x98\x80 in the middle of it all",
+        "exactly8", "sixteen chars ok",
+    };
+    std::string left, right;
+    for (int i = 0; i < 40; ++i) {
+        const std::string line = awkward[i % std::size(awkward)] + " #" + std::to_string(i);
+        left += line + "\n";
+        if (i % 7 == 3) continue;                                   // removed on the right
+        if (i % 5 == 1) right += line + " changed\\\"\n";            // changed
+        else right += line + "\n";
+        if (i % 9 == 4) right += awkward[(i + 3) % std::size(awkward)] + "\n";   // added
+    }
+    left += "last line without a break";
+    right += "last line without a break, \"changed\"";
+    TempTree t;
+    t.fileWithText("a.txt", left);
+    t.fileWithText("b.txt", right);
+
+    const CommandResult r = runQuorvane({"diff", "--json", q(t.path("a.txt")), q(t.path("b.txt"))});
+    ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();
+    QJsonParseError error{};
+    const QJsonObject o = QJsonDocument::fromJson(r.out, &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out.toStdString();
+
+    KDiffParser parser;
+    bool equal = false;
+    QString failure;
+    ASSERT_EQ(parser.ParseDiffFile1(q(t.path("a.txt")), q(t.path("b.txt")), equal, failure), KDiffParser::Outcome::Done);
+    ASSERT_GT(parser.iZmiany().size(), 10u);
+    for (int side = 0; side < 2; ++side) {
+        const QJsonArray rows = o.value(side == 0 ? "rows1" : "rows2").toArray();
+        ASSERT_EQ(std::size_t(rows.size()), parser.rows().size());
+        for (std::size_t row = 0; row < parser.rows().size(); ++row)
+            EXPECT_EQ(rows[qsizetype(row)].toString(), parser.rowText(side, row)) << "side " << side << " row " << row;
+    }
 }
 
 }  // namespace
