@@ -125,31 +125,66 @@ KSnapURL* KSnapshot::entryAt(std::string_view path) const {
     return entry;
 }
 
-std::string isoDate(std::int64_t time) {
-    const std::time_t t = static_cast<std::time_t>(platform::secondsOf(time));
-    struct tm utc;
-    if (!gmtime_r(&t, &utc)) return {};   // beyond any year the calendar can name
-    const long long year = static_cast<long long>(utc.tm_year) + 1900;
+namespace {
+
+// The proleptic Gregorian date of a day counted from 1970-01-01, by eras of
+// 400 years counted from March (so that a leap day ends its year).
+void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsigned& day) {
+    days += 719468;   // from 0000-03-01
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned marchMonth = (5 * dayOfYear + 2) / 153;
+    day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+    month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+    year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2);
+}
+
+}  // namespace
+
+bool appendIsoDate(std::string& out, std::int64_t time) {
+    const std::int64_t seconds = platform::secondsOf(time);
+    std::int64_t days = seconds / 86400, secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    std::int64_t year = 0;
+    unsigned month = 0, day = 0;
+    civilFromDays(days, year, month, day);
     if (year >= 0 && year <= 9999) {
         // Written by hand: a snapshot holds three dates per entry, and a
-        // formatted print of each was a tenth of the time of recording.
+        // formatted print (or gmtime, which takes the time zone lock) of each
+        // was a tenth of the time of recording.
         char text[] = "0000-00-00T00:00:00Z";
-        auto put = [&text](int at, long long value, int digits) {
+        auto put = [&text](int at, std::int64_t value, int digits) {
             for (int i = digits - 1; i >= 0; --i, value /= 10) text[at + i] = static_cast<char>('0' + value % 10);
         };
         put(0, year, 4);
-        put(5, utc.tm_mon + 1, 2);
-        put(8, utc.tm_mday, 2);
-        put(11, utc.tm_hour, 2);
-        put(14, utc.tm_min, 2);
-        put(17, utc.tm_sec, 2);
-        return std::string(text, sizeof text - 1);
+        put(5, month, 2);
+        put(8, day, 2);
+        put(11, secondOfDay / 3600, 2);
+        put(14, secondOfDay / 60 % 60, 2);
+        put(17, secondOfDay % 60, 2);
+        out.append(text, sizeof text - 1);
+        return true;
     }
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    struct tm utc;
+    if (!gmtime_r(&t, &utc)) return false;   // beyond any year the calendar can name
     char buffer[64];
     // Years past 9999 (or before 0) take the expanded form with a sign.
-    std::snprintf(buffer, sizeof buffer, "%+05lld-%02d-%02dT%02d:%02d:%02dZ", year, utc.tm_mon + 1, utc.tm_mday,
-                  utc.tm_hour, utc.tm_min, utc.tm_sec);
-    return buffer;
+    std::snprintf(buffer, sizeof buffer, "%+05lld-%02d-%02dT%02d:%02d:%02dZ", static_cast<long long>(utc.tm_year) + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    out += buffer;
+    return true;
+}
+
+std::string isoDate(std::int64_t time) {
+    std::string text;
+    appendIsoDate(text, time);
+    return text;
 }
 
 namespace {

@@ -62,6 +62,8 @@ bool snapshotFailure(std::string* error, const char* reasonKey, const std::strin
 // "2024-05-01T12:00:00Z" from a file time (platform/FileTime.h; fractions
 // dropped), and back. "" for a time no calendar year can hold.
 std::string isoDate(std::int64_t time);
+// The same text appended to `out`; false, with nothing appended, where isoDate is empty.
+bool appendIsoDate(std::string& out, std::int64_t time);
 std::int64_t parseIsoDate(std::string_view text);
 
 }  // namespace qv

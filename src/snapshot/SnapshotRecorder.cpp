@@ -98,11 +98,14 @@ void SnapshotRecorder::writeEntryHead(const std::string& path, const platform::E
     const std::pair<const char*, std::int64_t> dates[] = {{",\"dtC\":", st.btimeNs}, {",\"dtM\":", st.mtimeNs},
                                                           {",\"dtA\":", st.atimeNs}};
     for (const auto& [key, time] : dates) {
-        const std::string text = time == platform::kNoTime ? std::string() : isoDate(time);
-        if (text.empty()) continue;
+        if (time == platform::kNoTime) continue;
+        const std::size_t before = out.size();
         out += key;
         out += '"';
-        out += text;
+        if (!appendIsoDate(out, time)) {
+            out.resize(before);
+            continue;
+        }
         out += '"';
     }
     if (const auto tags = rawTags ? platform::parseTags(*rawTags) : m_fs.readTags(path, false)) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <ctime>
+
 #include <fstream>
 
 namespace qv::test {
@@ -120,10 +123,22 @@ TEST(KSnapshotTest, DatesAreWrittenAsUtcWithAnExpandedYearBeyondFourDigits) {
     EXPECT_EQ(at(-62'167'219'200), "0000-01-01T00:00:00Z");
     EXPECT_EQ(at(253'402'300'799), "9999-12-31T23:59:59Z");
     EXPECT_EQ(at(253'402'300'800), "+10000-01-01T00:00:00Z");
-    // Each reads back as the same second, across the whole four-digit calendar and beyond it.
+    // Across the whole four-digit calendar, each is the C library's own
+    // reading of the second, and reads back as the same second.
     std::int64_t s = -62'167'219'200LL;
-    for (int i = 0; i < 20000; ++i, s += 15'778'463LL + i)
+    for (int i = 0; i < 20000; ++i, s += 15'778'463LL + i) {
+        const std::time_t t = static_cast<std::time_t>(s);
+        struct tm utc {};
+        ASSERT_TRUE(gmtime_r(&t, &utc));
+        char expected[32];
+        if (utc.tm_year + 1900 <= 9999) {
+            std::strftime(expected, sizeof expected, "%Y-%m-%dT%H:%M:%SZ", &utc);
+            // strftime's %Y leaves years under 1000 unpadded.
+            ASSERT_EQ(at(s).substr(4), std::string(expected).substr(std::strlen(expected) - 16)) << s;
+            ASSERT_EQ(std::stoi(at(s).substr(0, 4)), utc.tm_year + 1900) << s;
+        }
         ASSERT_EQ(parseIsoDate(at(s)), platform::timeFromSeconds(s)) << at(s);
+    }
     for (std::int64_t far : {253'402'300'800LL, 951'825'600LL - 1})
         EXPECT_EQ(parseIsoDate(at(far)), platform::timeFromSeconds(far)) << far;
     // A field out of range is normalised as the calendar does it.
