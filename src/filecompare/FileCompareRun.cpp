@@ -1,6 +1,7 @@
 #include "filecompare/FileCompareRun.h"
 
 #include "platform/ExtendedAttributes.h"
+#include "platform/TemporaryCleanup.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +44,11 @@ std::optional<QString> FileCompareRun::CheckTheFile(const QString& path) {
     const QByteArray sample = in.read(kSniffBytes);
     const bool crlf = sample.contains("\r\n");
     if (!crlf && !sample.contains('\r')) return path;
-    auto temp = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("dif-XXXXXX")));
+    // The prefix lets a later start clear what a killed run left; the lock keeps it from
+    // clearing this one while the diff still reads it.
+    auto temp = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("quorvane-dif-XXXXXX")));
     if (!temp->open()) return std::nullopt;
+    platform::markInUse(temp->handle());
     in.seek(0);
     while (!in.atEnd()) {
         QByteArray chunk = in.read(1 << 20);

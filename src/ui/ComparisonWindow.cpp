@@ -191,7 +191,7 @@ void ComparisonWindow::buildMenus() {
     connect(close, &QAction::triggered, this, &QWidget::close);
     QAction* quit = file->addAction(Messages::text("quit"));
     quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    connect(quit, &QAction::triggered, this, &ComparisonWindow::quitRequested);
 
     QMenu* compareMenu = menuBar()->addMenu(Messages::text("menuCompare"));
     compareMenu->addAction(m_compareAction);
@@ -657,6 +657,7 @@ void ComparisonWindow::closeEvent(QCloseEvent* event) {
     // Closing mid-run stops the threads; the controller waits for them when it goes.
     m_module->Cancel();
     event->accept();
+    emit closing();
 }
 
 void ComparisonWindow::changeEvent(QEvent* event) {

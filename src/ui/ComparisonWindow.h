@@ -5,6 +5,7 @@
 // computes nothing a headless run would need.
 
 #include "app/ComparisonStatus.h"
+#include "app/WindowLayout.h"
 #include "engine/UserPrompt.h"
 #include "platform/FileSystem.h"
 
@@ -72,9 +73,31 @@ public:
     void showSnapshotPreview(const QString& file);
     void setInspectorShown(bool shown);
 
+    // --- what the window leaves for the next start (ComparisonWindowLayout.cpp) ----
+    // The shown columns of the tree, left to right, with their widths.
+    QList<ColumnLayout> columnLayout() const;
+    // Shows exactly the listed optional columns; widths apply to the columns the user sizes.
+    void applyColumnLayout(const QList<ColumnLayout>& columns);
+    PaneLayout paneLayout() const;
+    void applyPaneLayout(const PaneLayout& ui);
+    // The pairs in the path fields, the selected tab and the place on the screen.
+    RestorableWindow restorableState() const;
+    void restoreState(const RestorableWindow& state);
+    // Stores the layout of the columns and panes as the one new windows take.
+    void CloseWindow();
+    // Whether the path fields name `a` and `b`, in either order (paths compared standardised).
+    bool comparesPair(const std::string& a, const std::string& b) const;
+    bool comparing() const;
+    static QString columnId(int column);
+    static int columnForId(const QString& id);
+
 signals:
     // The user asked to compare a pair in a window of its own.
     void openPairRequested(const std::string& left, const std::string& right);
+    // The window accepted a close and is about to go.
+    void closing();
+    // The Quit action: the application decides what is kept and closes every window.
+    void quitRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -488,6 +488,10 @@ void FileCompareTab::find(bool forward) {
     m_view->placeRow(int(match->row), 0.1);
 }
 
+QString FileCompareTab::fieldPath(bool left) const {
+    return QFile::decodeName((left ? m_leftPath : m_rightPath)->path().c_str());
+}
+
 void FileCompareTab::applySettings() {
     const bool wrap = m_settings.boolValue(QStringLiteral("fcWordWrap"));
     m_wrapAction->setChecked(wrap);

@@ -39,6 +39,8 @@ public:
     FileCompareTab(FileComparisonSession& session, Settings& settings, QWidget* parent = nullptr);
 
     void setPaths(const QString& left, const QString& right);
+    // The two path fields as they read now (compared or not).
+    QString fieldPath(bool left) const;
     // Compares the two path fields (Stop while a comparison runs).
     void compare();
     void nextChange();

@@ -18,7 +18,8 @@ unset QT_QPA_PLATFORM
 bus=$!
 sleep 1
 home=$(mktemp -d)
-XDG_CONFIG_HOME=$home QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$gui" "$samples/left" "$samples/right" --start >/dev/null 2>&1 &
+# A home of its own: the window's start-up clean-up of old temporaries must not touch the machine's.
+XDG_CONFIG_HOME=$home XDG_DATA_HOME=$home/data TMPDIR=$home QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$gui" "$samples/left" "$samples/right" --start >/dev/null 2>&1 &
 window=$!
 /usr/bin/python3 "$here/a11y_check.py" "$messages"
 status=$?
