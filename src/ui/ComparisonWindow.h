@@ -75,6 +75,8 @@ public:
 signals:
     // The user asked to compare a pair in a window of its own.
     void openPairRequested(const std::string& left, const std::string& right);
+    // The menu command Check for Updates….
+    void checkForUpdatesRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -4,6 +4,7 @@
 #include "base/Messages.h"
 #include "base/Settings.h"
 #include "ui/ComparisonWindow.h"
+#include "ui/UpdateAssistant.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -15,11 +16,16 @@
 
 namespace {
 
-void openWindow(qv::Settings& settings, const std::string& left, const std::string& right, bool start) {
+void openWindow(qv::Settings& settings, qv::UpdateAssistant& updates, const std::string& left, const std::string& right,
+                bool start) {
     auto* window = new qv::ComparisonWindow(settings);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(window, &qv::ComparisonWindow::openPairRequested, window,
-                     [&settings](const std::string& l, const std::string& r) { openWindow(settings, l, r, true); });
+                     [&settings, &updates](const std::string& l, const std::string& r) {
+                         openWindow(settings, updates, l, r, true);
+                     });
+    QObject::connect(window, &qv::ComparisonWindow::checkForUpdatesRequested, window,
+                     [&updates, window] { updates.CheckForUpgradeWithProgress(window); });
     window->setPaths(left, right);
     window->show();
     if (start) window->compare();
@@ -47,7 +53,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quorvane: %s\n", qPrintable(qv::Messages::text("guiUsage")));
         return 2;
     }
-    openWindow(qv::Settings::instance(), paths.empty() ? std::string() : paths[0],
+    qv::UpdateAssistant updates(qv::Settings::instance());
+    openWindow(qv::Settings::instance(), updates, paths.empty() ? std::string() : paths[0],
                paths.empty() ? std::string() : paths[1], start && !paths.empty());
+    updates.scheduleAutomaticCheck();
     return app.exec();
 }

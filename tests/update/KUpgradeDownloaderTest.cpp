@@ -24,6 +24,9 @@ QByteArray versionLine(const char* version, const QByteArray& archive) {
 
 class KUpgradeDownloaderTest : public ::testing::Test {
 protected:
+    // A temporary folder of the test's own, so the temporary files it looks for are only its own.
+    QTemporaryDir temp;
+    test::ScopedEnv tmpdir{"TMPDIR", temp.path().toStdString()};
     test::LoopbackHttpServer server;
     QTemporaryDir dir;
     Settings settings{std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
@@ -69,7 +72,7 @@ TEST_F(KUpgradeDownloaderTest, ANewVersionBringsItsNotesAndRecordsTheCheck) {
     // The archive is fetched only when asked for.
     EXPECT_EQ(server.requests(QStringLiteral("a.tar.xz")), 0);
     // The temporary copies of the version file and the notes are gone.
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("upd-*")}, QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(temp.path()).entryList({QStringLiteral("upd-*")}, QDir::Files).isEmpty());
 }
 
 TEST_F(KUpgradeDownloaderTest, TheSameOrAnOlderVersionOrOneTokenIsNoUpdate) {
@@ -107,7 +110,7 @@ TEST_F(KUpgradeDownloaderTest, EveryBrokenVersionFileFailsTheCheckWithoutRecordi
         EXPECT_FALSE(r.reason.isEmpty()) << what;
     }
     EXPECT_FALSE(lastCheckStored());
-    EXPECT_TRUE(QDir::temp().entryList({QStringLiteral("upd-*")}, QDir::Files).isEmpty());
+    EXPECT_TRUE(QDir(temp.path()).entryList({QStringLiteral("upd-*")}, QDir::Files).isEmpty());
 }
 
 TEST_F(KUpgradeDownloaderTest, AVersionFileOfTwoKibibytesIsReadByItsFirstKibibyte) {
