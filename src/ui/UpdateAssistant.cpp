@@ -7,6 +7,7 @@
 #include "update/UpdateInstaller.h"
 #include "update/UpdateServer.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
@@ -75,7 +76,7 @@ void UpdateAssistant::onCheckFinished() {
     } else if (m_userAsked) {
         const bool failed = result.outcome == CheckOutcome::Failed;
         QMessageBox box(failed ? QMessageBox::Warning : QMessageBox::Information, Messages::text("menuCheckUpdates"),
-                        failed ? Messages::text("updCheckFailed") : Messages::format("NoNewVersion2", QStringLiteral("Quorvane")),
+                        failed ? Messages::text("updCheckFailed") : Messages::format("NoNewVersion2", QCoreApplication::applicationName()),
                         QMessageBox::Ok, m_parent);
         box.setInformativeText(failed ? result.reason : Messages::text("NoNewVersion"));
         box.exec();

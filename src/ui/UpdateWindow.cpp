@@ -113,7 +113,7 @@ void UpdateWindow::showProgress(qint64 received, qint64 total) {
     const qint64 elapsedMs = m_clock.elapsed();
     // A rate from less than a second of data says nothing yet.
     if (received > 0 && elapsedMs >= 1000)
-        text += QStringLiteral(" — ") + timeLeft((total - received) * elapsedMs / received / 1000);
+        text = Messages::format("updBytesAndTime", text, timeLeft((total - received) * elapsedMs / received / 1000));
     m_status->setText(text);
 }
 
@@ -164,7 +164,7 @@ void UpdateWindow::installEnded(const QString& failure) {
 }
 
 void UpdateWindow::showFailure(const char* key, const QString& reason) {
-    QMessageBox box(QMessageBox::Critical, windowTitle(), Messages::format(key, QStringLiteral("Quorvane")), QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Critical, windowTitle(), Messages::format(key, QCoreApplication::applicationName()), QMessageBox::Ok,
                     this);
     box.setInformativeText(reason);
     box.exec();

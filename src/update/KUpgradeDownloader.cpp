@@ -202,8 +202,11 @@ void KUpgradeDownloader::onFinished() {
                  : Messages::format("updateNetwork", iNSUrl.toDisplayString(), reply->errorString()));
         return;
     }
-    if (iTotalSize < 0) onResponse();   // a file URL may announce its length only now
-    if (iErrorReported) return;
+    // A response that never gave its length (nor a status) is refused like one that said it had none.
+    if (iTotalSize < 0) {
+        fail(Messages::format("updateNoLength", iNSUrl.toDisplayString()));
+        return;
+    }
     dropConnection();
     iDone = true;
     if (iBytesGet == 0) {

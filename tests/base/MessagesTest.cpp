@@ -48,7 +48,7 @@ const std::map<std::string, int> kFormattedKeys = {
     {"updateArchiveBroken", 1}, {"updateUnpackFailed", 2}, {"updateNotReleaseFolder", 1},
     {"updateNoInstallFolder", 1}, {"updateBackupFailed", 2}, {"updateMoveFailed", 2}, {"updateSmokeFailed", 1},
     {"updateBackupKept", 1}, {"updateNoElevation", 1}, {"updateElevatedFailed", 1}, {"updateInstalled", 2},
-    {"updVersions", 2}, {"updBytes", 2}, {"updSecondsLeft", 1}, {"updMinutesLeft", 1}, {"updInstallFailed", 1},
+    {"updVersions", 2}, {"updBytes", 2}, {"updBytesAndTime", 2}, {"updSecondsLeft", 1}, {"updMinutesLeft", 1}, {"updInstallFailed", 1},
     {"cliUpdateNewVersion", 2}, {"cliUpdateUpToDate", 1}, {"cliUpdateDownloading", 1},
     {"updateSyncMsg1", 3}, {"updateSyncMsg2", 2}, {"mirrSyncMsg1", 2}, {"mirrSyncMsg2", 2}, {"delMirr1", 2},
     {"mirrSyncMsg3", 2}, {"addTag1", 1}, {"addTag2", 1}, {"NoNewVersion2", 1}, {"MsgFileCreErr1", 1},
