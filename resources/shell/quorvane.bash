@@ -19,7 +19,7 @@ _quorvane() {
     esac
 
     if [ "$cword" -eq 1 ]; then
-        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules gui --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules update gui --help --version" -- "$cur"))
         return
     fi
 
@@ -31,13 +31,14 @@ _quorvane() {
         sync) opts="$compare_opts $merge_opts --type --direction --delete-orphans" ;;
         actions) opts="$compare_opts $merge_opts --mark --path --as --only-diff --plan" ;;
         gui) opts="--start --help" ;;
-        snapshot|history|settings|rules)
+        snapshot|history|settings|rules|update)
             local verbs
             case "$command" in
                 snapshot) verbs="record show extract-json" ;;
                 history) verbs="list lock unlock remove clear" ;;
                 settings) verbs="list get set reset" ;;
                 rules) verbs="list check enable disable add remove" ;;
+                update) verbs="check install" ;;
             esac
             if [ "$cword" -eq 2 ]; then
                 COMPREPLY=($(compgen -W "$verbs --help" -- "$cur"))
@@ -55,7 +56,7 @@ _quorvane() {
                         return
                     fi
                     opts="--help" ;;
-                "rules list") opts="--json --help" ;;
+                "rules list"|"update check") opts="--json --help" ;;
                 "rules add") opts="--list --match --pattern --case-sensitive --help" ;;
                 "rules remove") opts="--list --index --pattern --all --help" ;;
                 *) opts="--help" ;;

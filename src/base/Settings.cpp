@@ -63,6 +63,8 @@ std::vector<RegisteredDefault> buildDefaults() {
         i("dirStat", 1), i("maxLenPath", 40), i("showColorTags2", 1), b("pictPreview", true),
         b("doubleRowFiles", false), b("doubleRowFolders", false), s("selTab", QStringLiteral("0")),
         b("canRestoreTabs", true),
+        // updates
+        s("updateURL", QStringLiteral("https://quorvane.org/releases/linux/")),
     };
 }
 

@@ -62,6 +62,7 @@ KQVDocument* ApplicationDelegate::addDocument() {
     connect(d, &KQVDocument::closing, this, &ApplicationDelegate::documentClosing);
     connect(d, &KQVDocument::closed, this, &ApplicationDelegate::documentClosed);
     connect(w, &ComparisonWindow::quitRequested, this, &ApplicationDelegate::quit);
+    connect(w, &ComparisonWindow::checkForUpdatesRequested, this, [this, w] { emit checkForUpdatesRequested(w); });
     connect(w, &ComparisonWindow::openPairRequested, this, [this](const std::string& l, const std::string& r) {
         KQVDocument* opened = OpenNewWindowOnDoubleClick(false);
         opened->window()->setPaths(l, r);

@@ -61,6 +61,8 @@ public:
 signals:
     // Every window is closed or closing: the program may end.
     void quitting();
+    // A window's menu command Check for Updates…, with that window.
+    void checkForUpdatesRequested(QWidget* window);
 
 public:
     // Snapshot previews opened for handed-in files.

@@ -98,6 +98,8 @@ signals:
     void closing();
     // The Quit action: the application decides what is kept and closes every window.
     void quitRequested();
+    // The menu command Check for Updates….
+    void checkForUpdatesRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -72,6 +72,10 @@ void ComparisonWindow::buildToolMenus() {
     tools->addSeparator();
     QMenu* fileMenu = tools->addMenu(Messages::text("menuFileView"));
     for (QAction* a : m_fileTab->optionActions()) fileMenu->addAction(a);
+    tools->addSeparator();
+    // The application, not one window, owns the update check.
+    connect(tools->addAction(Messages::text("menuCheckUpdates")), &QAction::triggered, this,
+            &ComparisonWindow::checkForUpdatesRequested);
 }
 
 void ComparisonWindow::connectTools() {

@@ -6,6 +6,7 @@
 #include "base/Settings.h"
 #include "ui/ApplicationDelegate.h"
 #include "ui/InstanceBus.h"
+#include "ui/UpdateAssistant.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -72,5 +73,9 @@ int main(int argc, char** argv) {
     QObject::connect(&delegate, &qv::ApplicationDelegate::quitting, &app, &QApplication::quit, Qt::QueuedConnection);
     const int restored = delegate.applicationDidFinishLaunching();
     if (!paths.empty() || restored == 0) delegate.openFiles(paths, start);
+    qv::UpdateAssistant updates(qv::Settings::instance());
+    QObject::connect(&delegate, &qv::ApplicationDelegate::checkForUpdatesRequested, &updates,
+                     [&updates](QWidget* window) { updates.CheckForUpgradeWithProgress(window); });
+    updates.scheduleAutomaticCheck();
     return app.exec();
 }

@@ -80,7 +80,8 @@ expandMsg bool false|dontShowTabSaveQuit bool false|dontShowTabSave bool false|a
 asSplash bool true|lrArrowsMakeAction integer 0|udArrowsMakeAction integer 0|reverseLRArrows bool false
 dblClickAction integer 0|openCompareIn2 integer 2|fHistoryLimit integer 15|filterKeys integer 4095|dirStat integer 1
 maxLenPath integer 40|showColorTags2 integer 1|pictPreview bool true|doubleRowFiles bool false
-doubleRowFolders bool false|selTab string 0|canRestoreTabs bool true)";
+doubleRowFolders bool false|selTab string 0|canRestoreTabs bool true
+updateURL string https://quorvane.org/releases/linux/)";
 
 TEST(SettingsTest, TheRegistrationTableHoldsEveryDocumentedKeyWithItsTypeAndDefault) {
     QTemporaryDir dir;
