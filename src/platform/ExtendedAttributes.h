@@ -21,8 +21,8 @@ int readUserAttributes(int fd, AttributeMap& out);
 // The tag names in stored order; nullopt when the entry carries no tags.
 std::optional<std::vector<std::string>> readTags(const std::string& path, bool followLinks);
 
-// Stores the tag names (joined with commas), never following a link.
-// Returns 0 or an errno value.
+// Stores the tag names (joined with commas), never following a link; no
+// names removes the attribute. Returns 0 or an errno value.
 int writeTags(const std::string& path, const std::vector<std::string>& tags);
 
 }  // namespace qv::platform
