@@ -13,6 +13,7 @@
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
 #include "cli/SyncCommand.h"
+#include "cli/TagsCommand.h"
 
 #include <QCoreApplication>
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
         {"history", [&] { qv::addHistoryCommand(cli); }},
         {"settings", [&] { qv::addSettingsCommand(cli); }},
         {"rules", [&] { qv::addRulesCommand(cli); }},
+        {"tags", [&] { qv::addTagsCommand(cli); }},
         {"gui", [&] { qv::addGuiCommand(cli); }},
     };
     // Declaring every command's options costs more than a small comparison:
