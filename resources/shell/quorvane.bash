@@ -15,11 +15,12 @@ _quorvane() {
         --direction) COMPREPLY=($(compgen -W "lr rl both" -- "$cur")); return ;;
         --list) COMPREPLY=($(compgen -W "fileRules folderRules compareOnlyFileRules compareOnlyFolderRules" -- "$cur")); return ;;
         --match) COMPREPLY=($(compgen -W "prefix contains suffix wildcard path regex" -- "$cur")); return ;;
+        --rename) COMPREPLY=($(compgen -W "new after before replace" -- "$cur")); return ;;
         --show|--hide) COMPREPLY=($(compgen -W "equal different left right empty ignored" -- "$cur")); return ;;
     esac
 
     if [ "$cword" -eq 1 ]; then
-        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules update gui --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules tags update gui --help --version" -- "$cur"))
         return
     fi
 
@@ -29,15 +30,16 @@ _quorvane() {
         export) opts="${compare_opts/--columns/} --format --out -o --columns --all --force" ;;
         diff) opts="--text --hex --quick -u -U --unified --json --color --merge --out --force --help" ;;
         sync) opts="$compare_opts $merge_opts --type --direction --delete-orphans" ;;
-        actions) opts="$compare_opts $merge_opts --mark --path --as --only-diff --plan" ;;
+        actions) opts="$compare_opts $merge_opts --mark --path --as --rename --only-diff --plan" ;;
         gui) opts="--start --help" ;;
-        snapshot|history|settings|rules|update)
+        snapshot|history|settings|rules|tags|update)
             local verbs
             case "$command" in
                 snapshot) verbs="record show extract-json" ;;
                 history) verbs="list lock unlock remove clear" ;;
                 settings) verbs="list get set reset" ;;
                 rules) verbs="list check enable disable add remove" ;;
+                tags) verbs="get set" ;;
                 update) verbs="check install" ;;
             esac
             if [ "$cword" -eq 2 ]; then
@@ -59,6 +61,8 @@ _quorvane() {
                 "rules list"|"update check") opts="--json --help" ;;
                 "rules add") opts="--list --match --pattern --case-sensitive --help" ;;
                 "rules remove") opts="--list --index --pattern --all --help" ;;
+                "tags get") opts="--json --help" ;;
+                "tags set") opts="--tags --help" ;;
                 *) opts="--help" ;;
             esac ;;
     esac

@@ -2,8 +2,10 @@
 
 #include "app/FileComparisonSession.h"
 #include "sync/DragCopyQueue.h"
+#include "engine/ColumnReader.h"
 #include "sync/MergeList.h"
 #include "sync/MergeProgress.h"
+#include "sync/RenamePattern.h"
 #include "sync/MirrorPlanner.h"
 
 #include "base/Messages.h"
@@ -234,6 +236,23 @@ void QuorvaneModule::SetItemsForRow(KItem* row, const std::vector<KItem*>& selec
     m_mergeList->SetItemsForRow(row, selection, kind, side, -1);
     m_mergeList->UpdateMergedArrayFromCHildren(m_parentItem);
     MergeItemsUpdated();
+}
+
+void QuorvaneModule::SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side,
+                                    const RenameOptions& options) {
+    m_mergeList->SetItemsForRow(row, selection, kind, side, -1, [&options](KItem* item, int action, int previous) {
+        SetCopyAsForRow(item, options, action, previous);
+    });
+    m_mergeList->UpdateMergedArrayFromCHildren(m_parentItem);
+    MergeItemsUpdated();
+}
+
+void QuorvaneModule::UpdateTagsForSide(const std::vector<KItem*>& items, int side) {
+    if (!m_root) return;
+    ColumnReader reader(*m_root, m_root->iColumns & kColumnTags, true);
+    for (KItem* item : items)
+        if (item->hasSide(side)) reader.AddColumns(*item, item->PathForSide(side), side);
+    emit rowsUpdated();
 }
 
 bool QuorvaneModule::MergeFinishedOk() {

@@ -47,6 +47,7 @@ class DragCopyQueue;
 class FileComparisonSession;
 class FolderScanner;
 class MergeList;
+struct RenameOptions;
 class Settings;
 class UserPrompt;
 
@@ -202,6 +203,12 @@ public:
     // with `selection` the rows selected with it; the list and the side
     // summaries follow.
     void SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side);
+    // The same press for a copy-as or rename, the new names made by the name dialog's options.
+    void SetItemsForRow(KItem* row, const std::vector<KItem*>& selection, int kind, int side,
+                        const RenameOptions& options);
+    // Reads again the tags and colour label of the items' entries on `side`
+    // once they were edited; rowsUpdated follows.
+    void UpdateTagsForSide(const std::vector<KItem*>& items, int side);
     // Plans a mirror or update sync (a MirrorBits request) on the current
     // tree. Returns the paths of the items an update could not order by date.
     std::vector<std::string> StartMirror2(int syncType, int mirror);

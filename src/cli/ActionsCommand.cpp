@@ -10,12 +10,14 @@
 #include "cli/TreeWriter.h"
 #include "platform/Volumes.h"
 #include "sync/MergeList.h"
+#include "sync/RenamePattern.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <memory>
@@ -32,6 +34,7 @@ struct Mark {
     int action = kNone;
     std::vector<std::string> paths;
     QString newName;
+    std::optional<RenameOptions> pattern;   // --rename: one pattern for every path
     bool onlyDiff = false;
 };
 
@@ -88,18 +91,55 @@ bool needsName(int action) {
            action == kRenameBoth;
 }
 
-bool validName(const QString& name) {
-    return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") && name != QLatin1String("..");
+// The names --as gives: LEFT:RIGHT splits for a rename of both sides only;
+// any other name loses its separators, as the window's name field drops them.
+QStringList namesGiven(const Mark& mark) {
+    const QStringList parts = mark.newName.split(kNameSeparator);
+    if (mark.action == kRenameBoth && parts.size() == 2) return parts;
+    return {withoutSeparator(mark.newName)};
 }
 
-// The new name stored for an action: "LEFT:RIGHT" for a rename of both sides.
-QString storedName(int action, const QString& given) {
-    const QStringList parts = given.split(QLatin1Char(':'));
-    const QString left = parts.first(), right = parts.size() == 2 ? parts[1] : given;
-    if (action == kRenameBoth) return left + QLatin1Char(':') + right;
-    if (action == kRenameLeft) return left;
-    if (action == kRenameRight) return right;
-    return given;
+// The options of one press: the pattern, or the given name of the side pressed.
+RenameOptions optionsOfPress(const Mark& mark, int action, int previous) {
+    if (mark.pattern) return *mark.pattern;
+    const QStringList names = namesGiven(mark);
+    const bool right = action == kRenameRight || (action == kRenameBoth && previous == kRenameLeft);
+    return {RenameNewName, names.size() == 2 && right ? names[1] : names[0]};
+}
+
+// "" when every name the marked items would get can name an entry.
+QString newNameProblem(const Mark& mark, const std::vector<KItem*>& items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const KItem* item = items[i];
+        if (!needsName(item->iCopyTo)) continue;
+        for (const QString& name : item->iCopyAs().split(kNameSeparator))
+            if (const char* problem = nameProblem(name))
+                return Messages::format("cliBadNewName", QString::fromStdString(mark.paths[i]), name,
+                                        Messages::text(problem));
+    }
+    return {};
+}
+
+std::optional<int> renameModeFromName(const std::string& name) {
+    static const char* const kModes[] = {"new", "after", "before", "replace"};
+    for (int mode = 0; mode < 4; ++mode)
+        if (name == kModes[mode] || name == std::to_string(mode)) return mode;
+    return std::nullopt;
+}
+
+// The options of --rename MODE TEXT, or the message saying why they make none.
+QString renameOptions(const std::string& mode, const std::string& text, std::optional<RenameOptions>& out) {
+    const std::optional<int> m = renameModeFromName(mode);
+    if (!m) return Messages::format("cliBadRenameMode", QString::fromStdString(mode));
+    const QString value = QString::fromStdString(text);
+    if (*m != RenameReplace) {
+        out = RenameOptions{*m, withoutSeparator(value)};
+        return {};
+    }
+    const QStringList parts = value.split(kNameSeparator);
+    if (parts.size() != 2 || parts[0].isEmpty()) return Messages::text("cliRenameReplaceText");
+    out = RenameOptions::replacing(parts[0], parts[1]);
+    return {};
 }
 
 std::optional<MarkKind> ignoreKind(const std::string& name) {
@@ -125,6 +165,11 @@ QString readPlan(const QString& file, std::vector<Mark>& marks) {
         if (m.action < 0 || path.isNull()) return Messages::format("cliBadActionPlan", file);
         m.paths.push_back(path.toStdString());
         m.newName = o.value(QStringLiteral("as")).toString();
+        if (const QJsonValue rename = o.value(QStringLiteral("rename")); !rename.isUndefined()) {
+            m.pattern = RenameOptions::fromDict(rename.toObject().toVariantMap());
+            if (!rename.isObject() || !m.pattern || m.pattern->rename < RenameNewName || m.pattern->rename > RenameReplace)
+                return Messages::format("cliBadActionPlan", file);
+        }
         m.onlyDiff = o.value(QStringLiteral("onlyDiff")).toBool();
         marks.push_back(std::move(m));
     }
@@ -145,21 +190,30 @@ QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
         for (KItem* item : items) run.module().SetIgnored(item, mark.kind == MarkKind::Ignore, true);
         return {};
     }
-    if (needsName(mark.action) && !validName(mark.newName.section(QLatin1Char(':'), 0, 0)))
-        return Messages::format("cliMarkNeedsName", QLatin1String(actionName(mark.action)));
-    const int side = KItem::AffectedSideOf(mark.action);
-    if ((side & kSideLeft) && !list.CanDeleteOnSide(kSideLeft) && mark.action != kCopyToRight)
-        return Messages::text("cliReadOnlySide");
-    if ((side & kSideRight) && !list.CanDeleteOnSide(kSideRight) && mark.action != kCopyToLeft)
-        return Messages::text("cliReadOnlySide");
-    if ((mark.action == kCopyToRight && !list.CanCopyFromSide(kSideLeft)) ||
-        (mark.action == kCopyToLeft && !list.CanCopyFromSide(kSideRight)))
-        return Messages::text("cliReadOnlySide");
+    if (needsName(mark.action)) {
+        if (!mark.pattern && mark.newName.isEmpty())
+            return Messages::format("cliMarkNeedsName", QLatin1String(actionName(mark.action)));
+        if (mark.pattern && !mark.newName.isEmpty()) return Messages::text("cliAsAndRename");
+        // One whole name for several items would give them all the same name.
+        if (mark.pattern && mark.pattern->rename == RenameNewName && items.size() > 1)
+            return Messages::text("cliRenameNewForOne");
+        if (!mark.pattern)
+            for (const QString& name : namesGiven(mark))
+                if (const char* problem = nameProblem(name))
+                    return Messages::format("cliBadName", name, Messages::text(problem));
+    }
+    if (!list.CanWriteFor(mark.action)) return Messages::text("cliReadOnlySide");
     if (mark.action == kNone) {
         for (KItem* item : items) list.SetItem(item, kNone, false);
         return {};
     }
-    const RenameSetter rename = [&](KItem* item, int action, int) { item->setICopyAs(storedName(action, mark.newName)); };
+    // Items whose new name changed nothing: their action fell back (a copy-as
+    // to a copy, a rename to none), which is no refusal.
+    QSet<const KItem*> fellBack;
+    const RenameSetter rename = [&](KItem* item, int action, int previous) {
+        SetCopyAsForRow(item, optionsOfPress(mark, action, previous), action, previous);
+        if (item->iCopyTo != action) fellBack.insert(item);
+    };
     // Each press as a selection of the items it still changes, so that it
     // combines with what an item carries (DeleteRight, then DeleteLeft, is
     // DeleteBoth) and a repeated mark changes nothing.
@@ -175,11 +229,16 @@ QString applyMark(CompareRun& run, MergeList& list, const Mark& mark) {
     // went on to the items below (a folder holding ignored items).
     for (std::size_t i = 0; i < items.size(); ++i) {
         const KItem* item = items[i];
+        if (fellBack.contains(item) && item->iCopyTo != mark.action) {
+            printError(Messages::format("cliNameUnchanged", QString::fromStdString(mark.paths[i]),
+                                        QLatin1String(actionName(item->iCopyTo))));
+            continue;
+        }
         if (item->iCopyTo != kNone || coveredByAncestor(item, items) || item->HasCopyActionsOnChildren()) continue;
         return Messages::format("cliMarkRefused", QString::fromStdString(mark.paths[i]),
                                 QLatin1String(actionName(mark.action)));
     }
-    return {};
+    return needsName(mark.action) ? newNameProblem(mark, items) : QString();
 }
 
 int printTree(CompareRun& run, bool json) {
@@ -196,7 +255,7 @@ int printTree(CompareRun& run, bool json) {
 struct ActionsOptions {
     MergeRunOptions merge;
     std::string planFile;
-    CLI::Option *mark = nullptr, *path = nullptr, *as = nullptr, *onlyDiff = nullptr;
+    CLI::Option *mark = nullptr, *path = nullptr, *as = nullptr, *rename = nullptr, *onlyDiff = nullptr;
     const CLI::App* command = nullptr;
 };
 
@@ -223,19 +282,30 @@ QString collectMarks(const ActionsOptions& o, std::vector<Mark>& marks) {
         }
         owner.push_back(marks.size() - 1);
     }
-    std::size_t markValues = 0, paths = 0, names = 0;
+    std::size_t markValues = 0, paths = 0, names = 0, renameValues = 0;
     std::optional<std::size_t> current;
     for (const CLI::Option* option : o.command->parse_order()) {
         if (option == o.mark) {
             current = owner[markValues++];
             continue;
         }
-        if (option != o.path && option != o.as && option != o.onlyDiff) continue;
+        if (option != o.path && option != o.as && option != o.rename && option != o.onlyDiff) continue;
         if (!current) return Messages::format("cliNeedsMark", QString::fromStdString(option->get_name()));
         Mark& m = marks[*current];
-        if (option == o.path) m.paths.push_back(o.path->results()[paths++]);
-        else if (option == o.as) m.newName = QString::fromStdString(o.as->results()[names++]);
-        else m.onlyDiff = true;
+        if (option == o.path) {
+            m.paths.push_back(o.path->results()[paths++]);
+        } else if (option == o.as) {
+            m.newName = QString::fromStdString(o.as->results()[names++]);
+        } else if (option == o.rename) {
+            // Each --rename comes as two values, MODE then TEXT.
+            if (++renameValues % 2) continue;
+            const auto& values = o.rename->results();
+            if (const QString problem = renameOptions(values[renameValues - 2], values[renameValues - 1], m.pattern);
+                !problem.isEmpty())
+                return problem;
+        } else {
+            m.onlyDiff = true;
+        }
     }
     return {};
 }
@@ -289,6 +359,10 @@ void addActionsCommand(CommandLine& cli, QCoreApplication& app) {
     o->mark->inject_separator(true);
     o->path = repeatable(described(command->add_option("--path"), "cliOptMarkPath")->type_name("PATH"));
     o->as = repeatable(described(command->add_option("--as"), "cliOptMarkAs")->type_name("NAME"));
+    // Two values taken as they come, so that a TEXT may start with "-" ("after -old").
+    o->rename = repeatable(described(command->add_option("--rename"), "cliOptMarkRename")->type_name("MODE TEXT"))
+                    ->type_size(2)
+                    ->expected(1);
     o->onlyDiff = described(command->add_flag("--only-diff"), "cliOptOnlyDiff");
     described(command->add_option("--plan", o->planFile), "cliOptActionPlan")->type_name("FILE");
     addMergeOptions(*command, o->merge);

@@ -13,6 +13,7 @@
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
 #include "cli/SyncCommand.h"
+#include "cli/TagsCommand.h"
 #include "cli/UpdateCommand.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
         {"history", [&] { qv::addHistoryCommand(cli); }},
         {"settings", [&] { qv::addSettingsCommand(cli); }},
         {"rules", [&] { qv::addRulesCommand(cli); }},
+        {"tags", [&] { qv::addTagsCommand(cli); }},
         {"update", [&] { qv::addUpdateCommand(cli); }},
         {"gui", [&] { qv::addGuiCommand(cli); }},
     };

@@ -170,6 +170,11 @@ int writeTags(const std::string& path, const std::vector<std::string>& tags) {
         if (!value.empty()) value += ',';
         value += tag;
     }
+    if (value.empty()) {
+        // No tags is no attribute, as file managers leave it.
+        if (::lremovexattr(path.c_str(), "user.xdg.tags") == 0 || errno == ENODATA) return 0;
+        return errno;
+    }
     return ::lsetxattr(path.c_str(), "user.xdg.tags", value.data(), value.size(), 0) == 0 ? 0 : errno;
 }
 

@@ -28,8 +28,8 @@ std::optional<std::vector<std::string>> parseTags(std::string_view value);
 // (ENODATA when it has none).
 int appendTagsAt(int dirFd, const char* name, std::string& out);
 
-// Stores the tag names (joined with commas), never following a link.
-// Returns 0 or an errno value.
+// Stores the tag names (joined with commas), never following a link; no
+// names removes the attribute. Returns 0 or an errno value.
 int writeTags(const std::string& path, const std::vector<std::string>& tags);
 
 }  // namespace qv::platform

@@ -213,9 +213,8 @@ bool KCopyItem::copyFileWithProgress(const Spot& source, const Spot& destination
     const auto size = static_cast<std::uint64_t>(std::max<std::int64_t>(from.size, 0));
     if (spare && isSpared(source.path, from, target, toRight)) {
         advance(size);
-        if (CopyAttrsFrom(source.at, destination.at)) return true;
-        error = EIO;
-        return false;
+        error = CopyAttrsFrom(source.at, destination.at);
+        return error == 0;
     }
     const std::uint64_t before = m_completed;
     error = countedCopy(destination.path, [&](const platform::CopyOptions& o) {
@@ -227,13 +226,12 @@ bool KCopyItem::copyFileWithProgress(const Spot& source, const Spot& destination
     return true;
 }
 
-bool KCopyItem::CopyAttrsFrom(const EntryAt& source, const EntryAt& destination) {
-    bool tagsOk = true;
+int KCopyItem::CopyAttrsFrom(const EntryAt& source, const EntryAt& destination) {
     if (const auto tags = platform::readTags(platform::pathThrough(source), false))
-        tagsOk = platform::writeTags(platform::pathThrough(destination), *tags) == 0;
+        if (const int error = platform::writeTags(platform::pathThrough(destination), *tags)) return error;
     EntryStat from;
-    if (platform::statAt(source, from) != 0 || from.mtimeNs == platform::kNoTime) return tagsOk;
-    return tagsOk && platform::copyModificationTimeAt(source, destination) == 0;
+    if (platform::statAt(source, from) != 0 || from.mtimeNs == platform::kNoTime) return 0;
+    return platform::copyModificationTimeAt(source, destination);
 }
 
 bool KCopyItem::ShowCopyError(const QString& error, bool fileError) {

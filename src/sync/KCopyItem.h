@@ -71,7 +71,8 @@ public:
     // volume): no spare rule, nothing disposed of. Returns 0 or an errno.
     int copyAside(const platform::EntryAt& source, const platform::EntryAt& destination);
     // Tag names (when the source has any) and the modification date.
-    bool CopyAttrsFrom(const platform::EntryAt& source, const platform::EntryAt& destination);
+    // Returns 0 or the errno of the first step that failed.
+    int CopyAttrsFrom(const platform::EntryAt& source, const platform::EntryAt& destination);
     static bool PathIsInsidePath(const std::string& path, const std::string& folder);
     // Asks whether to go on after an error; true unless the user chose to stop.
     bool ShowCopyError(const QString& error, bool fileError);

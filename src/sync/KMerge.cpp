@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "sync/ItemRecheck.h"
 #include "sync/KAuthCopy.h"
+#include "sync/RenamePattern.h"
 #include "sync/SideRoots.h"
 
 #include <QLocale>
@@ -368,9 +369,7 @@ int KMerge::executeCopy(KMergeItem& row, int action) {
     std::string newName;
     if (action == kCopyAsToRight || action == kCopyAsToLeft) {
         const QString name = item->iCopyAs();
-        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
-            name == QLatin1String(".."))
-            return failedWith(Messages::text("syncBadName"));
+        if (const char* problem = nameProblem(name)) return failedWith(Messages::text(problem));
         newName = name.toStdString();
     }
     platform::HeldEntry source, destination;
@@ -382,10 +381,14 @@ int KMerge::executeCopy(KMergeItem& row, int action) {
                platform::statAt(destination.at(), to) != 0) {
         to = {};
     }
+    // A new name is for a new entry: what stands there now (made since the
+    // plan, or there all along) is never replaced by it.
+    if (!newName.empty() && to.type != platform::EntryType::Other)
+        return failedWith(Messages::format("syncNameTaken", QString::fromStdString(newName)));
     const bool replacing = to.type != platform::EntryType::Other;
     if (replacing && m_settings.dontOverwriteEqual && item->iState == kStateEqual) {
         iCopyItem->advance(row.iSize);
-        if (!iCopyItem->CopyAttrsFrom(source.at(), destination.at())) return failed(EIO);
+        if (const int error = iCopyItem->CopyAttrsFrom(source.at(), destination.at())) return failed(error);
         return m_root.iCmpFileContents ? kResultAlreadyEqual : kResultEqualByMetadata;
     }
     if (!destination.folder.valid())
@@ -401,7 +404,7 @@ int KMerge::executeCopy(KMergeItem& row, int action) {
         options.disposeReplacedFiles = iArchiveItems;
         // The link leads to the source by the path the comparison used.
         if (int e = platform::writeSymlinkAt(item->PathForSide(sourceSide), destination.at(), options))
-            return failedOperation(e, Messages::text("aliasFailed"));
+            return failedOperation(e, to.type == platform::EntryType::Folder ? Messages::text("aliasFailed") : QString());
         iCopyItem->advance(row.iSize);
         return kResultDone;
     }
@@ -418,7 +421,8 @@ int KMerge::executeAttributes(KMergeItem& row, int action) {
     platform::HeldEntry source, destination;
     if (const int code = reachChecked(row, sourceSide, source); code >= 0) return code;
     if (const int code = reachChecked(row, destinationSide, destination); code >= 0) return code;
-    return iCopyItem->CopyAttrsFrom(source.at(), destination.at()) ? kResultDone : failed(EIO);
+    const int error = iCopyItem->CopyAttrsFrom(source.at(), destination.at());
+    return error == 0 ? kResultDone : failed(error);
 }
 
 int KMerge::executeDelete(KMergeItem& row, int action) {
@@ -433,15 +437,15 @@ int KMerge::executeDelete(KMergeItem& row, int action) {
 }
 
 int KMerge::executeRename(KMergeItem& row, int action, const QString& newName) {
-    if (newName.isEmpty()) return kResultFailed;
-    if (newName.contains(QLatin1Char('/')) || newName == QLatin1String(".") || newName == QLatin1String(".."))
-        return failedWith(Messages::text("syncBadName"));
+    if (const char* problem = nameProblem(newName)) return failedWith(Messages::text(problem));
     const int side = action == kRenameRight ? kSideRight : kSideLeft;
     platform::HeldEntry entry;
     if (const int code = reachChecked(row, side, entry); code >= 0) return code;
     const platform::EntryAt renamed{entry.folder.get(), newName.toStdString()};
     const int e = platform::moveEntryAt(entry.at(), renamed);
     if (e == 0) return kResultDone;
+    // The rename never replaces an entry: one stands under the new name.
+    if (e == EEXIST) return failedWith(Messages::format("syncNameTaken", newName));
     if (KCopyItem::mayElevate(e) && iCopyItem->elevationAllowed()) {
         QString error;
         const int status = iCopyItem->authCopy().RenameByTerminal(platform::pathThrough(entry.at()),

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 namespace qv {
 namespace {
@@ -57,7 +58,44 @@ int actionForPress(const KItem* item, int kind, int side, int current) {
     }
 }
 
+// The new names an item's action gives entries in the left and the right
+// folder: a copy-as writes into the other side's folder, a rename into its own.
+void namesWritten(const KItem* item, QString& left, QString& right) {
+    const QString name = item->iCopyAs();
+    if (name.isEmpty()) return;
+    switch (item->iCopyTo) {
+    case kCopyAsToLeft: case kRenameLeft: left = name; break;
+    case kCopyAsToRight: case kRenameRight: right = name; break;
+    case kRenameBoth: {
+        const QStringList parts = name.split(QLatin1Char(':'));
+        if (parts.size() == 2) left = parts[0], right = parts[1];
+        break;
+    }
+    default: break;
+    }
+}
+
 }  // namespace
+
+int MergeList::WrittenSideOf(int action) {
+    switch (action) {
+    case kCopyToRight: case kCopyAsToRight: case kAliasToRight: case kAttrsToRight:
+    case kDeleteRight: case kRenameRight:
+        return kSideRight;
+    case kCopyToLeft: case kCopyAsToLeft: case kAliasToLeft: case kAttrsToLeft:
+    case kDeleteLeft: case kRenameLeft:
+        return kSideLeft;
+    case kDeleteBoth: case kRenameBoth:
+        return kSideBoth;
+    default:
+        return 0;
+    }
+}
+
+bool MergeList::CanWriteFor(int action) const {
+    const int side = WrittenSideOf(action);
+    return !((side & kSideLeft) && (iRODrive & 1)) && !((side & kSideRight) && (iRODrive & 2));
+}
 
 const char* actionName(int action) {
     return action >= 0 && action <= kLastMergeAction ? kActionNames[static_cast<std::size_t>(action)] : "";
@@ -125,19 +163,18 @@ void MergeList::SetItemsForRow(KItem* row, const std::vector<KItem*>& selection,
     int target = SetItemForRow(row, kind, side, onlyState);
     if (onlyState != -1) target = onlyState;
     const bool namesTarget = isOneOf(target, {kCopyAsToRight, kCopyAsToLeft, kRenameRight, kRenameLeft, kRenameBoth});
-    if (!rename && (target == kRenameRight || target == kRenameLeft)) {
+    if ((!rename || previous == kRenameBoth) && (target == kRenameRight || target == kRenameLeft)) {
         // Half of a rename of both sides is dropped: keep the remaining side's name.
         const QStringList parts = row->iCopyAs().split(QLatin1Char(':'));
         if (parts.size() == 2) row->setICopyAs(parts[target == kRenameLeft ? 0 : 1]);
-    } else if (rename && namesTarget) {
-        rename(row, target, previous);
     }
+    if (rename && namesTarget) rename(row, target, previous);
     if (!contains(work, row)) return;
     for (KItem* item : work) {
         if (item == row) continue;
         const int itemPrevious = item->iCopyTo;
         SetItemForRow(item, kind, side, target);
-        if (rename && target != kRenameBoth && namesTarget && item->iCopyTo == target) rename(item, target, itemPrevious);
+        if (rename && namesTarget && item->iCopyTo == target) rename(item, target, itemPrevious);
     }
 }
 
@@ -160,16 +197,13 @@ void MergeList::appendChildren(KItem* parent, std::vector<KItem*>& out) {
             if ((side == kSideRight || side == kSideBoth) && parent->iDir2) parent->AddForChildrenBadgeSide(side);
             if (side == kSideBoth) ++m_doubleSideActions;
         }
-        const QString newName = child->iCopyAs();
-        if (!newName.isEmpty()) {
-            QSet<QString>* arriving = action == kCopyAsToLeft || action == kRenameRight  ? &arrivingLeft
-                                      : action == kCopyAsToRight || action == kRenameLeft ? &arrivingRight
-                                                                                           : nullptr;
-            if (arriving) {
-                if (arriving->contains(newName))
-                    ReportTwoItemsWithTheSameName(newName, arriving == &arrivingLeft ? kSideLeft : kSideRight);
-                arriving->insert(newName);
-            }
+        QString intoLeft, intoRight;
+        namesWritten(child, intoLeft, intoRight);
+        for (auto [name, arriving, side] : {std::tuple{intoLeft, &arrivingLeft, int(kSideLeft)},
+                                            std::tuple{intoRight, &arrivingRight, int(kSideRight)}}) {
+            if (name.isEmpty()) continue;
+            if (arriving->contains(name)) ReportTwoItemsWithTheSameName(name, side);
+            arriving->insert(name);
         }
         if (!child->iChildren().empty()) {
             child->ResetChildrenBadge();

@@ -57,6 +57,12 @@ public:
                         const RenameSetter& rename = {});
     bool CanDeleteOnSide(int side) const { return !(iRODrive & (side == kSideLeft ? 1 : 2)); }
     bool CanCopyFromSide(int side) const { return !(iRODrive & (side == kSideLeft ? 2 : 1)); }
+    // The sides whose folder an action changes (1 left, 2 right, 3 both, 0
+    // none): a copy, alias or attribute copy the other side's, a delete or
+    // rename its own.
+    static int WrittenSideOf(int action);
+    // Whether no side the action changes is on a read-only volume.
+    bool CanWriteFor(int action) const;
 
     // --- the list ----------------------------------------------------------
     // Rebuilds the list from the tree below `parentItem`, in pre-order.

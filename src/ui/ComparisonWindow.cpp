@@ -11,6 +11,8 @@
 #include "sync/MergeList.h"
 #include "engine/UserPrompt.h"
 #include "ui/ActionColumnDelegate.h"
+#include "ui/KRenamePopover.h"
+#include "ui/TagPopover.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
 #include "ui/DialogPrompt.h"
@@ -261,6 +263,13 @@ void ComparisonWindow::buildSideActions(QMenu* menu, int side) {
         connect(a, &QAction::triggered, this, [this, kind, side] { pressActionButton(kind, side); });
         m_rowActions << a;
     }
+    // These two ask for the new name first.
+    for (const auto& [kind, key] : {std::pair{int(BtnCopyAs), left ? "menuCopyAsToRight" : "menuCopyAsToLeft"},
+                                    std::pair{int(BtnRename), left ? "menuRenameLeft" : "menuRenameRight"}}) {
+        QAction* a = menu->addAction(Messages::text(key));
+        connect(a, &QAction::triggered, this, [this, kind = kind, side] { openRenamePopover(kind, side); });
+        m_rowActions << a;
+    }
 }
 
 void ComparisonWindow::buildFilterActions(QMenu* menu) {
@@ -500,6 +509,47 @@ void ComparisonWindow::pressActionButton(int kind, int side) {
     m_module->SetItemsForRow(row, selection, kind, side);
 }
 
+// The rectangle of an item's row on screen, for a panel to open below it.
+static QRect rowRectOnScreen(ComparisonView& view, ComparisonModel& model, KItem* item) {
+    const QRect r = view.visualRect(model.indexOf(item));
+    return QRect(view.viewport()->mapToGlobal(r.topLeft()), r.size());
+}
+
+void ComparisonWindow::openRenamePopover(int kind, int side) {
+    if (m_module->ComparingFolders() || !m_module->iParentItem()) return;
+    KItem* row = m_view->currentItem();
+    const std::vector<KItem*> selection = m_view->selectedItems();
+    if (!row && !selection.empty()) row = selection.front();
+    if (!row || !row->hasSide(side)) return;
+    if (!m_renamePopover) m_renamePopover = new KRenamePopover(*m_module, m_settings, this);
+    m_renamePopover->OpenRenamePopup(row, selection, kind, side, rowRectOnScreen(*m_view, *m_model, row));
+}
+
+TagPopover* ComparisonWindow::tagPopover() const { return m_tagPopover; }
+
+void ComparisonWindow::openTagPopover(int side) {
+    if (m_module->ComparingFolders() || !m_module->iParentItem()) return;
+    std::vector<KItem*> items;
+    std::vector<std::string> paths;
+    for (KItem* item : m_view->selectedItems())
+        if (item->hasSide(side)) items.push_back(item), paths.push_back(item->PathForSide(side));
+    if (items.empty()) return;
+    // Saved when it closes, then gone; the rows show the new tags at once.
+    auto* popover = new TagPopover(
+        [this, items, side](const std::vector<TagWriteFailure>& failures) {
+            m_module->UpdateTagsForSide(items, side);
+            if (failures.empty()) return;
+            QStringList lines;
+            for (const TagWriteFailure& f : failures)
+                lines << Messages::format("cliTagsFailed", QString::fromStdString(f.path), TagEditor::failureText(f));
+            m_module->prompt().inform(Messages::text("tagsNotWritten"), lines.join(QLatin1Char('\n')));
+        },
+        this);
+    popover->setAttribute(Qt::WA_DeleteOnClose);
+    m_tagPopover = popover;
+    popover->OpenTagsPopupFor(paths, rowRectOnScreen(*m_view, *m_model, items.front()));
+}
+
 void ComparisonWindow::showContextMenu(const QPoint& globalPos, int side) {
     if (!m_module->iParentItem() || m_module->ComparingFolders()) return;
     QMenu menu(this);
@@ -507,6 +557,11 @@ void ComparisonWindow::showContextMenu(const QPoint& globalPos, int side) {
     if (side == 0) menu.addSeparator();
     if (side == 0 || side == kSideRight) buildSideActions(&menu, kSideRight);
     menu.addSeparator();
+    for (int tagSide : {kSideLeft, kSideRight}) {
+        if (side != 0 && side != tagSide) continue;
+        QAction* tags = menu.addAction(Messages::text(tagSide == kSideLeft ? "menuTagsLeft" : "menuTagsRight"));
+        connect(tags, &QAction::triggered, this, [this, tagSide] { openTagPopover(tagSide); });
+    }
     addIgnoreActions(&menu);
     menu.addSeparator();
     QAction* pair = menu.addAction(Messages::text("comparePairWindow"));

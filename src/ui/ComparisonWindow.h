@@ -10,6 +10,7 @@
 #include "platform/FileSystem.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <string>
@@ -27,6 +28,8 @@ class ComparisonModel;
 class ComparisonView;
 class FileCompareTab;
 class InspectorPanel;
+class KRenamePopover;
+class TagPopover;
 class KItem;
 class PathField;
 class QuorvaneModule;
@@ -48,6 +51,12 @@ public:
     void previousDifference();
     // Presses a row action button on the selected rows (`kind` a ButtonKind).
     void pressActionButton(int kind, int side);
+    // The name panel for a copy-as or rename (BtnCopyAs, BtnRename) of the
+    // selected rows from `side`, and the tag panel for their entries there.
+    void openRenamePopover(int kind, int side);
+    void openTagPopover(int side);
+    KRenamePopover* renamePopover() const { return m_renamePopover; }
+    TagPopover* tagPopover() const;
     void openSyncDialog();
     void openExecutionDialog();
     // Shows or hides an optional column pair (the left column's number); shown, its values are read.
@@ -168,6 +177,8 @@ private:
     QStringList m_dropFailures;     // of the batch of drops being copied
     QTabWidget* m_tabs = nullptr;
     FileCompareTab* m_fileTab = nullptr;
+    KRenamePopover* m_renamePopover = nullptr;
+    QPointer<TagPopover> m_tagPopover;
     InspectorPanel* m_inspector = nullptr;
     QDockWidget* m_inspectorDock = nullptr;
     QAction* m_inspectorAction = nullptr;

@@ -58,6 +58,8 @@ const std::map<std::string, int> kFormattedKeys = {
     {"cliInternalError", 1}, {"inputNotRegular", 1},
     {"inputTooLarge", 2}, {"ruleTimedOut", 1}, {"expectRange", 2},
     {"cliWrongArgCount", 1},
+    {"syncNameTaken", 1}, {"cliBadName", 2}, {"cliBadNewName", 3}, {"cliBadRenameMode", 1},
+    {"cliNameUnchanged", 2}, {"cliTagsFailed", 2}, {"cliTagNoComma", 1},
     {"cliUnexpectedArgument", 1},
     {"cliDifferences.one", 1},
     {"cliDifferences.other", 1},

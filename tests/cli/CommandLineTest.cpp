@@ -44,14 +44,14 @@ std::set<QString> optionsIn(const QByteArray& help) {
 const QStringList kCommands[] = {
     {"compare"}, {"export"}, {"diff"}, {"sync"}, {"actions"}, {"gui"}, {"snapshot"}, {"snapshot", "record"},
     {"snapshot", "show"}, {"snapshot", "extract-json"}, {"history"}, {"history", "lock"}, {"settings"},
-    {"settings", "get"}, {"rules"}, {"rules", "add"}, {"rules", "remove"}, {"update"}, {"update", "check"},
-    {"update", "install"},
+    {"settings", "get"}, {"rules"}, {"rules", "add"}, {"rules", "remove"}, {"tags"}, {"tags", "get"}, {"tags", "set"},
+    {"update"}, {"update", "check"}, {"update", "install"},
 };
 
 TEST(CommandLineTest, EveryCommandAnswersHelpWithItsOptionsAndTheCompletionKnowsThem) {
     const CommandResult top = runQuorvane({"--help"});
     ASSERT_EQ(top.exitCode, 0);
-    for (const char* command : {"compare", "export", "diff", "sync", "actions", "snapshot", "history", "settings", "rules", "update", "gui"})
+    for (const char* command : {"compare", "export", "diff", "sync", "actions", "snapshot", "history", "settings", "rules", "tags", "update", "gui"})
         EXPECT_TRUE(top.out.contains(QByteArray("\n  ") + command)) << command;
 
     QFile completion(QStringLiteral(QV_SOURCE_DIR "/../resources/shell/quorvane.bash"));

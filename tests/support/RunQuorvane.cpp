@@ -6,13 +6,14 @@
 
 namespace qv::test {
 
-CommandResult runQuorvane(const QStringList& args, const QString& configHome, int timeoutMs) {
+CommandResult runQuorvane(const QStringList& args, const QString& configHome, int timeoutMs, const QStringList& wrapper) {
     QTemporaryDir fresh;
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? fresh.path() : configHome);
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QUORVANE_BIN), args);
+    if (wrapper.isEmpty()) p.start(QStringLiteral(QUORVANE_BIN), args);
+    else p.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(QUORVANE_BIN)} + args);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();

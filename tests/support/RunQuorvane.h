@@ -13,7 +13,10 @@ struct CommandResult {
 };
 
 // Settings live under `configHome` (XDG_CONFIG_HOME); a fresh empty folder when none is given.
-// A run still going after `timeoutMs` is killed (exit code -1).
-CommandResult runQuorvane(const QStringList& args, const QString& configHome = {}, int timeoutMs = 60000);
+// A run still going after `timeoutMs` is killed (exit code -1). With a
+// `wrapper` (a program and its first arguments), that program runs with the
+// quorvane binary and `args` after them.
+CommandResult runQuorvane(const QStringList& args, const QString& configHome = {}, int timeoutMs = 60000,
+                          const QStringList& wrapper = {});
 
 }  // namespace qv::test

@@ -473,6 +473,49 @@ TEST_F(KMergeTest, AnEntryOfAnotherKindThanComparedFailsItsRow) {
     EXPECT_EQ(tree.contents("R/was-link"), "a file now");
 }
 
+// A new name is for a new entry: what stands under it at execution, there
+// all along or made after the plan, is never replaced by a copy-as or rename.
+TEST_F(KMergeTest, NewNamesNeverReplaceWhatStandsUnderThem) {
+    tree.fileWithText("L/copied.txt", "source");
+    tree.fileWithText("R/renamed.txt", "to rename");
+    tree.fileWithText("R/taken.txt", "was there before");
+    tree.fileWithText("R/moved.txt", "to rename too");
+    compare();
+    mark("copied.txt", kCopyAsToRight, "appeared.txt");
+    mark("renamed.txt", kRenameRight, "appeared-too.txt");
+    mark("moved.txt", kRenameRight, "taken.txt");
+    auto merge = plan();
+    merge->setBeforeRow([&](const KMergeItem& row) {
+        if (row.iItem->iPath() == "copied.txt") tree.fileWithText("R/appeared.txt", "made meanwhile");
+        if (row.iItem->iPath() == "renamed.txt") tree.fileWithText("R/appeared-too.txt", "made meanwhile too");
+    });
+    merge->MergeThread(observer);
+    EXPECT_EQ(rowFor(*merge, "copied.txt").iActionError, Messages::format("syncNameTaken", QStringLiteral("appeared.txt")));
+    EXPECT_EQ(rowFor(*merge, "renamed.txt").iActionError, Messages::format("syncNameTaken", QStringLiteral("appeared-too.txt")));
+    EXPECT_EQ(rowFor(*merge, "moved.txt").iActionError, Messages::format("syncNameTaken", QStringLiteral("taken.txt")));
+    EXPECT_EQ(tree.contents("R/appeared.txt"), "made meanwhile");
+    EXPECT_EQ(tree.contents("R/appeared-too.txt"), "made meanwhile too");
+    EXPECT_EQ(tree.contents("R/renamed.txt"), "to rename");
+    EXPECT_EQ(tree.contents("R/taken.txt"), "was there before");
+    EXPECT_EQ(tree.contents("R/moved.txt"), "to rename too");
+}
+
+// A name no folder can hold fails its row before anything is touched.
+TEST_F(KMergeTest, NamesNoFolderCanHoldFailTheirRows) {
+    tree.fileWithText("L/a.txt", "a");
+    tree.fileWithText("R/b.txt", "b");
+    compare();
+    const std::string tooLong(256, 'n');
+    for (const std::string& bad : {std::string("x/y"), std::string(".."), tooLong}) {
+        mark("a.txt", kCopyAsToRight, bad.c_str());
+        mark("b.txt", kRenameRight, bad.c_str());
+        auto merge = run();
+        for (const auto& row : merge->iMergeItems()) EXPECT_EQ(row.iStatus, kRowFailed) << bad;
+    }
+    EXPECT_EQ(tree.contents("R/b.txt"), "b");
+    EXPECT_FALSE(tree.exists("R/x"));
+}
+
 // A file replaced by a folder is archived only once the folder stands: a
 // copy that runs out of room leaves the file where it was, unarchived.
 TEST_F(KMergeTest, AFileReplacedByAFolderStaysWhenTheCopyFails) {

@@ -178,6 +178,47 @@ TEST_F(MergeListTest, ListIsPreOrderWithBadgesSummariesAndNameConflicts) {
     EXPECT_TRUE(x->iCopyAs().isEmpty());
 }
 
+// New names are checked in the folder each action writes into: a copy-as
+// the other side's, a rename its own, a rename of both sides each.
+TEST_F(MergeListTest, NameConflictsAreFoundInTheFolderTheActionWritesInto) {
+    KItem* a = add(&root, "a", kStateSizesDiffer);
+    KItem* b = add(&root, "b", kStateSizesDiffer);
+    auto conflictsOf = [&](int actionA, const char* nameA, int actionB, const char* nameB) {
+        a->iCopyTo = actionA;
+        a->setICopyAs(QString::fromUtf8(nameA));
+        b->iCopyTo = actionB;
+        b->setICopyAs(QString::fromUtf8(nameB));
+        list.UpdateMergedArrayFromCHildren(&root);
+        return list.nameConflicts();
+    };
+    EXPECT_EQ(conflictsOf(kRenameRight, "Z.txt", kCopyAsToLeft, "Z.txt"), QStringList{});
+    EXPECT_EQ(conflictsOf(kRenameRight, "Z.txt", kCopyAsToRight, "Z.txt"), QStringList{"right:Z.txt"});
+    EXPECT_EQ(conflictsOf(kRenameLeft, "Z.txt", kCopyAsToLeft, "Z.txt"), QStringList{"left:Z.txt"});
+    EXPECT_EQ(conflictsOf(kRenameLeft, "Z.txt", kRenameRight, "Z.txt"), QStringList{});
+    EXPECT_EQ(conflictsOf(kRenameBoth, "L.txt:R.txt", kCopyAsToRight, "R.txt"), QStringList{"right:R.txt"});
+    EXPECT_EQ(conflictsOf(kRenameBoth, "L.txt:R.txt", kRenameLeft, "L.txt"), QStringList{"left:L.txt"});
+    EXPECT_EQ(conflictsOf(kRenameBoth, "L.txt:R.txt", kRenameLeft, "R.txt"), QStringList{});
+}
+
+// A read-only volume refuses only the actions that change it.
+TEST_F(MergeListTest, ReadOnlyVolumesRefuseTheActionsThatWriteToThem) {
+    const std::vector<int> writeRight = {kCopyToRight, kCopyAsToRight, kAliasToRight, kAttrsToRight, kDeleteRight,
+                                         kRenameRight};
+    const std::vector<int> writeLeft = {kCopyToLeft, kCopyAsToLeft, kAliasToLeft, kAttrsToLeft, kDeleteLeft,
+                                        kRenameLeft};
+    for (int readOnly : {1, 2}) {
+        list.iRODrive = readOnly;
+        const auto& allowed = readOnly == 1 ? writeRight : writeLeft;
+        const auto& refused = readOnly == 1 ? writeLeft : writeRight;
+        for (int action : allowed) EXPECT_TRUE(list.CanWriteFor(action)) << readOnly << "/" << action;
+        for (int action : refused) EXPECT_FALSE(list.CanWriteFor(action)) << readOnly << "/" << action;
+        EXPECT_FALSE(list.CanWriteFor(kDeleteBoth));
+        EXPECT_FALSE(list.CanWriteFor(kRenameBoth));
+    }
+    list.iRODrive = 0;
+    for (int action = kCopyToRight; action <= kLastMergeAction; ++action) EXPECT_TRUE(list.CanWriteFor(action));
+}
+
 TEST(MergeActionNames, NamesAndNumbersReadBack) {
     for (int action = 0; action <= kLastMergeAction; ++action) {
         EXPECT_EQ(actionFromName(QString::fromLatin1(actionName(action))), action);
