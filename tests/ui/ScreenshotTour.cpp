@@ -13,16 +13,21 @@
 #include "ui/ComparisonWindow.h"
 #include "ui/ExecutionDialog.h"
 #include "ui/FileCompareTab.h"
+#include "ui/KRenamePopover.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/RuleEditor.h"
 #include "ui/RuleListModel.h"
 #include "ui/SnapshotPreviewWindow.h"
 #include "ui/SnapshotTreeModel.h"
 #include "ui/SyncDialog.h"
+#include "ui/TagPopover.h"
+#include "sync/MergeList.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
 #include <QSettings>
@@ -96,6 +101,30 @@ void writeTextPair(const QString& left, const QString& right) {
     }
     writeFile(left, "int sum(const Item* items) {\n    int total = 0;\n" + a + "    return total;\n}\n");
     writeFile(right, "int sum(const Item* items) {\n    long total = 0;\n" + b + "    return total;\n}\n");
+}
+
+// The name panel and the tag panel of the current row, each on its own.
+bool panelTour(qv::ComparisonWindow& window, const QString& out, const QString& suffix) {
+    qv::KItem* row = window.model().itemAt(window.view().currentIndex());
+    if (!row) return false;
+    const int side = row->hasSide(qv::kSideLeft) ? qv::kSideLeft : qv::kSideRight;
+    window.openRenamePopover(qv::BtnCopyAs, side);
+    qv::KRenamePopover* rename = window.renamePopover();
+    if (!rename) return false;
+    rename->RenameOption(2);
+    rename->addTextField()->setText(QStringLiteral("-old"));
+    rename->positionMenu()->setCurrentIndex(0);
+    bool ok = save(rename, out + "/rename-panel" + suffix + ".png");
+    rename->close();
+    window.openTagPopover(side);
+    qv::TagPopover* tags = window.tagPopover();
+    if (!tags) return false;
+    const QString had = tags->textField()->text();
+    tags->textField()->setText(QStringLiteral("Work;Red"));
+    ok = save(tags, out + "/tag-panel" + suffix + ".png") && ok;
+    tags->textField()->setText(had);   // the sample keeps its tags
+    tags->close();
+    return ok;
 }
 
 bool fileTour(qv::ComparisonWindow& window, const QString& work, const QString& out, const QString& suffix) {
@@ -197,6 +226,7 @@ bool tour(const QString& out, const QString& samples, const QString& suffix) {
     expandFolder(window, QStringLiteral("old-drafts"));
     window.nextDifference();
     bool ok = save(&window, out + "/window" + suffix + ".png");
+    ok = panelTour(window, out, suffix) && ok;
     ok = fileTour(window, work.path(), out, suffix) && ok;
     ok = toolTour(window, settings, work.path(), out, suffix) && ok;
 
