@@ -76,7 +76,6 @@ void DragCopyQueue::cancel() {
 }
 
 void DragCopyQueue::run() {
-    int failures = 0;
     for (;;) {
         Operation op;
         {
@@ -85,17 +84,30 @@ void DragCopyQueue::run() {
             if (m_stopping) return;
             op = std::move(m_queue.front());
             m_queue.pop_front();
+            m_copying = true;
         }
+        int failures = 0;
         copyOperation(op, failures);
         std::lock_guard lock(m_mutex);
-        if (m_queue.empty()) {
-            m_busy = false;
-            m_itemsLeft = 0;
-            const int failed = failures;
-            failures = 0;
-            QMetaObject::invokeMethod(this, [this, failed] { emit finished(failed); }, Qt::QueuedConnection);
-        }
+        m_copying = false;
+        m_failures += failures;
+        if (m_queue.empty()) QMetaObject::invokeMethod(this, [this] { endBatch(); }, Qt::QueuedConnection);
     }
+}
+
+void DragCopyQueue::endBatch() {
+    int failed = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        // A drop made while this call was on its way belongs to the same
+        // batch: the queue ends once, after it, with one question.
+        if (m_copying || !m_queue.empty()) return;
+        m_busy = false;
+        m_itemsLeft = 0;
+        failed = m_failures;
+        m_failures = 0;
+    }
+    emit finished(failed);
 }
 
 void DragCopyQueue::copyOperation(const Operation& op, int& failures) {

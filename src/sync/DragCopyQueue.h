@@ -45,7 +45,7 @@ signals:
     void progress(quint64 bytesDone, quint64 bytesTotal);
     // `destination` is the path the item was copied to; `error` "" when it worked.
     void itemFinished(const QString& destination, const QString& error);
-    // The queue ran empty; `failures` items did not copy.
+    // The queue ran empty; `failures` items of the whole batch did not copy.
     void finished(int failures);
 
 private:
@@ -56,6 +56,9 @@ private:
     };
 
     void run();
+    // On the queue's own thread (the caller's): the batch ends when nothing
+    // was queued since the worker ran empty.
+    void endBatch();
     void copyOperation(const Operation& op, int& failures);
 
     UserPrompt& m_prompt;
@@ -68,6 +71,8 @@ private:
     std::atomic<int> m_itemsLeft{0};
     class KCopyItem* m_active = nullptr;   // the copier of the running batch, under m_mutex
     bool m_stopping = false;
+    bool m_copying = false;   // the worker holds an operation, under m_mutex
+    int m_failures = 0;       // of the running batch, under m_mutex
     std::thread m_thread;
 };
 
