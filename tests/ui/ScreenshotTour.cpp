@@ -112,7 +112,7 @@ bool panelTour(qv::ComparisonWindow& window, const QString& out, const QString& 
     qv::KRenamePopover* rename = window.renamePopover();
     if (!rename) return false;
     rename->RenameOption(2);
-    rename->addTextField()->setText(QStringLiteral("-old"));
+    QTest::keyClicks(rename->addTextField(), QStringLiteral("-old"));   // typed, so the example line follows
     rename->positionMenu()->setCurrentIndex(0);
     bool ok = save(rename, out + "/rename-panel" + suffix + ".png");
     rename->close();
