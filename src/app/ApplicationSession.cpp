@@ -43,7 +43,7 @@ void ApplicationSession::quit() {
 }
 
 int ApplicationSession::EmptyTmpFolder(const std::string& folder) {
-    return platform::trashOwnTemporaries(folder, "quorvane-");
+    return platform::trashOwnTemporaries(folder);
 }
 
 }  // namespace qv

@@ -27,10 +27,10 @@ public:
     const QString& folderListName() const { return m_folderList; }
     const QString& fileListName() const { return m_fileList; }
 
-    // Moves to the trash every regular file of this user under `folder` whose
-    // name begins with "quorvane-" (not a file a running Quorvane still holds),
-    // never following a link. launch() runs it over the system's temporary
-    // folder on a worker thread. Returns how many files moved.
+    // Moves to the trash the temporaries that runs of this user left directly
+    // in `folder` ("quorvane-KIND-XXXXXX", not one a running Quorvane still
+    // holds), never following a link. launch() runs it over the system's
+    // temporary folder on a worker thread. Returns how many files moved.
     static int EmptyTmpFolder(const std::string& folder);
 
 private:

@@ -46,7 +46,7 @@ std::optional<QString> FileCompareRun::CheckTheFile(const QString& path) {
     if (!crlf && !sample.contains('\r')) return path;
     // The prefix lets a later start clear what a killed run left; the lock keeps it from
     // clearing this one while the diff still reads it.
-    auto temp = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("quorvane-dif-XXXXXX")));
+    auto temp = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QString::fromStdString(platform::temporaryFolderTemplate("dif"))));
     if (!temp->open()) return std::nullopt;
     platform::markInUse(temp->handle());
     in.seek(0);

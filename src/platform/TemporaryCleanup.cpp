@@ -9,43 +9,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <vector>
 
 namespace qv::platform {
 namespace {
 
-// Deeper than any temporary folder a program makes; a bound for a hostile tree.
-constexpr int kMaxDepth = 64;
+constexpr std::string_view kPrefix = "quorvane-";
+constexpr std::size_t kMaxKindLength = 16;
+constexpr std::size_t kRandomLength = 6;
 
-struct Candidate {
-    std::string folder;   // below the walked folder, "" for the folder itself
-    std::string name;
-};
-
-struct Walk {
-    std::string_view prefix;
-    uid_t user = ::geteuid();
-    dev_t trashDevice = 0;
-    ino_t trashInode = 0;
-    std::vector<Candidate> candidates;
-};
-
-void homeTrash(Walk& walk) {
-    std::string data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') data = xdg;
-    else if (const char* home = std::getenv("HOME"); home && *home) data = std::string(home) + "/.local/share";
-    struct stat st {};
-    if (!data.empty() && ::stat((data + "/Trash").c_str(), &st) == 0) {
-        walk.trashDevice = st.st_dev;
-        walk.trashInode = st.st_ino;
-    }
+bool isLowerWord(std::string_view s) {
+    return !s.empty() && s.size() <= kMaxKindLength && std::all_of(s.begin(), s.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
-bool isTrashFolder(const Walk& walk, const std::string& name, const struct stat& st) {
-    if (name.rfind(".Trash", 0) == 0) return true;
-    return walk.trashInode != 0 && st.st_dev == walk.trashDevice && st.st_ino == walk.trashInode;
-}
+bool isLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 // Whether a process holds the file in use; a file that cannot be opened counts as held.
 bool heldInUse(int folder, const std::string& name) {
@@ -56,65 +34,58 @@ bool heldInUse(int folder, const std::string& name) {
     return false;
 }
 
-// Gathers first and moves afterwards, so a trash inside the walked folder
-// never feeds the walk. Folders are reopened for the move rather than held,
-// so a wide tree never runs out of descriptors.
-void gather(Walk& walk, int fd, const std::string& relative, int depth) {
-    const int listing = ::dup(fd);
-    if (listing < 0) return;
+// The names of this user's regular files of our form, listed first so that
+// moving them never disturbs the listing.
+std::vector<std::string> candidatesIn(int folder) {
+    std::vector<std::string> names;
+    const int listing = ::dup(folder);
+    if (listing < 0) return names;
     DIR* dir = ::fdopendir(listing);
     if (!dir) {
         ::close(listing);
-        return;
+        return names;
     }
-    std::vector<std::string> subfolders;
+    const uid_t user = ::geteuid();
     while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        if (!isOwnTemporaryName(e->d_name)) continue;
         struct stat st {};
-        if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || st.st_uid != walk.user) continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (!isTrashFolder(walk, name, st)) subfolders.push_back(name);
-        } else if (S_ISREG(st.st_mode) && name.compare(0, walk.prefix.size(), walk.prefix) == 0) {
-            walk.candidates.push_back({relative, name});
-        }
+        if (::fstatat(folder, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) && st.st_uid == user)
+            names.emplace_back(e->d_name);
     }
     ::closedir(dir);
-    if (depth >= kMaxDepth) return;
-    for (const std::string& name : subfolders) {
-        // O_NOFOLLOW: a folder swapped for a link since it was listed is not entered.
-        UniqueFd sub(::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (sub.valid()) gather(walk, sub.get(), relative.empty() ? name : relative + "/" + name, depth + 1);
-    }
+    return names;
 }
 
 }  // namespace
+
+std::string temporaryFolderTemplate(std::string_view kind) {
+    return std::string(kPrefix) + std::string(kind) + "-" + std::string(kRandomLength, 'X');
+}
+
+bool isOwnTemporaryName(std::string_view name) {
+    if (name.substr(0, kPrefix.size()) != kPrefix) return false;
+    name.remove_prefix(kPrefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || !isLowerWord(name.substr(0, dash))) return false;
+    const std::string_view random = name.substr(dash + 1);
+    return random.size() == kRandomLength && std::all_of(random.begin(), random.end(), isLetterOrDigit);
+}
 
 void markInUse(int fd) {
     if (fd >= 0) ::flock(fd, LOCK_SH | LOCK_NB);
 }
 
-int trashOwnTemporaries(const std::string& folder, std::string_view prefix) {
-    if (prefix.empty()) return 0;
-    Walk walk;
-    walk.prefix = prefix;
-    homeTrash(walk);
+int trashOwnTemporaries(const std::string& folder) {
     UniqueFd top;
     if (openFolder(folder, top) != 0) return 0;
-    gather(walk, top.get(), std::string(), 0);
     const std::string base = folder == "/" ? std::string() : folder;
     int moved = 0;
-    for (const Candidate& c : walk.candidates) {
-        // Reached again without following links: a folder swapped for one since is refused here.
-        UniqueFd holder;
-        if (openBelow(top.get(), c.folder, holder) != 0) continue;
-        const int fd = holder.get();
+    for (const std::string& name : candidatesIn(top.get())) {
         // Looked at again right before it goes: it may have become a link or been taken into use.
         struct stat st {};
-        if (::fstatat(fd, c.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (heldInUse(fd, c.name)) continue;
-        const std::string path = base + "/" + (c.folder.empty() ? c.name : c.folder + "/" + c.name);
-        if (moveToTrashAt({fd, c.name}, path) == 0) ++moved;
+        if (::fstatat(top.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (heldInUse(top.get(), name)) continue;
+        if (moveToTrashAt({top.get(), name}, base + "/" + name) == 0) ++moved;
     }
     return moved;
 }

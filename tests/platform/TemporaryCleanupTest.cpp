@@ -1,7 +1,7 @@
 // The start-up clean-up of the temporary folder: only this user's regular
-// files named "quorvane-…" go to the trash, at any depth; links are never
-// followed, files in use stay, and what lands in a trash inside the folder
-// is not picked up again.
+// files of our temporaries' exact form, directly in the folder, go to the
+// trash; the user's own files there stay whatever they are called, links
+// are never followed and files in use stay.
 
 #include "platform/TemporaryCleanup.h"
 #include "support/ScopedEnv.h"
@@ -10,10 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <filesystem>
 
 namespace qv::test {
 namespace {
@@ -23,59 +22,50 @@ bool present(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-TEST(TemporaryCleanupTest, OnlyOwnRegularFilesOfThePrefixGoAndNoLinkIsFollowed) {
+TEST(TemporaryCleanupTest, TheFormOfOurTemporariesIsWhatTheirTemplateMakes) {
+    TempTree temporary;
+    std::string path = temporary.path(platform::temporaryFolderTemplate("dif"));
+    const int fd = ::mkstemp(path.data());
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_TRUE(platform::isOwnTemporaryName(path.substr(path.rfind('/') + 1))) << path;
+    for (const char* name : {"quorvane-mime.xml", "quorvane-notes.txt", "quorvane-compare-dolphin.desktop",
+                             "quorvane-dif-abc", "quorvane-dif-abcdefg", "quorvane--abcdef", "quorvane-Dif-abcdef",
+                             "Quorvane-dif-abcdef", "quorvane-dif-abc.ef", "quorvane-"})
+        EXPECT_FALSE(platform::isOwnTemporaryName(name)) << name;
+}
+
+TEST(TemporaryCleanupTest, OnlyOwnTemporariesDirectlyInTheFolderGoAndNoLinkIsFollowed) {
     TempTree temporary, outside, home;
     ScopedEnv data("XDG_DATA_HOME", home.path("data"));
-    temporary.fileWithText("quorvane-dif-1", "a");
-    temporary.fileWithText("deep/er/quorvane-dif-2", "b");
-    temporary.fileWithText("other-3", "c");
-    temporary.fileWithText("Quorvane-4", "d");
-    temporary.folder("quorvane-folder");
-    temporary.fileWithText("quorvane-folder/kept", "e");
-    outside.fileWithText("quorvane-target", "f");
-    outside.fileWithText("inner/quorvane-inner", "g");
-    temporary.link("quorvane-link", outside.path("quorvane-target"));
-    temporary.link("into", outside.path("inner"));
-    ASSERT_EQ(::mkfifo(temporary.path("quorvane-fifo").c_str(), 0600), 0);
-    temporary.fileWithText("quorvane-busy", "h");
-    const int busy = ::open(temporary.path("quorvane-busy").c_str(), O_RDONLY | O_CLOEXEC);
+    temporary.fileWithText("quorvane-dif-a1B2c3", "a");
+    // A user's work kept under the temporary folder, named like ours or not.
+    temporary.fileWithText("checkout/resources/quorvane-dif-x1y2z3", "b");
+    temporary.fileWithText("quorvane-notes.txt", "c");
+    temporary.folder("quorvane-dir-abcdef");
+    outside.fileWithText("target", "d");
+    temporary.link("quorvane-lnk-abcdef", outside.path("target"));
+    ASSERT_EQ(::mkfifo(temporary.path("quorvane-fif-abcdef").c_str(), 0600), 0);
+    temporary.fileWithText("quorvane-dif-busy12", "e");
+    const int busy = ::open(temporary.path("quorvane-dif-busy12").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(busy, 0);
     platform::markInUse(busy);
 
-    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root(), "quorvane-"), 2);
+    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root()), 1);
     ::close(busy);
 
-    EXPECT_FALSE(present(temporary.path("quorvane-dif-1")));
-    EXPECT_FALSE(present(temporary.path("deep/er/quorvane-dif-2")));
-    const std::string trash = home.path("data/Trash");
-    EXPECT_EQ(home.contents("data/Trash/files/quorvane-dif-1"), "a");
-    EXPECT_EQ(home.contents("data/Trash/files/quorvane-dif-2"), "b");
-    EXPECT_TRUE(present(trash + "/info/quorvane-dif-2.trashinfo"));
-    for (const char* kept : {"other-3", "Quorvane-4", "quorvane-folder/kept", "quorvane-link", "into",
-                             "quorvane-fifo", "quorvane-busy"})
+    EXPECT_FALSE(present(temporary.path("quorvane-dif-a1B2c3")));
+    EXPECT_EQ(home.contents("data/Trash/files/quorvane-dif-a1B2c3"), "a");
+    EXPECT_TRUE(present(home.path("data/Trash/info/quorvane-dif-a1B2c3.trashinfo")));
+    for (const char* kept : {"checkout/resources/quorvane-dif-x1y2z3", "quorvane-notes.txt", "quorvane-dir-abcdef",
+                             "quorvane-lnk-abcdef", "quorvane-fif-abcdef", "quorvane-dif-busy12"})
         EXPECT_TRUE(present(temporary.path(kept))) << kept;
-    EXPECT_EQ(outside.contents("quorvane-target"), "f");
-    EXPECT_EQ(outside.contents("inner/quorvane-inner"), "g");
+    EXPECT_EQ(outside.contents("target"), "d");
 
     // Released, the file is no longer in use and goes on the next start.
-    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root(), "quorvane-"), 1);
-    EXPECT_FALSE(present(temporary.path("quorvane-busy")));
-    EXPECT_EQ(platform::trashOwnTemporaries(temporary.path("missing"), "quorvane-"), 0);
-}
-
-TEST(TemporaryCleanupTest, ATrashInsideTheFolderIsNotWalked) {
-    TempTree temporary;
-    // The user's trash lives inside the folder being cleaned (a home under /tmp in a test or a live session).
-    ScopedEnv data("XDG_DATA_HOME", temporary.path("home/data"));
-    temporary.folder("home/data");
-    temporary.fileWithText("quorvane-x", "x");
-    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root(), "quorvane-"), 1);
-    EXPECT_TRUE(present(temporary.path("home/data/Trash/files/quorvane-x")));
-    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root(), "quorvane-"), 0);
-    EXPECT_TRUE(present(temporary.path("home/data/Trash/files/quorvane-x")));
-    // Nothing is trashed a second time under a new name.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temporary.path("home/data/Trash/files")),
-                            std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(platform::trashOwnTemporaries(temporary.root()), 1);
+    EXPECT_FALSE(present(temporary.path("quorvane-dif-busy12")));
+    EXPECT_EQ(platform::trashOwnTemporaries(temporary.path("missing")), 0);
 }
 
 }  // namespace
