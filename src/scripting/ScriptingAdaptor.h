@@ -46,6 +46,26 @@ int errorNumber(const QString& name);
 class ScriptingAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.quorvane.Quorvane.Scripting")
+    // Written out so that introspection names every argument.
+    Q_CLASSINFO("D-Bus Introspection",
+                "  <interface name=\"org.quorvane.Quorvane.Scripting\">\n"
+                "    <method name=\"Compare\">\n"
+                "      <arg name=\"parameters\" type=\"a{sv}\" direction=\"in\"/>\n"
+                "      <arg name=\"comparison\" type=\"o\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Sync\">\n"
+                "      <arg name=\"parameters\" type=\"a{sv}\" direction=\"in\"/>\n"
+                "      <arg name=\"comparison\" type=\"o\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Execute\">\n"
+                "      <arg name=\"parameters\" type=\"a{sv}\" direction=\"in\"/>\n"
+                "      <arg name=\"completed\" type=\"b\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Close\">\n"
+                "      <arg name=\"parameters\" type=\"a{sv}\" direction=\"in\"/>\n"
+                "    </method>\n"
+                "    <property name=\"Comparisons\" type=\"ao\" access=\"read\"/>\n"
+                "  </interface>\n")
     Q_PROPERTY(QList<QDBusObjectPath> Comparisons READ comparisons)
 public:
     // Adds the interface to `application` (an object registered with
