@@ -6,6 +6,7 @@
 #include "app/HeadlessPrompt.h"
 #include "engine/UserPrompt.h"
 
+#include <atomic>
 #include <memory>
 
 namespace qv {
@@ -28,7 +29,7 @@ private:
 
     std::unique_ptr<UserPrompt> m_shown;
     HeadlessPrompt m_headless;
-    bool m_showsUI = true;
+    std::atomic<bool> m_showsUI{true};   // workers ask while the main thread may switch
 };
 
 }  // namespace qv
