@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QIcon>
 #include <QTimer>
 
@@ -71,6 +72,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(QUORVANE_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
 
+    // A program started for scripts that finds one running leaves it alone:
+    // handing it nothing would open an empty window there.
+    if (scriptServer && QDBusConnection::sessionBus().isConnected() &&
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(QString::fromLatin1(qv::InstanceBus::kService)))
+        return 0;
     qv::InstanceBus bus;
     QList<QByteArray> handed;
     for (const std::string& p : paths) handed << QByteArray::fromStdString(p);
