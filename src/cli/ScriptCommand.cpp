@@ -144,9 +144,13 @@ int runScript(const ScriptOptions& o) {
     if (o.headless) {
         outcome = runHere(command, parameters);
     } else {
-        if (!ScriptingClient::applicationRunning())
+        if (!ScriptingClient::applicationRunning()) {
             if (const QString why = ScriptingClient::startApplication(windowProgram()); !why.isEmpty())
                 return failLine(Messages::format("cliScriptNoApplication", why));
+        } else {
+            // One that is starting up answers scripts a moment after it took its name.
+            ScriptingClient::scriptingReady(ScriptingClient::kStartTimeoutMs);
+        }
         outcome = ScriptingClient::call(command, parameters);
     }
     if (outcome.error) {

@@ -30,6 +30,21 @@ bool ScriptingClient::applicationRunning() {
     return owned.isValid() && owned.value();
 }
 
+bool ScriptingClient::scriptingReady(int ms) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    const QDeadlineTimer deadline(ms);
+    for (;;) {
+        QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kApplicationPath),
+                                                          QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                          QStringLiteral("Get"));
+        get << QString::fromLatin1(bus::kScriptingInterface) << QStringLiteral("Comparisons");
+        if (bus.call(get, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage) return true;
+        if (deadline.hasExpired()) return false;
+        QThread::msleep(20);
+    }
+}
+
 QString ScriptingClient::startApplication(const QString& program) {
     if (!QDBusConnection::sessionBus().isConnected()) return QStringLiteral("no session bus");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -46,7 +61,7 @@ QString ScriptingClient::startApplication(const QString& program) {
     if (!process.startDetached(&pid)) return QStringLiteral("cannot start %1").arg(program);
     const QDeadlineTimer deadline(kStartTimeoutMs);
     while (!deadline.hasExpired()) {
-        if (applicationRunning()) return {};
+        if (applicationRunning() && scriptingReady(int(deadline.remainingTime()))) return {};
         QThread::msleep(20);
     }
     return QStringLiteral("%1 did not take its name on the session bus").arg(program);

@@ -33,6 +33,9 @@ public:
 
     // Whether the application owns its name on the session bus; false without a bus.
     static bool applicationRunning();
+    // Whether its scripting interface answers: a program that has just taken
+    // its name sets the interface up a moment later. Waits up to `ms`.
+    static bool scriptingReady(int ms = 0);
     // Starts the window program without a window (offscreen when there is
     // no display) and waits for its name; "" on success, else why not.
     static QString startApplication(const QString& program);
