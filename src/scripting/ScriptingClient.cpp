@@ -5,6 +5,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
@@ -33,6 +34,8 @@ bool ScriptingClient::applicationRunning() {
 bool ScriptingClient::scriptingReady(int ms) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
+    // The answer holds a list of object paths.
+    qDBusRegisterMetaType<QList<QDBusObjectPath>>();
     const QDeadlineTimer deadline(ms);
     for (;;) {
         QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kApplicationPath),
