@@ -5,7 +5,7 @@ set -eu
 q="$1"
 printf '[COMMANDS]\n'
 for c in compare export diff sync actions "snapshot record" "snapshot show" "snapshot extract-json" \
-         history settings rules "rules add" "rules remove" "tags get" "tags set" "update check" "update install" gui; do
+         history settings rules "rules add" "rules remove" "tags get" "tags set" "update check" "update install" script gui; do
     printf '.SS "quorvane %s"\n.nf\n' "$c"
     # shellcheck disable=SC2086
     "$q" $c --help | sed -e 's/\\/\\\\/g' -e 's/^\./\\\&./'

@@ -20,7 +20,7 @@ _quorvane() {
     esac
 
     if [ "$cword" -eq 1 ]; then
-        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules tags update gui --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "compare export diff sync actions snapshot history settings rules tags update script gui --help --version" -- "$cur"))
         return
     fi
 
@@ -32,6 +32,32 @@ _quorvane() {
         sync) opts="$compare_opts $merge_opts --type --direction --delete-orphans" ;;
         actions) opts="$compare_opts $merge_opts --mark --path --as --rename --only-diff --plan" ;;
         gui) opts="--start --help" ;;
+        script)
+            if [ "$cword" -eq 2 ]; then
+                COMPREPLY=($(compgen -W "compare sync execute close --help" -- "$cur"))
+                return
+            fi
+            if [[ "$cur" != -* ]]; then
+                local keys
+                case "$verb" in
+                    compare) keys="Comparison= Left= Right= ShowUI= CompareMethod= ByContent= IgnoringDates= CompareEverything= Subfolders=" ;;
+                    sync) keys="Comparison= Left= Right= ShowUI= SyncType= Direction= OrphansOnly= DeleteExtraItems=" ;;
+                    execute) keys="Comparison= OverwriteIdentical= DeletePermanently= ArchiveToTrash= ArchiveToFolder= NoArchive=" ;;
+                    *) keys="Comparison=" ;;
+                esac
+                case "$cur" in
+                    SyncType=*) COMPREPLY=($(compgen -P SyncType= -W "SyMr SyUp" -- "${cur#*=}")) ;;
+                    Direction=*) COMPREPLY=($(compgen -P Direction= -W "SyLR SyRL SyBo" -- "${cur#*=}")) ;;
+                    CompareMethod=*) COMPREPLY=($(compgen -P CompareMethod= -W "CpTx CpBd CpBq" -- "${cur#*=}")) ;;
+                    Left=*|Right=*|ArchiveToFolder=*)
+                        local key="${cur%%=*}="
+                        COMPREPLY=($(compgen -P "$key" -d -- "${cur#*=}")) ;;
+                    *=*) COMPREPLY=($(compgen -P "${cur%%=*}=" -W "true false" -- "${cur#*=}")) ;;
+                    *) COMPREPLY=($(compgen -W "$keys" -- "$cur")); compopt -o nospace ;;
+                esac
+                return
+            fi
+            opts="--json --headless --help" ;;
         snapshot|history|settings|rules|tags|update)
             local verbs
             case "$command" in

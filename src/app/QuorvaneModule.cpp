@@ -1,6 +1,7 @@
 #include "app/QuorvaneModule.h"
 
 #include "app/FileComparisonSession.h"
+#include "app/ScriptedExecution.h"
 #include "sync/DragCopyQueue.h"
 #include "engine/ColumnReader.h"
 #include "sync/MergeList.h"
@@ -174,6 +175,8 @@ QuorvaneModule::QuorvaneModule(UserPrompt& prompt, Settings& settings, platform:
     setICustomSort(order.size() < 6 ? defaultSortStates() : order, false);
     m_resortTimer.setSingleShot(true);
     connect(&m_resortTimer, &QTimer::timeout, this, &QuorvaneModule::tryResort);
+    // A script that asked for a file comparison hears of its end.
+    connect(m_files, &FileComparisonSession::comparisonFinished, this, &QuorvaneModule::NotifyIfAppleScript);
     refreshButtons();
 }
 
@@ -181,6 +184,9 @@ QuorvaneModule::~QuorvaneModule() {
     // Events handled while waiting below must not start anything new nor
     // reach observers that are going away with this controller.
     m_closing = true;
+    // An execution in flight stops here; a script still waiting is told the work did not end.
+    m_execution.reset();
+    if (CompletionHandler waiting = std::exchange(m_completion, nullptr)) waiting(false);
     blockSignals(true);
     m_status->blockSignals(true);
     m_resortTimer.stop();
@@ -447,6 +453,8 @@ bool QuorvaneModule::Compare(bool scripted) {
         emit treeChanged();
         return false;
     }
+    // A comparison asked for by hand plans no sync afterwards; a scripted one plans the last one again.
+    if (!scripted) m_iMirror = 0;
     if (!scripted && !m_mergeList->iMergeItems().empty()) {
         // A new run replaces the tree the actions are marked on.
         if (askToClearActions()) {
@@ -656,6 +664,7 @@ void QuorvaneModule::CompareThreadFinished() {
         m_prompt.inform(Messages::text("snapErr0"), details);
         emit treeChanged();
         emit compareThreadFinished(false);
+        NotifyIfAppleScript();
         return;
     }
     if (m_lastRunCancelled) {
@@ -677,6 +686,8 @@ void QuorvaneModule::CompareThreadFinished() {
         RefreshColumns();
     }
     emit compareThreadFinished(!m_lastRunCancelled);
+    // A completed run answers a script once the sizes and counts are in.
+    if (m_lastRunCancelled) NotifyIfAppleScript();
 }
 
 void QuorvaneModule::stopSizePass() {
@@ -721,6 +732,9 @@ void QuorvaneModule::SizePassFinished(unsigned generation) {
     refreshButtons();
     emit treeChanged();
     emit sizesCalculated();
+    // A sync asked for before this run is planned on its result.
+    if (m_iMirror != 0) StartMirror2(m_iSyncType, m_iMirror);
+    NotifyIfAppleScript();
 }
 
 void QuorvaneModule::refreshButtons() {

@@ -35,6 +35,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -47,6 +48,7 @@ class DragCopyQueue;
 class FileComparisonSession;
 class FolderScanner;
 class MergeList;
+class ScriptedExecution;
 struct RenameOptions;
 class Settings;
 class UserPrompt;
@@ -234,7 +236,30 @@ public:
     // comparing them is possible, synchronising them is not.
     bool rootsNested() const;
 
+    // --- scripts ----------------------------------------------------------------
+    // A script's request waits for the end of the work it started. At most
+    // one waits per window: a new one first answers the waiting one with NO.
+    using CompletionHandler = std::function<void(bool)>;
+    void setICompareCompletionHandler(CompletionHandler handler);
+    bool hasCompletionHandler() const { return static_cast<bool>(m_completion); }
+    // Answers the waiting request with YES and forgets it: the end of a
+    // folder or file comparison, of planning, of an execution.
+    void NotifyIfAppleScript();
+    // Plans a mirror (type 0) or update (type 1) sync in direction 1 (left
+    // to right), 2 or 3 (both); "mirrorDelDest" adds the deletion of
+    // orphans. Without a tree a comparison runs first. A later scripted
+    // comparison plans again. `handler` gets YES when planning has ended.
+    void StartMirrorType(int type, int direction, CompletionHandler handler);
+    // Executes the marked actions without a sheet. `archive`: "#TRASH!",
+    // "#NOARCHIVE!", a folder, or "" for the stored choice. `handler` gets
+    // YES when the run has ended (at once when there is nothing to run).
+    void ExecuteWithArchive(const QString& archive, CompletionHandler handler);
+    bool executing() const;
+    // "name - reason" for every failed row of the last scripted execution.
+    const QStringList& ASErrors() const { return m_asErrors; }
+
     UserPrompt& prompt() { return m_prompt; }
+    Settings& settings() const { return m_settings; }
     // The window's file comparison (its file tab).
     FileComparisonSession& fileComparison() { return *m_files; }
 
@@ -367,6 +392,10 @@ private:
     QString m_lastAlert;
     QString m_snapshotError;
     std::vector<std::unique_ptr<QuorvaneModule>> m_opened;
+    CompletionHandler m_completion;
+    QStringList m_asErrors;
+    std::unique_ptr<ScriptedExecution> m_execution;
+    int m_iSyncType = 0, m_iMirror = 0;   // a plan each scripted run makes again (0: none)
 };
 
 }  // namespace qv

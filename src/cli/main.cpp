@@ -10,6 +10,7 @@
 #include "cli/HistoryCommand.h"
 #include "cli/InterruptWatcher.h"
 #include "cli/RulesCommand.h"
+#include "cli/ScriptCommand.h"
 #include "cli/SettingsCommand.h"
 #include "cli/SnapshotCommand.h"
 #include "cli/SyncCommand.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         {"rules", [&] { qv::addRulesCommand(cli); }},
         {"tags", [&] { qv::addTagsCommand(cli); }},
         {"update", [&] { qv::addUpdateCommand(cli); }},
+        {"script", [&] { qv::addScriptCommand(cli, app); }},
         {"gui", [&] { qv::addGuiCommand(cli); }},
     };
     // Declaring every command's options costs more than a small comparison:

@@ -33,9 +33,9 @@ ApplicationDelegate::~ApplicationDelegate() {
     for (const QPointer<QWidget>& p : m_previews) delete p.data();
 }
 
-int ApplicationDelegate::applicationDidFinishLaunching() {
+int ApplicationDelegate::applicationDidFinishLaunching(bool restoreWindows) {
     int restored = 0;
-    if (m_settings.boolValue(QStringLiteral("canRestoreTabs"))) {
+    if (restoreWindows && m_settings.boolValue(QStringLiteral("canRestoreTabs"))) {
         const std::vector<RestorableWindow> windows = WindowLayout::openWindows(m_settings);
         // From the back: the window that was in front is made last and so is in front again.
         for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
@@ -68,6 +68,14 @@ KQVDocument* ApplicationDelegate::addDocument() {
         opened->window()->setPaths(l, r);
         opened->window()->compare();
     });
+    emit documentAdded(d);
+    return d;
+}
+
+KQVDocument* ApplicationDelegate::newScriptedDocument(bool showUI) {
+    if (m_quitting) return nullptr;
+    KQVDocument* d = addDocument();
+    d->setIShowUI(showUI);
     return d;
 }
 
@@ -161,7 +169,7 @@ void ApplicationDelegate::keepSession(const std::vector<KQVDocument*>& open) {
     std::vector<RestorableWindow> windows;
     if (m_settings.boolValue(QStringLiteral("canRestoreTabs"))) {
         for (KQVDocument* d : open) {
-            if (!d->window()) continue;
+            if (!d->window() || !d->iShowUI()) continue;
             RestorableWindow state = d->window()->restorableState();
             state.uuid = d->uuid();
             windows.push_back(std::move(state));
@@ -188,16 +196,19 @@ bool ApplicationDelegate::quit() {
 }
 
 void ApplicationDelegate::documentClosing(KQVDocument* document) {
-    if (!m_quitting && document->window()) {
+    // A window a script ran hidden leaves neither its layout nor a session behind.
+    if (!m_quitting && document->window() && document->iShowUI()) {
         // Closed by itself, a window leaves its layout for the next one; closed as the
         // last one, it is the session the next start brings back.
         document->window()->CloseWindow();
         if (m_documents.size() == 1 && m_documents.front() == document) keepSession(m_documents);
     }
     // A closing window is no longer one to bring forward or to keep.
-    std::erase(m_documents, document);
+    if (std::erase(m_documents, document) > 0) emit documentRemoved(document);
 }
 
-void ApplicationDelegate::documentClosed(KQVDocument* document) { std::erase(m_documents, document); }
+void ApplicationDelegate::documentClosed(KQVDocument* document) {
+    if (std::erase(m_documents, document) > 0) emit documentRemoved(document);
+}
 
 }  // namespace qv

@@ -31,8 +31,9 @@ public:
     ~ApplicationDelegate() override;
 
     // The launch: the session's start-up work and, unless the user turned it
-    // off, the windows of the last session. Returns how many were restored.
-    int applicationDidFinishLaunching();
+    // off, the windows of the last session (not for a program that only
+    // serves scripts: `restoreWindows` false). Returns how many were restored.
+    int applicationDidFinishLaunching(bool restoreWindows = true);
     // Paths from the command line, a file manager or a second start.
     void openFiles(const std::vector<std::string>& paths, bool start) { m_queue.openFiles(paths, start); }
     OpenQueue& queue() { return m_queue; }
@@ -44,6 +45,9 @@ public:
     // keeps what the next start needs and closes every window. False when
     // the user chose to stay.
     bool quit();
+
+    // A document for a script: its window shown only with `showUI`.
+    KQVDocument* newScriptedDocument(bool showUI);
 
     // The open documents, the front-most first.
     const std::vector<KQVDocument*>& documents() const { return m_documents; }
@@ -59,6 +63,9 @@ public:
     void showSnapshotPreview(const std::string& file) override;
 
 signals:
+    void documentAdded(qv::KQVDocument* document);
+    // The document left the list (its window is closing).
+    void documentRemoved(qv::KQVDocument* document);
     // Every window is closed or closing: the program may end.
     void quitting();
     // A window's menu command Check for Updates…, with that window.

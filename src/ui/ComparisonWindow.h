@@ -73,6 +73,7 @@ public:
     // Shows the file tab comparing two files.
     void compareFiles(const QString& left, const QString& right);
     void showFolderTab();
+    void showFileTab();
     void openPreferences();
     void openRules();
     void openExport();

@@ -109,6 +109,8 @@ bool ComparisonWindow::fileTabShown() const { return m_tabs && m_tabs->currentWi
 
 void ComparisonWindow::showFolderTab() { m_tabs->setCurrentIndex(0); }
 
+void ComparisonWindow::showFileTab() { m_tabs->setCurrentWidget(m_fileTab); }
+
 void ComparisonWindow::compareFiles(const QString& left, const QString& right) {
     m_tabs->setCurrentWidget(m_fileTab);
     m_fileTab->setPaths(left, right);

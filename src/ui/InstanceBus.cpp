@@ -28,7 +28,9 @@ InstanceBus::Role InstanceBus::claimOrForward(const QList<QByteArray>& paths, bo
     if (!bus.isConnected()) return Role::Alone;
     // Twice: an owner that quits between our failed claim and the forward leaves the name free.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!bus.registerObject(QString::fromLatin1(kPath), this, QDBusConnection::ExportScriptableSlots))
+        // Adaptors: the scripting interface joins the object once the application is up.
+        if (!bus.registerObject(QString::fromLatin1(kPath), this,
+                                QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportAdaptors))
             return Role::Alone;
         if (bus.registerService(QString::fromLatin1(kService))) {
             m_registered = true;

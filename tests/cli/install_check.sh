@@ -49,4 +49,6 @@ done
 grep -qx -- '--exclude-from' <<<"$(complete_line "quorvane compare --exc")" || fail "compare --exc<TAB> does not offer --exclude-from"
 grep -qx -- '--force' <<<"$(complete_line "quorvane diff --merge x y --fo")" || fail "diff --fo<TAB> does not offer --force"
 grep -qx csv <<<"$(complete_line "quorvane export --format ")" || fail "export --format <TAB> does not offer csv"
+grep -qx SyncType=SyMr <<<"$(complete_line "quorvane script sync SyncType=SyM")" ||
+    fail "script sync SyncType=SyM<TAB> does not offer SyncType=SyMr"
 echo "install_check: program, manual page and completion installed"

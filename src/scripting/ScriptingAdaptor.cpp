@@ -1,0 +1,166 @@
+#include "scripting/ScriptingAdaptor.h"
+
+#include "scripting/KQuorvaneASCommand.h"
+#include "scripting/KQuorvaneScripting.h"
+#include "scripting/ScriptableComparison.h"
+#include "scripting/ScriptingHost.h"
+
+#include <QDBusMetaType>
+#include <QDBusVariant>
+#include <QFile>
+#include <QPointer>
+
+namespace qv {
+
+namespace bus {
+
+QString comparisonPath(int uniqueASID) { return QLatin1String(kComparisonPathPrefix) + QString::number(uniqueASID); }
+
+qint64 comparisonOfPath(const QString& path) {
+    const QLatin1String prefix(kComparisonPathPrefix);
+    if (!path.startsWith(prefix)) return 0;
+    bool ok = false;
+    const qint64 id = path.mid(prefix.size()).toLongLong(&ok);
+    return ok && id > 0 ? id : 0;
+}
+
+QString errorName(int number) {
+    return QLatin1String(kErrorPrefix) + (number < 0 ? QStringLiteral("Minus%1").arg(-qint64(number))
+                                                     : QStringLiteral("Code%1").arg(number));
+}
+
+int errorNumber(const QString& name) {
+    if (!name.startsWith(QLatin1String(kErrorPrefix))) return 0;
+    const QString rest = name.mid(int(qstrlen(kErrorPrefix)));
+    bool ok = false;
+    if (rest.startsWith(QLatin1String("Minus"))) {
+        const int n = rest.mid(5).toInt(&ok);
+        return ok ? -n : 0;
+    }
+    if (rest.startsWith(QLatin1String("Code"))) {
+        const int n = rest.mid(4).toInt(&ok);
+        return ok ? n : 0;
+    }
+    return 0;
+}
+
+}  // namespace bus
+
+// One comparison on the bus; every property is read from the comparison when asked.
+class ScriptingAdaptor::ComparisonObject final : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.quorvane.Quorvane.Comparison")
+    Q_PROPERTY(int Id READ id)
+    Q_PROPERTY(qulonglong Differences READ differences)
+    Q_PROPERTY(qulonglong Actions READ actions)
+    Q_PROPERTY(QStringList Errors READ errors)
+    Q_PROPERTY(QString State READ state)
+    Q_PROPERTY(bool ShowUI READ showUI)
+    Q_PROPERTY(QString Left READ left)
+    Q_PROPERTY(QString Right READ right)
+public:
+    ComparisonObject(ScriptingHost& host, int id) : m_host(&host), m_id(id) {}
+
+    int id() const { return m_id; }
+    qulonglong differences() const { return c() ? c()->Differences() : 0; }
+    qulonglong actions() const { return c() ? c()->Actions() : 0; }
+    QStringList errors() const { return c() ? c()->Errors() : QStringList(); }
+    QString state() const { return c() ? c()->runState() : QStringLiteral("closed"); }
+    bool showUI() const { return c() && c()->iShowUI(); }
+    QString left() const { return c() ? QString::fromStdString(c()->leftPath()) : QString(); }
+    QString right() const { return c() ? QString::fromStdString(c()->rightPath()) : QString(); }
+
+private:
+    ScriptableComparison* c() const { return m_host ? m_host->comparison(m_id) : nullptr; }
+    QPointer<ScriptingHost> m_host;
+    int m_id;
+};
+
+ScriptingAdaptor::ScriptingAdaptor(QObject* application, KQuorvaneScripting& scripting, Settings& settings,
+                                   QDBusConnection connection)
+    : QDBusAbstractAdaptor(application), m_scripting(scripting), m_host(scripting.host()), m_settings(settings),
+      m_connection(std::move(connection)) {
+    qDBusRegisterMetaType<QList<QDBusObjectPath>>();
+    setAutoRelaySignals(false);
+    connect(&m_host, &ScriptingHost::comparisonAdded, this, &ScriptingAdaptor::comparisonAdded);
+    connect(&m_host, &ScriptingHost::comparisonRemoved, this, &ScriptingAdaptor::comparisonRemoved);
+    for (ScriptableComparison* c : m_host.comparisons()) comparisonAdded(c->iUniqueASID());
+}
+
+ScriptingAdaptor::~ScriptingAdaptor() {
+    for (const auto& [id, object] : m_objects) m_connection.unregisterObject(bus::comparisonPath(id));
+}
+
+void ScriptingAdaptor::comparisonAdded(int uniqueASID) {
+    auto object = std::make_unique<ComparisonObject>(m_host, uniqueASID);
+    m_connection.registerObject(bus::comparisonPath(uniqueASID), object.get(), QDBusConnection::ExportAllProperties);
+    m_objects[uniqueASID] = std::move(object);
+}
+
+void ScriptingAdaptor::comparisonRemoved(int uniqueASID) {
+    m_connection.unregisterObject(bus::comparisonPath(uniqueASID));
+    m_objects.erase(uniqueASID);
+}
+
+QList<QDBusObjectPath> ScriptingAdaptor::comparisons() const {
+    QList<QDBusObjectPath> out;
+    for (ScriptableComparison* c : m_host.comparisons()) out << QDBusObjectPath(bus::comparisonPath(c->iUniqueASID()));
+    return out;
+}
+
+QDBusObjectPath ScriptingAdaptor::Compare(const QVariantMap& parameters, const QDBusMessage& message) {
+    run("compare", parameters, message);
+    return {};
+}
+
+QDBusObjectPath ScriptingAdaptor::Sync(const QVariantMap& parameters, const QDBusMessage& message) {
+    run("sync", parameters, message);
+    return {};
+}
+
+bool ScriptingAdaptor::Execute(const QVariantMap& parameters, const QDBusMessage& message) {
+    run("execute", parameters, message);
+    return false;
+}
+
+void ScriptingAdaptor::Close(const QVariantMap& parameters, const QDBusMessage& message) {
+    run("close", parameters, message);
+}
+
+void ScriptingAdaptor::run(const char* command, const QVariantMap& parameters, const QDBusMessage& message) {
+    // The bus wraps values once more when a caller sends a variant of a
+    // variant, and names a comparison by its object: both come to a plain value here.
+    QVariantMap arguments;
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
+        QVariant v = it.value();
+        while (v.canConvert<QDBusVariant>() && v.typeId() == qMetaTypeId<QDBusVariant>())
+            v = v.value<QDBusVariant>().variant();
+        if (v.typeId() == qMetaTypeId<QDBusObjectPath>()) {
+            const qint64 id = bus::comparisonOfPath(v.value<QDBusObjectPath>().path());
+            // A path that names none of ours stays a path, which the command refuses.
+            v = id > 0 ? QVariant(id) : QVariant(v.value<QDBusObjectPath>().path());
+        }
+        arguments.insert(it.key(), v);
+    }
+    message.setDelayedReply(true);
+    const QString name = QString::fromLatin1(command);
+    std::unique_ptr<KQuorvaneScriptCommand> cmd = makeScriptCommand(name, m_scripting, m_settings, arguments);
+    QDBusConnection connection = m_connection;
+    cmd->perform([connection, message, name](const ScriptResult& result) mutable {
+        if (result.error) {
+            connection.send(message.createErrorReply(bus::errorName(result.error.number), result.error.text));
+            return;
+        }
+        QDBusMessage reply;
+        if (name == QLatin1String("execute")) reply = message.createReply(result.success.value_or(false));
+        else if (name == QLatin1String("close")) reply = message.createReply();
+        else
+            reply = message.createReply(QVariant::fromValue(
+                QDBusObjectPath(result.comparison > 0 ? bus::comparisonPath(result.comparison) : QStringLiteral("/"))));
+        connection.send(reply);
+    });
+}
+
+}  // namespace qv
+
+#include "ScriptingAdaptor.moc"
