@@ -91,8 +91,9 @@ void print(const ScriptOutcome& o, bool json) {
     }
     if (o.comparison <= 0) return;
     std::printf("%s\n", qPrintable(Messages::format("cliScriptComparison", QString::number(o.comparison),
-                                                    QString::number(o.differences), QString::number(o.actions),
-                                                    QString::number(o.errorLines.size()))));
+                                                    Messages::plural("cliDifferences", o.differences),
+                                                    Messages::plural("cliActions", o.actions),
+                                                    Messages::plural("cliErrors", qint64(o.errorLines.size())))));
     for (const QString& line : o.errorLines) std::printf("%s\n", qPrintable(line));
 }
 

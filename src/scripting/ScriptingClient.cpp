@@ -60,6 +60,9 @@ QString ScriptingClient::startApplication(const QString& program) {
     process.setProcessEnvironment(env);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
+    // The server outlives this client: holding its caller's stderr open
+    // would keep `quorvane script … 2>&1 | …` waiting until the server ends.
+    process.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid)) return QStringLiteral("cannot start %1").arg(program);
     const QDeadlineTimer deadline(kStartTimeoutMs);

@@ -61,10 +61,13 @@ echo changed-on-the-right >"$work/R/a.txt"
 echo extra >"$work/R/extra.txt"
 
 # 1. The command line starts the application without a window and gets number 1.
-json="$(timeout 60 "$bin/quorvane" script compare "Left=$work/L" "Right=$work/R" ShowUI=false --json)" ||
+# Its stderr is captured too: the application it starts must not hold the pipe open after it.
+json="$(timeout 60 "$bin/quorvane" script compare "Left=$work/L" "Right=$work/R" ShowUI=false --json 2>&1)" ||
     fail "the first scripted compare failed"
 grep -q '"Comparison":1,' <<<"$json" || fail "the first comparison is not number 1: $json"
 grep -q '"Differences":3,' <<<"$json" || fail "expected 3 differences: $json"
+plain="$(timeout 60 "$bin/quorvane" script compare Comparison=1)" || fail "the plain compare failed"
+grep -qx 'Comparison 1: 3 differences, 0 actions, 0 errors' <<<"$plain" || fail "plain output: $plain"
 gdbus introspect --session --dest "$dest" --object-path "$app/Comparisons/1" | grep -q "readonly t Differences" ||
     fail "the comparison object does not show its Differences"
 gdbus introspect --session --dest "$dest" --object-path "$app" | grep -q "Compare(in  a{sv} parameters" ||
