@@ -51,6 +51,8 @@ std::string absolute(const std::string& path) {
 
 // A program started for scripts ends after this long without a comparison.
 constexpr int kScriptServerIdleMs = 10 * 60 * 1000;
+// How often it looks whether its session bus is still there.
+constexpr int kBusCheckMs = 2000;
 
 }  // namespace
 
@@ -122,6 +124,13 @@ int main(int argc, char** argv) {
         QObject::connect(&delegate, &qv::ApplicationDelegate::documentRemoved, &idle,
                          [] { QTimer::singleShot(500, [] { ::malloc_trim(0); }); });
         idle.start();
+        // Its comparisons can be reached only over the bus: when the session's
+        // bus is gone (the session ended), nobody can ever ask for them again.
+        auto* busCheck = new QTimer(&app);
+        QObject::connect(busCheck, &QTimer::timeout, &app, [] {
+            if (!QDBusConnection::sessionBus().isConnected()) QApplication::quit();
+        });
+        busCheck->start(kBusCheckMs);
         delegate.applicationDidFinishLaunching(false);
     } else {
         const int restored = delegate.applicationDidFinishLaunching();
