@@ -36,7 +36,7 @@ constexpr std::int64_t kChristmas = 1'608'921'000 * kSecond;
 const std::vector<int> kMainColumns = {0, 1, 2, 3, 4, 5, 6};
 
 std::string goldenPath(const char* name) {
-    return (std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "export" / name).string();
+    return (std::filesystem::path(QV_TEST_DATA) / "export" / name).string();
 }
 
 std::string readFile(const std::string& path) {

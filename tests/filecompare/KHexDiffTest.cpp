@@ -34,7 +34,7 @@ struct DumpSink : HexLineSink {
 };
 
 std::string golden(const char* name) {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path().parent_path() / "data" / "filecompare" / name);
+    std::ifstream in(std::filesystem::path(QV_TEST_DATA) / "filecompare" / name);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
