@@ -8,6 +8,7 @@
 #include "filecompare/KFileMerger.h"
 #include "filecompare/TextConventions.h"
 #include "platform/DurableFile.h"
+#include "platform/HugePages.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
 #include "cli/TerminalColour.h"
@@ -26,6 +27,7 @@
 #include <cstring>
 #include <optional>
 #include <sys/ioctl.h>
+#include <utility>
 #include <unistd.h>
 
 namespace qv {
@@ -138,6 +140,12 @@ class Out {
 public:
     ~Out() { flush(); }
     Out& operator<<(std::string_view s) {
+        if (s.size() > kBuffered) {
+            // A large piece goes out as it is rather than through the buffer.
+            flush();
+            std::fwrite(s.data(), 1, s.size(), stdout);
+            return *this;
+        }
         m_buf.append(s);
         flushWhenFull();
         return *this;
@@ -168,8 +176,9 @@ public:
     }
 
 private:
+    static constexpr std::size_t kBuffered = std::size_t(1) << 16;
     void flushWhenFull() {
-        if (m_buf.size() > (1 << 16)) flush();
+        if (m_buf.size() > kBuffered) flush();
     }
 
     std::string m_buf;
@@ -184,12 +193,18 @@ public:
     void render(const std::vector<DisplayLine>& lines) {
         JsonStrings json;
         m_ends.reserve(lines.size());
+        // Plain lines take their length and two quotes; escapes may grow it later.
+        std::size_t plain = 0;
+        for (const DisplayLine& line : lines) plain += std::size_t(line.text.size()) + 2;
+        m_text.reserve(plain + plain / 64);
+        platform::adviseHugePages(m_text.data(), m_text.capacity());
         for (const DisplayLine& line : lines) {
             json.append(m_text, line.text);
             m_ends.push_back(m_text.size());
         }
     }
     std::size_t size() const { return m_ends.size(); }
+    std::size_t bytes() const { return m_text.size(); }
     // Line `k` of the file, from 0.
     std::string_view line(std::size_t k) const {
         const std::size_t begin = k ? m_ends[k - 1] : 0;
@@ -325,9 +340,35 @@ struct Metadata {
     }
 };
 
-// `rendered`, when given, holds the lines of both files as JSON strings.
+// The end of the JSON object: both sides' row lists. They need the aligned
+// texts only, not their marks. `rendered`, when given, holds the lines of
+// both files as JSON strings.
+std::string rowListsJson(const KDiffParser& p, const RenderedLines* rendered) {
+    std::string out;
+    out.reserve((rendered ? rendered[0].bytes() + rendered[1].bytes() : 0) + 2 * p.rows().size() + 64);
+    platform::adviseHugePages(out.data(), out.capacity());
+    JsonStrings json;
+    for (int side = 0; side < 2; ++side) {
+        out += side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[";
+        const auto& lines = side == 0 ? p.lines1() : p.lines2();
+        std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
+        for (std::size_t r = 0; r < p.rows().size(); ++r) {
+            if (r) out += ',';
+            const auto [first, count] = p.rows()[r];
+            const DisplayLine& line = lines[first];
+            if (count > 1) json.append(out, p.rowText(side, r));
+            else if (!line.filler && rendered && fileLine < rendered[side].size()) out += rendered[side].line(fileLine);
+            else json.append(out, line.text);
+            for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
+        }
+    }
+    out += "]}\n";
+    return out;
+}
+
+// `rowsJson`, when not empty, is rowListsJson made beforehand.
 int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta,
-              const RenderedLines* rendered = nullptr) {
+              const RenderedLines* rendered, const std::string& rowsJson) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
@@ -343,21 +384,7 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
             writeMarks(out, p.rowMarks(1, z[i].lr));
             out << "}";
         }
-        for (int side = 0; side < 2; ++side) {
-            out << (side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[");
-            const auto& lines = side == 0 ? p.lines1() : p.lines2();
-            std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
-            for (std::size_t r = 0; r < p.rows().size(); ++r) {
-                if (r) out << ',';
-                const auto [first, count] = p.rows()[r];
-                const DisplayLine& line = lines[first];
-                if (count > 1) out.json(p.rowText(side, r));
-                else if (!line.filler && rendered && fileLine < rendered[side].size()) out << rendered[side].line(fileLine);
-                else out.json(line.text);
-                for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
-            }
-        }
-        out << "]}\n";
+        out << std::string_view(rowsJson.empty() ? rowListsJson(p, rendered) : rowsJson);
         return equal ? 0 : 1;
     }
     if (equal) {
@@ -517,6 +544,25 @@ int runMerge(const Options& o, const KDiffParser& p, const QString& left, const 
 }
 
 
+// The pair joins the file comparisons' history, as a comparison started
+// from a window does (not when paths are not to be saved), once.
+class PairHistory {
+public:
+    PairHistory(QString left, QString right) : m_left(std::move(left)), m_right(std::move(right)) {}
+    void store() {
+        if (std::exchange(m_stored, true) || !Settings::instance().boolValue(QStringLiteral("savePaths"))) return;
+        FolderHistory(Settings::instance(), false).StoreFolderHistory(m_left, m_right);
+        KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
+        files.AddFolder(m_left);
+        files.AddFolder(m_right);
+        files.store();
+    }
+
+private:
+    QString m_left, m_right;
+    bool m_stored = false;
+};
+
 // What diff says of two files that are not text.
 int binaryFilesDiffer(const QString& left, const QString& right) {
     const auto quick = FileCompareRun::quickCheck(left, right);
@@ -563,15 +609,9 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         if (!info.isFile()) return fail(Messages::format("cliNotAFile", p));
     }
     const QString left = QFileInfo(paths[0]).absoluteFilePath(), right = QFileInfo(paths[1]).absoluteFilePath();
-    // The pair joins the file comparisons' history, as a comparison started
-    // from a window does (not when paths are not to be saved).
-    if (Settings::instance().boolValue(QStringLiteral("savePaths"))) {
-        FolderHistory(Settings::instance(), false).StoreFolderHistory(left, right);
-        KLastFolders files(Settings::instance(), QStringLiteral("lastFiles"));
-        files.AddFolder(left);
-        files.AddFolder(right);
-        files.store();
-    }
+    // The history is written durably, which waits for the disk: a text
+    // comparison writes it while the line tool runs, the others first.
+    PairHistory history(left, right);
     if (o.merge) {
         const QFileInfo outInfo(o.outPath);
         const QString out = outInfo.exists() ? outInfo.canonicalFilePath() : outInfo.absoluteFilePath();
@@ -583,6 +623,7 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
     FileCompareRun run;
     const FileCompareType chosen = o.type.value_or(typeFromSetting());
     const FileCompareType type = FileCompareRun::resolveType(left, right, chosen);
+    if (o.unified || type != FileCompareType::Text) history.store();
     if (o.unified) return unifiedDiff(o, left, right);
     // Binary files are told apart in one line unless their bytes are asked for.
     const bool hexAsked = chosen == FileCompareType::Binary || o.json;
@@ -612,18 +653,24 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         bool equal = false;
         QString error;
         RenderedLines rendered[2];
-        KDiffParser::WhileToolRuns render;
-        if (o.json && !o.merge) {
-            render = [&rendered](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
-                rendered[0].render(leftLines);
-                rendered[1].render(rightLines);
-            };
-        }
-        switch (parser.ParseDiffFile1(*l, *r, equal, error, render)) {
+        const bool renderJson = o.json && !o.merge;
+        const auto whileToolRuns = [&](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
+            history.store();
+            if (!renderJson) return;
+            rendered[0].render(leftLines);
+            rendered[1].render(rightLines);
+        };
+        std::string rowsJson;
+        const auto whileMarking = [&] {
+            if (renderJson) rowsJson = rowListsJson(parser, rendered);
+        };
+        const auto outcome = parser.ParseDiffFile1(*l, *r, equal, error, whileToolRuns, whileMarking);
+        history.store();
+        switch (outcome) {
             case KDiffParser::Outcome::Done:
                 if (o.merge) return runMerge(o, parser, *l, *r, left);
                 return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd,
-                                 Metadata::of(equal, left, right), rendered);
+                                 Metadata::of(equal, left, right), rendered, rowsJson);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 if (!hexAsked) return binaryFilesDiffer(left, right);

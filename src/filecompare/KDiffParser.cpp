@@ -3,19 +3,26 @@
 #include "base/Messages.h"
 #include "filecompare/KLCS.h"
 #include "filecompare/Levenshtein.h"
+#include "platform/HugePages.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <thread>
 #include <cfloat>
+#include <cstring>
+#include <thread>
 
 namespace qv {
 
 std::vector<DisplayLine> splitTextLines(const QString& text) {
     std::vector<DisplayLine> lines;
+    // Counted first: growing the table line by line would copy it a dozen
+    // times and touch twice its memory.
+    const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
+    lines.reserve(std::size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
+    platform::adviseHugePages(lines.data(), lines.capacity() * sizeof(DisplayLine));
     // Each line refers to the text's own characters instead of a copy: a
     // large file has hundreds of thousands of them. The caller keeps the text.
     const QChar* data = text.constData();
@@ -259,7 +266,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
 }
 
 bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                             QString* error) {
+                             QString* error, const WhileMarking& whileMarking) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -268,6 +275,8 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     m_addedLLines = m_addedRLines = 0;
     m_lines1.reserve(left.size() + left.size() / 8);
     m_lines2.reserve(right.size() + right.size() / 8);
+    platform::adviseHugePages(m_lines1.data(), m_lines1.capacity() * sizeof(DisplayLine));
+    platform::adviseHugePages(m_lines2.data(), m_lines2.capacity() * sizeof(DisplayLine));
 
     const auto fail = [&](const QString& line) {
         if (error) *error = Messages::format("fcBadDiffOutput", line);
@@ -392,8 +401,6 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         m_lines1.push_back(std::move(left[pl]));
         m_lines2.push_back(std::move(right[pr]));
     }
-    markBlocks(blocksToMark);
-    if (cancelled()) return false;
     m_numOfLines = std::max(m_orgNumOfLLines + m_addedLLines, m_orgNumOfRLines + m_addedRLines);
     m_numOfLinesForR = m_orgNumOfRLines + m_addedRLines;
 
@@ -411,31 +418,37 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         r.lc[1] = start2[last + 1] - (start2[last + 1] > 0 ? 1 : 0);
     }
     buildRows();
-    return true;
+    markBlocks(blocksToMark, whileMarking);
+    return !cancelled();
 }
 
-void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks) {
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const WhileMarking& whileMarking) {
     // Blocks touch lines of their own only, so two threads can share them:
     // the word comparison is most of the work left once the tool is done.
-    const auto markRange = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to && !cancelled(); ++i) {
+    // A caller's work on the texts goes first on this thread, which then
+    // takes what blocks are left.
+    std::atomic<std::size_t> next{0};
+    const auto markSome = [&] {
+        for (std::size_t i = next++; i < blocks.size() && !cancelled(); i = next++) {
             const BlockToMark& b = blocks[i];
             markBlockByWords(m_lines1, b.line, b.leftCount, m_lines2, b.line, b.rightCount, b.wholeOnly);
         }
     };
     constexpr std::size_t kWorthAThread = 256;
     if (blocks.size() < kWorthAThread) {
-        markRange(0, blocks.size());
+        if (whileMarking) whileMarking();
+        markSome();
         return;
     }
-    const std::size_t half = blocks.size() / 2;
-    std::thread helper(markRange, half, blocks.size());
-    markRange(0, half);
+    std::thread helper(markSome);
+    if (whileMarking) whileMarking();
+    markSome();
     helper.join();
 }
 
 void KDiffParser::buildRows() {
     m_rows.clear();
+    m_rows.reserve(m_lines1.size());
     std::uint64_t line = 0;
     int nz = 0;
     for (ChangeRecord& r : m_zmiany) {
@@ -486,20 +499,58 @@ std::vector<MarkRun> KDiffParser::rowMarks(int side, std::size_t row) const {
 
 namespace {
 
+// How many of the n bytes end where a UTF-8 character ends: a sequence cut
+// at the end is left for the next piece.
+qsizetype wholeUtf8Prefix(const char* p, qsizetype n) {
+    for (qsizetype k = 1; k <= std::min<qsizetype>(3, n); ++k) {
+        const auto c = static_cast<unsigned char>(p[n - k]);
+        if (c < 0x80) return n;
+        if (c >= 0xC0) {
+            const qsizetype length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+            return length > k ? n - k : n;
+        }
+    }
+    return n;
+}
+
+// Reads a file as UTF-8 a piece at a time into a text sized for all of it:
+// the file's bytes are never held whole beside their decoded form, which
+// for a large file halves what is allocated and faulted in.
 bool readUtf8File(const QString& path, QString& out) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFile::NoError) return false;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    out = decoder.decode(bytes);
-    return !decoder.hasError();
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    QByteArray piece(kPiece + 4, Qt::Uninitialized);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    // A UTF-8 byte never makes more than one UTF-16 unit.
+    out = QString(qsizetype(std::max<qint64>(f.size(), 0)) + 4, Qt::Uninitialized);
+    platform::adviseHugePages(out.constData(), std::size_t(out.size()) * sizeof(QChar));
+    qsizetype used = 0, carried = 0;
+    for (;;) {
+        const qint64 n = f.read(piece.data() + carried, kPiece);
+        if (n < 0) return false;
+        const qsizetype have = carried + qsizetype(n);
+        const qsizetype whole = wholeUtf8Prefix(piece.constData(), have);
+        // At the end a cut character is an error, as the decoder would not say.
+        if (n == 0 && whole != have) return false;
+        // The file may have grown since it was measured.
+        const qsizetype room = used + decoder.requiredSpace(whole);
+        if (out.size() < room) out.resize(std::max(room, out.size() * 2));
+        used = decoder.appendToBuffer(out.data() + used, QByteArrayView(piece.constData(), whole)) - out.constData();
+        if (decoder.hasError()) return false;
+        if (n == 0) break;
+        carried = have - whole;
+        std::memmove(piece.data(), piece.constData() + whole, std::size_t(carried));
+    }
+    out.truncate(used);
+    return true;
 }
 
 }  // namespace
 
 KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual,
-                                                 QString& error, const WhileToolRuns& whileToolRuns) {
+                                                 QString& error, const WhileToolRuns& whileToolRuns,
+                                                 const WhileMarking& whileMarking) {
     clear();
     m_mode = 2;
 
@@ -558,7 +609,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
     const QString commands = QString::fromUtf8(output);
     if (cancelled()) return Outcome::Cancelled;
-    if (!alignLines(commands, std::move(left), std::move(right), &error))
+    if (!alignLines(commands, std::move(left), std::move(right), &error, whileMarking))
         return cancelled() ? Outcome::Cancelled : Outcome::Failed;
     quickEqual = commands.isEmpty();
     return Outcome::Done;

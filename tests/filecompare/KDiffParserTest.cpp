@@ -22,9 +22,10 @@ struct RealDiff {
     KDiffParser parser;
     bool equal = false;
     QString error;
-    KDiffParser::Outcome run(const QByteArray& left, const QByteArray& right) {
+    KDiffParser::Outcome run(const QByteArray& left, const QByteArray& right,
+                             const KDiffParser::WhileMarking& whileMarking = {}) {
         return parser.ParseDiffFile1(fctest::writeFile(dir, "l.txt", left), fctest::writeFile(dir, "r.txt", right),
-                                     equal, error);
+                                     equal, error, {}, whileMarking);
     }
 };
 
@@ -174,6 +175,10 @@ TEST(KDiffParserTest, LineEndingsAndOddContent) {
         RealDiff run;
         EXPECT_EQ(run.run("a\xff\xfe\n", "a\n"), KDiffParser::Outcome::NotText);
     }
+    {   // a character cut by the end of the file is not text
+        RealDiff run;
+        EXPECT_EQ(run.run("a\n\xf0\x9f\x98", "a\n"), KDiffParser::Outcome::NotText);
+    }
     {   // a NUL byte makes the tool report a binary file: not text either
         RealDiff run;
         EXPECT_EQ(run.run(QByteArray("a\0b\n", 4), "a\n"), KDiffParser::Outcome::NotText);
@@ -234,6 +239,30 @@ TEST(KDiffParserTest, PartnerSearchFollowsDistancesAndSharedWords) {
 
 // Enough changed blocks that their words are compared on two threads: each
 // line must still carry exactly the marks of its own changed word.
+TEST(KDiffParserTest, LargeFilesDecodeWholeWhereverAReadPieceEnds) {
+    // Files are read a megabyte at a time: with four shifts, characters of
+    // two, three and four bytes and zero-width no-break spaces fall across
+    // the pieces' ends at several offsets, and must come out as the whole
+    // file decodes.
+    const QByteArray unit = "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xef\xbb\xbf line\n";
+    for (int shift = 0; shift < 4; ++shift) {
+        QByteArray text = "\xef\xbb\xbf" + QByteArray(shift, 'x') + "\n";
+        while (text.size() < (3 << 20)) text += unit;
+        QByteArray right = text;
+        right.replace(right.size() - 5, 4, "LINE");
+        RealDiff run;
+        ASSERT_EQ(run.run(text, right), KDiffParser::Outcome::Done) << shift;
+        // The byte-order mark at the start is not part of the first line; later ones are text.
+        QString expected = QString::fromUtf8(text.mid(3));
+        QString joined;
+        for (const DisplayLine& line : run.parser.lines1())
+            if (!line.filler) joined += line.text + (line.hasBreak ? "\n" : "");
+        ASSERT_EQ(joined.size(), expected.size()) << shift;
+        EXPECT_TRUE(joined == expected) << shift;
+        EXPECT_EQ(run.parser.iZmiany().size(), 1u) << shift;
+    }
+}
+
 TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
     QByteArray left, right;
     constexpr int kLines = 1500;
@@ -243,7 +272,16 @@ TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
         right += "keep " + number + (i % 3 == 0 ? " omega" : " alpha") + " tail\n";
     }
     RealDiff run;
-    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done) << run.error.toStdString();
+    // Callers write the rows while words are marked on another thread: the
+    // rows and the aligned texts must stand by then.
+    std::size_t rowsWhileMarking = 0, callsWhileMarking = 0;
+    const auto whileMarking = [&] {
+        ++callsWhileMarking;
+        rowsWhileMarking = run.parser.rows().size();
+    };
+    ASSERT_EQ(run.run(left, right, whileMarking), KDiffParser::Outcome::Done) << run.error.toStdString();
+    EXPECT_EQ(callsWhileMarking, 1u);
+    EXPECT_EQ(rowsWhileMarking, std::size_t(kLines));
     const auto& changes = run.parser.iZmiany();
     ASSERT_EQ(changes.size(), std::size_t((kLines + 2) / 3));
     for (const ChangeRecord& c : changes) {
