@@ -186,29 +186,30 @@ private:
 };
 
 // Every line of a file as a JSON string, made while the line tool still
-// compares the files: the row lists are most of the output, and an unchanged
-// row is one line as it is.
+// compares the files, one after the other with commas between: the row
+// lists are most of the output, and a run of unchanged rows is a run of the
+// file's lines, written as one piece.
 class RenderedLines {
 public:
     void render(const std::vector<DisplayLine>& lines) {
         JsonStrings json;
         m_ends.reserve(lines.size());
-        // Plain lines take their length and two quotes; escapes may grow it later.
+        // Plain lines take their length, two quotes and a comma; escapes may grow it later.
         std::size_t plain = 0;
-        for (const DisplayLine& line : lines) plain += std::size_t(line.text.size()) + 2;
+        for (const DisplayLine& line : lines) plain += std::size_t(line.text.size()) + 3;
         m_text.reserve(plain + plain / 64);
         platform::adviseHugePages(m_text.data(), m_text.capacity());
         for (const DisplayLine& line : lines) {
+            if (!m_ends.empty()) m_text += ',';
             json.append(m_text, line.text);
             m_ends.push_back(m_text.size());
         }
     }
     std::size_t size() const { return m_ends.size(); }
-    std::size_t bytes() const { return m_text.size(); }
-    // Line `k` of the file, from 0.
-    std::string_view line(std::size_t k) const {
-        const std::size_t begin = k ? m_ends[k - 1] : 0;
-        return std::string_view(m_text).substr(begin, m_ends[k] - begin);
+    // Lines `from` to `to` (excluded) of the file, from 0, as a JSON list's items.
+    std::string_view lines(std::size_t from, std::size_t to) const {
+        const std::size_t begin = from ? m_ends[from - 1] + 1 : 0;
+        return std::string_view(m_text).substr(begin, m_ends[to - 1] - begin);
     }
 
 private:
@@ -340,35 +341,44 @@ struct Metadata {
     }
 };
 
-// The end of the JSON object: both sides' row lists. They need the aligned
-// texts only, not their marks. `rendered`, when given, holds the lines of
-// both files as JSON strings.
-std::string rowListsJson(const KDiffParser& p, const RenderedLines* rendered) {
-    std::string out;
-    out.reserve((rendered ? rendered[0].bytes() + rendered[1].bytes() : 0) + 2 * p.rows().size() + 64);
-    platform::adviseHugePages(out.data(), out.capacity());
-    JsonStrings json;
-    for (int side = 0; side < 2; ++side) {
-        out += side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[";
-        const auto& lines = side == 0 ? p.lines1() : p.lines2();
-        std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
-        for (std::size_t r = 0; r < p.rows().size(); ++r) {
-            if (r) out += ',';
-            const auto [first, count] = p.rows()[r];
-            const DisplayLine& line = lines[first];
-            if (count > 1) json.append(out, p.rowText(side, r));
-            else if (!line.filler && rendered && fileLine < rendered[side].size()) out += rendered[side].line(fileLine);
-            else json.append(out, line.text);
-            for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
+// One side's row list: rows that are a file line as it is come from the
+// rendered lines in runs; fillers and changes of several lines are written here.
+void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines* rendered) {
+    const auto& lines = side == 0 ? p.lines1() : p.lines2();
+    bool firstItem = true;
+    const auto separate = [&] {
+        if (!std::exchange(firstItem, false)) out << ',';
+    };
+    std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
+    std::size_t runFrom = 0, runTo = 0;   // rendered lines not yet written
+    const auto writeRun = [&] {
+        if (runFrom == runTo) return;
+        separate();
+        out << rendered[side].lines(runFrom, runTo);
+        runFrom = runTo;
+    };
+    for (std::size_t r = 0; r < p.rows().size(); ++r) {
+        const auto [first, count] = p.rows()[r];
+        const DisplayLine& line = lines[first];
+        if (count == 1 && !line.filler && rendered && fileLine < rendered[side].size()) {
+            if (runTo != fileLine) {
+                writeRun();
+                runFrom = fileLine;
+            }
+            runTo = fileLine + 1;
+        } else {
+            writeRun();
+            separate();
+            out.json(count > 1 ? p.rowText(side, r) : line.text);
         }
+        for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
     }
-    out += "]}\n";
-    return out;
+    writeRun();
 }
 
-// `rowsJson`, when not empty, is rowListsJson made beforehand.
+// `rendered`, when given, holds the lines of both files as JSON strings.
 int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta,
-              const RenderedLines* rendered, const std::string& rowsJson) {
+              const RenderedLines* rendered = nullptr) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
@@ -384,7 +394,11 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
             writeMarks(out, p.rowMarks(1, z[i].lr));
             out << "}";
         }
-        out << std::string_view(rowsJson.empty() ? rowListsJson(p, rendered) : rowsJson);
+        for (int side = 0; side < 2; ++side) {
+            out << (side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[");
+            writeRowList(out, p, side, rendered);
+        }
+        out << "]}\n";
         return equal ? 0 : 1;
     }
     if (equal) {
@@ -660,17 +674,13 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
             rendered[0].render(leftLines);
             rendered[1].render(rightLines);
         };
-        std::string rowsJson;
-        const auto whileMarking = [&] {
-            if (renderJson) rowsJson = rowListsJson(parser, rendered);
-        };
-        const auto outcome = parser.ParseDiffFile1(*l, *r, equal, error, whileToolRuns, whileMarking);
+        const auto outcome = parser.ParseDiffFile1(*l, *r, equal, error, whileToolRuns);
         history.store();
         switch (outcome) {
             case KDiffParser::Outcome::Done:
                 if (o.merge) return runMerge(o, parser, *l, *r, left);
                 return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd,
-                                 Metadata::of(equal, left, right), rendered, rowsJson);
+                                 Metadata::of(equal, left, right), rendered);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 if (!hexAsked) return binaryFilesDiffer(left, right);

@@ -266,7 +266,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
 }
 
 bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                             QString* error, const WhileMarking& whileMarking) {
+                             QString* error) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -418,31 +418,27 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         r.lc[1] = start2[last + 1] - (start2[last + 1] > 0 ? 1 : 0);
     }
     buildRows();
-    markBlocks(blocksToMark, whileMarking);
+    markBlocks(blocksToMark);
     return !cancelled();
 }
 
-void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const WhileMarking& whileMarking) {
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks) {
     // Blocks touch lines of their own only, so two threads can share them:
     // the word comparison is most of the work left once the tool is done.
-    // A caller's work on the texts goes first on this thread, which then
-    // takes what blocks are left.
-    std::atomic<std::size_t> next{0};
-    const auto markSome = [&] {
-        for (std::size_t i = next++; i < blocks.size() && !cancelled(); i = next++) {
+    const auto markRange = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to && !cancelled(); ++i) {
             const BlockToMark& b = blocks[i];
             markBlockByWords(m_lines1, b.line, b.leftCount, m_lines2, b.line, b.rightCount, b.wholeOnly);
         }
     };
     constexpr std::size_t kWorthAThread = 256;
     if (blocks.size() < kWorthAThread) {
-        if (whileMarking) whileMarking();
-        markSome();
+        markRange(0, blocks.size());
         return;
     }
-    std::thread helper(markSome);
-    if (whileMarking) whileMarking();
-    markSome();
+    const std::size_t half = blocks.size() / 2;
+    std::thread helper(markRange, half, blocks.size());
+    markRange(0, half);
     helper.join();
 }
 
@@ -531,7 +527,8 @@ bool readUtf8File(const QString& path, QString& out) {
         if (n < 0) return false;
         const qsizetype have = carried + qsizetype(n);
         const qsizetype whole = wholeUtf8Prefix(piece.constData(), have);
-        // At the end a cut character is an error, as the decoder would not say.
+        // A character cut by the end of the file is an error the decoder,
+        // which keeps it waiting for more, would not report.
         if (n == 0 && whole != have) return false;
         // The file may have grown since it was measured.
         const qsizetype room = used + decoder.requiredSpace(whole);
@@ -549,8 +546,7 @@ bool readUtf8File(const QString& path, QString& out) {
 }  // namespace
 
 KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual,
-                                                 QString& error, const WhileToolRuns& whileToolRuns,
-                                                 const WhileMarking& whileMarking) {
+                                                 QString& error, const WhileToolRuns& whileToolRuns) {
     clear();
     m_mode = 2;
 
@@ -609,7 +605,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
     const QString commands = QString::fromUtf8(output);
     if (cancelled()) return Outcome::Cancelled;
-    if (!alignLines(commands, std::move(left), std::move(right), &error, whileMarking))
+    if (!alignLines(commands, std::move(left), std::move(right), &error))
         return cancelled() ? Outcome::Cancelled : Outcome::Failed;
     quickEqual = commands.isEmpty();
     return Outcome::Done;

@@ -69,18 +69,14 @@ public:
     // Work on the files' lines, in their order, that a caller does while the
     // tool is still comparing them: the tool takes most of a comparison's time.
     using WhileToolRuns = std::function<void(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right)>;
-    // Work on the aligned lines' texts, fillers and rows that a caller does
-    // while their words are still being marked: marks are not to be read yet.
-    using WhileMarking = std::function<void()>;
 
     // Reads both files as UTF-8 and runs "/usr/bin/diff -d" through
     // "/usr/bin/grep ^[0-9]". NotText when a file is not UTF-8 or the tool
     // treats it as binary (the caller shows the hex view); Failed with
     // `error` set when a tool is missing, fails or prints what does not parse.
-    // `whileToolRuns` is called once both files are read and cut into lines,
-    // `whileMarking` once they stand aligned.
+    // `whileToolRuns` is called once both files are read and cut into lines.
     Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error,
-                           const WhileToolRuns& whileToolRuns = {}, const WhileMarking& whileMarking = {});
+                           const WhileToolRuns& whileToolRuns = {});
 
     // The comparison of two texts given the tool's command lines. False with
     // `error` set when the commands do not fit the texts.
@@ -129,10 +125,10 @@ private:
         std::size_t leftCount, rightCount;
         bool wholeOnly;          // too large: every line marked whole
     };
-    void markBlocks(const std::vector<BlockToMark>& blocks, const WhileMarking& whileMarking);
+    void markBlocks(const std::vector<BlockToMark>& blocks);
     // ParseDiff on lines already cut from m_text1 and m_text2.
     bool alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                    QString* error, const WhileMarking& whileMarking = {});
+                    QString* error);
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;

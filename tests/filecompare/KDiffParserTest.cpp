@@ -22,10 +22,9 @@ struct RealDiff {
     KDiffParser parser;
     bool equal = false;
     QString error;
-    KDiffParser::Outcome run(const QByteArray& left, const QByteArray& right,
-                             const KDiffParser::WhileMarking& whileMarking = {}) {
+    KDiffParser::Outcome run(const QByteArray& left, const QByteArray& right) {
         return parser.ParseDiffFile1(fctest::writeFile(dir, "l.txt", left), fctest::writeFile(dir, "r.txt", right),
-                                     equal, error, {}, whileMarking);
+                                     equal, error);
     }
 };
 
@@ -272,16 +271,7 @@ TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
         right += "keep " + number + (i % 3 == 0 ? " omega" : " alpha") + " tail\n";
     }
     RealDiff run;
-    // Callers write the rows while words are marked on another thread: the
-    // rows and the aligned texts must stand by then.
-    std::size_t rowsWhileMarking = 0, callsWhileMarking = 0;
-    const auto whileMarking = [&] {
-        ++callsWhileMarking;
-        rowsWhileMarking = run.parser.rows().size();
-    };
-    ASSERT_EQ(run.run(left, right, whileMarking), KDiffParser::Outcome::Done) << run.error.toStdString();
-    EXPECT_EQ(callsWhileMarking, 1u);
-    EXPECT_EQ(rowsWhileMarking, std::size_t(kLines));
+    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done) << run.error.toStdString();
     const auto& changes = run.parser.iZmiany();
     ASSERT_EQ(changes.size(), std::size_t((kLines + 2) / 3));
     for (const ChangeRecord& c : changes) {
