@@ -21,7 +21,10 @@ std::vector<DisplayLine> splitTextLines(const QString& text) {
     // Counted first: growing the table line by line would copy it a dozen
     // times and touch twice its memory.
     const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
-    lines.reserve(std::size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
+    // Room for fillers a comparison may put between them: only reserved,
+    // it costs no memory unless used.
+    const std::size_t count = std::size_t(std::count(chars, chars + text.size(), u'\n')) + 1;
+    lines.reserve(count + count / 8);
     platform::adviseHugePages(lines.data(), lines.capacity() * sizeof(DisplayLine));
     // Each line refers to the text's own characters instead of a copy: a
     // large file has hundreds of thousands of them. The caller keeps the text.
@@ -211,6 +214,25 @@ DisplayLine fillerLine() {
     return f;
 }
 
+// A side's lines grown to `total` with fillers at the given places (in
+// increasing order), moving each line once from the back; lines before the
+// first filler stay where they are.
+std::vector<DisplayLine> withFillers(std::vector<DisplayLine> lines, const std::vector<std::size_t>& fillerAt,
+                                     std::size_t total) {
+    std::size_t from = lines.size();
+    lines.resize(total);
+    for (std::size_t f = fillerAt.size(), to = total; f > 0;) {
+        --to;
+        if (fillerAt[f - 1] == to) {
+            lines[to] = fillerLine();
+            --f;
+        } else {
+            lines[to] = std::move(lines[--from]);
+        }
+    }
+    return lines;
+}
+
 }  // namespace
 
 std::optional<std::pair<float, int>> KDiffParser::FindNextDistanceIn(const QStringList& bigLines, const QString& smallItem,
@@ -273,14 +295,21 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     m_lines1.clear();
     m_lines2.clear();
     m_addedLLines = m_addedRLines = 0;
-    m_lines1.reserve(left.size() + left.size() / 8);
-    m_lines2.reserve(right.size() + right.size() / 8);
-    platform::adviseHugePages(m_lines1.data(), m_lines1.capacity() * sizeof(DisplayLine));
-    platform::adviseHugePages(m_lines2.data(), m_lines2.capacity() * sizeof(DisplayLine));
 
     const auto fail = [&](const QString& line) {
         if (error) *error = Messages::format("fcBadDiffOutput", line);
         return false;
+    };
+
+    // Each side keeps its lines in their order; alignment only puts fillers
+    // between them. Where the fillers go is noted here and the lines are
+    // moved once at the end, those before the first filler not at all.
+    std::vector<std::size_t> fillersLeft, fillersRight;
+    std::size_t aligned = 0;   // display lines so far
+    const auto place = [&](bool leftFiller, bool rightFiller) {
+        if (leftFiller) fillersLeft.push_back(aligned);
+        if (rightFiller) fillersRight.push_back(aligned);
+        ++aligned;
     };
 
     std::vector<BlockToMark> blocksToMark;
@@ -307,13 +336,12 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         if ((letter != 'a' && cmd.L1 == 0) || (letter != 'd' && cmd.R1 == 0) || leftBefore < pl || rightBefore < pr ||
             leftBefore - pl != rightBefore - pr || leftEnd > left.size() || rightEnd > right.size())
             return fail(lineView.toString());
-        for (; pl < leftBefore; ++pl, ++pr) {
-            m_lines1.push_back(std::move(left[pl]));
-            m_lines2.push_back(std::move(right[pr]));
-        }
+        aligned += leftBefore - pl;
+        pr += leftBefore - pl;
+        pl = leftBefore;
 
         ChangeRecord record;
-        record.l = m_lines1.size();
+        record.l = aligned;
         record.diffChunk = DiffChunk::parseCommand(lineView);
         record.col = letter == 'c' ? 1 : 2;
         record.s = letter == 'c' ? 12 : letter == 'a' ? 8 : 4;
@@ -323,15 +351,13 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         if (letter == 'd') {
             for (; pl < leftEnd; ++pl) {
                 markWhole(left[pl], MarkRemoved);
-                m_lines1.push_back(std::move(left[pl]));
-                m_lines2.push_back(fillerLine());
+                place(false, true);
                 ++m_addedRLines;
             }
         } else if (letter == 'a') {
             for (; pr < rightEnd; ++pr) {
                 markWhole(right[pr], MarkAdded);
-                m_lines2.push_back(std::move(right[pr]));
-                m_lines1.push_back(fillerLine());
+                place(true, false);
                 ++m_addedLLines;
             }
         } else {
@@ -356,13 +382,13 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
             if (pairing) {
                 std::vector<DisplayLine>& bigSide = bigLeft ? left : right;
                 std::vector<DisplayLine>& smallSide = bigLeft ? right : left;
-                std::size_t bigAt = bigLeft ? lFrom : rFrom, smallAt = bigLeft ? rFrom : lFrom;
+                const std::size_t bigAt = bigLeft ? lFrom : rFrom, smallAt = bigLeft ? rFrom : lFrom;
                 const std::size_t bigCount = bigLeft ? lCount : rCount;
                 std::size_t nextSmall = 0;
-                for (std::size_t j = 0; j < bigCount; ++j, ++bigAt) {
-                    DisplayLine& bl = bigSide[bigAt];
-                    DisplayLine pairedSmall = fillerLine();
-                    if (nextSmall < pairing->size() && std::size_t((*pairing)[nextSmall]) == j) {
+                for (std::size_t j = 0; j < bigCount; ++j) {
+                    DisplayLine& bl = bigSide[bigAt + j];
+                    const bool paired = nextSmall < pairing->size() && std::size_t((*pairing)[nextSmall]) == j;
+                    if (paired) {
                         DisplayLine& sl = smallSide[smallAt + nextSmall];
                         const auto smallComps = KLCS::SplitComponentsFrom(sl.text);
                         const auto bigComps = KLCS::SplitComponentsFrom(bl.text);
@@ -370,23 +396,18 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
                             KLCS::CommonComponents(smallComps, bigComps).value_or(std::vector<QStringView>{});
                         sl.marks = highlightComponents(smallComps, sl.text.size(), false, common);
                         bl.marks = highlightComponents(bigComps, bl.text.size(), false, common);
-                        pairedSmall = std::move(sl);
                         ++nextSmall;
                     } else {
                         markWhole(bl, bigLeft ? MarkRemoved : MarkAdded);
                         (bigLeft ? m_addedRLines : m_addedLLines)++;
                     }
-                    (bigLeft ? m_lines1 : m_lines2).push_back(std::move(bl));
-                    (bigLeft ? m_lines2 : m_lines1).push_back(std::move(pairedSmall));
+                    place(!bigLeft && !paired, bigLeft && !paired);
                 }
             } else {
                 const bool huge = dl >= 10000 && dr >= 10000 && dl >= 50 && dr >= 50 &&
                                   (dl > dr ? dl - dr : dr - dl) >= 1001;
                 blocksToMark.push_back({record.l, lCount, rCount, huge});
-                for (std::size_t k = 0; k < record.nol; ++k) {
-                    m_lines1.push_back(k < lCount ? std::move(left[lFrom + k]) : fillerLine());
-                    m_lines2.push_back(k < rCount ? std::move(right[rFrom + k]) : fillerLine());
-                }
+                for (std::size_t k = 0; k < record.nol; ++k) place(k >= lCount, k >= rCount);
                 if (lCount < rCount) m_addedLLines += rCount - lCount;
                 if (rCount < lCount) m_addedRLines += lCount - rCount;
             }
@@ -397,10 +418,9 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     }
     if (left.size() - pl != right.size() - pr)
         return fail(QStringLiteral("%1/%2").arg(left.size() - pl).arg(right.size() - pr));
-    for (; pl < left.size(); ++pl, ++pr) {
-        m_lines1.push_back(std::move(left[pl]));
-        m_lines2.push_back(std::move(right[pr]));
-    }
+    aligned += left.size() - pl;
+    m_lines1 = withFillers(std::move(left), fillersLeft, aligned);
+    m_lines2 = withFillers(std::move(right), fillersRight, aligned);
     m_numOfLines = std::max(m_orgNumOfLLines + m_addedLLines, m_orgNumOfRLines + m_addedRLines);
     m_numOfLinesForR = m_orgNumOfRLines + m_addedRLines;
 
