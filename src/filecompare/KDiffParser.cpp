@@ -3,6 +3,7 @@
 #include "base/Messages.h"
 #include "filecompare/KLCS.h"
 #include "filecompare/Levenshtein.h"
+#include "filecompare/LineWordsAhead.h"
 #include "platform/HugePages.h"
 
 #include <QFile>
@@ -161,24 +162,37 @@ void markWhole(DisplayLine& line, std::uint8_t kind) {
     if (!line.text.isEmpty()) line.marks.push_back({0, line.text.size(), kind});
 }
 
-// A block of lines as one text, every line with its break.
-QString blockText(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
-    qsizetype size = 0;
-    for (std::size_t k = 0; k < count; ++k) size += lines[from + k].text.size() + 1;
-    QString t;
-    t.reserve(size);
+// A block's components as if its lines were split as one text, every line
+// with its break: line by line, a break between them, words split ahead
+// taken as they are. `size` is set to that text's length.
+std::vector<TextComponent> blockComponents(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count,
+                                           const LineWordsAhead* ahead, int side, std::size_t fileLine,
+                                           qsizetype& size) {
+    static const QString kBreak = QStringLiteral("\n");
+    std::vector<TextComponent> comps;
+    bool anyWord = false;
+    qsizetype offset = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        t += lines[from + k].text;
-        if (lines[from + k].hasBreak) t += QLatin1Char('\n');
+        const DisplayLine& line = lines[from + k];
+        if (const LineWordsAhead::Words* words = ahead ? ahead->find(side, fileLine + k) : nullptr) {
+            for (const TextComponent& c : words->components) comps.emplace_back(c).pos += offset;
+            anyWord = anyWord || words->anyWord;
+        } else {
+            KLCS::AppendComponents(line.text, offset, comps, anyWord);
+        }
+        offset += line.text.size();
+        if (line.hasBreak) comps.push_back({offset++, kBreak});
     }
-    return t;
+    if (!anyWord) comps.clear();
+    size = offset;
+    return comps;
 }
 
-// Marks a block of lines, split as one text, against a common word list.
-void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count, const QString& joined,
+// Marks a block of lines, split as one text of `size` characters, against a common word list.
+void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count, qsizetype size,
                     const std::vector<TextComponent>& comps, const std::vector<QStringView>& common) {
     const bool endsWithBreak = count > 0 && lines[from + count - 1].hasBreak;
-    const auto runs = highlightComponents(comps, joined.size(), endsWithBreak, common);
+    const auto runs = highlightComponents(comps, size, endsWithBreak, common);
     qsizetype a = 0;
     for (std::size_t k = 0; k < count; ++k) {
         DisplayLine& line = lines[from + k];
@@ -190,22 +204,6 @@ void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size
         }
         a = b + (line.hasBreak ? 1 : 0);
     }
-}
-
-void markBlockByWords(std::vector<DisplayLine>& left, std::size_t lFrom, std::size_t lCount,
-                      std::vector<DisplayLine>& right, std::size_t rFrom, std::size_t rCount, bool wholeOnly) {
-    const auto markAllWhole = [&] {
-        for (std::size_t k = 0; k < lCount; ++k) markWhole(left[lFrom + k], MarkChanged);
-        for (std::size_t k = 0; k < rCount; ++k) markWhole(right[rFrom + k], MarkChanged);
-    };
-    if (wholeOnly) return markAllWhole();
-    // Each side is split into words once, for the common words and for the marks.
-    const QString leftText = blockText(left, lFrom, lCount), rightText = blockText(right, rFrom, rCount);
-    const auto leftComps = KLCS::SplitComponentsFrom(leftText), rightComps = KLCS::SplitComponentsFrom(rightText);
-    const auto common = KLCS::CommonComponents(leftComps, rightComps);
-    if (!common) return markAllWhole();
-    highlightBlock(left, lFrom, lCount, leftText, leftComps, *common);
-    highlightBlock(right, rFrom, rCount, rightText, rightComps, *common);
 }
 
 DisplayLine fillerLine() {
@@ -280,15 +278,16 @@ std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool
     return highlightComponents(KLCS::SplitComponentsFrom(text), text.size(), endsWithBreak, common);
 }
 
-bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error) {
+bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error,
+                            const LineWordsAhead* ahead) {
     // The lines point into these two: they live as long as the lines.
     m_text1 = p1;
     m_text2 = p2;
-    return alignLines(commands, splitTextLines(m_text1), splitTextLines(m_text2), error);
+    return alignLines(commands, splitTextLines(m_text1), splitTextLines(m_text2), error, ahead);
 }
 
 bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                             QString* error) {
+                             QString* error, const LineWordsAhead* ahead) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -406,7 +405,7 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
             } else {
                 const bool huge = dl >= 10000 && dr >= 10000 && dl >= 50 && dr >= 50 &&
                                   (dl > dr ? dl - dr : dr - dl) >= 1001;
-                blocksToMark.push_back({record.l, lCount, rCount, huge});
+                blocksToMark.push_back({record.l, lFrom, rFrom, lCount, rCount, huge});
                 for (std::size_t k = 0; k < record.nol; ++k) place(k >= lCount, k >= rCount);
                 if (lCount < rCount) m_addedLLines += rCount - lCount;
                 if (rCount < lCount) m_addedRLines += lCount - rCount;
@@ -438,18 +437,31 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         r.lc[1] = start2[last + 1] - (start2[last + 1] > 0 ? 1 : 0);
     }
     buildRows();
-    markBlocks(blocksToMark);
+    markBlocks(blocksToMark, ahead);
     return !cancelled();
 }
 
-void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks) {
+void KDiffParser::markBlockByWords(const BlockToMark& b, const LineWordsAhead* ahead) {
+    const auto markAllWhole = [&] {
+        for (std::size_t k = 0; k < b.leftCount; ++k) markWhole(m_lines1[b.line + k], MarkChanged);
+        for (std::size_t k = 0; k < b.rightCount; ++k) markWhole(m_lines2[b.line + k], MarkChanged);
+    };
+    if (b.wholeOnly) return markAllWhole();
+    // Each side is split into words once, for the common words and for the marks.
+    qsizetype leftSize = 0, rightSize = 0;
+    const auto leftComps = blockComponents(m_lines1, b.line, b.leftCount, ahead, 0, b.leftFileLine, leftSize);
+    const auto rightComps = blockComponents(m_lines2, b.line, b.rightCount, ahead, 1, b.rightFileLine, rightSize);
+    const auto common = KLCS::CommonComponents(leftComps, rightComps);
+    if (!common) return markAllWhole();
+    highlightBlock(m_lines1, b.line, b.leftCount, leftSize, leftComps, *common);
+    highlightBlock(m_lines2, b.line, b.rightCount, rightSize, rightComps, *common);
+}
+
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const LineWordsAhead* ahead) {
     // Blocks touch lines of their own only, so two threads can share them:
     // the word comparison is most of the work left once the tool is done.
     const auto markRange = [&](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to && !cancelled(); ++i) {
-            const BlockToMark& b = blocks[i];
-            markBlockByWords(m_lines1, b.line, b.leftCount, m_lines2, b.line, b.rightCount, b.wholeOnly);
-        }
+        for (std::size_t i = from; i < to && !cancelled(); ++i) markBlockByWords(blocks[i], ahead);
     };
     constexpr std::size_t kWorthAThread = 256;
     if (blocks.size() < kWorthAThread) {
@@ -598,6 +610,8 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     }
     std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
     if (whileToolRuns) whileToolRuns(left, right);
+    LineWordsAhead ahead;
+    ahead.start(left, right);
     QByteArray output;
     while (grep.state() != QProcess::NotRunning) {
         if (cancelled()) {
@@ -611,6 +625,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         output += grep.readAllStandardOutput();
     }
     output += grep.readAllStandardOutput();
+    ahead.finish();
     diff.waitForFinished(-1);
     const QByteArray diffErrors = diff.readAllStandardError().trimmed();
     if (diff.exitStatus() != QProcess::NormalExit || diff.exitCode() > 1) {
@@ -625,7 +640,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
     const QString commands = QString::fromUtf8(output);
     if (cancelled()) return Outcome::Cancelled;
-    if (!alignLines(commands, std::move(left), std::move(right), &error))
+    if (!alignLines(commands, std::move(left), std::move(right), &error, &ahead))
         return cancelled() ? Outcome::Cancelled : Outcome::Failed;
     quickEqual = commands.isEmpty();
     return Outcome::Done;

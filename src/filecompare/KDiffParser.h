@@ -19,6 +19,8 @@
 
 namespace qv {
 
+class LineWordsAhead;
+
 enum MarkKind : std::uint8_t { MarkSame = 0, MarkAdded = 1, MarkRemoved = 2, MarkChanged = 3 };
 
 struct MarkRun {
@@ -79,8 +81,10 @@ public:
                            const WhileToolRuns& whileToolRuns = {});
 
     // The comparison of two texts given the tool's command lines. False with
-    // `error` set when the commands do not fit the texts.
-    bool ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error = nullptr);
+    // `error` set when the commands do not fit the texts. `ahead`, when
+    // given, holds words already split from the same texts' lines.
+    bool ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error = nullptr,
+                   const LineWordsAhead* ahead = nullptr);
 
     // "L1[,L2]{a|c|d}R1[,R2]" → the letter and the four numbers as text; 0 when not a command.
     static char ScannValuesFromCode(QStringView line, QString& val1, QString& val2, QString& val3, QString& val4);
@@ -122,13 +126,16 @@ private:
     // A changed block whose words are compared once the lines stand aligned.
     struct BlockToMark {
         std::size_t line;        // its first display line
+        std::size_t leftFileLine, rightFileLine;   // its first line in each file
         std::size_t leftCount, rightCount;
         bool wholeOnly;          // too large: every line marked whole
     };
-    void markBlocks(const std::vector<BlockToMark>& blocks);
-    // ParseDiff on lines already cut from m_text1 and m_text2.
+    void markBlockByWords(const BlockToMark& block, const LineWordsAhead* ahead);
+    void markBlocks(const std::vector<BlockToMark>& blocks, const LineWordsAhead* ahead);
+    // ParseDiff on lines already cut from m_text1 and m_text2, with the
+    // words of some lines split ahead.
     bool alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                    QString* error);
+                    QString* error, const LineWordsAhead* ahead = nullptr);
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;

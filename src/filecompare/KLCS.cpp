@@ -24,16 +24,16 @@ UBreakIterator* wordIterator() {
     return it.get();
 }
 
-void addNonWords(const QString& s, qsizetype from, qsizetype to, std::vector<TextComponent>& out) {
+void addNonWords(QStringView s, qsizetype from, qsizetype to, qsizetype offset, std::vector<TextComponent>& out) {
     qsizetype i = from;
     while (i < to) {
         if (s[i] == QLatin1Char(' ')) {
             qsizetype j = i;
             while (j < to && s[j] == QLatin1Char(' ')) ++j;
-            out.push_back({i, QStringView(s).mid(i, j - i)});
+            out.push_back({offset + i, s.mid(i, j - i)});
             i = j;
         } else {
-            out.push_back({i, QStringView(s).mid(i, 1)});
+            out.push_back({offset + i, s.mid(i, 1)});
             ++i;
         }
     }
@@ -41,24 +41,28 @@ void addNonWords(const QString& s, qsizetype from, qsizetype to, std::vector<Tex
 
 }  // namespace
 
-std::vector<TextComponent> KLCS::SplitComponentsFrom(const QString& s) {
-    std::vector<TextComponent> out;
+void KLCS::AppendComponents(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord) {
     UBreakIterator* it = wordIterator();
-    if (s.isEmpty() || !it) return out;
+    if (s.isEmpty() || !it) return;
     UErrorCode status = U_ZERO_ERROR;
-    ubrk_setText(it, reinterpret_cast<const UChar*>(s.constData()), int32_t(s.size()), &status);
-    if (U_FAILURE(status)) return out;
-    bool anyWord = false;
+    ubrk_setText(it, reinterpret_cast<const UChar*>(s.data()), int32_t(s.size()), &status);
+    if (U_FAILURE(status)) return;
     qsizetype start = ubrk_first(it);
     for (int32_t end = ubrk_next(it); end != UBRK_DONE; start = end, end = ubrk_next(it)) {
         if (ubrk_getRuleStatus(it) >= UBRK_WORD_NONE_LIMIT) {
             anyWord = true;
-            out.push_back({start, QStringView(s).mid(start, end - start)});
+            out.push_back({offset + start, s.mid(start, end - start)});
         } else {
-            addNonWords(s, start, end, out);
+            addNonWords(s, start, end, offset, out);
         }
     }
     ubrk_setText(it, nullptr, 0, &status);
+}
+
+std::vector<TextComponent> KLCS::SplitComponentsFrom(const QString& s) {
+    std::vector<TextComponent> out;
+    bool anyWord = false;
+    AppendComponents(s, 0, out, anyWord);
     if (!anyWord) out.clear();
     return out;
 }
@@ -96,8 +100,8 @@ std::optional<std::vector<std::uint32_t>> KLCS::WordGetMatrixForComp1(const std:
     std::vector<std::uint32_t> t(rows * cols, 0);
     for (std::uint64_t i = 1; i < rows; ++i) {
         for (std::uint64_t j = 1; j < cols; ++j) {
-            const auto& a = c1[i - 1].text;
-            t[i * cols + j] = a == c2[j - 1].text ? t[(i - 1) * cols + j - 1] + std::uint32_t(a.size())
+            const TextComponent& a = c1[i - 1];
+            t[i * cols + j] = a.sameText(c2[j - 1]) ? t[(i - 1) * cols + j - 1] + std::uint32_t(a.text.size())
                                                   : std::max(t[(i - 1) * cols + j], t[i * cols + j - 1]);
         }
     }
@@ -114,7 +118,7 @@ std::optional<std::vector<QStringView>> KLCS::CommonComponents(const std::vector
     const std::size_t cols = c2.size() + 1;
     std::size_t i = c1.size(), j = c2.size();
     while (i > 0 && j > 0) {
-        if (c1[i - 1].text == c2[j - 1].text) {
+        if (c1[i - 1].sameText(c2[j - 1])) {
             out.push_back(c1[i - 1].text);
             --i, --j;
         } else if (t[(i - 1) * cols + j] <= t[i * cols + j - 1]) {

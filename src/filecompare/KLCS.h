@@ -2,6 +2,7 @@
 // Longest common subsequences over characters and over word components.
 // Stateless: class operations only.
 
+#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -14,6 +15,11 @@ namespace qv {
 struct TextComponent {
     qsizetype pos = 0;   // offset in the string that was split
     QStringView text;
+    std::size_t hash = 0;   // of the text: tables of components compare it first
+
+    TextComponent() = default;
+    TextComponent(qsizetype at, QStringView t) : pos(at), text(t), hash(qHash(t)) {}
+    bool sameText(const TextComponent& other) const { return hash == other.hash && text == other.text; }
 };
 
 class KLCS {
@@ -27,6 +33,11 @@ public:
     // of spaces is one component and every other character one of its own.
     // A string without any word yields no components. The views point into `s`.
     static std::vector<TextComponent> SplitComponentsFrom(const QString& s);
+    // The components of one line (or any text), all of them, with `offset`
+    // added to their positions, appended to `out`; `anyWord` is set when one
+    // is a word. A line break always stands alone between words, so a block's
+    // components are its lines' components with a line break between them.
+    static void AppendComponents(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord);
 
     static std::vector<std::vector<std::uint64_t>> GetMatrixForString1(QStringView s1, QStringView s2);
     static QString CommonTextForString1(QStringView s1, QStringView s2);

@@ -1,4 +1,5 @@
 #include "filecompare/KDiffParser.h"
+#include "filecompare/LineWordsAhead.h"
 
 #include "TextDiffTestSupport.h"
 
@@ -285,4 +286,34 @@ TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
             EXPECT_EQ(line.marks[0].length, 5) << line.text.toStdString();
         }
     }
+}
+
+TEST(KDiffParserTest, WordsSplitAheadMarkAsWordsSplitAfterwards) {
+    // Lines found only on one side are split while the tool runs; the marks
+    // must not depend on whether a line's words were split then or later.
+    const QString left = QStringLiteral("same\nalpha beta gamma\nkept\nfirst of two\nsecond of two\ntail\n");
+    const QString right = QStringLiteral("same\nalpha BETA gamma\nkept\nfirst of 2\nextra line\nsecond of two\ntail\n");
+    const QString commands = QStringLiteral("2c2\n4,5c4,6\n");
+    const std::vector<DisplayLine> leftLines = splitTextLines(left), rightLines = splitTextLines(right);
+    LineWordsAhead ahead;
+    ahead.splitWords(leftLines, rightLines);
+    // Only the lines the other side lacks were split ahead.
+    EXPECT_NE(ahead.find(0, 1), nullptr);
+    EXPECT_EQ(ahead.find(0, 2), nullptr);
+    EXPECT_NE(ahead.find(1, 4), nullptr);
+    EXPECT_EQ(ahead.find(1, 5), nullptr);
+
+    KDiffParser later, early;
+    ASSERT_TRUE(later.ParseDiff(commands, left, right));
+    ASSERT_TRUE(early.ParseDiff(commands, left, right, nullptr, &ahead));
+    ASSERT_EQ(later.lines1().size(), early.lines1().size());
+    for (int side = 0; side < 2; ++side) {
+        const auto& a = side == 0 ? later.lines1() : later.lines2();
+        const auto& b = side == 0 ? early.lines1() : early.lines2();
+        for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i].marks, b[i].marks) << side << " line " << i;
+    }
+    // The changed word is marked, and nothing else on its line.
+    ASSERT_EQ(early.lines2()[1].marks.size(), 1u);
+    EXPECT_EQ(early.lines2()[1].marks[0].start, 6);
+    EXPECT_EQ(early.lines2()[1].marks[0].length, 4);
 }

@@ -65,3 +65,36 @@ TEST(KLCSTest, EditDistances) {
     EXPECT_FLOAT_EQ(Levenshtein::compareWithString(u"word", u"!!"), 1e8f);
     EXPECT_EQ(Levenshtein::smallestOf(3, -2, 7), -2);
 }
+
+TEST(KLCSTest, ABlockSplitsAsItsLinesWithBreaksBetween) {
+    // Changed blocks are split line by line (some lines ahead of time): that
+    // must give what splitting the block as one text gives, whatever script,
+    // joiner, combining mark or carriage return stands next to a break.
+    const QStringList blocks = {
+        QStringLiteral("int a = 1;\n  b(c, \"d\");\n\n}\n"),
+        QStringLiteral("日本語のテキスト\nภาษาไทยง่ายๆ\n中文 words 混合\n"),
+        QStringLiteral("👩‍💻 coder\n\u0301accent first\ne\u0301\u200d\nzero\u200bwidth"),
+        QStringLiteral("line\r\nnext\r\n   \n\t\ttabs\n\u00a0nbsp \n"),
+        QStringLiteral("no words here: ;;;\n--\n"),
+        QStringLiteral("can't won't\nO'Neil's 3.14 1,000\n"),
+    };
+    for (const QString& block : blocks) {
+        std::vector<TextComponent> whole, byLine;
+        bool wholeWord = false, lineWord = false;
+        KLCS::AppendComponents(block, 0, whole, wholeWord);
+        static const QString kBreak = QStringLiteral("\n");
+        qsizetype offset = 0;
+        const QStringList lines = block.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            KLCS::AppendComponents(lines[i], offset, byLine, lineWord);
+            offset += lines[i].size();
+            if (i + 1 < lines.size()) byLine.push_back({offset++, kBreak});
+        }
+        EXPECT_EQ(wholeWord, lineWord) << block.toStdString();
+        ASSERT_EQ(whole.size(), byLine.size()) << block.toStdString();
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            EXPECT_EQ(whole[i].pos, byLine[i].pos) << block.toStdString() << " at " << i;
+            EXPECT_EQ(whole[i].text.toString(), byLine[i].text.toString()) << block.toStdString() << " at " << i;
+        }
+    }
+}
