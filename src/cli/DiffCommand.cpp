@@ -18,6 +18,7 @@
 #include <QStringEncoder>
 
 #include <array>
+#include <charconv>
 #include <memory>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -159,8 +160,9 @@ public:
         const QByteArray utf8 = s.toUtf8();
         return *this << std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     }
-    Out& operator<<(std::uint64_t n) { return *this << std::string_view(std::to_string(n)); }
-    Out& operator<<(int n) { return *this << std::string_view(std::to_string(n)); }
+    // Numbers straight into the buffer: a large diff's records hold hundreds of thousands.
+    Out& operator<<(std::uint64_t n) { return number(n); }
+    Out& operator<<(int n) { return number(n); }
     void flush() {
         if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
         m_buf.clear();
@@ -176,6 +178,14 @@ public:
     }
 
 private:
+    template <class Number>
+    Out& number(Number n) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+        m_buf.append(digits, std::size_t(end - digits));
+        return *this;
+    }
+
     static constexpr std::size_t kBuffered = std::size_t(1) << 16;
     void flushWhenFull() {
         if (m_buf.size() > kBuffered) flush();
