@@ -91,19 +91,27 @@ ContentResult FileSystem::compareContents(const std::string& a, const std::strin
         return ContentResult::Different;
     if (!open1.ok() || !open2.ok()) return ContentResult::CannotOpen;
     if (first.size() != second.size()) return ContentResult::Different;
-    ::posix_fadvise(first.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    ::posix_fadvise(second.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    // Most files are read in one block: read-ahead advice and the map of
+    // holes only pay for larger or sparse ones (a file with as many blocks as
+    // bytes has no holes).
+    const off_t size = first.size();
+    if (size > off_t(kBlockSize)) {
+        ::posix_fadvise(first.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(second.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    const auto dense = [size](const struct stat& s) { return off_t(s.st_blocks) * 512 >= size; };
+    const bool mapHoles = !dense(s1) || !dense(s2);
 
     char* bufferA = threadBuffer(0);
     char* bufferB = threadBuffer(1);
-    const off_t size = first.size();
     off_t at = 0;
     auto isCancelled = [cancelled] { return cancelled && cancelled->load(std::memory_order_relaxed); };
     // Only the stretches where either file holds data are read: two sparse
     // files compare in the time of their data, and a hole equals zeros.
     while (at < size) {
         if (isCancelled()) return ContentResult::Cancelled;
-        const Stretch x = stretchAt(first.fd(), at, size), y = stretchAt(second.fd(), at, size);
+        const Stretch x = mapHoles ? stretchAt(first.fd(), at, size) : Stretch{true, size};
+        const Stretch y = mapHoles ? stretchAt(second.fd(), at, size) : Stretch{true, size};
         const off_t end = std::max(std::min(x.end, y.end), at + 1);
         if (!x.data && !y.data) {
             at = end;
