@@ -4,7 +4,8 @@
 # gdbus calls its methods; every refusal with its bus error name and text,
 # compare → sync → execute → compare again, the error lines of a failed
 # action, a second request answering the waiting one, the numbers of the
-# comparisons, and one comparison shown on Qt's offscreen screen.
+# comparisons, one comparison shown on Qt's offscreen screen, and the
+# changes of values announced with PropertiesChanged.
 #   script_bus_check.sh BIN_DIR
 set -euo pipefail
 # SCRIPT_BUS_TRACE=FILE: every step traced into FILE.
@@ -186,4 +187,33 @@ grep -qxF "Error: GDBus.Error:org.quorvane.Quorvane.Error.Minus1708: The compari
     fail "the waiting compare was not answered with NO: $(cat "$first_out")"
 [ "$second" = "(objectpath '$app/Comparisons/6',)" ] || fail "the second compare failed: $second"
 
-echo "script_bus_check: every refusal, compare → sync → execute → equal, error lines, numbering and hand-over checked"
+# 6. Values are announced as they change (PropertiesChanged): a new
+# comparison's differences and state, a plan's actions, an execution's end,
+# and the application's list of comparisons; a value that did not change is
+# not sent again.
+mkdir -p "$work/PL" "$work/PR"
+echo left >"$work/PL/p.txt"
+echo right-side >"$work/PR/p.txt"
+gdbus monitor --session --dest "$dest" >"$work/signals.txt" 2>&1 &
+monitor=$!
+for _ in $(seq 100); do grep -q "is owned by" "$work/signals.txt" && break; sleep 0.05; done
+n="$(call Compare "{'Left': <'$work/PL'>, 'Right': <'$work/PR'>, 'ShowUI': <false>}" | grep -o 'Comparisons/[0-9]*' | cut -d/ -f2)"
+[ -n "$n" ] || fail "the comparison for the announcements was not made"
+call Sync "{'Comparison': <$n>, 'SyncType': <'SyMr'>, 'Direction': <'SyLR'>}" >/dev/null
+call Execute "{'Comparison': <$n>, 'NoArchive': <true>}" >/dev/null
+# The values of comparison n as announced, one line per signal.
+announced() { grep -F "$app/Comparisons/$n: org.freedesktop.DBus.Properties.PropertiesChanged ('org.quorvane.Quorvane.Comparison'," "$work/signals.txt" || true; }
+for _ in $(seq 100); do announced | grep -qF "'State': <'executed'>" && break; sleep 0.05; done
+kill "$monitor"
+[ "$(announced | grep -cF "'Differences': <uint64 1>")" = 1 ] ||
+    fail "the difference was not announced exactly once: $(announced)"
+announced | grep -qF "'Actions': <uint64 1>" || fail "the planned action was not announced: $(announced)"
+announced | grep -qF "'Left': <'$work/PL'>" || fail "the left folder was not announced: $(announced)"
+states="$(announced | grep -o "'State': <'[a-z]*'>" | cut -d"'" -f4 | tr '\n' ' ')"
+[[ "$states" =~ ^comparing\ compared\ planning\ planned\ (executing\ )?executed\ $ ]] ||
+    fail "states announced out of order or more than once: $states"
+[ "$(prop "$n" State)" = "(<'executed'>,)" ] || fail "the last state announced is not the one read"
+grep -F "$app: org.freedesktop.DBus.Properties.PropertiesChanged ('$iface', {'Comparisons':" "$work/signals.txt" |
+    grep -qF "'$app/Comparisons/$n'" || fail "the new comparison was not announced in the list: $(cat "$work/signals.txt")"
+
+echo "script_bus_check: every refusal, compare → sync → execute → equal, error lines, numbering, hand-over and announced changes checked"
