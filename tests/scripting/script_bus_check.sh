@@ -131,10 +131,17 @@ rm "$work/L/locked/c.txt"
 out="$(timeout 60 "$bin/quorvane" script compare Comparison=1 --json)" || fail "compare again failed"
 grep -q '"Differences":0,' <<<"$out" || fail "differences remain after the mirror: $out"
 [ "$(cat "$work/R/a.txt")" = one ] && [ ! -e "$work/R/extra.txt" ] || fail "the right side was not mirrored"
-# the command line reports refusals on stderr with exit status 1
+# the command line reports refusals on stderr with exit status 1, and nothing
+# else: a client that ends right after a refusal once left Qt's bus thread
+# warning about "an invalid type" (now and then, so several are tried)
 if "$bin/quorvane" script execute NoArchive=true 2>"$work/err.txt"; then fail "execute without a comparison succeeded"; fi
-grep -qxF "error -1715: A comparison must be specified." "$work/err.txt" ||
+[ "$(cat "$work/err.txt")" = "error -1715: A comparison must be specified." ] ||
     fail "unexpected refusal text: $(cat "$work/err.txt")"
+for _ in $(seq 10); do
+    if "$bin/quorvane" script close Comparison=99 2>"$work/err.txt"; then fail "closing comparison 99 succeeded"; fi
+    [ "$(cat "$work/err.txt")" = "error -1728: There is no open comparison 99." ] ||
+        fail "a refused close printed more than its refusal: $(cat "$work/err.txt")"
+done
 
 # 4. Numbers: 2 and 3 follow, a closed one is gone for good (after 3 s) and not given again.
 n2="$(call Compare "{'Left': <'$work/L'>, 'Right': <'$work/R'>, 'ShowUI': <false>}")"
