@@ -78,13 +78,35 @@ public:
     }
 
     int id() const { return m_id; }
-    qulonglong differences() const { return c() ? c()->Differences() : 0; }
-    qulonglong actions() const { return c() ? c()->Actions() : 0; }
-    QStringList errors() const { return c() ? c()->Errors() : QStringList(); }
-    QString state() const { return c() ? c()->runState() : QStringLiteral("closed"); }
-    bool showUI() const { return c() && c()->iShowUI(); }
-    QString left() const { return c() ? QString::fromStdString(c()->leftPath()) : QString(); }
-    QString right() const { return c() ? QString::fromStdString(c()->rightPath()) : QString(); }
+    // Each looks the comparison up once: announcing reads them all after every change.
+    qulonglong differences() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Differences() : 0;
+    }
+    qulonglong actions() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Actions() : 0;
+    }
+    QStringList errors() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Errors() : QStringList();
+    }
+    QString state() const {
+        const ScriptableComparison* x = c();
+        return x ? x->runState() : QStringLiteral("closed");
+    }
+    bool showUI() const {
+        const ScriptableComparison* x = c();
+        return x && x->iShowUI();
+    }
+    QString left() const {
+        const ScriptableComparison* x = c();
+        return x ? QString::fromStdString(x->leftPath()) : QString();
+    }
+    QString right() const {
+        const ScriptableComparison* x = c();
+        return x ? QString::fromStdString(x->rightPath()) : QString();
+    }
 
     // Sends the values that differ from those last sent, if any.
     void announceChanges() {
@@ -148,11 +170,13 @@ void ScriptingAdaptor::comparisonRemoved(int uniqueASID) {
 }
 
 void ScriptingAdaptor::announceComparisons() {
+    // Named as invalidated, not sent: a list of every open comparison on each
+    // open and close would cost more the more a script keeps open.
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(bus::kApplicationPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
-    signal << QString::fromLatin1(bus::kScriptingInterface)
-           << QVariantMap{{QStringLiteral("Comparisons"), QVariant::fromValue(comparisons())}} << QStringList();
+    signal << QString::fromLatin1(bus::kScriptingInterface) << QVariantMap()
+           << QStringList{QStringLiteral("Comparisons")};
     m_connection.send(signal);
 }
 
