@@ -41,6 +41,22 @@ QDBusConnection sessionBus() {
     return QDBusConnection::sessionBus();
 }
 
+// The bus's own answer when the name has no owner, or when its owner has not
+// set up the scripting interface yet.
+bool nobodyAnswered(const QDBusMessage& reply) {
+    // What the bus says to a call that may not start the service.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) return true;
+    switch (QDBusError(reply).type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownMethod:
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 bool ScriptingClient::applicationRunning() {
@@ -92,10 +108,20 @@ QString ScriptingClient::startApplication(const QString& program) {
 
 ScriptOutcome ScriptingClient::call(const QString& command, const QVariantMap& parameters) {
     ScriptOutcome out;
+    if (!sessionBus().isConnected()) {
+        out.reached = false;
+        return out;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(bus::kApplicationPath),
                                                        QString::fromLatin1(bus::kScriptingInterface), capitalised(command));
     call << parameters;
+    // Nothing on the bus may start in the application's place.
+    call.setAutoStartService(false);
     const QDBusMessage reply = sessionBus().call(call, QDBus::Block, kReplyTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage && nobodyAnswered(reply)) {
+        out.reached = false;
+        return out;
+    }
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const int number = bus::errorNumber(reply.errorName());
         // A failure of the bus itself (no reply, no such method) has no number of ours.
