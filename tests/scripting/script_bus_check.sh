@@ -137,6 +137,11 @@ grep -q '"Differences":0,' <<<"$out" || fail "differences remain after the mirro
 if "$bin/quorvane" script execute NoArchive=true 2>"$work/err.txt"; then fail "execute without a comparison succeeded"; fi
 [ "$(cat "$work/err.txt")" = "error -1715: A comparison must be specified." ] ||
     fail "unexpected refusal text: $(cat "$work/err.txt")"
+# Without a session bus there is nobody to send the command to, and it says so.
+if out="$(DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus" "$bin/quorvane" script compare Comparison=1 2>&1)"; then
+    fail "a command without a session bus succeeded: $out"
+fi
+grep -qF "no session bus" <<<"$out" || fail "a command without a session bus: $out"
 for _ in $(seq 10); do
     if "$bin/quorvane" script close Comparison=99 2>"$work/err.txt"; then fail "closing comparison 99 succeeded"; fi
     [ "$(cat "$work/err.txt")" = "error -1728: There is no open comparison 99." ] ||
