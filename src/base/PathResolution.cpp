@@ -57,6 +57,13 @@ std::string parentPath(std::string_view path) {
     return slash == 0 ? std::string("/") : std::string(path.substr(0, slash));
 }
 
+bool isSamePair(const std::string& left, const std::string& right, const std::string& a, const std::string& b) {
+    const std::string l = standardizePath(left), r = standardizePath(right);
+    if (l.empty() || r.empty()) return false;
+    const std::string sa = standardizePath(a), sb = standardizePath(b);
+    return (l == sa || l == sb) && (r == sa || r == sb);
+}
+
 std::string StringByResolvingSymlinksAndAliases(const std::string& path, platform::FileSystem& fs) {
     std::string standard = standardizePath(path);
     if (standard.empty() || standard[0] != '/') return path;

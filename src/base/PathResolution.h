@@ -21,6 +21,10 @@ std::string StringByResolvingSymlinksAndAliases(const std::string& path,
 bool isSameOrInside(const std::string& path, const std::string& folder,
                     platform::FileSystem& fs = platform::systemFileSystem());
 
+// Whether the pair `left`, `right` names `a` and `b`, in either order
+// (paths compared standardised); never for a pair with an empty side.
+bool isSamePair(const std::string& left, const std::string& right, const std::string& a, const std::string& b);
+
 std::string joinPath(const std::string& folder, std::string_view name);
 std::string_view lastPathComponent(std::string_view path);
 // The folder that holds a path: "/" for an entry at the top, "." for a bare name.

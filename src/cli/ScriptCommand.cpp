@@ -145,14 +145,18 @@ int runScript(const ScriptOptions& o) {
     if (o.headless) {
         outcome = runHere(command, parameters);
     } else {
-        if (!ScriptingClient::applicationRunning()) {
-            if (const QString why = ScriptingClient::startApplication(windowProgram()); !why.isEmpty())
-                return failLine(Messages::format("cliScriptNoApplication", why));
-        } else {
-            // One that is starting up answers scripts a moment after it took its name.
-            ScriptingClient::scriptingReady(ScriptingClient::kStartTimeoutMs);
-        }
+        // Sent at once: asking first whether the application runs and answers costs two round trips each time.
         outcome = ScriptingClient::call(command, parameters);
+        if (!outcome.reached) {
+            if (!ScriptingClient::applicationRunning()) {
+                if (const QString why = ScriptingClient::startApplication(windowProgram()); !why.isEmpty())
+                    return failLine(Messages::format("cliScriptNoApplication", why));
+            } else {
+                // One that is starting up answers scripts a moment after it took its name.
+                ScriptingClient::scriptingReady(ScriptingClient::kStartTimeoutMs);
+            }
+            outcome = ScriptingClient::call(command, parameters);
+        }
     }
     if (outcome.error) {
         std::fprintf(stderr, "error %d: %s\n", outcome.error.number, qPrintable(outcome.error.text));

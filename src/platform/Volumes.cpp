@@ -3,9 +3,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <linux/fs.h>
-#include <sstream>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -54,31 +52,55 @@ std::string resolvedExisting(std::string path) {
     return "/";
 }
 
+// The next field of a mountinfo line (fields are separated by single blanks).
+std::string_view nextField(std::string_view& line) {
+    const size_t end = line.find(' ');
+    const std::string_view field = line.substr(0, end);
+    line = end == std::string_view::npos ? std::string_view() : line.substr(end + 1);
+    return field;
+}
+
+// The whole of a file the kernel writes on reading (its size is not known ahead).
+std::string readProcFile(const char* path) {
+    std::string out;
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return out;
+    char buffer[8192];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<size_t>(n));
+    ::close(fd);
+    return out;
+}
+
 }  // namespace
 
-MountInfo mountOf(const std::string& path) {
-    const std::string resolved = resolvedExisting(path);
+MountInfo mountAmong(std::string_view mountinfo, const std::string& resolvedPath) {
+    // Split by hand: a stream per line cost more than the comparison of a small pair.
     MountInfo best;
-    std::ifstream in("/proc/self/mountinfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, devnum, root, mountPoint, options;
-        fields >> id >> parent >> devnum >> root >> mountPoint >> options;
-        std::string token;
-        while (fields >> token && token != "-") {}
-        std::string fsType, source, superOptions;
-        fields >> fsType >> source >> superOptions;
-        mountPoint = unescapeMountField(mountPoint);
+    while (!mountinfo.empty()) {
+        const size_t end = mountinfo.find('\n');
+        std::string_view line = mountinfo.substr(0, end);
+        mountinfo = end == std::string_view::npos ? std::string_view() : mountinfo.substr(end + 1);
+        for (int skipped = 0; skipped < 4; ++skipped) nextField(line);   // id, parent, device, root
+        const std::string mountPoint = unescapeMountField(std::string(nextField(line)));
+        const std::string_view options = nextField(line);
+        // Optional fields ("shared:1" …) up to the separator.
+        while (!line.empty() && nextField(line) != "-") {}
+        const std::string_view fsType = nextField(line), source = nextField(line);
+        if (mountPoint.empty()) continue;
         // Later lines mount over earlier ones at the same place, so ">=" keeps the last.
-        if (isBelow(resolved, mountPoint) && mountPoint.size() >= best.mountPoint.size()) {
+        if (isBelow(resolvedPath, mountPoint) && mountPoint.size() >= best.mountPoint.size()) {
             best.mountPoint = mountPoint;
-            best.fsType = fsType;
-            best.source = unescapeMountField(source);
-            best.readOnly = ("," + options + ",").find(",ro,") != std::string::npos;
+            best.fsType = std::string(fsType);
+            best.source = unescapeMountField(std::string(source));
+            best.readOnly = ("," + std::string(options) + ",").find(",ro,") != std::string::npos;
         }
     }
     return best;
+}
+
+MountInfo mountOf(const std::string& path) {
+    return mountAmong(readProcFile("/proc/self/mountinfo"), resolvedExisting(path));
 }
 
 bool isCaseSensitive(const std::string& path) {

@@ -2,6 +2,7 @@
 // Questions about the file system that holds a path.
 
 #include <string>
+#include <string_view>
 
 namespace qv::platform {
 
@@ -15,6 +16,9 @@ struct MountInfo {
 // The mount that holds `path` (the longest mount point above its resolved
 // form, from /proc/self/mountinfo).
 MountInfo mountOf(const std::string& path);
+
+// The same choice among the lines of a mountinfo table, for a path already resolved.
+MountInfo mountAmong(std::string_view mountinfo, const std::string& resolvedPath);
 
 // Whether names differing only in letter case are different names there.
 // vfat, exfat and SMB shares fold case, and so do ext4 folders marked casefold.

@@ -75,6 +75,7 @@ void KQuorvaneCompareCommand::performDefaultImplementation(ScriptReply reply) {
         if (ok) reply({{}, id, {}});
         else reply({script_errors::compareNotRerun(), 0, {}});
     });
+    if (host) emit host->comparisonChanged(id);   // comparing, maybe shown or hidden
 }
 
 void KQuorvaneSyncCommand::performDefaultImplementation(ScriptReply reply) {

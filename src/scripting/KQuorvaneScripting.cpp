@@ -50,6 +50,7 @@ void KQuorvaneScripting::OpenComparisonWithLeftPath(const std::string& left, con
             if (ScriptableComparison* made = host->comparison(id)) made->closeFromScript();
         completionHandler(0, script_errors::foldersNotCompared());
     });
+    if (host) emit host->comparisonChanged(id);   // comparing
 }
 
 void KQuorvaneScripting::SyncComparison(int comparison, const QString& syncType, const QString& direction,
@@ -75,6 +76,7 @@ void KQuorvaneScripting::SyncComparison(int comparison, const QString& syncType,
         if (ok) completionHandler(comparison, {});
         else completionHandler(0, script_errors::foldersNotCompared());
     });
+    if (host) emit host->comparisonChanged(comparison);   // planning, or comparing first
 }
 
 void KQuorvaneScripting::ExecuteComparison(int comparison, const std::optional<QString>& archive,

@@ -1,5 +1,7 @@
 #include "scripting/ScriptingAdaptor.h"
 
+#include "app/FileComparisonSession.h"
+#include "app/QuorvaneModule.h"
 #include "scripting/KQuorvaneASCommand.h"
 #include "scripting/KQuorvaneScripting.h"
 #include "scripting/ScriptableComparison.h"
@@ -46,7 +48,11 @@ int errorNumber(const QString& name) {
 
 }  // namespace bus
 
-// One comparison on the bus; every property is read from the comparison when asked.
+// One comparison on the bus. Every property is read from the comparison
+// when asked; when values change (a run starts or ends, a plan is made, an
+// execution starts or ends, actions are marked in its window) the changed
+// ones go out in org.freedesktop.DBus.Properties.PropertiesChanged, so a
+// script can wait for them instead of polling.
 class ScriptingAdaptor::ComparisonObject final : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.quorvane.Quorvane.Comparison")
@@ -59,21 +65,77 @@ class ScriptingAdaptor::ComparisonObject final : public QObject {
     Q_PROPERTY(QString Left READ left)
     Q_PROPERTY(QString Right READ right)
 public:
-    ComparisonObject(ScriptingHost& host, int id) : m_host(&host), m_id(id) {}
+    ComparisonObject(ScriptingHost& host, int id, QDBusConnection connection)
+        : m_host(&host), m_id(id), m_connection(std::move(connection)), m_sent(values()) {
+        ScriptableComparison* comparison = c();
+        QuorvaneModule* m = comparison ? comparison->controller() : nullptr;
+        if (!m) return;
+        // What changes the values outside the scripting commands (a window's user).
+        for (auto signal : {&QuorvaneModule::runStarted, &QuorvaneModule::sizesCalculated, &QuorvaneModule::actionsChanged})
+            connect(m, signal, this, &ComparisonObject::announceChanges);
+        connect(&m->fileComparison(), &FileComparisonSession::comparisonFinished, this,
+                &ComparisonObject::announceChanges);
+    }
 
     int id() const { return m_id; }
-    qulonglong differences() const { return c() ? c()->Differences() : 0; }
-    qulonglong actions() const { return c() ? c()->Actions() : 0; }
-    QStringList errors() const { return c() ? c()->Errors() : QStringList(); }
-    QString state() const { return c() ? c()->runState() : QStringLiteral("closed"); }
-    bool showUI() const { return c() && c()->iShowUI(); }
-    QString left() const { return c() ? QString::fromStdString(c()->leftPath()) : QString(); }
-    QString right() const { return c() ? QString::fromStdString(c()->rightPath()) : QString(); }
+    // Each looks the comparison up once: announcing reads them all after every change.
+    qulonglong differences() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Differences() : 0;
+    }
+    qulonglong actions() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Actions() : 0;
+    }
+    QStringList errors() const {
+        const ScriptableComparison* x = c();
+        return x ? x->Errors() : QStringList();
+    }
+    QString state() const {
+        const ScriptableComparison* x = c();
+        return x ? x->runState() : QStringLiteral("closed");
+    }
+    bool showUI() const {
+        const ScriptableComparison* x = c();
+        return x && x->iShowUI();
+    }
+    QString left() const {
+        const ScriptableComparison* x = c();
+        return x ? QString::fromStdString(x->leftPath()) : QString();
+    }
+    QString right() const {
+        const ScriptableComparison* x = c();
+        return x ? QString::fromStdString(x->rightPath()) : QString();
+    }
+
+    // Sends the values that differ from those last sent, if any.
+    void announceChanges() {
+        const QVariantMap now = values();
+        QVariantMap changed;
+        for (auto it = now.begin(); it != now.end(); ++it)
+            if (m_sent.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+        m_sent = now;
+        if (changed.isEmpty()) return;
+        QDBusMessage signal = QDBusMessage::createSignal(bus::comparisonPath(m_id), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QString::fromLatin1(bus::kComparisonInterface) << changed << QStringList();
+        m_connection.send(signal);
+    }
 
 private:
     ScriptableComparison* c() const { return m_host ? m_host->comparison(m_id) : nullptr; }
+    // The values that change (Id never does).
+    QVariantMap values() const {
+        return {{QStringLiteral("Differences"), differences()}, {QStringLiteral("Actions"), actions()},
+                {QStringLiteral("Errors"), errors()},           {QStringLiteral("State"), state()},
+                {QStringLiteral("ShowUI"), showUI()},           {QStringLiteral("Left"), left()},
+                {QStringLiteral("Right"), right()}};
+    }
+
     QPointer<ScriptingHost> m_host;
     int m_id;
+    QDBusConnection m_connection;
+    QVariantMap m_sent;
 };
 
 ScriptingAdaptor::ScriptingAdaptor(QObject* application, KQuorvaneScripting& scripting, Settings& settings,
@@ -84,6 +146,9 @@ ScriptingAdaptor::ScriptingAdaptor(QObject* application, KQuorvaneScripting& scr
     setAutoRelaySignals(false);
     connect(&m_host, &ScriptingHost::comparisonAdded, this, &ScriptingAdaptor::comparisonAdded);
     connect(&m_host, &ScriptingHost::comparisonRemoved, this, &ScriptingAdaptor::comparisonRemoved);
+    connect(&m_host, &ScriptingHost::comparisonChanged, this, [this](int uniqueASID) {
+        if (const auto it = m_objects.find(uniqueASID); it != m_objects.end()) it->second->announceChanges();
+    });
     for (ScriptableComparison* c : m_host.comparisons()) comparisonAdded(c->iUniqueASID());
 }
 
@@ -92,14 +157,27 @@ ScriptingAdaptor::~ScriptingAdaptor() {
 }
 
 void ScriptingAdaptor::comparisonAdded(int uniqueASID) {
-    auto object = std::make_unique<ComparisonObject>(m_host, uniqueASID);
+    auto object = std::make_unique<ComparisonObject>(m_host, uniqueASID, m_connection);
     m_connection.registerObject(bus::comparisonPath(uniqueASID), object.get(), QDBusConnection::ExportAllProperties);
     m_objects[uniqueASID] = std::move(object);
+    announceComparisons();
 }
 
 void ScriptingAdaptor::comparisonRemoved(int uniqueASID) {
     m_connection.unregisterObject(bus::comparisonPath(uniqueASID));
     m_objects.erase(uniqueASID);
+    announceComparisons();
+}
+
+void ScriptingAdaptor::announceComparisons() {
+    // Named as invalidated, not sent: a list of every open comparison on each
+    // open and close would cost more the more a script keeps open.
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(bus::kApplicationPath),
+                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(bus::kScriptingInterface) << QVariantMap()
+           << QStringList{QStringLiteral("Comparisons")};
+    m_connection.send(signal);
 }
 
 QList<QDBusObjectPath> ScriptingAdaptor::comparisons() const {

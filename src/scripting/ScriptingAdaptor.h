@@ -6,6 +6,7 @@
 // comparisons' objects in document order). Every comparison is an object
 // /org/quorvane/Quorvane/Comparisons/<number> with the interface
 // org.quorvane.Quorvane.Comparison (Id, Differences, Actions, Errors, State …).
+// Both announce changed values with org.freedesktop.DBus.Properties.PropertiesChanged.
 //
 // A method's reply is held back until the work has ended, so a caller must
 // wait as long as the comparison may take (see docs/platform.md). A refused
@@ -31,6 +32,7 @@ struct ScriptError;
 struct ScriptResult;
 
 namespace bus {
+inline constexpr const char* kApplicationPath = "/org/quorvane/Quorvane";
 inline constexpr const char* kScriptingInterface = "org.quorvane.Quorvane.Scripting";
 inline constexpr const char* kComparisonInterface = "org.quorvane.Quorvane.Comparison";
 inline constexpr const char* kComparisonPathPrefix = "/org/quorvane/Quorvane/Comparisons/";
@@ -87,6 +89,8 @@ private:
     void run(const char* command, const QVariantMap& parameters, const QDBusMessage& message);
     void comparisonAdded(int uniqueASID);
     void comparisonRemoved(int uniqueASID);
+    // PropertiesChanged of the application object's Comparisons.
+    void announceComparisons();
 
     KQuorvaneScripting& m_scripting;
     ScriptingHost& m_host;

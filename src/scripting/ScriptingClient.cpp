@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -18,27 +19,59 @@ namespace qv {
 namespace {
 
 constexpr const char* kService = "org.quorvane.Quorvane";
-constexpr const char* kApplicationPath = "/org/quorvane/Quorvane";
 
 QString capitalised(const QString& command) { return command.left(1).toUpper() + command.mid(1); }
+
+// The session bus, with the types Qt's bus thread uses registered before it
+// is first reached. After a call that failed, that thread hands the error
+// and the call (QDBusError, QDBusMessage) to this one as a queued signal, a
+// moment after the caller has its answer. A client that then ends at once
+// would tear the table of registered types down under the bus thread
+// ("Trying to construct an instance of an invalid type") when the table was
+// made after the bus: made first, it goes last.
+QDBusConnection sessionBus() {
+    static const bool registered = [] {
+        qRegisterMetaType<QDBusError>();
+        qRegisterMetaType<QDBusMessage>();
+        // The answer about Comparisons holds a list of object paths.
+        qDBusRegisterMetaType<QList<QDBusObjectPath>>();
+        return true;
+    }();
+    Q_UNUSED(registered);
+    return QDBusConnection::sessionBus();
+}
+
+// The bus's own answer when the name has no owner, or when its owner has not
+// set up the scripting interface yet.
+bool nobodyAnswered(const QDBusMessage& reply) {
+    // What the bus says to a call that may not start the service.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")) return true;
+    switch (QDBusError(reply).type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownMethod:
+        return true;
+    default:
+        return false;
+    }
+}
 
 }  // namespace
 
 bool ScriptingClient::applicationRunning() {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = sessionBus();
     if (!bus.isConnected()) return false;
     const QDBusReply<bool> owned = bus.interface()->isServiceRegistered(QString::fromLatin1(kService));
     return owned.isValid() && owned.value();
 }
 
 bool ScriptingClient::scriptingReady(int ms) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = sessionBus();
     if (!bus.isConnected()) return false;
-    // The answer holds a list of object paths.
-    qDBusRegisterMetaType<QList<QDBusObjectPath>>();
     const QDeadlineTimer deadline(ms);
     for (;;) {
-        QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kApplicationPath),
+        QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(bus::kApplicationPath),
                                                           QStringLiteral("org.freedesktop.DBus.Properties"),
                                                           QStringLiteral("Get"));
         get << QString::fromLatin1(bus::kScriptingInterface) << QStringLiteral("Comparisons");
@@ -49,7 +82,7 @@ bool ScriptingClient::scriptingReady(int ms) {
 }
 
 QString ScriptingClient::startApplication(const QString& program) {
-    if (!QDBusConnection::sessionBus().isConnected()) return QStringLiteral("no session bus");
+    if (!sessionBus().isConnected()) return QStringLiteral("no session bus");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (env.value(QStringLiteral("DISPLAY")).isEmpty() && env.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty() &&
         !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
@@ -75,10 +108,20 @@ QString ScriptingClient::startApplication(const QString& program) {
 
 ScriptOutcome ScriptingClient::call(const QString& command, const QVariantMap& parameters) {
     ScriptOutcome out;
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kApplicationPath),
+    if (!sessionBus().isConnected()) {
+        out.reached = false;
+        return out;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(bus::kApplicationPath),
                                                        QString::fromLatin1(bus::kScriptingInterface), capitalised(command));
     call << parameters;
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kReplyTimeoutMs);
+    // Nothing on the bus may start in the application's place.
+    call.setAutoStartService(false);
+    const QDBusMessage reply = sessionBus().call(call, QDBus::Block, kReplyTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage && nobodyAnswered(reply)) {
+        out.reached = false;
+        return out;
+    }
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const int number = bus::errorNumber(reply.errorName());
         // A failure of the bus itself (no reply, no such method) has no number of ours.
@@ -101,7 +144,7 @@ void ScriptingClient::readComparison(int comparison, ScriptOutcome& outcome) {
                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("GetAll"));
     get << QString::fromLatin1(bus::kComparisonInterface);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(get, QDBus::Block, 10000);
+    const QDBusMessage reply = sessionBus().call(get, QDBus::Block, 10000);
     if (reply.type() != QDBusMessage::ReplyMessage) return;
     const QVariantMap p = qdbus_cast<QVariantMap>(reply.arguments().value(0));
     outcome.differences = p.value(QStringLiteral("Differences")).toULongLong();

@@ -16,6 +16,9 @@ namespace qv {
 
 // What a command answered and where the comparison it names stands now.
 struct ScriptOutcome {
+    // False when no application took the command (none runs, or one is still
+    // setting up its scripting interface): nothing was carried out.
+    bool reached = true;
     ScriptError error;
     int comparison = 0;
     std::optional<bool> success;   // execute
@@ -41,7 +44,9 @@ public:
     static QString startApplication(const QString& program);
 
     // Sends a command and waits for its reply; the counts are read from the
-    // comparison the reply (or the "Comparison" parameter) names.
+    // comparison the reply (or the "Comparison" parameter) names. Sent
+    // straight away: a caller that finds nobody answering (`reached` false)
+    // starts the application or waits for it and sends the command again.
     static ScriptOutcome call(const QString& command, const QVariantMap& parameters);
     // Reads a comparison's counts into `outcome`.
     static void readComparison(int comparison, ScriptOutcome& outcome);

@@ -21,7 +21,8 @@ public:
     // A new comparison with or without its window; null when none can be made.
     virtual ScriptableComparison* newComparison(bool showUI) = 0;
 
-    ScriptableComparison* comparison(qint64 uniqueASID) const;
+    // The open comparison with that number, null when there is none.
+    virtual ScriptableComparison* comparison(qint64 uniqueASID) const;
 
 signals:
     void comparisonAdded(int uniqueASID);

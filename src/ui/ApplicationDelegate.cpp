@@ -2,6 +2,7 @@
 
 #include "app/WindowLayout.h"
 #include "base/Messages.h"
+#include "base/PathResolution.h"
 #include "base/Settings.h"
 #include "engine/UserPrompt.h"
 #include "ui/ComparisonWindow.h"
@@ -41,8 +42,8 @@ int ApplicationDelegate::applicationDidFinishLaunching(bool restoreWindows) {
         for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
             const RestorableWindow& state = *it;
             KQVDocument* d = addDocument();
-            d->window()->restoreState(state);
-            d->window()->show();
+            d->makeWindow()->restoreState(state);
+            d->showWindow();
             ++restored;
         }
         // Windows kept for one next start only: a crash later must not bring them back twice.
@@ -55,12 +56,18 @@ int ApplicationDelegate::applicationDidFinishLaunching(bool restoreWindows) {
 KQVDocument* ApplicationDelegate::addDocument() {
     auto* d = new KQVDocument(m_settings, nullptr, this);
     m_documents.insert(m_documents.begin(), d);
+    connect(d, &KQVDocument::windowMade, this, &ApplicationDelegate::windowMade);
+    connect(d, &KQVDocument::closing, this, &ApplicationDelegate::documentClosing);
+    connect(d, &KQVDocument::closed, this, &ApplicationDelegate::documentClosed);
+    emit documentAdded(d);
+    return d;
+}
+
+void ApplicationDelegate::windowMade(KQVDocument* d) {
     ComparisonWindow* w = d->window();
     // New windows take the columns and panes the last closed window left.
     if (auto columns = WindowLayout::storedColumns(m_settings)) w->applyColumnLayout(*columns);
     if (auto panes = WindowLayout::storedPanes(m_settings)) w->applyPaneLayout(*panes);
-    connect(d, &KQVDocument::closing, this, &ApplicationDelegate::documentClosing);
-    connect(d, &KQVDocument::closed, this, &ApplicationDelegate::documentClosed);
     connect(w, &ComparisonWindow::quitRequested, this, &ApplicationDelegate::quit);
     connect(w, &ComparisonWindow::checkForUpdatesRequested, this, [this, w] { emit checkForUpdatesRequested(w); });
     connect(w, &ComparisonWindow::openPairRequested, this, [this](const std::string& l, const std::string& r) {
@@ -68,8 +75,6 @@ KQVDocument* ApplicationDelegate::addDocument() {
         opened->window()->setPaths(l, r);
         opened->window()->compare();
     });
-    emit documentAdded(d);
-    return d;
 }
 
 KQVDocument* ApplicationDelegate::newScriptedDocument(bool showUI) {
@@ -82,7 +87,7 @@ KQVDocument* ApplicationDelegate::newScriptedDocument(bool showUI) {
 KQVDocument* ApplicationDelegate::OpenNewWindowOnDoubleClick(bool) {
     KQVDocument* d = addDocument();
     d->openedByDoubleClick = true;
-    d->window()->show();
+    d->showWindow();
     return d;
 }
 
@@ -95,7 +100,11 @@ KQVDocument* ApplicationDelegate::document(const QString& uuid) const {
 QList<QByteArray> ApplicationDelegate::openPairs() const {
     QList<QByteArray> out;
     for (KQVDocument* d : m_documents) {
-        if (!d->window()) continue;
+        if (!d->window()) {
+            // A script's comparison without a window: the pair its controller compares.
+            out << QByteArray::fromStdString(d->leftPath()) << QByteArray::fromStdString(d->rightPath());
+            continue;
+        }
         const RestorableWindow s = d->window()->restorableState();
         out << QFile::encodeName(s.leftPath) << QFile::encodeName(s.rightPath);
     }
@@ -109,26 +118,30 @@ void ApplicationDelegate::windowActivated(QObject* window) {
 }
 
 QString ApplicationDelegate::GetOpenedQVModule(const std::string& a, const std::string& b) {
-    for (KQVDocument* d : m_documents)
-        if (d->window() && d->window()->comparesPair(a, b)) return d->uuid();
+    for (KQVDocument* d : m_documents) {
+        // Without a window, the pair a script's controller compares.
+        const bool same = d->window() ? d->window()->comparesPair(a, b) : isSamePair(d->leftPath(), d->rightPath(), a, b);
+        if (same) return d->uuid();
+    }
     return {};
 }
 
 QString ApplicationDelegate::newDocument(const std::string& left, const std::string& right) {
     KQVDocument* d = addDocument();
-    d->window()->setPaths(left, right);
-    d->window()->show();
+    d->makeWindow()->setPaths(left, right);
+    d->showWindow();
     return d->uuid();
 }
 
 void ApplicationDelegate::bringToFront(const QString& uuid) {
     KQVDocument* d = document(uuid);
-    if (!d || !d->window()) return;
-    ComparisonWindow* w = d->window();
-    if (w->isMinimized()) w->showNormal();
-    w->raise();
-    w->activateWindow();
-    windowActivated(w);
+    if (!d) return;
+    // A comparison a script runs without a window gets one when the user opens its pair.
+    d->showWindow();
+    if (ComparisonWindow* w = d->window()) {
+        w->activateWindow();
+        windowActivated(w);
+    }
 }
 
 void ApplicationDelegate::startComparison(const QString& uuid) {
@@ -187,8 +200,7 @@ bool ApplicationDelegate::quit() {
     if (KQVDocument* d = layoutDocument(); d && d->window()) d->window()->CloseWindow();
     keepSession(m_documents);
     const std::vector<KQVDocument*> open = m_documents;
-    for (KQVDocument* d : open)
-        if (d->window()) d->window()->close();
+    for (KQVDocument* d : open) d->close();
     for (const QPointer<QWidget>& p : m_previews)
         if (p) p->close();
     emit quitting();

@@ -76,7 +76,10 @@ public:
     const std::vector<QPointer<QWidget>>& previews() const { return m_previews; }
 
 private:
+    // A document without a window: callers that show it make one.
     KQVDocument* addDocument();
+    // A document's window was made: it takes the stored layout and reaches the application.
+    void windowMade(KQVDocument* document);
     void documentClosing(KQVDocument* document);
     void documentClosed(KQVDocument* document);
     void windowActivated(QObject* window);

@@ -20,6 +20,12 @@ std::vector<ScriptableComparison*> ApplicationScripting::comparisons() const {
     return out;
 }
 
+ScriptableComparison* ApplicationScripting::comparison(qint64 uniqueASID) const {
+    for (KQVDocument* d : m_delegate.documents())
+        if (d->iUniqueASID() == uniqueASID) return d;
+    return nullptr;
+}
+
 ScriptableComparison* ApplicationScripting::newComparison(bool showUI) { return m_delegate.newScriptedDocument(showUI); }
 
 }  // namespace qv

@@ -15,6 +15,8 @@ public:
 
     std::vector<ScriptableComparison*> comparisons() const override;
     ScriptableComparison* newComparison(bool showUI) override;
+    // Without listing every document first: each bus property read asks.
+    ScriptableComparison* comparison(qint64 uniqueASID) const override;
 
 private:
     ApplicationDelegate& m_delegate;

@@ -79,9 +79,21 @@ QString pathText(const std::string& path) { return QFile::decodeName(path.c_str(
 
 ComparisonWindow::ComparisonWindow(Settings& settings, std::unique_ptr<UserPrompt> prompt, platform::FileSystem& fs,
                                    QWidget* parent)
-    : QMainWindow(parent), m_settings(settings), m_prompt(std::move(prompt)) {
-    if (!m_prompt) m_prompt = std::make_unique<DialogPrompt>(this);
-    m_module = std::make_unique<QuorvaneModule>(*m_prompt, settings, fs);
+    : QMainWindow(parent), m_settings(settings), m_ownPrompt(std::move(prompt)) {
+    if (!m_ownPrompt) m_ownPrompt = std::make_unique<DialogPrompt>(this);
+    m_ownModule = std::make_unique<QuorvaneModule>(*m_ownPrompt, settings, fs);
+    m_prompt = m_ownPrompt.get();
+    m_module = m_ownModule.get();
+    build();
+}
+
+ComparisonWindow::ComparisonWindow(Settings& settings, QuorvaneModule& module, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings), m_prompt(&module.prompt()), m_module(&module) {
+    build();
+    showControllerState();
+}
+
+void ComparisonWindow::build() {
     m_model = new ComparisonModel(*m_module, this);
     m_view = new ComparisonView(*m_model, this);
     setWindowTitle(QStringLiteral("Quorvane"));
@@ -145,7 +157,17 @@ ComparisonWindow::~ComparisonWindow() {
     m_module->disconnect(this);
     if (m_inspectorDock) m_inspectorDock->disconnect(this);   // the dock hides as the widgets go
     m_model->detach();
-    m_module.reset();   // joins the controller's threads
+    m_ownModule.reset();   // joins the controller's threads (a borrowed controller runs on)
+}
+
+void ComparisonWindow::showControllerState() {
+    const WindowState& state = m_module->state();
+    setPaths(state.leftPath, state.rightPath);
+    if (m_module->iParentItem() || m_module->ComparingFolders()) runStarted();
+    if (state.selectedTab == WindowState::FileTab) {
+        m_fileTab->setPaths(pathText(state.leftPath), pathText(state.rightPath));
+        showFileTab();
+    }
 }
 
 void ComparisonWindow::buildActions() {
@@ -635,7 +657,7 @@ void ComparisonWindow::watchDropCopies() {
         statusBar()->showMessage(Messages::format("dropFailed", QString::number(failures)));
         statusBar()->setToolTip(m_dropFailures.join('\n'));
     });
-    connect(m_module.get(), &QuorvaneModule::rowsUpdated, m_model, &ComparisonModel::refreshValues);
+    connect(m_module, &QuorvaneModule::rowsUpdated, m_model, &ComparisonModel::refreshValues);
 }
 
 void ComparisonWindow::compareSelectedPair() {

@@ -42,6 +42,10 @@ public:
     // `prompt` answers the engine's questions; null: message boxes over this window.
     explicit ComparisonWindow(Settings& settings, std::unique_ptr<UserPrompt> prompt = nullptr,
                               platform::FileSystem& fs = platform::systemFileSystem(), QWidget* parent = nullptr);
+    // A window over a controller that lives without it (a document's, which
+    // may have compared before its window was made): it shows the
+    // controller's paths, tab and tree as they are, and asks through its prompt.
+    ComparisonWindow(Settings& settings, QuorvaneModule& module, QWidget* parent = nullptr);
     ~ComparisonWindow() override;
 
     void setPaths(const std::string& left, const std::string& right);
@@ -116,6 +120,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void build();
+    // Paths, title and tab of a controller that ran before the window was made.
+    void showControllerState();
     void buildActions();
     void buildMenus();
     void buildToolBar();
@@ -156,8 +163,10 @@ private:
     void openRow(const QModelIndex& index);
 
     Settings& m_settings;
-    std::unique_ptr<UserPrompt> m_prompt;
-    std::unique_ptr<QuorvaneModule> m_module;
+    std::unique_ptr<UserPrompt> m_ownPrompt;        // null when the controller is not the window's
+    std::unique_ptr<QuorvaneModule> m_ownModule;
+    UserPrompt* m_prompt = nullptr;
+    QuorvaneModule* m_module = nullptr;
     ComparisonModel* m_model = nullptr;
     ComparisonView* m_view = nullptr;
     PathField* m_leftPath = nullptr;

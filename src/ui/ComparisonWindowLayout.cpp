@@ -112,12 +112,7 @@ void ComparisonWindow::restoreState(const RestorableWindow& state) {
 void ComparisonWindow::CloseWindow() { WindowLayout::storeLayout(m_settings, columnLayout(), paneLayout()); }
 
 bool ComparisonWindow::comparesPair(const std::string& a, const std::string& b) const {
-    const std::string left = standardizePath(m_leftPath->path());
-    const std::string right = standardizePath(m_rightPath->path());
-    if (left.empty() || right.empty()) return false;
-    const std::string sa = standardizePath(a);
-    const std::string sb = standardizePath(b);
-    return (left == sa || left == sb) && (right == sa || right == sb);
+    return isSamePair(m_leftPath->path(), m_rightPath->path(), a, b);
 }
 
 bool ComparisonWindow::comparing() const { return m_module->ComparingFolders(); }

@@ -1,9 +1,11 @@
 #pragma once
-// One comparison window as the application keeps it: an identifier of its
-// own (a new UUID per document), its number for scripts (1 for the first of
-// the process) and the window with its controller. The document goes when
-// its window closes. A script may run it without its window (ShowUI NO):
-// the window stays hidden and every question takes its default answer.
+// One comparison as the application keeps it: an identifier of its own (a
+// new UUID per document), its number for scripts (1 for the first of the
+// process), its controller and, once it is to be seen, its window. A script
+// may run it without a window (ShowUI NO): the controller compares, plans
+// and executes alone and every question takes its default answer; the
+// window is made only when the document is shown. The document goes when
+// its window closes, or when it is closed without ever having one.
 
 #include "scripting/ScriptableComparison.h"
 
@@ -16,6 +18,7 @@
 namespace qv {
 
 class ComparisonWindow;
+class QuorvaneModule;
 class Settings;
 class SwitchablePrompt;
 class UserPrompt;
@@ -27,13 +30,19 @@ public:
     // How long a window closed by a script stays listed, hidden, before it closes.
     static constexpr int kScriptCloseDelayMs = 3000;
 
-    // `prompt`: answers the window's questions (null: dialogs over the window).
+    // `prompt`: answers the window's questions (null: dialogs over the window once it is made).
     explicit KQVDocument(Settings& settings, std::unique_ptr<UserPrompt> prompt = nullptr, QObject* parent = nullptr);
     ~KQVDocument() override;
 
     const QString& uuid() const { return m_uuid; }
-    // Null once the window has gone.
+    // Null until the window is made, and once it has gone.
     ComparisonWindow* window() const { return m_window; }
+    // The window, made now if there is none yet (not shown).
+    ComparisonWindow* makeWindow();
+    // Makes the window if needed, shows it and brings it forward.
+    void showWindow();
+    // Closes the window, or the document itself when it has none.
+    void close();
     // Opened from a row of another window (its layout is not the one kept at quit).
     bool openedByDoubleClick = false;
 
@@ -43,9 +52,11 @@ public:
     void CloseAnyOpenAlerts() override;
 
 signals:
-    // The window is closing and can still be read.
+    // The window has just been made, before it is first shown.
+    void windowMade(KQVDocument* document);
+    // The document is closing and can still be read.
     void closing(KQVDocument* document);
-    // The window has gone; the document goes next.
+    // The window has gone (or there was none); the document goes next.
     void closed(KQVDocument* document);
 
 protected:
@@ -53,9 +64,13 @@ protected:
     void hideAndCloseLater() override;
 
 private:
+    Settings& m_settings;
     QString m_uuid;
+    // Declared in this order: the controller asks through the prompt until it has gone.
+    std::unique_ptr<SwitchablePrompt> m_prompt;
+    std::unique_ptr<QuorvaneModule> m_module;
     QPointer<ComparisonWindow> m_window;
-    SwitchablePrompt* m_prompt;   // owned by the window
+    bool m_closed = false;
 };
 
 }  // namespace qv
