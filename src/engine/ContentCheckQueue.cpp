@@ -26,13 +26,15 @@ ContentCheckQueue::~ContentCheckQueue() {
 void ContentCheckQueue::add(KItem* right, std::string path1, std::string path2, std::int64_t bytes) {
     auto check = std::make_unique<Check>(Check{right, std::move(path1), std::move(path2), bytes});
     if (m_progress) m_progress->addToRead(bytes);
+    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         m_waiting.push_back(check.get());
         m_checks.push_back(std::move(check));
         ++m_unread;
+        wake = m_waiting.size() >= kWakeBatch || bytes >= kWakeBytes;
     }
-    m_wake.notify_one();
+    if (wake) m_wake.notify_one();
 }
 
 void ContentCheckQueue::work() {

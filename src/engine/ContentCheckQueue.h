@@ -48,6 +48,11 @@ private:
     void work();
     void read(Check& check, const std::function<void()>& tick);
 
+    // Small files are read faster than they are listed: a sleeping worker is
+    // woken for a handful of them, or for one large one, not for each.
+    static constexpr std::size_t kWakeBatch = 16;
+    static constexpr std::int64_t kWakeBytes = std::int64_t(1) << 20;
+
     KRootItem& m_root;
     ScanProgress* m_progress;
     std::mutex m_mutex;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -44,6 +45,15 @@ ssize_t readBlock(int fd, char* buffer, std::size_t size, off_t offset) {
     return static_cast<ssize_t>(got);
 }
 
+// What the entry at a path of any length is now, links followed; 0 or an errno value.
+int statAnyPath(const std::string& path, struct stat& out) {
+    if (path.size() < PATH_MAX) return ::stat(path.c_str(), &out) == 0 ? 0 : errno;
+    // O_PATH reaches the entry without opening it for reading.
+    UniqueFd at;
+    if (const int error = openLongPath(path, O_PATH | O_CLOEXEC, at)) return error;
+    return ::fstat(at.get(), &out) == 0 ? 0 : errno;
+}
+
 // A stretch of a file from some offset: all data, or all hole (reads as zeros).
 struct Stretch {
     bool data = true;
@@ -76,12 +86,9 @@ ContentResult compareSpecialFiles(const struct stat& a, const struct stat& b) {
 
 ContentResult FileSystem::compareContents(const std::string& a, const std::string& b,
                                           const std::atomic<bool>* cancelled, const ContentProgress& progress) {
-    // O_PATH reaches the entry without opening it for reading: no FIFO blocks, no device acts.
+    // The kinds are looked at before anything is opened for reading: no FIFO blocks, no device acts.
     struct stat s1 {}, s2 {};
-    UniqueFd at1, at2;
-    if (openLongPath(a, O_PATH | O_CLOEXEC, at1) != 0 || openLongPath(b, O_PATH | O_CLOEXEC, at2) != 0 ||
-        ::fstat(at1.get(), &s1) != 0 || ::fstat(at2.get(), &s2) != 0)
-        return ContentResult::CannotOpen;
+    if (statAnyPath(a, s1) != 0 || statAnyPath(b, s2) != 0) return ContentResult::CannotOpen;
     if (!S_ISREG(s1.st_mode) || !S_ISREG(s2.st_mode)) return compareSpecialFiles(s1, s2);
 
     InputFile first, second;

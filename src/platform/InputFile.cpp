@@ -33,7 +33,8 @@ InputStatus InputFile::open(const std::string& path, bool followLinks) {
         return {InputProblem::NotRegularFile, 0};
     }
     // Regular files never block; blocking reads keep the callers simple.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The flags set here are all known, so no call is needed to read them.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     m_fd = fd;
     m_size = static_cast<std::int64_t>(st.st_size);
     return {};
