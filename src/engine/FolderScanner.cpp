@@ -4,7 +4,7 @@
 #include "engine/ContentCheckQueue.h"
 #include "engine/EntryAdmission.h"
 #include "engine/KRootItem.h"
-#include "engine/ListingPrefetcher.h"
+#include "platform/ListingPrefetcher.h"
 #include "engine/NameLookup.h"
 #include "base/InputLimits.h"
 #include "base/PathResolution.h"
@@ -175,7 +175,7 @@ void FolderScanner::listAhead(const platform::Listing& leftListing, const std::s
     if (!m_prefetcher || (!atRoot && m_options.iIgnoreSubfolders)) return;
     // At the root of a folder set the entries are links to the set's folders: not worth guessing.
     if (atRoot && m_root->iMultiFolder) return;
-    std::vector<ListingPrefetcher::Folder> ahead;
+    std::vector<platform::ListingPrefetcher::Folder> ahead;
     for (const platform::ListedEntry& e : leftListing.entries) {
         if (e.stat.type != platform::EntryType::Folder) continue;
         const std::string_view name = leftListing.name(e);
@@ -225,7 +225,7 @@ int FolderScanner::CompareThread(KRootItem& root) {
     if (m_listingAhead) {
         // A snapshot side is read from memory: only live sides are worth a thread.
         auto live = [&](int side) { return root.snapshotFor(side) ? nullptr : &fsFor(side); };
-        m_prefetcher = std::make_unique<ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);
+        m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);
         // The two root folders at once: the helper lists the left while the scan lists the right.
         m_prefetcher->request({{kSideLeft, left}});
     }

@@ -23,7 +23,9 @@ class ColumnReader;
 class ContentCheckQueue;
 class KExcludeRules;
 class KItem;
+namespace platform {
 class ListingPrefetcher;
+}
 class KRootItem;
 
 // A one-sided folder whose size is computed after the scan.
@@ -129,7 +131,7 @@ private:
     std::unordered_set<std::string> m_queuedPaths;   // iToCalcFolders by path: a folder is sized once
     unsigned m_contentWorkers = 0;
     bool m_listingAhead = true;
-    std::unique_ptr<ListingPrefetcher> m_prefetcher;
+    std::unique_ptr<platform::ListingPrefetcher> m_prefetcher;
     std::unique_ptr<KExcludeRules> m_rules;   // null when no list is in force
     KExcludeRules* rulesFor(const std::string& folder);
     // The side's own source: its snapshot, or the file system.

@@ -38,6 +38,9 @@ void appendKey(std::string& out, const char* key) {
     out += "\":";
 }
 
+// Folder-view files another system leaves in folders, which a snapshot never records.
+bool isLeftOut(std::string_view name) { return name == ".DS_Store" || name == "Icon\r"; }
+
 }  // namespace
 
 void appendSnapshotString(std::string& out, std::string_view text) {
@@ -131,6 +134,21 @@ void SnapshotRecorder::reportProgress() {
     if (m_progress) m_progress(iFiles, iFolders);
 }
 
+// Tags are read with the listing, relative to the open folder, not by walking each path again.
+constexpr unsigned kListedFields = platform::kStatBirthTime | platform::kStatAccessTime | platform::kStatTags;
+
+void SnapshotRecorder::listFolder(const std::string& folder, platform::Listing& listing) {
+    if (!m_prefetcher || !m_prefetcher->take(1, folder, listing)) m_fs.listFolder(folder, listing, kListedFields);
+}
+
+void SnapshotRecorder::listSubfoldersAhead(const std::string& folder, const platform::Listing& listing) {
+    std::vector<platform::ListingPrefetcher::Folder> ahead;
+    for (const platform::ListedEntry& e : listing.entries)
+        if (e.stat.type == platform::EntryType::Folder && !isLeftOut(listing.name(e)))
+            ahead.push_back({1, joined(folder, listing.name(e))});
+    if (m_prefetcher && !ahead.empty()) m_prefetcher->request(ahead);
+}
+
 bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string& out, Totals& totals,
                                          std::size_t depth) {
     if (cancelled()) return false;
@@ -141,15 +159,15 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
         return true;
     }
     platform::Listing listing;
-    // Tags are read with the listing, relative to the open folder, not by walking each path again.
-    m_fs.listFolder(folder, listing, platform::kStatBirthTime | platform::kStatAccessTime | platform::kStatTags);
+    listFolder(folder, listing);
+    listSubfoldersAhead(folder, listing);
     if (listing.folderError && m_log) m_log(folder, listing.folderError);
     for (const platform::ListingError& e : listing.entryErrors)
         if (m_log) m_log(joined(folder, e.name), e.error);
     bool first = true;
     for (const platform::ListedEntry& e : listing.entries) {
         const std::string_view name = listing.name(e);
-        if (name == ".DS_Store" || name == "Icon\r") continue;
+        if (isLeftOut(name)) continue;
         const std::string path = joined(folder, name);
         const std::optional<std::string_view> rawTags =
             listing.hasTags ? std::optional<std::string_view>(listing.tags(e)) : std::nullopt;
@@ -192,12 +210,15 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
         return false;
     iFiles = iFolders = 0;
     m_lastProgress = steadyNs();
+    m_prefetcher = std::make_unique<platform::ListingPrefetcher>(&m_fs, nullptr, kListedFields, m_cancelled);
     json.clear();
     json += '{';
     writeEntryHead(folder, st, true, json);
     json += ",\"chi\":[";
     Totals totals;
-    if (!SnapshotForFolder(folder, json, totals, 0)) return false;
+    const bool recorded = SnapshotForFolder(folder, json, totals, 0);
+    m_prefetcher.reset();
+    if (!recorded) return false;
     iDataSize = totals.size;
     json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
             ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +

@@ -3,10 +3,12 @@
 // in memory: each folder's entries are written when listed, its totals after.
 
 #include "platform/FileSystem.h"
+#include "platform/ListingPrefetcher.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +48,8 @@ private:
     std::string typeOf(const std::string& path, const platform::EntryStat& st);
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
     void reportProgress();
+    void listFolder(const std::string& folder, platform::Listing& listing);
+    void listSubfoldersAhead(const std::string& folder, const platform::Listing& listing);
 
     platform::FileSystem& m_fs;
     Options m_options;
@@ -54,6 +58,8 @@ private:
     ErrorLog m_log;
     std::int64_t m_lastProgress = 0;
     std::unordered_map<std::string, std::string> m_typeByExtension;
+    // Lists the folders below the one being recorded on a second core.
+    std::unique_ptr<platform::ListingPrefetcher> m_prefetcher;
 };
 
 // Appends a JSON string: quotes, backslashes, control characters and "/"

@@ -150,7 +150,9 @@ TEST(ColumnReaderTest, ASnapshotSideAnswersFromItsRecordedEntries) {
     EXPECT_EQ(a->iTagNumber1, 4);
     EXPECT_EQ(a->iKind1, kindOf("text/plain"));
     // Recorded dates keep whole seconds.
-    if (created != platform::kNoTime) EXPECT_EQ(a->iDateC1, created / 1'000'000'000LL * 1'000'000'000LL);
+    if (created != platform::kNoTime) {
+        EXPECT_EQ(a->iDateC1, created / 1'000'000'000LL * 1'000'000'000LL);
+    }
 }
 
 TEST(ColumnReaderTest, LabelNumbersFollowTheColourOrder) {

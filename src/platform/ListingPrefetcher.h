@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace qv {
+namespace qv::platform {
 
 class ListingPrefetcher {
 public:
@@ -33,7 +33,7 @@ public:
     // Lists through `left` and `right` (nullptr: that side is never listed
     // ahead), reading `fields`; stops when `cancelled` is set. At most
     // `maxReady` listings wait to be taken.
-    ListingPrefetcher(platform::FileSystem* left, platform::FileSystem* right, unsigned fields,
+    ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields,
                       const std::atomic<bool>* cancelled, std::size_t maxReady = 1024);
     ~ListingPrefetcher();
     ListingPrefetcher(const ListingPrefetcher&) = delete;
@@ -44,21 +44,21 @@ public:
     // Moves the listing of a requested folder into `out`, waiting while it is
     // being made. False when it was not requested or not begun: the caller
     // lists it itself (and it is no longer listed ahead).
-    bool take(int side, const std::string& path, platform::Listing& out);
+    bool take(int side, const std::string& path, Listing& out);
 
 private:
     enum class Stage { Waiting, Listing, Ready };
     struct Slot {
         Stage stage = Stage::Waiting;
-        platform::Listing listing;
+        Listing listing;
     };
     static std::string keyOf(int side, const std::string& path);
-    platform::FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
+    FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
     void work();
     bool stopping() const;
 
-    platform::FileSystem* m_left;
-    platform::FileSystem* m_right;
+    FileSystem* m_left;
+    FileSystem* m_right;
     unsigned m_fields;
     const std::atomic<bool>* m_cancelled;
     std::size_t m_maxReady;
@@ -68,10 +68,10 @@ private:
     std::condition_variable m_ready;   // a listing was finished
     std::vector<std::string> m_next;   // keys to list, the next at the back
     std::unordered_map<std::string, Slot> m_slots;
-    std::vector<platform::Listing> m_spare;   // buffers handed back by the scan, reused
+    std::vector<Listing> m_spare;   // buffers handed back by the scan, reused
     std::size_t m_readyCount = 0;
     bool m_closing = false;
     std::thread m_thread;
 };
 
-}  // namespace qv
+}  // namespace qv::platform

@@ -1,11 +1,11 @@
-#include "engine/ListingPrefetcher.h"
+#include "platform/ListingPrefetcher.h"
 
-namespace qv {
+namespace qv::platform {
 namespace {
 constexpr std::size_t kSpareBuffers = 16;
 }
 
-ListingPrefetcher::ListingPrefetcher(platform::FileSystem* left, platform::FileSystem* right, unsigned fields,
+ListingPrefetcher::ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields,
                                      const std::atomic<bool>* cancelled, std::size_t maxReady)
     : m_left(left), m_right(right), m_fields(fields), m_cancelled(cancelled), m_maxReady(maxReady) {
     m_thread = std::thread([this] { work(); });
@@ -46,7 +46,7 @@ void ListingPrefetcher::request(const std::vector<Folder>& folders) {
     m_work.notify_one();
 }
 
-bool ListingPrefetcher::take(int side, const std::string& path, platform::Listing& out) {
+bool ListingPrefetcher::take(int side, const std::string& path, Listing& out) {
     std::unique_lock lock(m_mutex);
     if (m_slots.empty()) return false;
     auto it = m_slots.find(keyOf(side, path));
@@ -78,7 +78,7 @@ void ListingPrefetcher::work() {
         auto it = m_slots.find(key);
         if (it == m_slots.end() || it->second.stage != Stage::Waiting) continue;   // taken over by the scan
         it->second.stage = Stage::Listing;
-        platform::Listing listing;
+        Listing listing;
         if (!m_spare.empty()) {
             listing = std::move(m_spare.back());
             m_spare.pop_back();
@@ -97,4 +97,4 @@ void ListingPrefetcher::work() {
     m_ready.notify_all();
 }
 
-}  // namespace qv
+}  // namespace qv::platform
