@@ -36,6 +36,15 @@ QJsonObject row(const CommandResult& r, const QString& path) {
     return {};
 }
 
+// The rows of `snapshot show` naming a folder "a". Rows only: the heading names
+// the recorded folder, and a temporary folder's random name may hold "a/" too.
+int rowsNamedA(const CommandResult& shown) {
+    int rows = 0;
+    for (const QByteArray& line : shown.out.split('\n'))
+        if (line.trimmed().startsWith("a/")) ++rows;
+    return rows;
+}
+
 // A snapshot of `depth` nested folders named "a", the last holding one file
 // "f" of 3 bytes, recorded at `root`. Names stand for paths below the root.
 void writeDeepSnapshot(const std::string& file, int depth, const std::string& root) {
@@ -165,7 +174,7 @@ TEST(HostileInputTest, TreesAsDeepAsAFolderCanBeAreWalkedEverywhere) {
 
     const CommandResult shown = runQuorvane({"snapshot", "show", one, "--sort", "size"});
     ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
-    EXPECT_EQ(shown.out.count("a/"), 2000);
+    EXPECT_EQ(rowsNamedA(shown), 2000);
 
     // One side against an empty folder: the size pass walks the whole snapshot.
     const CommandResult alone = runQuorvane({"compare", one, q(t.path("G")), "--json"});
@@ -226,7 +235,7 @@ TEST(HostileInputTest, AOneSidedTreeDeeperThanWalkedIsSizedAndRecordedWithinTheL
     EXPECT_TRUE(recorded.err.contains("too long")) << recorded.err.toStdString();
     const CommandResult shown = runQuorvane({"snapshot", "show", q(t.path("deep.qvss"))});
     ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
-    EXPECT_EQ(shown.out.count("a/"), 2047);
+    EXPECT_EQ(rowsNamedA(shown), 2047);
 }
 
 }  // namespace
