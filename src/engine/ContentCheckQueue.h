@@ -3,6 +3,8 @@
 // on listing. Results are stored in the tree only at the end, in the order the
 // pairs were queued, so the outcome never depends on which thread was faster.
 
+#include "platform/FileSystem.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -30,7 +32,7 @@ public:
 
     // `right` receives the result of comparing the two files; `bytes` is
     // their size when their contents are read, else 0.
-    void add(KItem* right, std::string path1, std::string path2, std::int64_t bytes = 0);
+    void add(KItem* right, std::string path1, std::string path2, platform::PairKinds kinds, std::int64_t bytes = 0);
 
     // Waits for every queued check, stores each state and marks every folder
     // above a pair that differs as different. Pairs left unread by a
@@ -42,6 +44,7 @@ private:
     struct Check {
         KItem* right;
         std::string path1, path2;
+        platform::PairKinds kinds;
         std::int64_t bytes = 0;
         int state = -1;   // -1 until read
     };
@@ -52,6 +55,9 @@ private:
     // woken for a handful of them, or for one large one, not for each.
     static constexpr std::size_t kWakeBatch = 16;
     static constexpr std::int64_t kWakeBytes = std::int64_t(1) << 20;
+    // A worker takes at most this many at once, so that one large file among
+    // them holds back only a few small ones from the other worker.
+    static constexpr std::size_t kTakeBatch = 8;
 
     KRootItem& m_root;
     ScanProgress* m_progress;

@@ -46,6 +46,7 @@ void KItem::FillFromURL(KItem& node, const ScanEntry& url, int side, std::option
     node.iSizeReady = !isFolder;
     node.setSideValues(side, isFolder ? 0 : st.size, st.mtimeNs, isFolder);
     node.setIsLink(side, isLink);
+    node.setIsRegularFile(side, st.type == platform::EntryType::File);
     if (isLink && (root->iCmpFileContents || root->iResolveAliases)) {
         // A snapshot side answers from its recorded links, never from the disk.
         platform::FileSystem& fs = root->fileSystemFor(side);
@@ -248,6 +249,11 @@ void KItem::setIsLink(int side, bool link) {
     else m_isLink2 = link;
 }
 
+void KItem::setIsRegularFile(int side, bool regular) {
+    if (side == kSideLeft) m_regular1 = regular;
+    else m_regular2 = regular;
+}
+
 const std::string& KItem::linkForSide(int side) const {
     if (!m_extras) return kNoLink;
     return side == kSideLeft ? m_extras->iLink1 : m_extras->iLink2;
@@ -283,6 +289,7 @@ void KItem::CopySideValuesFrom(const KItem& other, std::string_view name) {
     iDate1 = other.iDate1;
     m_present1 = other.m_present1;
     m_isLink1 = other.m_isLink1;
+    m_regular1 = other.m_regular1;
     if (const ItemExtras* ox = other.m_extras.get()) {
         ItemExtras& x = extras();
         x.iLink1 = ox->iLink1;

@@ -126,8 +126,9 @@ public:
 
     // --- comparison of two files on disk (1, 5, 10, 11 or 12) ----------------
     // `progress`, when given, is told the bytes compared instead of the root's status.
+    // `kinds` says whether the scan found both to be regular files.
     static int CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root,
-                           const platform::ContentProgress& progress = {});
+                           platform::PairKinds kinds, const platform::ContentProgress& progress = {});
     static int CompareRsrcFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
     static int CompareExtendedFinderFile(const std::string& file1, const std::string& file2, bool followLinks);
     static int CompareTagsFile(const std::string& file1, const std::string& withFile2, KRootItem& root);
@@ -139,6 +140,9 @@ public:
     void setHasSide(int side, bool present);
     bool isLink(int side) const { return side == kSideLeft ? m_isLink1 : m_isLink2; }
     void setIsLink(int side, bool link);
+    // Listed as a regular file: neither a link nor a FIFO, socket or device.
+    bool isRegularFile(int side) const { return side == kSideLeft ? m_regular1 : m_regular2; }
+    void setIsRegularFile(int side, bool regular);
     const std::string& linkForSide(int side) const;   // iLink1 / iLink2, "" when none
     void setLinkForSide(int side, std::string_view target);
     void setSideValues(int side, std::int64_t size, std::int64_t dateNs, bool dir);
@@ -226,6 +230,8 @@ private:
     bool m_present2 : 1 = false;
     bool m_isLink1 : 1 = false;
     bool m_isLink2 : 1 = false;
+    bool m_regular1 : 1 = false;
+    bool m_regular2 : 1 = false;
     std::unique_ptr<FolderPart> m_folder;
     std::unique_ptr<ItemExtras> m_extras;
 };

@@ -105,13 +105,15 @@ int KItem::CompareWithNode(KItem* right, bool copyValues, ContentCheckQueue* def
     const std::string& link2 = y.linkForSide(kSideRight);
     std::string path1 = root.iResolveAliases && !link1.empty() ? link1 : PathForSide(kSideLeft);
     std::string path2 = root.iResolveAliases && !link2.empty() ? link2 : y.PathForSide(kSideRight);
+    const platform::PairKinds kinds = isRegularFile(kSideLeft) && y.isRegularFile(kSideRight)
+                                          ? platform::PairKinds::ListedAsFiles : platform::PairKinds::Unseen;
     if (deferred) {
         // Recorded sides are not read: only live contents count as bytes to read.
         const bool readsContents = root.iCmpFileContents && !root.iSnapshot1 && !root.iSnapshot2;
-        deferred->add(&y, std::move(path1), std::move(path2), readsContents ? left.size : 0);
+        deferred->add(&y, std::move(path1), std::move(path2), kinds, readsContents ? left.size : 0);
         return kStatePending;
     }
-    state = CompareFile(path1, path2, root);
+    state = CompareFile(path1, path2, root, kinds);
     y.iState = state;
     return state;
 }

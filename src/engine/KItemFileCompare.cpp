@@ -72,7 +72,7 @@ int compareRecorded(const std::string& file1, const std::string& file2, KRootIte
 }  // namespace
 
 int KItem::CompareFile(const std::string& file1, const std::string& withFile2, KRootItem& root,
-                       const platform::ContentProgress& progress) {
+                       platform::PairKinds kinds, const platform::ContentProgress& progress) {
     if (root.iSnapshot1 || root.iSnapshot2) return compareRecorded(file1, withFile2, root);
     platform::FileSystem& fs = root.fileSystem();
     if (root.iCmpFileContents) {
@@ -80,12 +80,12 @@ int KItem::CompareFile(const std::string& file1, const std::string& withFile2, K
         const bool large = !progress && root.iStatus && fs.statPath(file1, false, st) == 0 && st.size >= kLargeFile;
         platform::ContentResult result;
         if (progress) {
-            result = fs.compareContents(file1, withFile2, root.iCancelled, progress);
+            result = fs.compareContents(file1, withFile2, kinds, root.iCancelled, progress);
         } else if (large) {
             LargeFileProgress fileProgress(root.iStatus, file1, st.size);
-            result = fs.compareContents(file1, withFile2, root.iCancelled, std::ref(fileProgress));
+            result = fs.compareContents(file1, withFile2, kinds, root.iCancelled, std::ref(fileProgress));
         } else {
-            result = fs.compareContents(file1, withFile2, root.iCancelled, {});
+            result = fs.compareContents(file1, withFile2, kinds, root.iCancelled, {});
         }
         switch (result) {
         case platform::ContentResult::CannotOpen: return TryResolveAndComparePaths(file1, withFile2);

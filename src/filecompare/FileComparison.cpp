@@ -66,7 +66,7 @@ bool compareAsText(FileComparisonResult& result, const std::atomic<bool>* cancel
     if (equal) {
         // Equal texts whose bytes differ: the line endings (or a byte-order mark) tell them apart.
         const platform::ContentResult bytes = platform::systemFileSystem().compareContents(
-            bytesOf(result.paths[0]), bytesOf(result.paths[1]), cancel, {});
+            bytesOf(result.paths[0]), bytesOf(result.paths[1]), platform::PairKinds::Unseen, cancel, {});
         result.equalApartFromLineEnds = bytes == platform::ContentResult::Different;
     }
     return true;

@@ -23,22 +23,23 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-// Each comparing thread keeps its two buffers for the life of the thread.
+// Each comparing thread keeps its two buffers for the life of the thread,
+// with room past the block for the byte that tells a file grew.
+constexpr std::size_t kBufferSize = kBlockSize + 4096;
+
 char* threadBuffer(int which) {
     thread_local std::unique_ptr<void, FreeDeleter> buffers[2];
-    if (!buffers[which]) buffers[which].reset(std::aligned_alloc(4096, kBlockSize));
+    if (!buffers[which]) buffers[which].reset(std::aligned_alloc(4096, kBufferSize));
     return static_cast<char*>(buffers[which].get());
 }
 
-// Fills the buffer from `offset` unless the file ends first; returns the bytes read or -1.
-ssize_t readBlock(int fd, char* buffer, std::size_t size, off_t offset) {
+// Reads from `offset` until `need` bytes are in or the file ends, taking up
+// to `room` bytes; returns the bytes read or -1.
+ssize_t readBlock(InputFile& file, char* buffer, std::size_t need, std::size_t room, off_t offset) {
     std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = ::pread(fd, buffer + got, size - got, offset + static_cast<off_t>(got));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
+    while (got < need) {
+        const ssize_t n = file.readAt(buffer + got, room - got, offset + static_cast<off_t>(got));
+        if (n < 0) return -1;
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
@@ -84,18 +85,23 @@ ContentResult compareSpecialFiles(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-ContentResult FileSystem::compareContents(const std::string& a, const std::string& b,
+ContentResult FileSystem::compareContents(const std::string& a, const std::string& b, PairKinds kinds,
                                           const std::atomic<bool>* cancelled, const ContentProgress& progress) {
-    // The kinds are looked at before anything is opened for reading: no FIFO blocks, no device acts.
-    struct stat s1 {}, s2 {};
-    if (statAnyPath(a, s1) != 0 || statAnyPath(b, s2) != 0) return ContentResult::CannotOpen;
-    if (!S_ISREG(s1.st_mode) || !S_ISREG(s2.st_mode)) return compareSpecialFiles(s1, s2);
+    if (kinds == PairKinds::Unseen) {
+        // The kinds are looked at before anything is opened for reading: no FIFO blocks, no device acts.
+        struct stat s1 {}, s2 {};
+        if (statAnyPath(a, s1) != 0 || statAnyPath(b, s2) != 0) return ContentResult::CannotOpen;
+        if (!S_ISREG(s1.st_mode) || !S_ISREG(s2.st_mode)) return compareSpecialFiles(s1, s2);
+    }
 
     InputFile first, second;
     const InputStatus open1 = first.open(a, true), open2 = second.open(b, true);
-    // Replaced by something else since it was examined: not the same contents.
-    if (open1.problem == InputProblem::NotRegularFile || open2.problem == InputProblem::NotRegularFile)
+    if (open1.problem == InputProblem::NotRegularFile || open2.problem == InputProblem::NotRegularFile) {
+        // Replaced since it was listed: judged by what stands there now.
+        if (kinds == PairKinds::ListedAsFiles) return compareContents(a, b, PairKinds::Unseen, cancelled, progress);
+        // Replaced between the look and the opening: not the same contents.
         return ContentResult::Different;
+    }
     if (!open1.ok() || !open2.ok()) return ContentResult::CannotOpen;
     if (first.size() != second.size()) return ContentResult::Different;
     // Most files are read in one block: read-ahead advice and the map of
@@ -106,8 +112,8 @@ ContentResult FileSystem::compareContents(const std::string& a, const std::strin
         ::posix_fadvise(first.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
         ::posix_fadvise(second.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
     }
-    const auto dense = [size](const struct stat& s) { return off_t(s.st_blocks) * 512 >= size; };
-    const bool mapHoles = !dense(s1) || !dense(s2);
+    const auto dense = [size](const InputFile& f) { return f.blocks() * 512 >= size; };
+    const bool mapHoles = !dense(first) || !dense(second);
 
     char* bufferA = threadBuffer(0);
     char* bufferB = threadBuffer(1);
@@ -128,19 +134,23 @@ ContentResult FileSystem::compareContents(const std::string& a, const std::strin
         while (at < end) {
             if (isCancelled()) return ContentResult::Cancelled;
             const auto want = static_cast<std::size_t>(std::min<off_t>(kBlockSize, end - at));
-            const ssize_t n1 = readBlock(first.fd(), bufferA, want, at);
-            const ssize_t n2 = readBlock(second.fd(), bufferB, want, at);
+            // The last block asks for one byte more: a file that grew while
+            // being read differs from its partner, and one that answers short
+            // here needs no further read to show it ends.
+            const std::size_t room = at + off_t(want) == size ? want + 1 : want;
+            const ssize_t n1 = readBlock(first, bufferA, want, room, at);
+            const ssize_t n2 = readBlock(second, bufferB, want, room, at);
             if (n1 < 0 || n2 < 0) return ContentResult::ReadFailed;
-            // A file that shrank while being read differs from its partner.
+            // A file that shrank or grew while being read differs from its partner.
             if (n1 != n2 || static_cast<std::size_t>(n1) != want) return ContentResult::Different;
             if (std::memcmp(bufferA, bufferB, want) != 0) return ContentResult::Different;
             at += n1;
             if (progress) progress(at);
         }
     }
-    // A file that grew while being read differs from its partner too.
-    char probe;
-    if (readBlock(first.fd(), &probe, 1, size) != 0 || readBlock(second.fd(), &probe, 1, size) != 0)
+    // Empty files, and files read past a hole, have not yet been asked for a byte past their end.
+    char probe[1];
+    if ((size == 0 || mapHoles) && (readBlock(first, probe, 1, 1, size) != 0 || readBlock(second, probe, 1, 1, size) != 0))
         return ContentResult::Different;
     return ContentResult::Equal;
 }

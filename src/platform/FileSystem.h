@@ -77,6 +77,11 @@ enum class ContentResult { Equal, Different, CannotOpen, ReadFailed, Cancelled }
 // Told the bytes compared so far; may be called after every block.
 using ContentProgress = std::function<void(std::int64_t compared)>;
 
+// What a caller already knows of the two paths it compares. A pair its own
+// listing found to be regular files is opened at once; any other is looked
+// at first, so that no device is opened (opening some acts).
+enum class PairKinds { Unseen, ListedAsFiles };
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -96,7 +101,7 @@ public:
 
     // Compares two files byte for byte (following links), streaming in
     // blocks and stopping at the first difference.
-    virtual ContentResult compareContents(const std::string& a, const std::string& b,
+    virtual ContentResult compareContents(const std::string& a, const std::string& b, PairKinds kinds,
                                           const std::atomic<bool>* cancelled, const ContentProgress& progress);
 
     // Hands a regular file's contents to `consume` block by block, as

@@ -32,12 +32,36 @@ InputStatus InputFile::open(const std::string& path, bool followLinks) {
         ::close(fd);
         return {InputProblem::NotRegularFile, 0};
     }
-    // Regular files never block; blocking reads keep the callers simple.
-    // The flags set here are all known, so no call is needed to read them.
-    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    // O_NONBLOCK stays: Linux file systems serve reads of a regular file as
+    // blocking ones whatever the flag, and clearing it would cost a call per
+    // file. Should one answer EAGAIN all the same, the flag goes then.
     m_fd = fd;
     m_size = static_cast<std::int64_t>(st.st_size);
+    m_blocks = static_cast<std::int64_t>(st.st_blocks);
+    m_blocking = false;
     return {};
+}
+
+ssize_t InputFile::read(char* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, size);
+        if (n >= 0 || !retry()) return n;
+    }
+}
+
+ssize_t InputFile::readAt(char* buffer, std::size_t size, std::int64_t offset) {
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, buffer, size, static_cast<off_t>(offset));
+        if (n >= 0 || !retry()) return n;
+    }
+}
+
+bool InputFile::retry() {
+    if (errno == EINTR) return true;
+    if (errno != EAGAIN || m_blocking) return false;
+    m_blocking = true;
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    return flags >= 0 && ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 InputStatus readInputFile(const std::string& path, std::int64_t limit, std::string& out, bool followLinks) {
@@ -48,9 +72,8 @@ InputStatus readInputFile(const std::string& path, std::int64_t limit, std::stri
     out.reserve(static_cast<std::size_t>(file.size()));
     char chunk[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(file.fd(), chunk, sizeof chunk);
+        const ssize_t n = file.read(chunk, sizeof chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
             const int error = errno;
             out.clear();
             return {InputProblem::ReadFailed, error};

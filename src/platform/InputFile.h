@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 namespace qv::platform {
 
@@ -33,12 +34,23 @@ public:
     InputStatus open(const std::string& path, bool followLinks);
 
     int fd() const { return m_fd; }
-    // The size when it was opened.
+    // The size when it was opened, and the 512-byte blocks it then held on disk.
     std::int64_t size() const { return m_size; }
+    std::int64_t blocks() const { return m_blocks; }
+
+    // One read or pread: the bytes read (0 at the end) or -1 with errno set.
+    // Interrupted calls are repeated.
+    ssize_t read(char* buffer, std::size_t size);
+    ssize_t readAt(char* buffer, std::size_t size, std::int64_t offset);
 
 private:
+    // Whether a failed read is worth repeating, after making the file blocking if it answered EAGAIN.
+    bool retry();
+
     int m_fd = -1;
     std::int64_t m_size = 0;
+    std::int64_t m_blocks = 0;
+    bool m_blocking = false;
 };
 
 // Reads a whole regular file of at most `limit` bytes into `out`.

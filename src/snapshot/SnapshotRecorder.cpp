@@ -12,7 +12,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <unistd.h>
 #include <vector>
 
 namespace qv {
@@ -53,8 +52,7 @@ std::string md5OfFile(const std::string& path, bool followLinks) {
     QCryptographicHash hash(QCryptographicHash::Md5);
     std::vector<char> buffer(std::size_t{1} << 16);
     for (;;) {
-        const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = file.read(buffer.data(), buffer.size());
         if (n < 0) return {};
         if (n == 0) break;
         hash.addData(QByteArrayView(buffer.data(), n));

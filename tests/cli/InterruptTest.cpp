@@ -49,10 +49,10 @@ public:
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
     }
-    platform::ContentResult compareContents(const std::string& a, const std::string& b,
+    platform::ContentResult compareContents(const std::string& a, const std::string& b, platform::PairKinds kinds,
                                             const std::atomic<bool>* cancelled,
                                             const platform::ContentProgress& progress) override {
-        return FileSystem::compareContents(a, b, cancelled, [&](std::int64_t done) {
+        return FileSystem::compareContents(a, b, kinds, cancelled, [&](std::int64_t done) {
             reached = true;
             std::this_thread::sleep_for(pausePerBlock);
             if (progress) progress(done);

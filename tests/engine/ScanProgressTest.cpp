@@ -72,10 +72,10 @@ public:
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
     }
-    platform::ContentResult compareContents(const std::string& a, const std::string& b,
+    platform::ContentResult compareContents(const std::string& a, const std::string& b, platform::PairKinds kinds,
                                             const std::atomic<bool>* cancelled,
                                             const platform::ContentProgress& progress) override {
-        if (!a.ends_with("/big.bin")) return FileSystem::compareContents(a, b, cancelled, progress);
+        if (!a.ends_with("/big.bin")) return FileSystem::compareContents(a, b, kinds, cancelled, progress);
         for (std::int64_t i = 1; i <= m_blocks; ++i) {
             if (m_sleep) std::this_thread::sleep_for(std::chrono::milliseconds(20));
             m_time.advance(0.2);

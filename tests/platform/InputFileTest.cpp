@@ -37,7 +37,7 @@ void writeAt(const std::string& path, std::int64_t offset, const std::string& da
 }
 
 ContentResult compare(const std::string& a, const std::string& b) {
-    return platform::systemFileSystem().compareContents(a, b, nullptr, {});
+    return platform::systemFileSystem().compareContents(a, b, platform::PairKinds::Unseen, nullptr, {});
 }
 
 TEST(InputFileTest, OnlyRegularFilesAreReadAndEachKindHasItsCeiling) {
@@ -116,6 +116,44 @@ TEST(InputFileTest, AFolderWhereAFileWasListedCannotBeRead) {
     t.folder("folder");
     EXPECT_EQ(compare(t.path("file"), t.path("folder")), ContentResult::ReadFailed);
     EXPECT_EQ(compare(t.path("file"), t.path("gone")), ContentResult::CannotOpen);
+}
+
+// Files that change while they are compared, or since they were listed, are
+// never found equal to their partner and never read as another kind.
+TEST(InputFileTest, FilesChangedWhileReadOrSinceListedAreNotTakenForEqual) {
+    TempTree t;
+    const std::string data(300 * 1024, 'x');   // two blocks: the change lands before the last one
+    for (const char* name : {"a", "b", "grows", "shrinks"}) t.fileWithText(name, data);
+    t.file("empty");
+    t.folder("listedAsFile");
+    ASSERT_EQ(::mkfifo(t.path("fifo").c_str(), 0600), 0);
+
+    auto compareChanging = [&](const std::string& other, platform::PairKinds kinds, auto change) {
+        bool changed = false;
+        return platform::systemFileSystem().compareContents(t.path("a"), t.path(other), kinds, nullptr,
+                                                            [&](std::int64_t) {
+                                                                if (!changed) change();
+                                                                changed = true;
+                                                            });
+    };
+    for (platform::PairKinds kinds : {platform::PairKinds::Unseen, platform::PairKinds::ListedAsFiles}) {
+        t.fileWithText("grows", data);
+        t.fileWithText("shrinks", data);
+        EXPECT_EQ(compareChanging("b", kinds, [] {}), ContentResult::Equal);
+        EXPECT_EQ(compareChanging("grows", kinds, [&] { writeAt(t.path("grows"), std::int64_t(data.size()), "!"); }),
+                  ContentResult::Different);
+        EXPECT_EQ(compareChanging("shrinks", kinds, [&] { t.truncate("shrinks", std::int64_t(data.size()) - 1); }),
+                  ContentResult::Different);
+    }
+    // Listed as files and now something else: judged as what stands there, and a FIFO is not waited on.
+    const auto listed = [&](const std::string& x, const std::string& y) {
+        return platform::systemFileSystem().compareContents(x, y, platform::PairKinds::ListedAsFiles, nullptr, {});
+    };
+    EXPECT_EQ(listed(t.path("a"), t.path("listedAsFile")), ContentResult::ReadFailed);
+    EXPECT_EQ(listed(t.path("empty"), t.path("fifo")), ContentResult::Different);
+    // A file that says it is empty and is not (the kernel's own files do).
+    EXPECT_EQ(listed(t.path("empty"), "/proc/self/status"), ContentResult::Different);
+    EXPECT_EQ(listed("/proc/self/status", t.path("empty")), ContentResult::Different);
 }
 
 }  // namespace

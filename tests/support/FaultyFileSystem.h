@@ -37,11 +37,11 @@ public:
     int readLink(const std::string& path, std::string& target) override {
         return platform::systemFileSystem().readLink(path, target);
     }
-    platform::ContentResult compareContents(const std::string& a, const std::string& b,
+    platform::ContentResult compareContents(const std::string& a, const std::string& b, platform::PairKinds kinds,
                                             const std::atomic<bool>* cancelled,
                                             const platform::ContentProgress& progress) override {
         if (m_unreadable.count(a) || m_unreadable.count(b)) return platform::ContentResult::ReadFailed;
-        return FileSystem::compareContents(a, b, cancelled, progress);
+        return FileSystem::compareContents(a, b, kinds, cancelled, progress);
     }
     // Reading a file given to failReading fails with EACCES.
     int readContents(const std::string& path, bool followLinks, const platform::BlockConsumer& consume,
