@@ -4,6 +4,7 @@
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
+#include "cli/SiblingProgram.h"
 #include "platform/JsonString.h"
 #include "scripting/HeadlessComparisons.h"
 #include "scripting/KQuorvaneASCommand.h"
@@ -11,8 +12,6 @@
 #include "scripting/ScriptableComparison.h"
 #include "scripting/ScriptingClient.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 
@@ -124,11 +123,6 @@ ScriptOutcome runHere(const QString& command, const QVariantMap& parameters) {
     return out;
 }
 
-// The window program installed beside this one.
-QString windowProgram() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quorvane-gui"));
-}
-
 int runScript(const ScriptOptions& o) {
     const QString command = QString::fromStdString(o.command);
     if (command != QLatin1String("compare") && command != QLatin1String("sync") &&
@@ -149,7 +143,7 @@ int runScript(const ScriptOptions& o) {
         outcome = ScriptingClient::call(command, parameters);
         if (!outcome.reached) {
             if (!ScriptingClient::applicationRunning()) {
-                if (const QString why = ScriptingClient::startApplication(windowProgram()); !why.isEmpty())
+                if (const QString why = ScriptingClient::startApplication(QFile::decodeName(programBeside("quorvane-gui").c_str())); !why.isEmpty())
                     return failLine(Messages::format("cliScriptNoApplication", why));
             } else {
                 // One that is starting up answers scripts a moment after it took its name.

@@ -12,6 +12,7 @@
 #include "cli/RulesCommand.h"
 #include "cli/ScriptCommand.h"
 #include "cli/SettingsCommand.h"
+#include "cli/SiblingProgram.h"
 #include "cli/SnapshotCommand.h"
 #include "cli/SyncCommand.h"
 #include "cli/TagsCommand.h"
@@ -27,6 +28,9 @@
 #include <utility>
 
 int main(int argc, char** argv) {
+    // The update runs in the program that loads its libraries, before anything is set up here.
+    if (argc > 1 && std::strcmp(argv[1], "update") == 0) return qv::runInSiblingProgram("quorvane-update", argc, argv);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvane"));
     QCoreApplication::setOrganizationName(QStringLiteral("Quorvane"));
@@ -36,6 +40,8 @@ int main(int argc, char** argv) {
     if (argc == 1 && qv::displayAvailable()) return qv::runGuiCommand({});
 
     qv::CommandLine cli;
+    // Declared here for the list of commands only: a line naming it went to quorvane-update above.
+    const std::function<int()> update = [&] { return qv::runInSiblingProgram("quorvane-update", argc, argv); };
     const std::pair<const char*, std::function<void()>> commands[] = {
         {"compare", [&] { qv::addCompareCommand(cli, app); }},
         {"export", [&] { qv::addExportCommand(cli, app); }},
@@ -47,7 +53,7 @@ int main(int argc, char** argv) {
         {"settings", [&] { qv::addSettingsCommand(cli); }},
         {"rules", [&] { qv::addRulesCommand(cli); }},
         {"tags", [&] { qv::addTagsCommand(cli); }},
-        {"update", [&] { qv::addUpdateCommand(cli); }},
+        {"update", [&] { qv::addUpdateCommand(cli, {[&](bool) { return update(); }, update}); }},
         {"script", [&] { qv::addScriptCommand(cli, app); }},
         {"gui", [&] { qv::addGuiCommand(cli); }},
     };

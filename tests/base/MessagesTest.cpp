@@ -53,7 +53,7 @@ const std::map<std::string, int> kFormattedKeys = {
     {"updateSyncMsg1", 3}, {"updateSyncMsg2", 2}, {"mirrSyncMsg1", 2}, {"mirrSyncMsg2", 2}, {"delMirr1", 2},
     {"mirrSyncMsg3", 2}, {"addTag1", 1}, {"addTag2", 1}, {"NoNewVersion2", 1}, {"MsgFileCreErr1", 1},
     {"nameConflict1L", 1}, {"nameConflict1R", 1}, {"cliBadColumns", 1}, {"treeRightName", 1},
-    {"archiveFolder", 1}, {"chooseFolderFor", 1}, {"cliNoWindowProgram", 2}, {"executeMenuCount", 1},
+    {"archiveFolder", 1}, {"chooseFolderFor", 1}, {"cliNoHelperProgram", 2}, {"cliNoWindowProgram", 2}, {"executeMenuCount", 1},
     {"cliScriptComparison", 4}, {"cliScriptNoApplication", 1}, {"cliScriptUnknownCommand", 1}, {"cliScriptNotKeyValue", 1},
     {"executionFigures", 4}, {"folderCounts", 2}, {"lockedEntry", 1}, {"dropCopying", 2}, {"dropFailed", 1},
     {"cliInternalError", 1}, {"inputNotRegular", 1},

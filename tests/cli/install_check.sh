@@ -16,6 +16,10 @@ q="$prefix/bin/quorvane"
 # break the pipe of a writer still writing, and pipefail would fail the check.
 version="$(XDG_CONFIG_HOME="$prefix/config" "$q" --version)" || fail "the installed program does not run"
 grep -q '^quorvane ' <<<"$version" || fail "the installed program does not name itself"
+# update runs in a program installed beside it: a bad verb is its usage error (2), a missing program another.
+updated="$(XDG_CONFIG_HOME="$prefix/config" "$q" update nonsense 2>&1)" && fail "a bad update verb was accepted"
+grep -q 'quorvane-update' <<<"$updated" && fail "the installed program cannot start its update program: $updated"
+[ -x "$prefix/bin/quorvane-update" ] || fail "no update program in $prefix/bin"
 
 page="$prefix/share/man/man1/quorvane.1"
 [ -f "$page" ] || fail "no manual page at share/man/man1"
