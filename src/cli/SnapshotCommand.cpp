@@ -9,15 +9,13 @@
 #include "platform/DurableFile.h"
 #include "platform/FileTime.h"
 #include "snapshot/KSnapshot.h"
-#include "snapshot/SnapshotRecorder.h"
-#include "snapshot/lzfse/Lzfse.h"
+#include "snapshot/SnapshotRecording.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -28,11 +26,6 @@
 
 namespace qv {
 namespace {
-
-std::int64_t nowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string absolute(const std::string& path) {
     if (!path.empty() && path[0] == '/') return standardizePath(path);
@@ -60,28 +53,25 @@ int record(const SnapshotOptions& o) {
 
     // The walk runs on this thread: a signal raises a flag it checks after every entry.
     InterruptWatcher interrupts;
-    SnapshotRecorder recorder(platform::systemFileSystem(), {md5}, &InterruptWatcher::flag());
+    SnapshotRecording recording;
     const bool tty = ::isatty(STDERR_FILENO);
     std::fprintf(stderr, "%s\n", qPrintable(Messages::format("creSnap", QString::fromUtf8(folder.c_str()))));
-    recorder.setProgress([tty](std::uint64_t files, std::uint64_t folders) {
+    auto progress = [tty](std::uint64_t files, std::uint64_t folders) {
         if (tty) std::fprintf(stderr, "\r%s\033[K", qPrintable(Messages::format("itemsScanned", QLocale().toString(qulonglong(files)), QLocale().toString(qulonglong(folders)))));
-    });
-    recorder.setErrorLog([](const std::string& path, int error) {
+    };
+    auto log = [](const std::string& path, int error) {
         std::fprintf(stderr, "%s\n", qPrintable(Messages::format("readErrorLine", QString::fromUtf8(path.c_str()), QString::fromLocal8Bit(std::strerror(error)))));
-    });
-    std::string json;
-    if (!recorder.record(folder, json, nowNs())) {
+    };
+    if (!recording.record(folder, md5, &InterruptWatcher::flag(), progress, log)) {
         if (const int status = InterruptWatcher::exitStatus()) return failLine(Messages::text("cliInterrupted")), status;
         return failLine(Messages::format("rootUnreadable", QString::fromUtf8(folder.c_str()), QString::fromLocal8Bit(std::strerror(ENOTDIR))));
     }
     if (tty) std::fprintf(stderr, "\r\033[K");
-    const std::vector<std::uint8_t> compressed =
-        lzfse::encode(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
-    if (const int error = writeDurably(out, std::string(compressed.begin(), compressed.end()), replace))
+    if (const int error = recording.save(out, replace))
         return failLine(Messages::format("cliSnapshotFailed", QString::fromUtf8(out.c_str()), QString::fromLocal8Bit(std::strerror(error))));
     // The size of what was recorded, as the folder's size reads elsewhere.
-    std::printf("%s\n", qPrintable(Messages::format("snapReady1", QLocale().formattedDataSize(static_cast<qint64>(recorder.iDataSize), 1, QLocale::DataSizeSIFormat),
-                                                    QLocale().toString(qulonglong(recorder.iFiles)), QLocale().toString(qulonglong(recorder.iFolders)))));
+    std::printf("%s\n", qPrintable(Messages::format("snapReady1", QLocale().formattedDataSize(static_cast<qint64>(recording.dataSize()), 1, QLocale::DataSizeSIFormat),
+                                                    QLocale().toString(qulonglong(recording.files())), QLocale().toString(qulonglong(recording.folders())))));
     return 0;
 }
 

@@ -132,6 +132,9 @@ void SnapshotRecorder::reportProgress() {
     if (m_progress) m_progress(iFiles, iFolders);
 }
 
+// Large enough that handing a piece over costs nothing beside writing it.
+constexpr std::size_t kSinkPiece = 256 * 1024;
+
 // Tags are read with the listing, relative to the open folder, not by walking each path again.
 constexpr unsigned kListedFields = platform::kStatBirthTime | platform::kStatAccessTime | platform::kStatTags;
 
@@ -196,6 +199,11 @@ bool SnapshotRecorder::SnapshotForFolder(const std::string& folder, std::string&
             totals.size += size;
         }
         out += '}';
+        // The JSON is only ever appended to: what is written is final and can go.
+        if (m_sink && out.size() >= kSinkPiece) {
+            m_sink(out);
+            out.clear();
+        }
     }
     reportProgress();
     return !cancelled();
@@ -221,6 +229,10 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
     json += "],\"siz\":" + std::to_string(totals.size) + ",\"nfi\":" + std::to_string(totals.files) +
             ",\"nfo\":" + std::to_string(totals.folders) + ",\"hasMD5\":" + (m_options.calculateMD5 ? "true" : "false") +
             ",\"date\":\"" + isoDate(nowNs) + "\"}";
+    if (m_sink) {
+        m_sink(json);
+        json.clear();
+    }
     return true;
 }
 

@@ -25,10 +25,14 @@ public:
     using Progress = std::function<void(std::uint64_t files, std::uint64_t folders)>;
     // Told each entry that could not be read; the recording goes on.
     using ErrorLog = std::function<void(const std::string& path, int error)>;
+    // Given the JSON in pieces as it is written, in order.
+    using Sink = std::function<void(std::string_view piece)>;
 
     SnapshotRecorder(platform::FileSystem& fs, Options options, const std::atomic<bool>* cancelled = nullptr);
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     void setErrorLog(ErrorLog log) { m_log = std::move(log); }
+    // With a sink the JSON goes to it while the walk goes on, and `json` is left empty.
+    void setSink(Sink sink) { m_sink = std::move(sink); }
 
     // The compact JSON of the folder; false when it was cancelled or the folder cannot be read.
     bool record(const std::string& folder, std::string& json, std::int64_t nowNs);
@@ -56,6 +60,7 @@ private:
     const std::atomic<bool>* m_cancelled;
     Progress m_progress;
     ErrorLog m_log;
+    Sink m_sink;
     std::int64_t m_lastProgress = 0;
     std::unordered_map<std::string, std::string> m_typeByExtension;
     // Lists the folders below the one being recorded on a second core.

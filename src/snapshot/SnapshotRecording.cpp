@@ -16,12 +16,16 @@ bool SnapshotRecording::record(const std::string& folder, bool calculateMD5, con
     const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                  std::chrono::system_clock::now().time_since_epoch())
                                  .count();
+    // Compressed on another thread while the walk goes on.
+    lzfse::StreamEncoder encoder;
+    recorder.setSink([&encoder](std::string_view piece) { encoder.append(piece); });
     std::string json;
     const bool recorded = recorder.record(folder, json, now);
     m_files = recorder.iFiles;
     m_folders = recorder.iFolders;
+    m_dataSize = recorder.iDataSize;
     if (!recorded || (cancelled && cancelled->load())) return false;
-    m_bytes = lzfse::encode(std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+    m_bytes = encoder.finish();
     return true;
 }
 

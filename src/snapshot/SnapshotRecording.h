@@ -1,6 +1,7 @@
 #pragma once
-// A snapshot recorded from a window: the folder is walked on a worker, the
-// JSON compressed, and the file's bytes kept until the user saves them.
+// A snapshot recorded from a window or the command line: the folder is
+// walked, the JSON compressed as it is written, and the file's bytes kept
+// until they are saved.
 
 #include "snapshot/SnapshotRecorder.h"
 
@@ -24,6 +25,7 @@ public:
     const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
     std::uint64_t files() const { return m_files; }
     std::uint64_t folders() const { return m_folders; }
+    std::uint64_t dataSize() const { return m_dataSize; }   // the bytes of the files recorded
 
     // Writes the snapshot under `destination` through a temporary in its
     // folder; an existing file is replaced only with `replace`. 0 or an errno value.
@@ -35,7 +37,7 @@ public:
 private:
     platform::FileSystem& m_fs;
     std::vector<std::uint8_t> m_bytes;
-    std::uint64_t m_files = 0, m_folders = 0;
+    std::uint64_t m_files = 0, m_folders = 0, m_dataSize = 0;
 };
 
 }  // namespace qv

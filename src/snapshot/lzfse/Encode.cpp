@@ -14,7 +14,6 @@ namespace {
 using namespace detail;
 
 constexpr std::size_t kMinLzvnInput = 8;
-constexpr std::size_t kMinLzfseInput = 4096;
 constexpr std::size_t kMaxRawBlock = std::size_t{1} << 30;
 
 void putMagic(std::vector<std::uint8_t>& out, std::uint32_t magic) {
@@ -68,13 +67,22 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> in) {
         return out;
     }
 
-    std::vector<std::uint8_t> out;
-    out.reserve(n / 2 + 1024);
-    encodeLzfseBlocks(in, out);
-    putMagic(out, kMagicEos);
-    // Incompressible data costs a little more as LZFSE than stored as is.
-    if (out.size() > n + 12) return rawStream(in);
-    return out;
+    std::vector<std::uint8_t> blocks;
+    blocks.reserve(n / 2 + 1024);
+    encodeLzfseBlocks(in, blocks);
+    return completeStream(in, std::move(blocks));
 }
+
+namespace detail {
+
+std::vector<std::uint8_t> completeStream(std::span<const std::uint8_t> in, std::vector<std::uint8_t> blocks) {
+    if (in.size() < kMinLzfseInput) return encode(in);
+    putMagic(blocks, kMagicEos);
+    // Incompressible data costs a little more as LZFSE than stored as is.
+    if (blocks.size() > in.size() + 12) return rawStream(in);
+    return blocks;
+}
+
+} // namespace detail
 
 } // namespace qv::lzfse

@@ -4,11 +4,15 @@
 // library for snapshot files. Plain C++ over byte spans; no Qt here so the
 // codec can be fuzzed and benchmarked on its own.
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 namespace qv::lzfse {
@@ -58,5 +62,46 @@ private:
 // Inputs below 8 bytes become a raw block, below 4096 bytes an LZVN block (or raw
 // if that is not smaller), larger inputs LZFSE blocks (or raw if incompressible).
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> in);
+
+namespace detail {
+class LzfseWindowEncoder;
+
+// Inputs from this size on are encoded as LZFSE blocks.
+inline constexpr std::size_t kMinLzfseInput = 4096;
+
+// The stream encode() makes of `in`, given the LZFSE blocks encodeLzfseBlocks
+// made of it (ignored for an input too short to have them).
+std::vector<std::uint8_t> completeStream(std::span<const std::uint8_t> in, std::vector<std::uint8_t> blocks);
+}
+
+// Encodes an input that arrives in pieces on a thread of its own, so that
+// compressing overlaps whatever produces the pieces. The stream is the one
+// encode() makes of all the pieces joined.
+class StreamEncoder {
+public:
+    StreamEncoder();
+    ~StreamEncoder();
+    StreamEncoder(const StreamEncoder&) = delete;
+    StreamEncoder& operator=(const StreamEncoder&) = delete;
+
+    // Takes the next piece of input (copied: `piece` may be reused at once).
+    void append(std::string_view piece);
+    // Waits for the encoding of everything appended and returns the stream.
+    std::vector<std::uint8_t> finish();
+
+private:
+    void work();
+    void encodeAvailable(bool final);
+
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::string m_waiting;     // appended and not yet taken by the thread
+    bool m_finishing = false;
+    std::vector<std::uint8_t> m_input;   // the thread's: everything taken so far
+    std::vector<std::uint8_t> m_blocks;
+    std::unique_ptr<detail::LzfseWindowEncoder> m_window;
+    std::size_t m_windowStart = 0;
+    std::thread m_thread;
+};
 
 } // namespace qv::lzfse

@@ -4,6 +4,7 @@
 #include "TestData.h"
 
 #include "snapshot/lzfse/Lzfse.h"
+#include "snapshot/lzfse/MatchFinder.h"
 
 #include <gtest/gtest.h>
 
@@ -243,6 +244,60 @@ TEST(LzfseEncoder, CompressesAsWellAsReference) {
         ++checked;
     }
     EXPECT_GE(checked, 9);
+}
+
+// Inputs whose matches end anywhere, among them runs longer than any piece
+// (a match that must wait for the bytes after it).
+std::vector<Bytes> inputsGivenInPieces() {
+    std::vector<Bytes> inputs;
+    for (std::size_t n : {std::size_t{0}, std::size_t{7}, std::size_t{4095}, std::size_t{4096}, std::size_t{70000},
+                          std::size_t{600000}}) {
+        inputs.push_back(textLike(n, n + 1));
+        inputs.push_back(repetitive(n, n + 2));
+        inputs.push_back(mixed(n, n + 3));
+    }
+    inputs.push_back(Bytes(300000, 0));
+    inputs.push_back(randomBytes(100000, 9));
+    for (const ManifestRow& row : readManifest())
+        if (isEncoderOutput(row) && row.stem().rfind("snapshot_json_", 0) == 0) inputs.push_back(readVector(row.input));
+    return inputs;
+}
+
+TEST(LzfseEncoder, AWindowGivenInPiecesMakesTheBlocksOfTheWhole) {
+    std::mt19937_64 rng(5);
+    for (const Bytes& input : inputsGivenInPieces()) {
+        if (input.size() < detail::kMinLzfseInput) continue;
+        SCOPED_TRACE(input.size());
+        Bytes whole, pieces;
+        detail::encodeLzfseBlocks(input, whole);
+        // Each step sees a longer prefix, from a copy that moves as a growing buffer would.
+        detail::LzfseWindowEncoder window(pieces);
+        for (std::size_t available = 0; available < input.size();) {
+            available = std::min(input.size(), available + 1 + rng() % 20000);
+            const Bytes seen(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(available));
+            window.advance(seen.data(), seen.size(), available == input.size());
+        }
+        EXPECT_TRUE(pieces == whole) << pieces.size() << " bytes of blocks against " << whole.size();
+    }
+}
+
+TEST(LzfseEncoder, AStreamGivenInPiecesIsTheStreamOfTheWhole) {
+    std::mt19937_64 rng(6);
+    for (const Bytes& input : inputsGivenInPieces()) {
+        SCOPED_TRACE(input.size());
+        StreamEncoder encoder;
+        for (std::size_t at = 0; at < input.size();) {
+            const std::size_t length = std::min(input.size() - at, std::size_t(1 + rng() % 70000));
+            encoder.append(std::string_view(reinterpret_cast<const char*>(input.data() + at), length));
+            at += length;
+        }
+        const Bytes stream = encoder.finish();
+        EXPECT_TRUE(stream == encode(input)) << stream.size() << " bytes against " << encode(input).size();
+        expectRoundTrip(input, stream);
+    }
+    // One dropped unfinished stops its thread.
+    StreamEncoder abandoned;
+    abandoned.append("never finished");
 }
 
 } // namespace
