@@ -6,7 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -195,98 +197,114 @@ private:
     std::int64_t m_date = kNoRecordedDate;
 };
 
-// The decoder's pieces as one run of characters for the parser.
-class DecodedBytes {
+// The decoder's pieces, in order.
+class DecodedPieces {
 public:
-    explicit DecodedBytes(lzfse::StreamDecoder& decoder) : m_decoder(decoder) {}
-    bool available() {
-        while (m_index >= m_chunk.size()) {
-            if (!m_decoder.next(m_chunk)) return false;
-            m_index = 0;
-        }
+    explicit DecodedPieces(lzfse::StreamDecoder& decoder) : m_decoder(decoder) {}
+    bool next(std::string_view& piece) {
+        std::span<const std::uint8_t> chunk;
+        if (!m_decoder.next(chunk)) return false;
+        piece = std::string_view(reinterpret_cast<const char*>(chunk.data()), chunk.size());
         return true;
     }
-    char current() const { return static_cast<char>(m_chunk[m_index]); }
-    void advance() { ++m_index; }
 
 private:
     lzfse::StreamDecoder& m_decoder;
-    std::span<const std::uint8_t> m_chunk;
-    std::size_t m_index = 0;
 };
 
-// A whole text as a run of characters for the parser.
-class TextBytes {
+// A whole text as its one piece.
+class TextPiece {
 public:
-    explicit TextBytes(std::string_view text) : m_text(text) {}
-    bool available() const { return m_index < m_text.size(); }
-    char current() const { return m_text[m_index]; }
-    void advance() { ++m_index; }
+    explicit TextPiece(std::string_view text) : m_text(text) {}
+    bool next(std::string_view& piece) {
+        if (m_given) return false;
+        m_given = true;
+        piece = m_text;
+        return true;
+    }
 
 private:
     std::string_view m_text;
-    std::size_t m_index = 0;
+    bool m_given = false;
 };
 
 // Names that are not UTF-8 are recorded with a lone surrogate escape per
 // undecodable byte ("\udc80" to "\udcff", as the JSON output writes them),
-// which the parser refuses. This pass hands it, inside strings, a NUL
-// escape followed by the byte's two hex digits instead (and a NUL as a NUL
-// followed by "00"), which restoredBytes() turns back into the bytes. A
-// surrogate that follows a high surrogate is half of a real character and
-// passes unchanged.
-template <class Source>
-class SurrogateEscapes {
+// which the parser refuses. The text reaches the parser with each such escape
+// turned into a NUL escape followed by the byte's two hex digits (and a NUL
+// into a NUL followed by "00"), which restoredBytes() turns back into the
+// bytes. A surrogate that follows a high surrogate is half of a real
+// character and passes unchanged. Escapes are rewritten a piece at a time,
+// so that the parser reads plain memory character by character.
+template <class Pieces>
+class EscapedJson {
 public:
-    explicit SurrogateEscapes(Source& source) : m_source(source) {}
-    // Plain characters pass straight from the source; only an escape inside
-    // a string is taken apart and handed on from a small buffer.
-    bool available() {
-        if (m_at < m_pending.size()) return true;
-        if (!m_source.available()) return false;
-        if (m_inString && m_source.current() == '\\') takeEscape();
-        return true;
-    }
-    char current() const { return m_at < m_pending.size() ? m_pending[m_at] : m_source.current(); }
-    void advance() {
-        if (m_at < m_pending.size()) {
-            ++m_at;
-            return;
-        }
-        if (m_source.current() == '"') m_inString = !m_inString;
-        m_afterHigh = false;
-        m_source.advance();
-    }
+    explicit EscapedJson(Pieces& pieces) : m_pieces(pieces) {}
+    bool atEnd() { return m_at == m_end && !refill(); }
+    char current() const { return *m_at; }
+    void advance() { ++m_at; }
 
 private:
-    void takeEscape() {
-        m_pending.assign(1, take());   // the backslash
-        m_at = 0;
-        if (!m_source.available()) return;
-        const char e = take();
-        if (e != 'u') {
-            m_pending += e;
-            m_afterHigh = false;
-            return;
+    // The next piece rewritten; an escape it cuts short waits for the piece after it.
+    bool refill() {
+        m_text.clear();
+        std::string_view piece;
+        while (m_text.empty()) {
+            if (!m_pieces.next(piece)) {
+                // Cut short by the end: handed on as it is, for the parser to refuse.
+                m_text.swap(m_carried);
+                break;
+            }
+            // Rare enough (an escape across two pieces) that joining them costs nothing worth saving.
+            const std::string joined = m_carried.empty() ? std::string() : m_carried + std::string(piece);
+            const std::string_view in = m_carried.empty() ? piece : std::string_view(joined);
+            m_carried.assign(in.substr(rewrite(in, m_text)));
         }
-        std::string hex;
-        while (hex.size() < 4 && m_source.available()) hex += take();
-        const unsigned long value = hex.size() == 4 ? std::strtoul(hex.c_str(), nullptr, 16) : 0x10000;
-        if (value >= 0xDC80 && value <= 0xDCFF && !m_afterHigh) m_pending = "\\u0000" + hex.substr(2);
-        else if (value == 0) m_pending = "\\u000000";
-        else m_pending = "\\u" + hex;
-        m_afterHigh = value >= 0xD800 && value <= 0xDBFF;
-    }
-    char take() {
-        const char c = m_source.current();
-        m_source.advance();
-        return c;
+        m_at = m_text.data();
+        m_end = m_at + m_text.size();
+        return m_at != m_end;
     }
 
-    Source& m_source;
-    std::string m_pending;   // an escape as the parser is to see it
-    std::size_t m_at = 0;    // the next character of m_pending to hand on
-    bool m_inString = false, m_afterHigh = false;
+    // Appends `in` rewritten to `out`; returns where an escape cut short by its end starts, or its size.
+    std::size_t rewrite(std::string_view in, std::string& out) {
+        std::size_t at = 0;
+        while (at < in.size()) {
+            const std::size_t slash = in.find('\\', at);
+            if (slash == std::string_view::npos) {
+                out.append(in.substr(at));
+                m_afterHigh = false;
+                return in.size();
+            }
+            if (slash > at) m_afterHigh = false;
+            out.append(in.substr(at, slash - at));
+            if (in.size() - slash < 2) return slash;
+            if (in[slash + 1] != 'u') {
+                out.append(in.substr(slash, 2));
+                m_afterHigh = false;
+                at = slash + 2;
+                continue;
+            }
+            if (in.size() - slash < kLongestEscape) return slash;
+            const std::string_view hex = in.substr(slash + 2, 4);
+            unsigned value = 0;
+            const bool isHex = std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+            if (isHex) value = static_cast<unsigned>(std::stoul(std::string(hex), nullptr, 16));
+            if (isHex && value >= 0xDC80 && value <= 0xDCFF && !m_afterHigh) out.append("\\u0000").append(hex.substr(2));
+            else if (isHex && value == 0) out.append("\\u000000");
+            else out.append(in.substr(slash, kLongestEscape));
+            m_afterHigh = isHex && value >= 0xD800 && value <= 0xDBFF;
+            at = slash + kLongestEscape;
+        }
+        return in.size();
+    }
+
+    static constexpr std::size_t kLongestEscape = 6;   // \uXXXX
+    Pieces& m_pieces;
+    std::string m_text;      // the piece being read, rewritten
+    std::string m_carried;   // the start of an escape the last piece cut short
+    const char* m_at = nullptr;
+    const char* m_end = nullptr;
+    bool m_afterHigh = false;
 };
 
 // An input iterator over a source of characters; a default-made one is the end.
@@ -310,15 +328,15 @@ public:
     bool operator!=(const CharIterator& other) const { return !(*this == other); }
 
 private:
-    bool atEnd() const { return !m_source || !m_source->available(); }
+    bool atEnd() const { return !m_source || m_source->atEnd(); }
     Source* m_source = nullptr;
 };
 
-template <class Source>
-bool parse(Source& source, Builder& builder) {
-    SurrogateEscapes<Source> filtered(source);
-    using Iterator = CharIterator<SurrogateEscapes<Source>>;
-    return nlohmann::json::sax_parse(Iterator(&filtered), Iterator(), &builder);
+template <class Pieces>
+bool parse(Pieces& pieces, Builder& builder) {
+    EscapedJson<Pieces> text(pieces);
+    using Iterator = CharIterator<EscapedJson<Pieces>>;
+    return nlohmann::json::sax_parse(Iterator(&text), Iterator(), &builder);
 }
 
 bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* error) {
@@ -336,17 +354,17 @@ bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* 
 }  // namespace
 
 bool SnapshotJsonReader::read(lzfse::StreamDecoder& decoder, std::string* error) {
-    DecodedBytes bytes(decoder);
+    DecodedPieces pieces(decoder);
     Builder builder(m_snapshot);
-    const bool ok = parse(bytes, builder);
+    const bool ok = parse(pieces, builder);
     if (decoder.error()) return snapshotFailure(error, "snapErrDamaged", decoder.error());
     return finishReading(m_snapshot, builder, ok, error);
 }
 
 bool SnapshotJsonReader::read(std::string_view json, std::string* error) {
-    TextBytes bytes(json);
+    TextPiece piece(json);
     Builder builder(m_snapshot);
-    return finishReading(m_snapshot, builder, parse(bytes, builder), error);
+    return finishReading(m_snapshot, builder, parse(piece, builder), error);
 }
 
 }  // namespace qv

@@ -164,6 +164,36 @@ TEST(KSnapshotTest, EscapedBytesOfNamesComeBackAsTheSameBytes) {
     EXPECT_EQ(nul->iLinkTarget, "\xFF/target");
 }
 
+TEST(KSnapshotTest, EscapesCutByTheDecodersPiecesComeBackWhole) {
+    // Names of undecodable bytes only: nearly every byte of the text lies in
+    // an escape, so the decoder's pieces end inside escapes of every kind.
+    std::string json = R"({"pth":"/r","fol":true,"chi":[)";
+    std::vector<std::string> names;
+    const char* hex = "0123456789abcdef";
+    for (int i = 0; i < 20000; ++i) {
+        std::string name, escaped;
+        for (int k = 0; k < 12; ++k) {
+            const int byte = 0x80 + (i * 7 + k * 13) % 128;
+            name += static_cast<char>(byte);
+            escaped += std::string("\\udc") + hex[byte / 16] + hex[byte % 16];
+        }
+        name += std::to_string(i);   // a plain tail, and every name its own
+        escaped += std::to_string(i) + (i % 3 ? "\\n" : "\\ud83d\\udc80");
+        name += i % 3 ? "\n" : "\xF0\x9F\x92\x80";
+        names.push_back(name);
+        json += std::string(i ? "," : "") + R"({"pth":"/r/)" + escaped + R"(","fol":false,"siz":1})";
+    }
+    json += "]}";
+    TempTree tree;
+    writeSnapshot(tree.path("escapes.qvss"), json);
+    KSnapshot snapshot;
+    std::string error;
+    ASSERT_TRUE(snapshot.ReadSnapshot(tree.path("escapes.qvss"), &error)) << error;
+    int found = 0;
+    for (const std::string& name : names) found += snapshot.entryAt("/r/" + name) != nullptr;
+    EXPECT_EQ(found, 20000);
+}
+
 TEST(KSnapshotTest, FilesThatAreNotSnapshotsAreRefused) {
     TempTree tree;
     tree.file("x", 4);
