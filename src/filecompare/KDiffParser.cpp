@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cctype>
 #include <cfloat>
 #include <cstring>
 #include <thread>
@@ -541,6 +542,29 @@ qsizetype wholeUtf8Prefix(const char* p, qsizetype n) {
     return n;
 }
 
+// The command lines ("12,14c12,15") of the tool's output as it arrives, the
+// lines of text it quotes ("< ", "> ", "---") left out.
+class CommandLines {
+public:
+    void take(const QByteArray& piece) {
+        m_partial += piece;
+        qsizetype start = 0;
+        for (qsizetype end; (end = m_partial.indexOf('\n', start)) >= 0; start = end + 1)
+            if (std::isdigit(static_cast<unsigned char>(m_partial[start]))) m_lines.append(m_partial.constData() + start, end + 1 - start);
+        m_partial.remove(0, start);
+    }
+    // The command lines, the last one even without its line end.
+    const QByteArray& lines() {
+        if (!m_partial.isEmpty() && std::isdigit(static_cast<unsigned char>(m_partial[0]))) m_lines += m_partial;
+        m_partial.clear();
+        return m_lines;
+    }
+
+private:
+    QByteArray m_partial;   // a line the output has not ended yet
+    QByteArray m_lines;
+};
+
 // Reads a file as UTF-8 a piece at a time into a text sized for all of it:
 // the file's bytes are never held whole beside their decoded form, which
 // for a large file halves what is allocated and faulted in.
@@ -582,63 +606,44 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     clear();
     m_mode = 2;
 
-    static const QString kDiff = QStringLiteral("/usr/bin/diff"), kGrep = QStringLiteral("/usr/bin/grep");
-    QProcess diff, grep;
+    static const QString kDiff = QStringLiteral("/usr/bin/diff");
+    QProcess diff;
     diff.setProgram(kDiff);
     diff.setArguments({QStringLiteral("-d"), file1, file2});
-    grep.setProgram(kGrep);
-    grep.setArguments({QStringLiteral("^[0-9]")});
-    diff.setStandardOutputProcess(&grep);
-    grep.start();
-    if (!grep.waitForStarted()) {
-        error = Messages::format("fcToolMissing", kGrep);
-        return Outcome::Failed;
-    }
     diff.start();
     if (!diff.waitForStarted()) {
-        grep.kill();
-        grep.waitForFinished();
         error = Messages::format("fcToolMissing", kDiff);
         return Outcome::Failed;
     }
     if (!readUtf8File(file1, m_text1) || !readUtf8File(file2, m_text2)) {
         diff.kill();
-        grep.kill();
         diff.waitForFinished();
-        grep.waitForFinished();
         return Outcome::NotText;
     }
     std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
     if (whileToolRuns) whileToolRuns(left, right);
     LineWordsAhead ahead;
     ahead.start(left, right);
-    QByteArray output;
-    while (grep.state() != QProcess::NotRunning) {
+    CommandLines output;
+    while (diff.state() != QProcess::NotRunning) {
         if (cancelled()) {
             diff.kill();
-            grep.kill();
             diff.waitForFinished();
-            grep.waitForFinished();
             return Outcome::Cancelled;
         }
-        grep.waitForReadyRead(200);
-        output += grep.readAllStandardOutput();
+        diff.waitForReadyRead(200);
+        output.take(diff.readAllStandardOutput());
     }
-    output += grep.readAllStandardOutput();
+    output.take(diff.readAllStandardOutput());
     ahead.finish();
-    diff.waitForFinished(-1);
     const QByteArray diffErrors = diff.readAllStandardError().trimmed();
     if (diff.exitStatus() != QProcess::NormalExit || diff.exitCode() > 1) {
         error = Messages::format("fcToolFailed", kDiff, QString::fromUtf8(diffErrors));
         return Outcome::Failed;
     }
-    if (grep.exitStatus() != QProcess::NormalExit || grep.exitCode() > 1) {
-        error = Messages::format("fcToolFailed", kGrep, QString::fromUtf8(grep.readAllStandardError().trimmed()));
-        return Outcome::Failed;
-    }
     // The tool calls a file with a NUL byte binary and prints no commands for it.
-    if (diff.exitCode() == 1 && output.isEmpty()) return Outcome::NotText;
-    const QString commands = QString::fromUtf8(output);
+    if (diff.exitCode() == 1 && output.lines().isEmpty()) return Outcome::NotText;
+    const QString commands = QString::fromUtf8(output.lines());
     if (cancelled()) return Outcome::Cancelled;
     if (!alignLines(commands, std::move(left), std::move(right), &error, &ahead))
         return cancelled() ? Outcome::Cancelled : Outcome::Failed;

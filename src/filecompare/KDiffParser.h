@@ -72,10 +72,10 @@ public:
     // tool is still comparing them: the tool takes most of a comparison's time.
     using WhileToolRuns = std::function<void(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right)>;
 
-    // Reads both files as UTF-8 and runs "/usr/bin/diff -d" through
-    // "/usr/bin/grep ^[0-9]". NotText when a file is not UTF-8 or the tool
-    // treats it as binary (the caller shows the hex view); Failed with
-    // `error` set when a tool is missing, fails or prints what does not parse.
+    // Reads both files as UTF-8 and runs "/usr/bin/diff -d", keeping the
+    // command lines of its output. NotText when a file is not UTF-8 or the
+    // tool treats it as binary (the caller shows the hex view); Failed with
+    // `error` set when the tool is missing, fails or prints what does not parse.
     // `whileToolRuns` is called once both files are read and cut into lines.
     Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error,
                            const WhileToolRuns& whileToolRuns = {});

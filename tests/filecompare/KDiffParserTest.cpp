@@ -54,6 +54,33 @@ TEST(KDiffParserTest, IdenticalTextsGiveOneRowPerLineAndNoChanges) {
     EXPECT_EQ(run.parser.iNumOfLines(), 3u);
 }
 
+TEST(KDiffParserTest, OutputArrivingInManyPiecesLosesNoCommand) {
+    // Megabytes of quoted lines around the commands: the tool's output comes
+    // in many reads, which cut lines anywhere.
+    QByteArray left, right;
+    for (int i = 0; i < 40000; ++i) {
+        const QByteArray line = "line " + QByteArray::number(i) + " " + QByteArray(40, char('a' + i % 26)) + "\n";
+        left += line;
+        if (i % 7 == 3) continue;                                                 // deleted
+        right += i % 5 == 1 ? "changed " + line : line;                           // changed
+        if (i % 11 == 0) right += "inserted " + QByteArray::number(i) + "\n";   // inserted
+    }
+    RealDiff run;
+    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done) << run.error.toStdString();
+    std::vector<bool> changed(run.parser.lines1().size(), false);
+    for (const ChangeRecord& z : run.parser.iZmiany())
+        for (std::uint64_t l = z.l; l < z.l + z.nol; ++l) changed[l] = true;
+    // Outside the changes both sides show one and the same line; a lost command would leave its lines there.
+    int unchanged = 0;
+    for (std::size_t l = 0; l < changed.size(); ++l) {
+        if (changed[l]) continue;
+        ++unchanged;
+        ASSERT_FALSE(run.parser.lines1()[l].filler || run.parser.lines2()[l].filler) << l;
+        ASSERT_EQ(run.parser.lines1()[l].text, run.parser.lines2()[l].text) << l;
+    }
+    EXPECT_GT(unchanged, 20000);
+}
+
 TEST(KDiffParserTest, InsertionAtStartPutsFillersFirstOnTheLeft) {
     RealDiff run;
     ASSERT_EQ(run.run("x\ny\n", "p\nq\nr\nx\ny\n"), KDiffParser::Outcome::Done);
