@@ -97,6 +97,7 @@ private:
     std::condition_variable m_arrived;
     std::string m_waiting;     // appended and not yet taken by the thread
     bool m_finishing = false;
+    bool m_abandoned = false;
     std::vector<std::uint8_t> m_input;   // the thread's: everything taken so far
     std::vector<std::uint8_t> m_blocks;
     std::unique_ptr<detail::LzfseWindowEncoder> m_window;

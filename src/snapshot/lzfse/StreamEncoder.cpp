@@ -15,8 +15,9 @@ StreamEncoder::StreamEncoder() : m_thread([this] { work(); }) {}
 StreamEncoder::~StreamEncoder() {
     if (!m_thread.joinable()) return;
     {
+        // Unfinished (a recording cancelled, say): what is left is not worth encoding.
         std::lock_guard lock(m_mutex);
-        m_finishing = true;
+        m_abandoned = true;
     }
     m_arrived.notify_one();
     m_thread.join();
@@ -46,7 +47,8 @@ void StreamEncoder::work() {
         bool final;
         {
             std::unique_lock lock(m_mutex);
-            m_arrived.wait(lock, [this] { return m_finishing || !m_waiting.empty(); });
+            m_arrived.wait(lock, [this] { return m_finishing || m_abandoned || !m_waiting.empty(); });
+            if (m_abandoned) return;
             taken.swap(m_waiting);
             final = m_finishing;
         }
