@@ -40,8 +40,10 @@ ComparisonView::ComparisonView(ComparisonModel& model, QWidget* parent)
     header()->setSectionResizeMode(ComparisonModel::RightName, QHeaderView::Stretch);
     header()->setSectionResizeMode(ComparisonModel::State, QHeaderView::Fixed);
     header()->resizeSection(ComparisonModel::State, fontMetrics().height() * 6);
-    for (int c : {ComparisonModel::LeftSize, ComparisonModel::RightSize})
-        header()->resizeSection(c, fontMetrics().horizontalAdvance(QStringLiteral("000.0 MB")) + 16);
+    // Wide enough for a folder of hundreds of gigabytes, in bytes or in units.
+    const int sizeWidth = std::max(fontMetrics().horizontalAdvance(formatSize(999'999'999'999)),
+                                   fontMetrics().horizontalAdvance(QStringLiteral("000.0 MB")));
+    for (int c : {ComparisonModel::LeftSize, ComparisonModel::RightSize}) header()->resizeSection(c, sizeWidth + 16);
     // Wide enough for the longest date the locale writes (two-digit day, long month name).
     const QString sample = formatDate(QDateTime(QDate(2024, 9, 28), QTime(23, 59)).toMSecsSinceEpoch() * 1000000);
     for (int c : {ComparisonModel::LeftDate, ComparisonModel::RightDate})

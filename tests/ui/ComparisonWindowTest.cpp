@@ -287,6 +287,23 @@ TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !kindCell.data().toString().isEmpty(); }, 10000));
 }
 
+TEST_F(WindowTest, TheSizesOfALargeFolderShowInFull) {
+    // 300 GB of holes: a folder total of twelve digits, in bytes as the window shows sizes by default.
+    left.file("big/huge.bin");
+    left.truncate("big/huge.bin", 300'000'000'000);
+    right.folder("big");
+    auto window = makeWindow();
+    compareAndWait(*window);
+    ComparisonModel& model = window->model();
+    ComparisonView& view = window->view();
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const QModelIndex size = model.index(r, ComparisonModel::LeftSize);
+        if (size.data().toString().isEmpty()) continue;
+        EXPECT_GE(view.columnWidth(ComparisonModel::LeftSize), view.fontMetrics().horizontalAdvance(size.data().toString()) + 8)
+            << size.data().toString().toStdString();
+    }
+}
+
 // Answers every question with its default and keeps what it was told.
 class RecordingPrompt final : public UserPrompt {
 public:
