@@ -2,7 +2,7 @@
 
 #include "base/InputLimits.h"
 #include "platform/ExtendedAttributes.h"
-#include "platform/InputFile.h"
+#include "platform/FileStream.h"
 #include "platform/JsonString.h"
 #include "snapshot/KSnapshot.h"
 
@@ -47,16 +47,9 @@ void appendSnapshotString(std::string& out, std::string_view text) {
 }
 
 std::string md5OfFile(const std::string& path, bool followLinks) {
-    platform::InputFile file;
-    if (!file.open(path, followLinks).ok()) return {};
     QCryptographicHash hash(QCryptographicHash::Md5);
-    std::vector<char> buffer(std::size_t{1} << 16);
-    for (;;) {
-        const ssize_t n = file.read(buffer.data(), buffer.size());
-        if (n < 0) return {};
-        if (n == 0) break;
-        hash.addData(QByteArrayView(buffer.data(), n));
-    }
+    const auto add = [&hash](const char* data, std::size_t size) { hash.addData(QByteArrayView(data, qsizetype(size))); };
+    if (platform::readRegularFile(path, followLinks, add) != 0) return {};
     return hash.result().toHex().toStdString();
 }
 
