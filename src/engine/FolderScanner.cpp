@@ -156,6 +156,23 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
     return true;
 }
 
+// Entries of the live side listed while a snapshot is read: the whole of a
+// tree of a quarter of a million entries, a part of a larger one, whose
+// listings are held until the scan reaches them.
+constexpr std::size_t kEntriesListedWhileReading = 250'000;
+
+void FolderScanner::listLiveSideAhead(KRootItem& root) {
+    m_prefetcher.reset();
+    const bool snapshot1 = root.PathForSide(kSideLeft).ends_with(".qvss");
+    const bool snapshot2 = root.PathForSide(kSideRight).ends_with(".qvss");
+    if (!m_listingAhead || snapshot1 == snapshot2 || root.iMultiFolder || m_options.iIgnoreSubfolders) return;
+    const int live = snapshot1 ? kSideRight : kSideLeft;
+    platform::FileSystem* fs = &fsFor(live);
+    m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live == kSideLeft ? fs : nullptr,
+                                                                 live == kSideRight ? fs : nullptr, m_statFields, &m_cancelled);
+    m_prefetcher->requestTree(live, root.PathForSide(live), kEntriesListedWhileReading);
+}
+
 KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
     if (m_rules) m_rules->beginScanWithRootPath(folder);
     return m_rules.get();
@@ -199,11 +216,14 @@ int FolderScanner::CompareThread(KRootItem& root) {
     m_root = &root;
     root.iCancelled = &m_cancelled;
     root.setFileSystem(m_fs);
-    if (!readSnapshotSides(root)) return root.iState;
-    const std::string left = root.iLeftPath();
-    const std::string right = root.iRightPath();
-    if (!isFolderPath(fsFor(kSideLeft), left) || !isFolderPath(fsFor(kSideRight), right)) return root.iState;
     prepareColumns(root);
+    listLiveSideAhead(root);
+    const std::string left = readSnapshotSides(root) ? root.iLeftPath() : std::string();
+    const std::string right = root.iRightPath();
+    if (left.empty() || !isFolderPath(fsFor(kSideLeft), left) || !isFolderPath(fsFor(kSideRight), right)) {
+        m_prefetcher.reset();
+        return root.iState;
+    }
     if (m_columns) {
         m_columns->AddColumns(root, left, kSideLeft);
         m_columns->AddColumns(root, right, kSideRight);
@@ -222,7 +242,7 @@ int FolderScanner::CompareThread(KRootItem& root) {
     if (root.iCmpFileContents || root.iCmpRsrc || root.iCmpTags)
         m_contentChecks = std::make_unique<ContentCheckQueue>(root, m_contentWorkers, &m_progress);
 
-    if (m_listingAhead) {
+    if (m_listingAhead && !m_prefetcher) {
         // A snapshot side is read from memory: only live sides are worth a thread.
         auto live = [&](int side) { return root.snapshotFor(side) ? nullptr : &fsFor(side); };
         m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);

@@ -137,6 +137,8 @@ private:
     // The side's own source: its snapshot, or the file system.
     platform::FileSystem& fsFor(int side) const;
     bool readSnapshotSides(KRootItem& root);
+    // With one side a snapshot, lists the live side's folders ahead while the snapshot is read.
+    void listLiveSideAhead(KRootItem& root);
     std::unique_ptr<ContentCheckQueue> m_contentChecks;
     // Reads the optional columns of every new node; null when none is shown.
     std::unique_ptr<ColumnReader> m_columns;

@@ -1,5 +1,7 @@
 #include "platform/ListingPrefetcher.h"
 
+#include <algorithm>
+
 namespace qv::platform {
 namespace {
 constexpr std::size_t kSpareBuffers = 16;
@@ -46,6 +48,33 @@ void ListingPrefetcher::request(const std::vector<Folder>& folders) {
     m_work.notify_one();
 }
 
+void ListingPrefetcher::requestTree(int side, const std::string& root, std::size_t entries) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_treeSide = side;
+        m_treeEntries = entries;
+    }
+    request({{side, root}});
+}
+
+void ListingPrefetcher::requestSubfolders(const std::string& key, const Listing& listing) {
+    const int side = key[0] - '0';
+    if (side != m_treeSide || m_treeEntries == 0) return;
+    m_treeEntries -= std::min(m_treeEntries, listing.entries.size());
+    const std::size_t before = m_next.size();
+    for (const ListedEntry& e : listing.entries) {
+        if (e.stat.type != EntryType::Folder) continue;
+        std::string child = key;
+        if (child.back() != '/') child += '/';
+        child.append(listing.name(e));
+        if (!m_slots.try_emplace(child).second) continue;
+        m_next.push_back(std::move(child));
+        ++m_maxReady;   // room of its own: the scan's requests keep theirs
+    }
+    // The first subfolder is served first: depth first, as the scan descends.
+    std::reverse(m_next.begin() + static_cast<std::ptrdiff_t>(before), m_next.end());
+}
+
 bool ListingPrefetcher::take(int side, const std::string& path, Listing& out) {
     std::unique_lock lock(m_mutex);
     if (m_slots.empty()) return false;
@@ -90,6 +119,7 @@ void ListingPrefetcher::work() {
         Slot& slot = m_slots.at(key);
         slot.listing = std::move(listing);
         slot.stage = Stage::Ready;
+        requestSubfolders(key, slot.listing);
         ++m_readyCount;
         m_ready.notify_all();
     }

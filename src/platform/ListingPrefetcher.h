@@ -41,6 +41,11 @@ public:
 
     // Asks for these folders, the first one first, ahead of earlier requests.
     void request(const std::vector<Folder>& folders);
+    // Asks for `root` and, as each folder below it is listed, for its
+    // subfolders, depth first, until listings holding `entries` entries were
+    // made this way: for a side whose scan cannot begin yet (its partner is a
+    // snapshot still being read). These listings never hold back others.
+    void requestTree(int side, const std::string& root, std::size_t entries);
     // Moves the listing of a requested folder into `out`, waiting while it is
     // being made. False when it was not requested or not begun: the caller
     // lists it itself (and it is no longer listed ahead).
@@ -56,6 +61,8 @@ private:
     FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
     void work();
     bool stopping() const;
+    // Under the lock: the subfolders of a folder just listed for requestTree.
+    void requestSubfolders(const std::string& key, const Listing& listing);
 
     FileSystem* m_left;
     FileSystem* m_right;
@@ -70,6 +77,8 @@ private:
     std::unordered_map<std::string, Slot> m_slots;
     std::vector<Listing> m_spare;   // buffers handed back by the scan, reused
     std::size_t m_readyCount = 0;
+    int m_treeSide = 0;                // the side requestTree descends, 0 for none
+    std::size_t m_treeEntries = 0;     // entries it may still have listed
     bool m_closing = false;
     std::thread m_thread;
 };

@@ -4,6 +4,7 @@
 
 #include "cli/TreeWriter.h"
 #include "engine/ViewFilter.h"
+#include "snapshot/SnapshotRecording.h"
 #include "support/ScanHarness.h"
 #include "support/TempTree.h"
 #include "support/TreePairGenerator.h"
@@ -198,6 +199,30 @@ TEST(ParallelListingTest, SlowListingsInAnyOrderScanTheSame) {
         TreePairGenerator(seed, tree, {}).build();
         expectSameScan(tree.path("L"), tree.path("R"), propertyVariantFor(seed), &fs);
     }
+}
+
+// The live side of a comparison with a snapshot is listed ahead, folders
+// below folders, while the snapshot is read; on either side of the pair.
+TEST(ParallelListingTest, ALiveSideListedWhileASnapshotIsReadScansTheSame) {
+    SlowShuffledFileSystem slowToList(2000, 0);
+    std::uint64_t listedAhead = 0;
+    for (unsigned seed = 40; seed <= 45; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree left, right, store;
+        randomTrees(seed, left, right);
+        for (auto [tree, name] : {std::pair{&left, "left.qvss"}, std::pair{&right, "right.qvss"}}) {
+            SnapshotRecording recording;
+            ASSERT_TRUE(recording.record(tree->root(), seed % 2 == 0, nullptr));
+            ASSERT_EQ(recording.save(store.path(name), false), 0);
+        }
+        Variant v = variantFor(seed);
+        v.options.iIgnoreSubfolders = false;
+        expectSameScan(store.path("left.qvss"), right.root(), v);
+        listedAhead += expectSameScan(store.path("left.qvss"), right.root(), v, &slowToList);
+        listedAhead += expectSameScan(left.root(), store.path("right.qvss"), v, &slowToList);
+    }
+    // Slow listings keep the scan waiting for what the helper began: it served some.
+    EXPECT_GT(listedAhead, 12u);
 }
 
 TEST(ParallelListingTest, AFolderThatCannotBeListedIsReportedAsByTheScanItself) {

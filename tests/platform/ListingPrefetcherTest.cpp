@@ -1,0 +1,89 @@
+// Folders listed ahead of a scan, below one another: each listing is handed
+// to the folder it belongs to, and the walk stops at its budget.
+
+#include "platform/ListingPrefetcher.h"
+#include "support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace qv::test {
+namespace {
+
+// The real file system, keeping the folders it was asked to list.
+class RecordingFileSystem final : public platform::FileSystem {
+public:
+    void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override {
+        platform::systemFileSystem().listFolder(path, out, fields);
+        std::lock_guard lock(m_mutex);
+        m_listed.insert(path);
+    }
+    int statPath(const std::string& path, bool follow, platform::EntryStat& out, unsigned fields) override {
+        return platform::systemFileSystem().statPath(path, follow, out, fields);
+    }
+    int readLink(const std::string& path, std::string& target) override {
+        return platform::systemFileSystem().readLink(path, target);
+    }
+    std::set<std::string> listed() {
+        std::lock_guard lock(m_mutex);
+        return m_listed;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::set<std::string> m_listed;
+};
+
+// Waits until the listed folders stop growing for a while.
+std::set<std::string> whenSettled(RecordingFileSystem& fs) {
+    std::set<std::string> seen = fs.listed();
+    for (int quiet = 0; quiet < 5;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        const std::set<std::string> now = fs.listed();
+        quiet = now == seen ? quiet + 1 : 0;
+        seen = now;
+    }
+    return seen;
+}
+
+std::set<std::string> namesIn(const platform::Listing& listing) {
+    std::set<std::string> names;
+    for (const platform::ListedEntry& e : listing.entries) names.insert(std::string(listing.name(e)));
+    return names;
+}
+
+TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFolder) {
+    TempTree t;
+    for (const char* file : {"a/b/c/one", "a/b/two", "a/d/three", "e/four", "e/f/g/five", "six"}) t.file(file, 1);
+    const std::vector<std::pair<std::string, std::set<std::string>>> folders = {
+        {"", {"a", "e", "six"}}, {"a", {"b", "d"}}, {"a/b", {"c", "two"}}, {"a/b/c", {"one"}},
+        {"a/d", {"three"}},      {"e", {"four", "f"}}, {"e/f", {"g"}},        {"e/f/g", {"five"}}};
+    const auto pathOf = [&](const std::string& folder) { return folder.empty() ? t.root() : t.path(folder); };
+
+    RecordingFileSystem fs;
+    platform::ListingPrefetcher prefetcher(&fs, nullptr, platform::kStatBasic, nullptr);
+    prefetcher.requestTree(1, t.root(), 1000);
+    EXPECT_EQ(whenSettled(fs).size(), folders.size());
+    for (const auto& [folder, names] : folders) {
+        SCOPED_TRACE(folder);
+        platform::Listing listing;
+        ASSERT_TRUE(prefetcher.take(1, pathOf(folder), listing));
+        EXPECT_EQ(namesIn(listing), names);
+    }
+    // Asked for once: the scan lists what it takes no more.
+    platform::Listing again;
+    EXPECT_FALSE(prefetcher.take(1, t.path("a"), again));
+
+    // A budget of three entries: the top folder's, and nothing below it.
+    RecordingFileSystem small;
+    platform::ListingPrefetcher budgeted(&small, nullptr, platform::kStatBasic, nullptr);
+    budgeted.requestTree(1, t.root(), 3);
+    EXPECT_EQ(whenSettled(small).size(), 1u + 2u);   // the top folder and its two subfolders, already asked for
+}
+
+}  // namespace
+}  // namespace qv::test
