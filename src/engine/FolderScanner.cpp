@@ -156,10 +156,10 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
     return true;
 }
 
-// Entries of the live side listed while a snapshot is read: the whole of a
-// tree of a quarter of a million entries, a part of a larger one, whose
-// listings are held until the scan reaches them.
-constexpr std::size_t kEntriesListedWhileReading = 250'000;
+// Entries of one side a helper lists on its own, folders below folders: the
+// whole of a tree of a quarter of a million entries, the start of a larger
+// one (the scan's own requests go on past it), held until the scan takes them.
+constexpr std::size_t kEntriesListedAhead = 250'000;
 
 void FolderScanner::listLiveSideAhead(KRootItem& root) {
     m_prefetcher.reset();
@@ -170,7 +170,7 @@ void FolderScanner::listLiveSideAhead(KRootItem& root) {
     platform::FileSystem* fs = &fsFor(live);
     m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live == kSideLeft ? fs : nullptr,
                                                                  live == kSideRight ? fs : nullptr, m_statFields, &m_cancelled);
-    m_prefetcher->requestTree(live, root.PathForSide(live), kEntriesListedWhileReading);
+    m_prefetcher->requestTree(live, root.PathForSide(live), kEntriesListedAhead);
 }
 
 KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
@@ -246,8 +246,11 @@ int FolderScanner::CompareThread(KRootItem& root) {
         // A snapshot side is read from memory: only live sides are worth a thread.
         auto live = [&](int side) { return root.snapshotFor(side) ? nullptr : &fsFor(side); };
         m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);
-        // The two root folders at once: the helper lists the left while the scan lists the right.
-        m_prefetcher->request({{kSideLeft, left}});
+        // The helper walks the left tree, folders below folders, while the scan
+        // lists the right side itself: each core lists one side. Without a
+        // descent (or at a folder set's root, of links) the root alone.
+        if (m_options.iIgnoreSubfolders || root.iMultiFolder) m_prefetcher->request({{kSideLeft, left}});
+        else m_prefetcher->requestTree(kSideLeft, left, kEntriesListedAhead);
     }
     const int state = CompareFolder(left, right, &root);
     m_prefetcher.reset();

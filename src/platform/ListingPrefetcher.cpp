@@ -52,15 +52,13 @@ void ListingPrefetcher::requestTree(int side, const std::string& root, std::size
     {
         std::lock_guard lock(m_mutex);
         m_treeSide = side;
-        m_treeEntries = entries;
+        m_treeLimit = entries;
     }
     request({{side, root}});
 }
 
 void ListingPrefetcher::requestSubfolders(const std::string& key, const Listing& listing) {
-    const int side = key[0] - '0';
-    if (side != m_treeSide || m_treeEntries == 0) return;
-    m_treeEntries -= std::min(m_treeEntries, listing.entries.size());
+    if (m_treeHeld >= m_treeLimit) return;
     const std::size_t before = m_next.size();
     for (const ListedEntry& e : listing.entries) {
         if (e.stat.type != EntryType::Folder) continue;
@@ -69,7 +67,6 @@ void ListingPrefetcher::requestSubfolders(const std::string& key, const Listing&
         child.append(listing.name(e));
         if (!m_slots.try_emplace(child).second) continue;
         m_next.push_back(std::move(child));
-        ++m_maxReady;   // room of its own: the scan's requests keep theirs
     }
     // The first subfolder is served first: depth first, as the scan descends.
     std::reverse(m_next.begin() + static_cast<std::ptrdiff_t>(before), m_next.end());
@@ -91,7 +88,8 @@ bool ListingPrefetcher::take(int side, const std::string& path, Listing& out) {
     std::swap(out, it->second.listing);
     if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(it->second.listing));
     m_slots.erase(it);
-    --m_readyCount;
+    if (side == m_treeSide) m_treeHeld -= out.entries.size();
+    else --m_readyCount;
     lock.unlock();
     m_work.notify_one();
     return true;
@@ -119,8 +117,13 @@ void ListingPrefetcher::work() {
         Slot& slot = m_slots.at(key);
         slot.listing = std::move(listing);
         slot.stage = Stage::Ready;
-        requestSubfolders(key, slot.listing);
-        ++m_readyCount;
+        if (key[0] - '0' == m_treeSide) {
+            // The tree's listings are held to an entry count of their own, not to the number of listings.
+            m_treeHeld += slot.listing.entries.size();
+            requestSubfolders(key, slot.listing);
+        } else {
+            ++m_readyCount;
+        }
         m_ready.notify_all();
     }
     // A scan waiting for a listing under way is released: it was finished above.

@@ -42,9 +42,10 @@ public:
     // Asks for these folders, the first one first, ahead of earlier requests.
     void request(const std::vector<Folder>& folders);
     // Asks for `root` and, as each folder below it is listed, for its
-    // subfolders, depth first, until listings holding `entries` entries were
-    // made this way: for a side whose scan cannot begin yet (its partner is a
-    // snapshot still being read). These listings never hold back others.
+    // subfolders, depth first: for a side the scan will walk whole, or cannot
+    // begin yet (its partner is a snapshot still being read). The side's
+    // listings waiting to be taken are held to `entries` entries instead of
+    // to a number of listings: past that, no subfolders are asked for.
     void requestTree(int side, const std::string& root, std::size_t entries);
     // Moves the listing of a requested folder into `out`, waiting while it is
     // being made. False when it was not requested or not begun: the caller
@@ -61,7 +62,7 @@ private:
     FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
     void work();
     bool stopping() const;
-    // Under the lock: the subfolders of a folder just listed for requestTree.
+    // Under the lock: the subfolders of a folder of requestTree's side just listed.
     void requestSubfolders(const std::string& key, const Listing& listing);
 
     FileSystem* m_left;
@@ -77,8 +78,9 @@ private:
     std::unordered_map<std::string, Slot> m_slots;
     std::vector<Listing> m_spare;   // buffers handed back by the scan, reused
     std::size_t m_readyCount = 0;
-    int m_treeSide = 0;                // the side requestTree descends, 0 for none
-    std::size_t m_treeEntries = 0;     // entries it may still have listed
+    int m_treeSide = 0;              // the side requestTree descends, 0 for none
+    std::size_t m_treeLimit = 0;     // entries its listings may hold while they wait
+    std::size_t m_treeHeld = 0;      // entries they hold
     bool m_closing = false;
     std::thread m_thread;
 };

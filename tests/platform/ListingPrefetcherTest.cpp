@@ -1,5 +1,5 @@
 // Folders listed ahead of a scan, below one another: each listing is handed
-// to the folder it belongs to, and the walk stops at its budget.
+// to the folder it belongs to, and the walk stops while too much waits.
 
 #include "platform/ListingPrefetcher.h"
 #include "support/TempTree.h"
@@ -78,11 +78,12 @@ TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFo
     platform::Listing again;
     EXPECT_FALSE(prefetcher.take(1, t.path("a"), again));
 
-    // A budget of three entries: the top folder's, and nothing below it.
+    // Listings of five entries at most wait to be taken: the top folder's three
+    // let its two subfolders be asked for, whose four more end the walk.
     RecordingFileSystem small;
-    platform::ListingPrefetcher budgeted(&small, nullptr, platform::kStatBasic, nullptr);
-    budgeted.requestTree(1, t.root(), 3);
-    EXPECT_EQ(whenSettled(small).size(), 1u + 2u);   // the top folder and its two subfolders, already asked for
+    platform::ListingPrefetcher held(&small, nullptr, platform::kStatBasic, nullptr);
+    held.requestTree(1, t.root(), 5);
+    EXPECT_EQ(whenSettled(small), (std::set<std::string>{t.root(), t.path("a"), t.path("e")}));
 }
 
 }  // namespace
