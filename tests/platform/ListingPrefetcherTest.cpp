@@ -38,16 +38,14 @@ private:
     std::set<std::string> m_listed;
 };
 
-// Waits until the listed folders stop growing for a while.
-std::set<std::string> whenSettled(RecordingFileSystem& fs) {
-    std::set<std::string> seen = fs.listed();
-    for (int quiet = 0; quiet < 5;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
-        const std::set<std::string> now = fs.listed();
-        quiet = now == seen ? quiet + 1 : 0;
-        seen = now;
-    }
-    return seen;
+// The folders listed once `count` of them are (or after 20 s), and a moment
+// later, so that one listed past them shows too.
+std::set<std::string> whenListed(RecordingFileSystem& fs, std::size_t count) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fs.listed().size() < count && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return fs.listed();
 }
 
 std::set<std::string> namesIn(const platform::Listing& listing) {
@@ -67,7 +65,7 @@ TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFo
     RecordingFileSystem fs;
     platform::ListingPrefetcher prefetcher(&fs, nullptr, platform::kStatBasic, nullptr);
     prefetcher.requestTree(1, t.root(), 1000);
-    EXPECT_EQ(whenSettled(fs).size(), folders.size());
+    EXPECT_EQ(whenListed(fs, folders.size()).size(), folders.size());
     for (const auto& [folder, names] : folders) {
         SCOPED_TRACE(folder);
         platform::Listing listing;
@@ -83,7 +81,7 @@ TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFo
     RecordingFileSystem small;
     platform::ListingPrefetcher held(&small, nullptr, platform::kStatBasic, nullptr);
     held.requestTree(1, t.root(), 5);
-    EXPECT_EQ(whenSettled(small), (std::set<std::string>{t.root(), t.path("a"), t.path("e")}));
+    EXPECT_EQ(whenListed(small, 3), (std::set<std::string>{t.root(), t.path("a"), t.path("e")}));
 }
 
 }  // namespace
