@@ -156,11 +156,6 @@ bool FolderScanner::readSnapshotSides(KRootItem& root) {
     return true;
 }
 
-// Entries of one side a helper lists on its own, folders below folders: the
-// whole of a tree of a quarter of a million entries, the start of a larger
-// one (the scan's own requests go on past it), held until the scan takes them.
-constexpr std::size_t kEntriesListedAhead = 250'000;
-
 void FolderScanner::listLiveSideAhead(KRootItem& root) {
     m_prefetcher.reset();
     const bool snapshot1 = root.PathForSide(kSideLeft).ends_with(".qvss");
@@ -170,7 +165,7 @@ void FolderScanner::listLiveSideAhead(KRootItem& root) {
     platform::FileSystem* fs = &fsFor(live);
     m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live == kSideLeft ? fs : nullptr,
                                                                  live == kSideRight ? fs : nullptr, m_statFields, &m_cancelled);
-    m_prefetcher->requestTree(live, root.PathForSide(live), kEntriesListedAhead);
+    m_prefetcher->requestTree(live, root.PathForSide(live));
 }
 
 KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
@@ -250,7 +245,7 @@ int FolderScanner::CompareThread(KRootItem& root) {
         // lists the right side itself: each core lists one side. Without a
         // descent (or at a folder set's root, of links) the root alone.
         if (m_options.iIgnoreSubfolders || root.iMultiFolder) m_prefetcher->request({{kSideLeft, left}});
-        else m_prefetcher->requestTree(kSideLeft, left, kEntriesListedAhead);
+        else m_prefetcher->requestTree(kSideLeft, left);
     }
     const int state = CompareFolder(left, right, &root);
     m_prefetcher.reset();

@@ -45,8 +45,10 @@ public:
     // subfolders, depth first: for a side the scan will walk whole, or cannot
     // begin yet (its partner is a snapshot still being read). The side's
     // listings waiting to be taken are held to `entries` entries instead of
-    // to a number of listings: past that, no subfolders are asked for.
-    void requestTree(int side, const std::string& root, std::size_t entries);
+    // to a number of listings: past that, no subfolders are asked for. The
+    // default holds a tree of a quarter of a million entries whole.
+    static constexpr std::size_t kTreeEntries = 250'000;
+    void requestTree(int side, const std::string& root, std::size_t entries = kTreeEntries);
     // Moves the listing of a requested folder into `out`, waiting while it is
     // being made. False when it was not requested or not begun: the caller
     // lists it itself (and it is no longer listed ahead).

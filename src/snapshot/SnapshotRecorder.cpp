@@ -125,10 +125,6 @@ void SnapshotRecorder::reportProgress() {
     if (m_progress) m_progress(iFiles, iFolders);
 }
 
-// Entries whose listings may wait for the recording: a tree of a quarter of a
-// million entries whole, more as the recording takes them.
-constexpr std::size_t kEntriesListedAhead = 250'000;
-
 // Large enough that handing a piece over costs nothing beside writing it.
 constexpr std::size_t kSinkPiece = 256 * 1024;
 
@@ -215,7 +211,7 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
     m_lastProgress = steadyNs();
     m_prefetcher = std::make_unique<platform::ListingPrefetcher>(&m_fs, nullptr, kListedFields, m_cancelled);
     // The helper walks the tree in the order the recording does, folders below folders.
-    m_prefetcher->requestTree(1, folder, kEntriesListedAhead);
+    m_prefetcher->requestTree(1, folder);
     json.clear();
     json += '{';
     writeEntryHead(folder, st, true, json);
