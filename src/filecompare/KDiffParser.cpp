@@ -1,9 +1,10 @@
 #include "filecompare/KDiffParser.h"
 
 #include "base/Messages.h"
+#include "filecompare/BlockMarks.h"
+#include "filecompare/ChangesAhead.h"
 #include "filecompare/KLCS.h"
 #include "filecompare/Levenshtein.h"
-#include "filecompare/LineWordsAhead.h"
 #include "platform/HugePages.h"
 
 #include <QFile>
@@ -135,76 +136,8 @@ std::optional<std::pair<float, int>> findNext(int bigCount, ScoreOf scoreOf, std
     return std::make_pair(bestD, *best);
 }
 
-// The runs of a split text that are not the common words, in order.
-std::vector<MarkRun> highlightComponents(const std::vector<TextComponent>& comps, qsizetype textSize,
-                                         bool endsWithBreak, const std::vector<QStringView>& commonWords) {
-    std::vector<MarkRun> runs;
-    std::size_t ci = 0;
-    qsizetype cur = 0;
-    qsizetype changedStart = -1;
-    for (const auto& comp : comps) {
-        if (ci >= commonWords.size()) break;
-        if (comp.text == commonWords[ci]) {
-            if (changedStart >= 0) runs.push_back({changedStart, comp.pos - changedStart, MarkChanged});
-            changedStart = -1;
-            ++ci;
-            cur = comp.pos + comp.text.size();
-        } else if (changedStart < 0) {
-            changedStart = comp.pos;
-        }
-    }
-    const qsizetype end = textSize - (endsWithBreak ? 1 : 0);
-    if (cur < end) runs.push_back({cur, end - cur, MarkChanged});
-    return runs;
-}
-
 void markWhole(DisplayLine& line, std::uint8_t kind) {
-    line.marks.clear();
-    if (!line.text.isEmpty()) line.marks.push_back({0, line.text.size(), kind});
-}
-
-// A block's components as if its lines were split as one text, every line
-// with its break: line by line, a break between them, words split ahead
-// taken as they are. `size` is set to that text's length.
-std::vector<TextComponent> blockComponents(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count,
-                                           const LineWordsAhead* ahead, int side, std::size_t fileLine,
-                                           qsizetype& size) {
-    static const QString kBreak = QStringLiteral("\n");
-    std::vector<TextComponent> comps;
-    bool anyWord = false;
-    qsizetype offset = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const DisplayLine& line = lines[from + k];
-        if (const LineWordsAhead::Words* words = ahead ? ahead->find(side, fileLine + k) : nullptr) {
-            for (const TextComponent& c : words->components) comps.emplace_back(c).pos += offset;
-            anyWord = anyWord || words->anyWord;
-        } else {
-            KLCS::AppendComponents(line.text, offset, comps, anyWord);
-        }
-        offset += line.text.size();
-        if (line.hasBreak) comps.push_back({offset++, kBreak});
-    }
-    if (!anyWord) comps.clear();
-    size = offset;
-    return comps;
-}
-
-// Marks a block of lines, split as one text of `size` characters, against a common word list.
-void highlightBlock(std::vector<DisplayLine>& lines, std::size_t from, std::size_t count, qsizetype size,
-                    const std::vector<TextComponent>& comps, const std::vector<QStringView>& common) {
-    const bool endsWithBreak = count > 0 && lines[from + count - 1].hasBreak;
-    const auto runs = highlightComponents(comps, size, endsWithBreak, common);
-    qsizetype a = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        DisplayLine& line = lines[from + k];
-        line.marks.clear();
-        const qsizetype b = a + line.text.size();
-        for (const MarkRun& r : runs) {
-            const qsizetype s = std::max(a, r.start), e = std::min(b, r.start + r.length);
-            if (s < e) line.marks.push_back({s - a, e - s, r.kind});
-        }
-        a = b + (line.hasBreak ? 1 : 0);
-    }
+    line.marks = wholeLineMarks(line.text, kind);
 }
 
 DisplayLine fillerLine() {
@@ -280,7 +213,7 @@ std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool
 }
 
 bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error,
-                            const LineWordsAhead* ahead) {
+                            const ChangesAhead* ahead) {
     // The lines point into these two: they live as long as the lines.
     m_text1 = p1;
     m_text2 = p2;
@@ -288,7 +221,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
 }
 
 bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                             QString* error, const LineWordsAhead* ahead) {
+                             QString* error, const ChangesAhead* ahead) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -363,15 +296,8 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         } else {
             const std::size_t lFrom = pl, lCount = dl + 1, rFrom = pr, rCount = dr + 1;
             std::optional<std::vector<int>> pairing;
-            const auto blockChars = [](const std::vector<DisplayLine>& lines, std::size_t from, std::size_t count) {
-                qsizetype n = 0;
-                for (std::size_t k = 0; k < count; ++k) n += lines[from + k].text.size() + 1;
-                return n;
-            };
             const bool bigLeft = dl > dr;
-            if ((dl > 0 || dr >= 1) && dl <= 18 && dr <= 18 && dl != dr &&
-                blockChars(left, lFrom, lCount) <= kMaxPairingChars &&
-                blockChars(right, rFrom, rCount) <= kMaxPairingChars) {
+            if (pairedLineByLine({&left[lFrom], lCount, lFrom}, {&right[rFrom], rCount, rFrom})) {
                 QStringList big, small;
                 for (std::size_t k = 0; k < lCount; ++k) (bigLeft ? big : small).append(left[lFrom + k].text);
                 for (std::size_t k = 0; k < rCount; ++k) (bigLeft ? small : big).append(right[rFrom + k].text);
@@ -404,9 +330,7 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
                     place(!bigLeft && !paired, bigLeft && !paired);
                 }
             } else {
-                const bool huge = dl >= 10000 && dr >= 10000 && dl >= 50 && dr >= 50 &&
-                                  (dl > dr ? dl - dr : dr - dl) >= 1001;
-                blocksToMark.push_back({record.l, lFrom, rFrom, lCount, rCount, huge});
+                blocksToMark.push_back({record.l, lFrom, rFrom, lCount, rCount});
                 for (std::size_t k = 0; k < record.nol; ++k) place(k >= lCount, k >= rCount);
                 if (lCount < rCount) m_addedLLines += rCount - lCount;
                 if (rCount < lCount) m_addedRLines += lCount - rCount;
@@ -442,23 +366,17 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     return !cancelled();
 }
 
-void KDiffParser::markBlockByWords(const BlockToMark& b, const LineWordsAhead* ahead) {
-    const auto markAllWhole = [&] {
-        for (std::size_t k = 0; k < b.leftCount; ++k) markWhole(m_lines1[b.line + k], MarkChanged);
-        for (std::size_t k = 0; k < b.rightCount; ++k) markWhole(m_lines2[b.line + k], MarkChanged);
-    };
-    if (b.wholeOnly) return markAllWhole();
-    // Each side is split into words once, for the common words and for the marks.
-    qsizetype leftSize = 0, rightSize = 0;
-    const auto leftComps = blockComponents(m_lines1, b.line, b.leftCount, ahead, 0, b.leftFileLine, leftSize);
-    const auto rightComps = blockComponents(m_lines2, b.line, b.rightCount, ahead, 1, b.rightFileLine, rightSize);
-    const auto common = KLCS::CommonComponents(leftComps, rightComps);
-    if (!common) return markAllWhole();
-    highlightBlock(m_lines1, b.line, b.leftCount, leftSize, leftComps, *common);
-    highlightBlock(m_lines2, b.line, b.rightCount, rightSize, rightComps, *common);
+void KDiffParser::markBlockByWords(const BlockToMark& b, const ChangesAhead* ahead) {
+    const BlockMarks* guessed = ahead ? ahead->marksOf(b.leftFileLine, b.leftCount, b.rightFileLine, b.rightCount) : nullptr;
+    const BlockMarks made = guessed ? BlockMarks{}
+                                    : markChangedBlock({&m_lines1[b.line], b.leftCount, b.leftFileLine},
+                                                       {&m_lines2[b.line], b.rightCount, b.rightFileLine}, ahead);
+    const BlockMarks& marks = guessed ? *guessed : made;
+    for (std::size_t k = 0; k < b.leftCount; ++k) m_lines1[b.line + k].marks = marks.left[k];
+    for (std::size_t k = 0; k < b.rightCount; ++k) m_lines2[b.line + k].marks = marks.right[k];
 }
 
-void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const LineWordsAhead* ahead) {
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const ChangesAhead* ahead) {
     // Blocks touch lines of their own only, so two threads can share them:
     // the word comparison is most of the work left once the tool is done.
     const auto markRange = [&](std::size_t from, std::size_t to) {
@@ -622,7 +540,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     }
     std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
     if (whileToolRuns) whileToolRuns(left, right);
-    LineWordsAhead ahead;
+    ChangesAhead ahead;
     ahead.start(left, right);
     CommandLines output;
     while (diff.state() != QProcess::NotRunning) {

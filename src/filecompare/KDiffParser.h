@@ -19,7 +19,7 @@
 
 namespace qv {
 
-class LineWordsAhead;
+class ChangesAhead;
 
 enum MarkKind : std::uint8_t { MarkSame = 0, MarkAdded = 1, MarkRemoved = 2, MarkChanged = 3 };
 
@@ -84,7 +84,7 @@ public:
     // `error` set when the commands do not fit the texts. `ahead`, when
     // given, holds words already split from the same texts' lines.
     bool ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error = nullptr,
-                   const LineWordsAhead* ahead = nullptr);
+                   const ChangesAhead* ahead = nullptr);
 
     // "L1[,L2]{a|c|d}R1[,R2]" → the letter and the four numbers as text; 0 when not a command.
     static char ScannValuesFromCode(QStringView line, QString& val1, QString& val2, QString& val3, QString& val4);
@@ -128,14 +128,13 @@ private:
         std::size_t line;        // its first display line
         std::size_t leftFileLine, rightFileLine;   // its first line in each file
         std::size_t leftCount, rightCount;
-        bool wholeOnly;          // too large: every line marked whole
     };
-    void markBlockByWords(const BlockToMark& block, const LineWordsAhead* ahead);
-    void markBlocks(const std::vector<BlockToMark>& blocks, const LineWordsAhead* ahead);
+    void markBlockByWords(const BlockToMark& block, const ChangesAhead* ahead);
+    void markBlocks(const std::vector<BlockToMark>& blocks, const ChangesAhead* ahead);
     // ParseDiff on lines already cut from m_text1 and m_text2, with the
     // words of some lines split ahead.
     bool alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                    QString* error, const LineWordsAhead* ahead = nullptr);
+                    QString* error, const ChangesAhead* ahead = nullptr);
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;

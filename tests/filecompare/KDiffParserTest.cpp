@@ -1,5 +1,5 @@
 #include "filecompare/KDiffParser.h"
-#include "filecompare/LineWordsAhead.h"
+#include "filecompare/ChangesAhead.h"
 
 #include "TextDiffTestSupport.h"
 
@@ -315,6 +315,30 @@ TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
     }
 }
 
+TEST(KDiffParserTest, BlocksMarkedAheadAreTakenOnlyWhereTheToolReportsThemAsGuessed) {
+    // Two blocks are guessed from the lines each side lacks. The tool's
+    // answer is given here: as guessed, then cutting the blocks otherwise.
+    const QString left = QStringLiteral("same\nalpha beta gamma\nkept\none two\nthree four\ntail\nend\n");
+    const QString right = QStringLiteral("same\nalpha BETA gamma\nkept\none 2\nthree 4\ntail\nend\n");
+    const std::vector<DisplayLine> leftLines = splitTextLines(left), rightLines = splitTextLines(right);
+    ChangesAhead ahead;
+    ahead.work(leftLines, rightLines);
+    EXPECT_EQ(ahead.blocksMarked(), 2u);
+    for (const QString& commands : {QStringLiteral("2c2\n4,5c4,5\n"), QStringLiteral("2,3c2,3\n4c4\n5c5\n"),
+                                   QStringLiteral("2c2\n4,6c4,6\n")}) {
+        SCOPED_TRACE(commands.toStdString());
+        KDiffParser later, early;
+        ASSERT_TRUE(later.ParseDiff(commands, left, right));
+        ASSERT_TRUE(early.ParseDiff(commands, left, right, nullptr, &ahead));
+        for (int side = 0; side < 2; ++side) {
+            const auto& a = side == 0 ? later.lines1() : later.lines2();
+            const auto& b = side == 0 ? early.lines1() : early.lines2();
+            ASSERT_EQ(a.size(), b.size());
+            for (std::size_t i = 0; i < a.size(); ++i) EXPECT_EQ(a[i].marks, b[i].marks) << side << " line " << i;
+        }
+    }
+}
+
 TEST(KDiffParserTest, WordsSplitAheadMarkAsWordsSplitAfterwards) {
     // Lines found only on one side are split while the tool runs; the marks
     // must not depend on whether a line's words were split then or later.
@@ -322,8 +346,8 @@ TEST(KDiffParserTest, WordsSplitAheadMarkAsWordsSplitAfterwards) {
     const QString right = QStringLiteral("same\nalpha BETA gamma\nkept\nfirst of 2\nextra line\nsecond of two\ntail\n");
     const QString commands = QStringLiteral("2c2\n4,5c4,6\n");
     const std::vector<DisplayLine> leftLines = splitTextLines(left), rightLines = splitTextLines(right);
-    LineWordsAhead ahead;
-    ahead.splitWords(leftLines, rightLines);
+    ChangesAhead ahead;
+    ahead.work(leftLines, rightLines);
     // Only the lines the other side lacks were split ahead.
     EXPECT_NE(ahead.find(0, 1), nullptr);
     EXPECT_EQ(ahead.find(0, 2), nullptr);
