@@ -8,9 +8,9 @@ constexpr std::size_t kSpareBuffers = 16;
 }
 
 ListingPrefetcher::ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields,
-                                     const std::atomic<bool>* cancelled, std::size_t maxReady)
+                                     const std::atomic<bool>* cancelled, std::size_t maxReady, unsigned threads)
     : m_left(left), m_right(right), m_fields(fields), m_cancelled(cancelled), m_maxReady(maxReady) {
-    m_thread = std::thread([this] { work(); });
+    for (unsigned i = 0; i < std::max(threads, 1u); ++i) m_threads.emplace_back([this] { work(); });
 }
 
 ListingPrefetcher::~ListingPrefetcher() {
@@ -19,7 +19,7 @@ ListingPrefetcher::~ListingPrefetcher() {
         m_closing = true;
     }
     m_work.notify_all();
-    m_thread.join();
+    for (std::thread& t : m_threads) t.join();
 }
 
 std::string ListingPrefetcher::keyOf(int side, const std::string& path) {
@@ -121,6 +121,8 @@ void ListingPrefetcher::work() {
             // The tree's listings are held to an entry count of their own, not to the number of listings.
             m_treeHeld += slot.listing.entries.size();
             requestSubfolders(key, slot.listing);
+            // Another thread may be idle for want of a folder.
+            if (!m_next.empty()) m_work.notify_one();
         } else {
             ++m_readyCount;
         }

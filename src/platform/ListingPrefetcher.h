@@ -1,5 +1,5 @@
 #pragma once
-// Lists folders on a thread of its own ahead of the scan that needs them, so
+// Lists folders on threads of their own ahead of the scan that needs them, so
 // that listing (reading folders and examining entries) runs on a second core
 // while the scan pairs what it already has.
 //
@@ -31,10 +31,11 @@ public:
     };
 
     // Lists through `left` and `right` (nullptr: that side is never listed
-    // ahead), reading `fields`; stops when `cancelled` is set. At most
-    // `maxReady` listings wait to be taken.
-    ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields,
-                      const std::atomic<bool>* cancelled, std::size_t maxReady = 1024);
+    // ahead), reading `fields`, on `threads` threads; stops when `cancelled`
+    // is set. At most `maxReady` listings wait to be taken.
+    static constexpr std::size_t kMaxReady = 1024;
+    ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields, const std::atomic<bool>* cancelled,
+                      std::size_t maxReady = kMaxReady, unsigned threads = 1);
     ~ListingPrefetcher();
     ListingPrefetcher(const ListingPrefetcher&) = delete;
     ListingPrefetcher& operator=(const ListingPrefetcher&) = delete;
@@ -84,7 +85,7 @@ private:
     std::size_t m_treeLimit = 0;     // entries its listings may hold while they wait
     std::size_t m_treeHeld = 0;      // entries they hold
     bool m_closing = false;
-    std::thread m_thread;
+    std::vector<std::thread> m_threads;
 };
 
 }  // namespace qv::platform

@@ -209,8 +209,11 @@ bool SnapshotRecorder::record(const std::string& folder, std::string& json, std:
         return false;
     iFiles = iFolders = 0;
     m_lastProgress = steadyNs();
-    m_prefetcher = std::make_unique<platform::ListingPrefetcher>(&m_fs, nullptr, kListedFields, m_cancelled);
-    // The helper walks the tree in the order the recording does, folders below folders.
+    // Two helpers walk the tree in the order the recording does, folders
+    // below folders: listing takes longer than writing and compressing
+    // together, for it examines each entry twice (its status, its tags).
+    m_prefetcher = std::make_unique<platform::ListingPrefetcher>(&m_fs, nullptr, kListedFields, m_cancelled,
+                                                                 platform::ListingPrefetcher::kMaxReady, 2);
     m_prefetcher->requestTree(1, folder);
     json.clear();
     json += '{';

@@ -62,26 +62,32 @@ TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFo
         {"a/d", {"three"}},      {"e", {"four", "f"}}, {"e/f", {"g"}},        {"e/f/g", {"five"}}};
     const auto pathOf = [&](const std::string& folder) { return folder.empty() ? t.root() : t.path(folder); };
 
-    RecordingFileSystem fs;
-    platform::ListingPrefetcher prefetcher(&fs, nullptr, platform::kStatBasic, nullptr);
-    prefetcher.requestTree(1, t.root(), 1000);
-    EXPECT_EQ(whenListed(fs, folders.size()).size(), folders.size());
-    for (const auto& [folder, names] : folders) {
-        SCOPED_TRACE(folder);
-        platform::Listing listing;
-        ASSERT_TRUE(prefetcher.take(1, pathOf(folder), listing));
-        EXPECT_EQ(namesIn(listing), names);
-    }
-    // Asked for once: the scan lists what it takes no more.
-    platform::Listing again;
-    EXPECT_FALSE(prefetcher.take(1, t.path("a"), again));
+    // One thread or two, sharing the walk.
+    for (const unsigned threads : {1u, 2u}) {
+        SCOPED_TRACE(threads);
+        RecordingFileSystem fs;
+        platform::ListingPrefetcher prefetcher(&fs, nullptr, platform::kStatBasic, nullptr,
+                                               platform::ListingPrefetcher::kMaxReady, threads);
+        prefetcher.requestTree(1, t.root(), 1000);
+        EXPECT_EQ(whenListed(fs, folders.size()).size(), folders.size());
+        for (const auto& [folder, names] : folders) {
+            SCOPED_TRACE(folder);
+            platform::Listing listing;
+            ASSERT_TRUE(prefetcher.take(1, pathOf(folder), listing));
+            EXPECT_EQ(namesIn(listing), names);
+        }
+        // Asked for once: the scan lists what it takes no more.
+        platform::Listing again;
+        EXPECT_FALSE(prefetcher.take(1, t.path("a"), again));
 
-    // Listings of five entries at most wait to be taken: the top folder's three
-    // let its two subfolders be asked for, whose four more end the walk.
-    RecordingFileSystem small;
-    platform::ListingPrefetcher held(&small, nullptr, platform::kStatBasic, nullptr);
-    held.requestTree(1, t.root(), 5);
-    EXPECT_EQ(whenListed(small, 3), (std::set<std::string>{t.root(), t.path("a"), t.path("e")}));
+        // Listings of five entries at most wait to be taken: the top folder's three
+        // let its two subfolders be asked for, whose four more end the walk.
+        RecordingFileSystem small;
+        platform::ListingPrefetcher held(&small, nullptr, platform::kStatBasic, nullptr,
+                                         platform::ListingPrefetcher::kMaxReady, threads);
+        held.requestTree(1, t.root(), 5);
+        EXPECT_EQ(whenListed(small, 3), (std::set<std::string>{t.root(), t.path("a"), t.path("e")}));
+    }
 }
 
 }  // namespace
