@@ -21,6 +21,13 @@
 namespace qv {
 namespace {
 
+// While a snapshot side is read, nothing takes the live side's listings: a
+// walk held to the prefetcher's default would stop a quarter of the way into
+// a million-entry tree and leave the rest to the pairing. Reading such a
+// snapshot takes about as long as listing the live tree, so the walk may hold
+// this many entries (some 110 MB) to go on meanwhile.
+constexpr std::size_t kLiveSideHeldEntries = 1'000'000;
+
 using Clock = std::chrono::steady_clock;
 constexpr auto kThrottle = std::chrono::milliseconds(300);
 
@@ -165,7 +172,7 @@ void FolderScanner::listLiveSideAhead(KRootItem& root) {
     platform::FileSystem* fs = &fsFor(live);
     m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live == kSideLeft ? fs : nullptr,
                                                                  live == kSideRight ? fs : nullptr, m_statFields, &m_cancelled);
-    m_prefetcher->requestTree(live, root.PathForSide(live));
+    m_prefetcher->requestTree(live, root.PathForSide(live), kLiveSideHeldEntries);
 }
 
 KExcludeRules* FolderScanner::rulesFor(const std::string& folder) {
