@@ -28,6 +28,11 @@ namespace {
 // this many entries (some 110 MB) to go on meanwhile.
 constexpr std::size_t kLiveSideHeldEntries = 1'000'000;
 
+// With two live sides, listing takes longer than pairing what is listed:
+// two threads share it, the scan lists the rest. (Beside a snapshot being
+// read, a second one only takes the reading's core.)
+constexpr unsigned kListingThreads = 2;
+
 using Clock = std::chrono::steady_clock;
 constexpr auto kThrottle = std::chrono::milliseconds(300);
 
@@ -247,9 +252,12 @@ int FolderScanner::CompareThread(KRootItem& root) {
     if (m_listingAhead && !m_prefetcher) {
         // A snapshot side is read from memory: only live sides are worth a thread.
         auto live = [&](int side) { return root.snapshotFor(side) ? nullptr : &fsFor(side); };
-        m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields, &m_cancelled);
-        // The helper walks the left tree, folders below folders, while the scan
-        // lists the right side itself: each core lists one side. Without a
+        m_prefetcher = std::make_unique<platform::ListingPrefetcher>(live(kSideLeft), live(kSideRight), m_statFields,
+                                                                     &m_cancelled, platform::ListingPrefetcher::kMaxReady,
+                                                                     kListingThreads);
+        // The helpers walk the left tree, folders below folders, and list the
+        // right side's folders the scan asks for ahead; what they have not
+        // begun when the scan needs it, the scan lists itself. Without a
         // descent (or at a folder set's root, of links) the root alone.
         if (m_options.iIgnoreSubfolders || root.iMultiFolder) m_prefetcher->request({{kSideLeft, left}});
         else m_prefetcher->requestTree(kSideLeft, left);
