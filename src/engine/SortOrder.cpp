@@ -184,8 +184,12 @@ int CompareUsingRootSortType(const KItem& a, const KItem& b, const KRootItem& ro
 }
 
 void sortForDisplay(std::vector<KItem*>& children, const KRootItem& root) {
-    std::stable_sort(children.begin(), children.end(),
-                     [&](const KItem* a, const KItem* b) { return CompareUsingRootSortType(*a, *b, root) < 0; });
+    const auto before = [&](const KItem* a, const KItem* b) { return CompareUsingRootSortType(*a, *b, root) < 0; };
+    // Mostly in order already (the scan pairs by name; a filtered list keeps
+    // its folder's order): checking costs one comparison per item, sorting a
+    // few per item.
+    if (std::is_sorted(children.begin(), children.end(), before)) return;
+    std::stable_sort(children.begin(), children.end(), before);
 }
 
 void sortByStateOnly(std::vector<KItem*>& children) {

@@ -25,6 +25,11 @@ inline void appendJsonString(std::string& out, std::string_view bytes, JsonStrin
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto* end = p + bytes.size();
     while (p < end) {
+        // Plain ASCII goes out a run at a time: names and paths are mostly that.
+        const unsigned char* run = p;
+        while (p < end && *p >= 0x20 && *p < 0x80 && *p != '"' && *p != '\\' && (*p != '/' || !style.escapeSlash)) ++p;
+        out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
+        if (p == end) break;
         const unsigned char c = *p;
         if (c == '"' || c == '\\' || (c == '/' && style.escapeSlash)) {
             out += '\\';
