@@ -450,8 +450,7 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
                 return model.index(r, 0).data(ComparisonModel::StateRole).toInt();
         return -1;
     };
-    QTest::qWaitFor([&] { return stateOfA() == kStateEqual; }, 5000);
-    EXPECT_EQ(stateOfA(), kStateEqual);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stateOfA() == kStateEqual; }, 5000)) << "a.txt is in state " << stateOfA();
 }
 
 }  // namespace
