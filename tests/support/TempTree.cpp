@@ -9,7 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -69,6 +71,19 @@ void TempTree::link(const std::string& relative, const std::string& target) {
     const std::string full = path(relative);
     makeParents(full);
     ASSERT_EQ(::symlink(target.c_str(), full.c_str()), 0) << full << ": " << std::strerror(errno);
+}
+
+void TempTree::socket(const std::string& relative) {
+    const std::string full = path(relative);
+    makeParents(full);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(full.size(), sizeof address.sun_path) << full;
+    std::memcpy(address.sun_path, full.c_str(), full.size() + 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << full << ": " << std::strerror(errno);
+    ::close(fd);
 }
 
 void TempTree::setTime(const std::string& relative, std::int64_t mtimeNs) {

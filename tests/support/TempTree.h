@@ -25,6 +25,8 @@ public:
     void fileWithText(const std::string& relative, const std::string& text, std::int64_t mtimeNs = kBaseTimeNs);
     void folder(const std::string& relative);
     void link(const std::string& relative, const std::string& target);
+    // A socket file bound and closed again: the entry stays, no one listens.
+    void socket(const std::string& relative);
     void setTime(const std::string& relative, std::int64_t mtimeNs);
     void setAttribute(const std::string& relative, const std::string& name, const std::string& value);
     // Sets the file-manager tags ("user.xdg.tags"), keeping the modification time.
