@@ -5,6 +5,7 @@
 #include "export/ExportDateFormatter.h"
 #include "export/ExportMarks.h"
 #include "export/KSizeFormatter.h"
+#include "support/FileChecks.h"
 #include "support/TempTree.h"
 
 #include <QDateTime>
@@ -14,15 +15,14 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace qv {
@@ -37,13 +37,6 @@ const std::vector<int> kMainColumns = {0, 1, 2, 3, 4, 5, 6};
 
 std::string goldenPath(const char* name) {
     return (std::filesystem::path(QV_TEST_DATA) / "export" / name).string();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::vector<std::string> lines(const QByteArray& text) {
@@ -92,16 +85,6 @@ std::vector<std::string> split(const std::string& line, char delimiter) {
     }
     fields.push_back(field);
     return fields;
-}
-
-std::vector<std::string> folderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* e = readdir(dir))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(dir);
-    }
-    return names;
 }
 
 class ComparisonExportTest : public ::testing::Test {
@@ -165,7 +148,7 @@ protected:
     void expectGolden(const QByteArray& text, const char* name) {
         // After a deliberate change of the format: QV_UPDATE_GOLDEN=1, then review the diff.
         if (qEnvironmentVariableIsSet("QV_UPDATE_GOLDEN")) std::ofstream(goldenPath(name), std::ios::binary) << text.toStdString();
-        const std::string expected = readFile(goldenPath(name));
+        const std::string expected = test::readAll(goldenPath(name));
         ASSERT_FALSE(expected.empty()) << goldenPath(name);
         EXPECT_EQ(text.toStdString(), expected) << "golden file " << name;
     }
@@ -464,17 +447,17 @@ TEST_F(ExportFileTest, WritesThroughATemporaryAndNeverLeavesAPartialFile) {
     EXPECT_EQ(exportTo(target, false), "");
     ComparisonExport same(root, nullptr, kMainColumns, ExportOptions::fromSettings(*settings), {},
                           Messages::text("FoldersEqual"));
-    EXPECT_EQ(readFile(target.toStdString()), same.render().toStdString());
-    EXPECT_EQ(folderEntries(folder.root()), std::vector<std::string>{"Quorvane.csv"});
+    EXPECT_EQ(test::readAll(target.toStdString()), same.render().toStdString());
+    EXPECT_EQ(test::namesIn(folder.root()), std::set<std::string>{"Quorvane.csv"});
 
     // An existing file stays unless replacing was chosen.
     folder.fileWithText("old.csv", "keep me");
     const std::string refused = exportTo(destination("old.csv"), false);
     EXPECT_NE(refused.find("old.csv"), std::string::npos) << refused;
-    EXPECT_EQ(readFile(folder.path("old.csv")), "keep me");
+    EXPECT_EQ(test::readAll(folder.path("old.csv")), "keep me");
     ::chmod(folder.path("old.csv").c_str(), 0640);
     EXPECT_EQ(exportTo(destination("old.csv"), true), "");
-    EXPECT_EQ(readFile(folder.path("old.csv")), readFile(target.toStdString()));
+    EXPECT_EQ(test::readAll(folder.path("old.csv")), test::readAll(target.toStdString()));
     struct stat st {};
     ::stat(folder.path("old.csv").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);   // a replaced file keeps its permissions
@@ -499,9 +482,7 @@ TEST_F(ExportFileTest, WritesThroughATemporaryAndNeverLeavesAPartialFile) {
 
     // A folder that does not exist.
     EXPECT_NE(exportTo(destination("missing/x.csv"), true), "");
-    std::vector<std::string> entries = folderEntries(folder.root());
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{"Quorvane.csv", "old.csv"}));
+    EXPECT_EQ(test::namesIn(folder.root()), (std::set<std::string>{"Quorvane.csv", "old.csv"}));
 }
 
 TEST_F(ExportFileTest, ReadOnlyFolderFailsAndStaleTemporariesGo) {
@@ -519,16 +500,14 @@ TEST_F(ExportFileTest, ReadOnlyFolderFailsAndStaleTemporariesGo) {
         ASSERT_EQ(::seteuid(0), 0);
     }
     EXPECT_NE(error.find("x.csv"), std::string::npos) << error;
-    EXPECT_TRUE(folderEntries(folder.path("ro")).empty());
+    EXPECT_TRUE(test::namesIn(folder.path("ro")).empty());
 
     // Temporaries of dead writers go; a user's file of a similar name stays.
     folder.deadTemporary("w", "partial");
     folder.deadTemporary("w", "");
     folder.fileWithText("w/.qvwrite-mine", "the user's own");
     EXPECT_EQ(exportTo(destination("w/out.csv"), false), "");
-    std::vector<std::string> entries = folderEntries(folder.path("w"));
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{".qvwrite-mine", "out.csv"}));
+    EXPECT_EQ(test::namesIn(folder.path("w")), (std::set<std::string>{".qvwrite-mine", "out.csv"}));
 }
 
 }  // namespace
