@@ -3,11 +3,8 @@
 // "--start" starts the chosen window; snapshot files alone open previews.
 
 #include "app/OpenQueue.h"
-#include "base/Settings.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -43,15 +40,12 @@ struct RecordingHost final : OpenQueueHost {
 class OpenQueueTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-        queue = std::make_unique<OpenQueue>(host, *settings);
+        queue = std::make_unique<OpenQueue>(host, settings);
     }
     // Runs the event loop until the queue opens what it holds.
     bool opened() { return waitFor(queue.get(), &OpenQueue::opened, 5000); }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     RecordingHost host;
     std::unique_ptr<OpenQueue> queue;
 };
@@ -123,7 +117,7 @@ TEST_F(OpenQueueTest, SnapshotFilesAloneOpenPreviewsWhileThePreviewSettingIsOn) 
     queue->OpenQueuedFiles();
     EXPECT_EQ(host.documents.size(), 2u);
 
-    settings->store(QStringLiteral("qvssPreview"), false);
+    settings.store(QStringLiteral("qvssPreview"), false);
     queue->openFiles({"/s/one.qvss", "/s/two.qvss"}, false);
     queue->OpenQueuedFiles();
     EXPECT_EQ(host.previews.size(), 2u);

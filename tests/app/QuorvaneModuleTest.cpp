@@ -2,7 +2,6 @@
 #include "base/Messages.h"
 #include "app/QuorvaneModule.h"
 #include "app/history/MultiFolderSets.h"
-#include "base/Settings.h"
 #include "engine/SortOrder.h"
 #include "app/history/FolderHistory.h"
 #include "engine/StateIcons.h"
@@ -11,14 +10,13 @@
 #include "support/ScopedEnv.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QEventLoop>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -31,8 +29,7 @@ namespace {
 
 class QuorvaneModuleTest : public ::testing::Test {
 protected:
-    QTemporaryDir configDir;
-    Settings settings{std::make_unique<QSettings>(configDir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     HeadlessPrompt prompt;
     TempTree left, right;
 

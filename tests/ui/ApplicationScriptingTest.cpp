@@ -7,11 +7,11 @@
 // window), its number never given again.
 
 #include "app/QuorvaneModule.h"
-#include "base/Settings.h"
 #include "scripting/KQuorvaneASCommand.h"
 #include "scripting/KQuorvaneScripting.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ApplicationDelegate.h"
 #include "ui/ApplicationScripting.h"
@@ -21,7 +21,6 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,9 +34,7 @@ class ApplicationScriptingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tmpdir = std::make_unique<ScopedEnv>("TMPDIR", temporary.path().toStdString());
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-        delegate = std::make_unique<ApplicationDelegate>(*settings);
+        delegate = std::make_unique<ApplicationDelegate>(settings);
         host = std::make_unique<ApplicationScripting>(*delegate);
         scripting = std::make_unique<KQuorvaneScripting>(*host);
         left.fileWithText("f.txt", "one\n");
@@ -51,16 +48,16 @@ protected:
     }
     ScriptResult run(const char* name, QVariantMap args) {
         std::optional<ScriptResult> result;
-        makeScriptCommand(QString::fromLatin1(name), *scripting, *settings, std::move(args))
+        makeScriptCommand(QString::fromLatin1(name), *scripting, settings, std::move(args))
             ->perform([&](const ScriptResult& r) { result = r; });
         EXPECT_TRUE(waitUntil([&] { return result.has_value(); })) << name;
         return result.value_or(ScriptResult{});
     }
     KQVDocument* document(int id) { return static_cast<KQVDocument*>(host->comparison(id)); }
 
-    QTemporaryDir config, temporary;
+    QTemporaryDir temporary;
     std::unique_ptr<ScopedEnv> tmpdir;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     std::unique_ptr<ApplicationDelegate> delegate;
     std::unique_ptr<ApplicationScripting> host;
     std::unique_ptr<KQuorvaneScripting> scripting;

@@ -4,13 +4,13 @@
 
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "engine/KRootItem.h"
 #include "engine/UserPrompt.h"
 #include "engine/ViewFilter.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
 #include "ui/ComparisonWindow.h"
@@ -28,9 +28,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,13 +42,9 @@ namespace {
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-    }
 
     std::unique_ptr<ComparisonWindow> makeWindow(platform::FileSystem& fs = platform::systemFileSystem()) {
-        auto window = std::make_unique<ComparisonWindow>(*settings, nullptr, fs);
+        auto window = std::make_unique<ComparisonWindow>(settings, nullptr, fs);
         window->setPaths(left.root(), right.root());
         window->show();
         return window;
@@ -73,11 +67,9 @@ protected:
         fs.beforeListing = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(25)); };
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     TempTree left, right;
 };
-
 
 TEST_F(WindowTest, ClickThroughMirrorsExecutesAndComparesAgainEqual) {
     left.fileWithText("a.txt", "hello");
@@ -323,7 +315,7 @@ TEST_F(WindowTest, BadPathsAreToldAndNothingRuns) {
     left.folder("inner/deeper");
     left.fileWithText("file.txt", "x");
     QStringList told;
-    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    ComparisonWindow window(settings, std::make_unique<RecordingPrompt>(told));
     struct Case {
         std::string left, right;
         const char* key;
@@ -362,12 +354,12 @@ TEST_F(WindowTest, AnExecutionThatEmptiesASideAsksFirstAndKeepsItByDefault) {
     right.fileWithText("keep.txt", "k");
     auto owned = std::make_unique<ScriptedPrompt>();
     ScriptedPrompt& prompt = *owned;
-    ComparisonWindow window(*settings, std::move(owned));
+    ComparisonWindow window(settings, std::move(owned));
     window.setPaths(left.root(), right.root());
     compareAndWait(window);
     window.module().StartMirror2(kMirrorSync, kMirrorToRight | kMirrorDeleteOrphans);
     {
-        ExecutionDialog sheet(window.module(), *settings);
+        ExecutionDialog sheet(window.module(), settings);
         sheet.execute();
         EXPECT_FALSE(sheet.isRunning());
         ASSERT_EQ(prompt.questions.size(), 1u);
@@ -379,7 +371,7 @@ TEST_F(WindowTest, AnExecutionThatEmptiesASideAsksFirstAndKeepsItByDefault) {
 
     prompt.questions.clear();
     prompt.answers = {Answer{1}, Answer{1}};   // remove them; then the warning that nothing is archived
-    ExecutionDialog sheet(window.module(), *settings);
+    ExecutionDialog sheet(window.module(), settings);
     sheet.execute();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.hasRun(); }, 20000));
     EXPECT_EQ(prompt.questions.front().message, Messages::text("massDeletionTitle"));
@@ -411,7 +403,7 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     TempTree outside;
     outside.fileWithText("new.txt", "dropped from a file manager");
     QStringList told;
-    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    ComparisonWindow window(settings, std::make_unique<RecordingPrompt>(told));
     window.setPaths(left.root(), right.root());
     window.resize(1000, 500);
     window.show();
