@@ -16,8 +16,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 QJsonObject jsonOf(const CommandResult& r) { return QJsonDocument::fromJson(r.out).object(); }
 
 // Runs quorvane in a mount namespace of its own after `mounts` (shell

@@ -19,8 +19,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 TEST(DiffCommandTest, ExitStatusLikeDiffAndMergesWrittenSafely) {
     TempTree t;
     t.fileWithText("a.txt", "one\ntwo\nthree\n");

@@ -25,8 +25,6 @@ namespace {
 // Long enough for a slow machine, far shorter than a hang.
 constexpr int kPrompt = 20000;
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 // The row of the compare --json output at `path` ("" for the root).
 QJsonObject row(const CommandResult& r, const QString& path) {
     for (const QByteArray& line : r.out.split('\n')) {

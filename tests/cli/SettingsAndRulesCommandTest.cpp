@@ -13,8 +13,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 class SettingsAndRulesCommandTest : public ::testing::Test {
 protected:
     QTemporaryDir config;

@@ -24,8 +24,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 QJsonObject jsonOf(const CommandResult& r) { return QJsonDocument::fromJson(r.out).object(); }
 
 // Both sides in one temporary tree, and a private home for the trash.

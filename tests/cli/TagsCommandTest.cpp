@@ -17,8 +17,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 // What another program reads from the attribute: getfattr's bare value.
 std::optional<QByteArray> attributeByGetfattr(const std::string& path) {
     QProcess p;

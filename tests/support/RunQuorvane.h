@@ -5,7 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace qv::test {
+
+// A path or any other argument as the command line takes it (file names are UTF-8 to Qt here).
+inline QString q(const std::string& s) { return QString::fromStdString(s); }
 
 struct CommandResult {
     int exitCode = -1;   // -1 when it crashed or hung

@@ -42,8 +42,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
 class FileTabTest : public ::testing::Test {
 protected:
     void SetUp() override {
