@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <string>
 
 namespace qv::test {
@@ -23,5 +24,9 @@ struct CommandResult {
 // quorvane binary and `args` after them.
 CommandResult runQuorvane(const QStringList& args, const QString& configHome = {}, int timeoutMs = 60000,
                           const QStringList& wrapper = {});
+
+// Runs quorvane in a mount namespace of its own after `mounts` (shell
+// commands) ran there; nullopt when this machine gives no such namespace.
+std::optional<CommandResult> runQuorvaneWithMounts(const QString& mounts, const QStringList& args);
 
 }  // namespace qv::test
