@@ -53,6 +53,12 @@ protected:
     static bool idle(ComparisonWindow& w) {
         return !w.module().ComparingFolders() && !w.module().CalculatingSizes();
     }
+    // The top-level row whose left name is `name` (invalid when there is none).
+    static QModelIndex rowNamed(ComparisonModel& model, const QString& name) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
+        return {};
+    }
     static void compareAndWait(ComparisonWindow& w) {
         w.compare();
         ASSERT_TRUE(QTest::qWaitFor([&] { return idle(w); }, 20000));
@@ -219,9 +225,7 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     auto window = makeWindow();
     compareAndWait(*window);
     ComparisonModel& model = window->model();
-    QModelIndex only;
-    for (int r = 0; r < model.rowCount(); ++r)
-        if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("only")) only = model.index(r, 0);
+    const QModelIndex only = rowNamed(model, QStringLiteral("only"));
     ASSERT_TRUE(only.isValid());
     EXPECT_TRUE(model.hasChildren(only));
     EXPECT_EQ(model.rowCount(only), 0);
@@ -245,21 +249,16 @@ TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
     auto window = makeWindow();
     compareAndWait(*window);
     ComparisonModel& model = window->model();
-    auto rowNamed = [&](const QString& name) {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
-        return QModelIndex();
-    };
     const QString before = window->module().status().header();
-    window->view().setCurrentIndex(rowNamed(QStringLiteral("a.txt")));
-    window->view().selectionModel()->select(rowNamed(QStringLiteral("a.txt")),
+    window->view().setCurrentIndex(rowNamed(model, QStringLiteral("a.txt")));
+    window->view().selectionModel()->select(rowNamed(model, QStringLiteral("a.txt")),
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier);
-    const QModelIndex a = rowNamed(QStringLiteral("a.txt"));
+    const QModelIndex a = rowNamed(model, QStringLiteral("a.txt"));
     ASSERT_TRUE(a.isValid());   // every row shows while no filter is set
     EXPECT_TRUE(a.data(ComparisonModel::IgnoredRole).toBool());
     EXPECT_TRUE(a.data(Qt::AccessibleTextRole).toString().contains(Messages::text("a11yIgnored")));
-    EXPECT_FALSE(rowNamed(QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_FALSE(rowNamed(model, QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
     // An ignored pair no longer counts among the differences.
     EXPECT_NE(window->module().status().header(), before) << before.toStdString();
     // Marking an action refuses the ignored row.
@@ -268,14 +267,14 @@ TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
 
     window->view().selectionModel()->select(a, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(rowNamed(QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_FALSE(rowNamed(model, QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
 
     // The kind column, switched on after the run, is read for the tree on screen.
     const int kind = ComparisonModel::LeftKind;
     EXPECT_TRUE(window->view().isColumnHidden(kind));
     window->showOptionalColumn(kind, true);
     EXPECT_FALSE(window->view().isColumnHidden(kind + 1));
-    const QModelIndex kindCell = rowNamed(QStringLiteral("b.txt")).siblingAtColumn(kind);
+    const QModelIndex kindCell = rowNamed(model, QStringLiteral("b.txt")).siblingAtColumn(kind);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !kindCell.data().toString().isEmpty(); }, 10000));
 }
 
@@ -412,10 +411,7 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     ComparisonModel& model = window.model();
     ComparisonView& view = window.view();
     auto cellOf = [&](const QString& name, int column) {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == name)
-                return view.visualRect(model.index(r, column)).center();
-        return QPoint();
+        return view.visualRect(rowNamed(model, name).siblingAtColumn(column)).center();
     };
     QSignalSpy rescans(&window.module(), &QuorvaneModule::compareThreadFinished);
     // Onto the folder it came from, or over the state column: refused.
@@ -437,10 +433,8 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     EXPECT_NE(window.module().iParentItem()->iState, kStateEqual);   // docs/new.txt exists on the right only
     // The rows follow the finished run once the model has taken it in, which may be an event later.
     const auto stateOfA = [&] {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("a.txt"))
-                return model.index(r, 0).data(ComparisonModel::StateRole).toInt();
-        return -1;
+        const QModelIndex a = rowNamed(model, QStringLiteral("a.txt"));
+        return a.isValid() ? a.data(ComparisonModel::StateRole).toInt() : -1;
     };
     EXPECT_TRUE(QTest::qWaitFor([&] { return stateOfA() == kStateEqual; }, 5000)) << "a.txt is in state " << stateOfA();
 }
