@@ -162,7 +162,7 @@ TEST_F(ApplicationScriptingTest, CloseHidesAtOnceAndClosesThreeSecondsLater) {
     EXPECT_EQ(host->comparison(made.comparison), d);   // still listed
     QElapsedTimer timer;
     timer.start();
-    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }, 6000));
+    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }));
     EXPECT_GE(timer.elapsed(), KQVDocument::kScriptCloseDelayMs - 200);
     EXPECT_EQ(removed, std::vector<int>{made.comparison});
     EXPECT_TRUE(delegate->documents().empty());
@@ -176,7 +176,7 @@ TEST_F(ApplicationScriptingTest, CloseHidesAtOnceAndClosesThreeSecondsLater) {
     EXPECT_FALSE(run("close", {{"Comparison", bare.comparison}}).error);
     EXPECT_EQ(host->comparison(bare.comparison), bareDocument.data());
     timer.restart();
-    ASSERT_TRUE(waitUntil([&] { return bareDocument.isNull(); }, 6000));
+    ASSERT_TRUE(waitUntil([&] { return bareDocument.isNull(); }));
     EXPECT_GE(timer.elapsed(), KQVDocument::kScriptCloseDelayMs - 200);
     EXPECT_EQ(removed, (std::vector<int>{made.comparison, bare.comparison}));
     EXPECT_TRUE(delegate->documents().empty());
