@@ -6,12 +6,9 @@
 #include "app/HeadlessPrompt.h"
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -22,8 +19,7 @@ using Role = ComparisonStatus::Role;
 
 class ComparisonStatusTest : public ::testing::Test {
 protected:
-    QTemporaryDir configDir;
-    Settings settings{std::make_unique<QSettings>(configDir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     HeadlessPrompt prompt;
     TempTree left, right;
 

@@ -7,14 +7,12 @@
 
 #include "app/history/FolderHistory.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QFile>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -46,8 +44,7 @@ protected:
         t.fileWithText("b.txt", "one\nTWO\nthree\nnew 1\nnew 2\nfour\n");
     }
 
-    QTemporaryDir config;
-    Settings settings{std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     ScriptedPrompt prompt;
     FileComparisonSession session{prompt, settings};
     TempTree t;

@@ -4,9 +4,7 @@
 #include "app/PreferencePages.h"
 
 #include "base/Settings.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
+#include "support/TestSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +51,7 @@ TEST(PreferencePagesTest, EveryControlEditsARegisteredKeyOfItsTypeOnce) {
 }
 
 TEST(PreferencePagesTest, AResetClearsThePagesOwnKeysOnly) {
-    QTemporaryDir dir;
-    Settings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
+    TestSettings settings;
     const auto& pages = PreferencePages::pages();
     ASSERT_GE(pages.size(), 2u);
     for (const PreferencePage& page : pages)

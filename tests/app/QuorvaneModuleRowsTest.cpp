@@ -6,16 +6,14 @@
 #include "app/ExpandedRows.h"
 #include "app/HeadlessPrompt.h"
 #include "app/QuorvaneModule.h"
-#include "base/Settings.h"
 #include "engine/SortOrder.h"
 #include "sync/MergeList.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -26,8 +24,7 @@ namespace {
 
 class QuorvaneModuleRowsTest : public ::testing::Test {
 protected:
-    QTemporaryDir configDir;
-    Settings settings{std::make_unique<QSettings>(configDir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     HeadlessPrompt prompt;
     TempTree left, right;
 

@@ -2,7 +2,6 @@
 #include "base/Messages.h"
 #include "app/QuorvaneModule.h"
 #include "app/history/MultiFolderSets.h"
-#include "base/Settings.h"
 #include "engine/SortOrder.h"
 #include "app/history/FolderHistory.h"
 #include "engine/StateIcons.h"
@@ -11,14 +10,13 @@
 #include "support/ScopedEnv.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QEventLoop>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -31,8 +29,7 @@ namespace {
 
 class QuorvaneModuleTest : public ::testing::Test {
 protected:
-    QTemporaryDir configDir;
-    Settings settings{std::make_unique<QSettings>(configDir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     HeadlessPrompt prompt;
     TempTree left, right;
 
@@ -42,6 +39,13 @@ protected:
         QObject::connect(&module, &QuorvaneModule::compareThreadFinished, &loop, [&] { loop.quit(); });
         QTimer::singleShot(20000, &loop, [&] { loop.exit(1); });
         return module.ComparingFolders() ? loop.exec() == 0 : true;
+    }
+    // Runs `module` on the two trees to the end.
+    void compare(QuorvaneModule& module) {
+        module.state().leftPath = left.root();
+        module.state().rightPath = right.root();
+        ASSERT_TRUE(module.Compare());
+        ASSERT_TRUE(waitForEnd(module));
     }
 };
 
@@ -146,18 +150,14 @@ TEST_F(QuorvaneModuleTest, HeadlessReadErrorsAreLoggedAndTheRunGoesOn) {
     FaultyFileSystem fs;
     fs.failEntry(left.path("x"), "broken", EIO);
     QuorvaneModule module(prompt, settings, fs);
-    module.state().leftPath = left.root();
-    module.state().rightPath = right.root();
-    ASSERT_TRUE(module.Compare());
-    ASSERT_TRUE(waitForEnd(module));
+    ASSERT_NO_FATAL_FAILURE(compare(module));
     EXPECT_FALSE(module.lastRunCancelled());
     EXPECT_EQ(module.iRootItem()->iState, kStateEqual);
 }
 
 TEST_F(QuorvaneModuleTest, AMultiFolderSetStandsForItsFoldersTogether) {
     TempTree data, elsewhere;
-    const QByteArray savedDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.root()));
+    ScopedEnv dataHome("XDG_DATA_HOME", data.root());
     left.file("docs/x", 3, 'a');
     elsewhere.file("pics/y", 4, 'b');
     elsewhere.file("docs/z", 1);
@@ -197,7 +197,6 @@ TEST_F(QuorvaneModuleTest, AMultiFolderSetStandsForItsFoldersTogether) {
         }
     }
     EXPECT_EQ(root->iState, kStateDifferent);
-    qputenv("XDG_DATA_HOME", savedDataHome);
 }
 
 // Marks one action on the finished tree, as a press of a row's button does.
@@ -213,10 +212,7 @@ TEST_F(QuorvaneModuleTest, ANewRunAsksBeforeItDropsMarkedActions) {
     right.file("a", 2);
     ScriptedPrompt user;
     QuorvaneModule module(user, settings);
-    module.state().leftPath = left.root();
-    module.state().rightPath = right.root();
-    ASSERT_TRUE(module.Compare());
-    ASSERT_TRUE(waitForEnd(module));
+    ASSERT_NO_FATAL_FAILURE(compare(module));
     markAnAction(module, "a");
 
     // Cancel: the actions stay and nothing runs.
@@ -254,10 +250,7 @@ TEST_F(QuorvaneModuleTest, WithoutAWindowMarkedActionsAreClearedWithoutAQuestion
     left.file("a", 1);
     right.file("a", 2);
     QuorvaneModule module(prompt, settings);
-    module.state().leftPath = left.root();
-    module.state().rightPath = right.root();
-    ASSERT_TRUE(module.Compare());
-    ASSERT_TRUE(waitForEnd(module));
+    ASSERT_NO_FATAL_FAILURE(compare(module));
     markAnAction(module, "a");
     EXPECT_FALSE(module.Compare());
     EXPECT_TRUE(module.mergeList().iMergeItems().empty());
@@ -365,10 +358,7 @@ TEST_F(QuorvaneModuleTest, AnEqualPairShowsHowItWasDecided) {
     left.file("dated", 3, 'x', kBaseTimeNs);
     right.file("dated", 3, 'x', kBaseTimeNs + 5'000'000'000LL);
     QuorvaneModule module(prompt, settings);
-    module.state().leftPath = left.root();
-    module.state().rightPath = right.root();
-    ASSERT_TRUE(module.Compare());
-    ASSERT_TRUE(waitForEnd(module));
+    ASSERT_NO_FATAL_FAILURE(compare(module));
     KRootItem& root = *module.iRootItem();
     EXPECT_STREQ(module.EqualImage(*root.itemAtIPath("same")), "equal2");
     EXPECT_STREQ(module.EqualImage(*root.itemAtIPath("empty")), "equal");

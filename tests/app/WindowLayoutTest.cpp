@@ -3,13 +3,11 @@
 // back field by field; a value edited by hand into nonsense reads as nothing.
 
 #include "app/WindowLayout.h"
-#include "base/Settings.h"
+#include "support/TestSettings.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,20 +16,15 @@ namespace {
 
 class WindowLayoutTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-    }
     QJsonDocument stored(const char* key) {
-        return QJsonDocument::fromJson(settings->value(QString::fromLatin1(key)).toString().toUtf8());
+        return QJsonDocument::fromJson(settings.value(QString::fromLatin1(key)).toString().toUtf8());
     }
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
 };
 
 TEST_F(WindowLayoutTest, ColumnsAndPanesAreStoredUnderTheirKeys) {
-    EXPECT_FALSE(WindowLayout::storedColumns(*settings));
-    WindowLayout::storeLayout(*settings, {{QStringLiteral("name1"), 240.5, QString()}, {QStringLiteral("state"), 60, QStringLiteral("red")}},
+    EXPECT_FALSE(WindowLayout::storedColumns(settings));
+    WindowLayout::storeLayout(settings, {{QStringLiteral("name1"), 240.5, QString()}, {QStringLiteral("state"), 60, QStringLiteral("red")}},
                               {0, 310, 2});
     const QJsonArray columns = stored("columns53").array();
     ASSERT_EQ(columns.size(), 2);
@@ -41,21 +34,21 @@ TEST_F(WindowLayoutTest, ColumnsAndPanesAreStoredUnderTheirKeys) {
     EXPECT_EQ(ui.keys(), (QStringList{QStringLiteral("fileType"), QStringLiteral("leftSplit"), QStringLiteral("rightSplit")}));
     EXPECT_EQ(ui.value(QStringLiteral("rightSplit")).toInt(), 310);
 
-    const auto back = WindowLayout::storedColumns(*settings);
+    const auto back = WindowLayout::storedColumns(settings);
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2);
     EXPECT_EQ((*back)[0].id, QStringLiteral("name1"));
     EXPECT_DOUBLE_EQ((*back)[0].width, 240.5);
-    EXPECT_EQ(WindowLayout::storedPanes(*settings)->fileType, 2);
+    EXPECT_EQ(WindowLayout::storedPanes(settings)->fileType, 2);
 }
 
 TEST_F(WindowLayoutTest, NonsenseReadsAsNothing) {
     for (const char* text : {"not json", "{\"id\":1}", "[{\"id\":\"name1\",\"width\":-3}]", "[{\"width\":10}]", "[5]"}) {
-        settings->store(QStringLiteral("columns53"), QString::fromLatin1(text));
-        EXPECT_FALSE(WindowLayout::storedColumns(*settings)) << text;
+        settings.store(QStringLiteral("columns53"), QString::fromLatin1(text));
+        EXPECT_FALSE(WindowLayout::storedColumns(settings)) << text;
     }
-    settings->store(QStringLiteral("ui78"), QStringLiteral("{\"leftSplit\":-5,\"rightSplit\":200,\"fileType\":9}"));
-    const auto ui = WindowLayout::storedPanes(*settings);
+    settings.store(QStringLiteral("ui78"), QStringLiteral("{\"leftSplit\":-5,\"rightSplit\":200,\"fileType\":9}"));
+    const auto ui = WindowLayout::storedPanes(settings);
     ASSERT_TRUE(ui);
     EXPECT_EQ(ui->leftSplit, 0);
     EXPECT_EQ(ui->rightSplit, 200);
@@ -76,9 +69,9 @@ TEST_F(WindowLayoutTest, OpenWindowsComeBackInOrderAndGarbageIsSkipped) {
     RestorableWindow b;
     b.uuid = QStringLiteral("U2");
     b.maximized = true;
-    WindowLayout::storeOpenWindows(*settings, {a, b});
+    WindowLayout::storeOpenWindows(settings, {a, b});
 
-    const std::vector<RestorableWindow> back = WindowLayout::openWindows(*settings);
+    const std::vector<RestorableWindow> back = WindowLayout::openWindows(settings);
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].uuid, QStringLiteral("U1"));
     EXPECT_EQ(back[0].rightFile, QStringLiteral("/r/f"));
@@ -89,16 +82,16 @@ TEST_F(WindowLayoutTest, OpenWindowsComeBackInOrderAndGarbageIsSkipped) {
     EXPECT_TRUE(back[1].geometry.isEmpty());
     EXPECT_TRUE(back[1].maximized);
 
-    settings->store(QStringLiteral("openWindows"),
+    settings.store(QStringLiteral("openWindows"),
                     QStringLiteral("[7, {\"RESTleftPath\":\"/x\",\"geometry\":[1,2,0,0]}, \"text\"]"));
-    const std::vector<RestorableWindow> odd = WindowLayout::openWindows(*settings);
+    const std::vector<RestorableWindow> odd = WindowLayout::openWindows(settings);
     ASSERT_EQ(odd.size(), 1u);
     EXPECT_EQ(odd[0].leftPath, QStringLiteral("/x"));
     EXPECT_TRUE(odd[0].geometry.isEmpty()) << "a window of no size is placed by the window manager";
     EXPECT_EQ(odd[0].selTab, QStringLiteral("0"));
 
-    WindowLayout::storeOpenWindows(*settings, {});
-    EXPECT_FALSE(settings->isStored(QStringLiteral("openWindows")));
+    WindowLayout::storeOpenWindows(settings, {});
+    EXPECT_FALSE(settings.isStored(QStringLiteral("openWindows")));
 }
 
 }  // namespace

@@ -7,15 +7,14 @@
 #include <QTemporaryDir>
 
 #include "support/ScopedEnv.h"
+#include "support/TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdlib>
 #include <optional>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace qv {
@@ -162,16 +161,9 @@ TEST(KappHelpQVF, PermissionStringsOfEveryKind) {
     ASSERT_EQ(::mkfifo(native(s.path("pipe")).c_str(), 0600), 0);
     EXPECT_EQ(KappHelpQVF::GetPermString(lstatMode(s.path("pipe"))), "prw-------");
 
-    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(sock, 0);
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = native(s.path("sock"));
-    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-    socketPath.copy(address.sun_path, socketPath.size());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(sock);
-    EXPECT_EQ(KappHelpQVF::GetPermString(lstatMode(s.path("sock"))).at(0), 's');
+    test::TempTree sockets;
+    sockets.socket("sock");
+    EXPECT_EQ(KappHelpQVF::GetPermString(lstatMode(QString::fromStdString(sockets.path("sock")))).at(0), 's');
 
     EXPECT_EQ(KappHelpQVF::GetPermString(lstatMode("/dev/null")), "crw-rw-rw-");
     // No block device can be made without privileges; its mode alone will do.

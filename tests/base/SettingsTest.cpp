@@ -1,4 +1,5 @@
 #include "base/Settings.h"
+#include "support/TestSettings.h"
 
 #include <QSettings>
 #include <QRegularExpression>
@@ -84,8 +85,7 @@ doubleRowFolders bool false|selTab string 0|canRestoreTabs bool true
 updateURL string https://quorvane.org/releases/linux/)";
 
 TEST(SettingsTest, TheRegistrationTableHoldsEveryDocumentedKeyWithItsTypeAndDefault) {
-    QTemporaryDir dir;
-    Settings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
+    test::TestSettings settings;
     const QStringList rows = QString::fromUtf8(kDocumentedDefaults)
                                  .split(QRegularExpression(QStringLiteral("[|\n]")), Qt::SkipEmptyParts);
     ASSERT_EQ(static_cast<std::size_t>(rows.size()), Settings::QVDefaults().size());

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -16,19 +15,7 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 QJsonObject jsonOf(const CommandResult& r) { return QJsonDocument::fromJson(r.out).object(); }
-
-// Runs quorvane in a mount namespace of its own after `mounts` (shell
-// commands) ran there; nullopt when this machine gives no such namespace.
-std::optional<CommandResult> runWithMounts(const QString& mounts, const QStringList& args) {
-    QProcess probe;
-    probe.start(QStringLiteral("unshare"), {"-m", "true"});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
-        return std::nullopt;
-    return runQuorvane(args, {}, 60000, {"unshare", "-m", "sh", "-c", mounts + QStringLiteral(" && exec \"$0\" \"$@\"")});
-}
 
 class ActionsCommandTest : public ::testing::Test {
 protected:
@@ -170,7 +157,7 @@ TEST_F(ActionsCommandTest, AReadOnlySideRefusesOnlyTheActionsThatWriteToIt) {
         {"AliasToLeft", 2},  {"AttrsToLeft", 2},  {"CopyAsToLeft", 2},  {"CopyToLeft", 2},  {"DeleteLeft", 2},
         {"RenameLeft", 2},   {"RenameBoth", 2},   {"DeleteBoth", 2}};
     for (const auto& [action, status] : expected) {
-        const auto r = runWithMounts(readOnlyLeft, QStringList{"actions"} + sides() +
+        const auto r = runQuorvaneWithMounts(readOnlyLeft, QStringList{"actions"} + sides() +
                                                        QStringList{"--mark", action, "c.txt", "--as", "n.txt"});
         if (!r) GTEST_SKIP() << "no mount namespace here";
         EXPECT_EQ(r->exitCode, status) << action << r->err.toStdString();
@@ -178,7 +165,7 @@ TEST_F(ActionsCommandTest, AReadOnlySideRefusesOnlyTheActionsThatWriteToIt) {
     // A read-only mount inside the left folder is not seen when planning;
     // executing reports the refusal as what it is.
     const QString readOnlySub = QStringLiteral("mount --bind -o ro '%1' '%1'").arg(q(tree.path("L/sub")));
-    const auto r = runWithMounts(readOnlySub, QStringList{"actions"} + sides() +
+    const auto r = runQuorvaneWithMounts(readOnlySub, QStringList{"actions"} + sides() +
                                                   QStringList{"--mark", "AttrsToLeft", "sub/inner.txt", "--execute"});
     ASSERT_TRUE(r);
     EXPECT_EQ(r->exitCode, 1) << r->out.toStdString();

@@ -18,8 +18,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 // Runs a shell line with $Q set to the program, for arguments QProcess cannot carry (bytes that are not UTF-8).
 CommandResult runShell(const QString& line, const QStringList& env = {}) {
     QProcess p;

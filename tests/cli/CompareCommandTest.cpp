@@ -31,8 +31,6 @@ std::map<QString, QJsonObject> nodesByPath(const QByteArray& out) {
     return nodes;
 }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 TEST(CompareCommandTest, ExitStatusTellsEqualDifferentAndError) {
     TempTree left, right;
     left.file("a", 3);

@@ -19,8 +19,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 TEST(DiffCommandTest, ExitStatusLikeDiffAndMergesWrittenSafely) {
     TempTree t;
     t.fileWithText("a.txt", "one\ntwo\nthree\n");
@@ -39,14 +37,10 @@ TEST(DiffCommandTest, ExitStatusLikeDiffAndMergesWrittenSafely) {
     const QString merged = q(t.path("merged.txt"));
     const CommandResult merge = runQuorvane({"diff", q(t.path("a.txt")), q(t.path("b.txt")), "--merge", "all=left", "--out", merged});
     ASSERT_EQ(merge.exitCode, 0) << merge.err.toStdString();
-    QFile f(merged);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("one\ntwo\nthree\n"));
+    EXPECT_EQ(t.contents("merged.txt"), "one\ntwo\nthree\n");
     // An input is never overwritten without --force.
     EXPECT_EQ(runQuorvane({"diff", q(t.path("a.txt")), q(t.path("b.txt")), "--merge", "all=right", "--out", q(t.path("a.txt"))}).exitCode, 2);
-    QFile a(q(t.path("a.txt")));
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    EXPECT_EQ(a.readAll(), QByteArray("one\ntwo\nthree\n"));
+    EXPECT_EQ(t.contents("a.txt"), "one\ntwo\nthree\n");
 }
 
 // A merged file is written the way its files were: their line ends and
@@ -114,13 +108,8 @@ TEST(DiffCommandTest, MergedFilesKeepWhatTheDiffDoesNotSee) {
 // (no line break at the end, CR LF, tabs, an empty file).
 TEST(DiffCommandTest, UnifiedOutputIsWhatPatchApplies) {
     TempTree t;
-    auto readAll = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const QString licences = QStringLiteral("/usr/share/common-licenses/");
-    t.fileWithText("gpl2", readAll(licences + "GPL-2").toStdString());
-    t.fileWithText("gpl3", readAll(licences + "GPL-3").toStdString());
+    t.fileWithText("gpl2", readAll("/usr/share/common-licenses/GPL-2"));
+    t.fileWithText("gpl3", readAll("/usr/share/common-licenses/GPL-3"));
     t.fileWithText("noeol-a", "one\ntwo");
     t.fileWithText("noeol-b", "one\ntwo\nthree");
     t.fileWithText("crlf-a", "a\r\nb\r\nc\r\n");
@@ -144,7 +133,7 @@ TEST(DiffCommandTest, UnifiedOutputIsWhatPatchApplies) {
             patch.closeWriteChannel();
             ASSERT_TRUE(patch.waitForFinished(30000));
             EXPECT_EQ(patch.exitCode(), 0) << a << " " << form << patch.readAllStandardError().toStdString();
-            EXPECT_EQ(readAll(patched), readAll(q(t.path(b)))) << a << " -> " << b << " with " << form;
+            EXPECT_EQ(t.contents("patched"), t.contents(b)) << a << " -> " << b << " with " << form;
         }
     }
     // A bare --unified never takes the next argument as its number.

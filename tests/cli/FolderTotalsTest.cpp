@@ -18,8 +18,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 struct Totals {
     std::int64_t bytes = 0, files = 0, folders = 0;
 };

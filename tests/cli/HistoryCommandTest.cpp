@@ -8,8 +8,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 TEST(HistoryCommandTest, ComparedPairsAreRememberedAndEdited) {
     QTemporaryDir config;
     TempTree a, b;

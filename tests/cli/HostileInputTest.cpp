@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,8 +23,6 @@ namespace {
 
 // Long enough for a slow machine, far shorter than a hang.
 constexpr int kPrompt = 20000;
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 // The row of the compare --json output at `path` ("" for the root).
 QJsonObject row(const CommandResult& r, const QString& path) {
@@ -57,46 +54,6 @@ void writeDeepSnapshot(const std::string& file, int depth, const std::string& ro
     std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(encoded.data()),
                                                 static_cast<std::streamsize>(encoded.size()));
 }
-
-// A chain of `depth` folders named "a" below `folder`, made relative to each
-// other so it can pass the length a path may have; removed the same way.
-class DeepChain {
-public:
-    DeepChain(const std::string& folder, int depth) : m_folder(folder), m_depth(depth) {
-        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        for (int i = 0; i < depth && fd >= 0; ++i) {
-            ::mkdirat(fd, "a", 0755);
-            const int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            ::close(fd);
-            fd = next;
-        }
-        EXPECT_GE(fd, 0);
-        if (fd >= 0) ::close(fd);
-    }
-    ~DeepChain() {
-        // Down to the deepest folder, then up through "..", removing each on the way.
-        int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        int reached = 0;
-        while (reached < m_depth && fd >= 0) {
-            const int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (next < 0) break;
-            ::close(fd);
-            fd = next;
-            ++reached;
-        }
-        for (; reached > 0 && fd >= 0; --reached) {
-            const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            ::close(fd);
-            fd = parent;
-            if (fd >= 0) ::unlinkat(fd, "a", AT_REMOVEDIR);
-        }
-        if (fd >= 0) ::close(fd);
-    }
-
-private:
-    std::string m_folder;
-    int m_depth;
-};
 
 TEST(HostileInputTest, FifosAndDevicesAreComparedByKindWithoutHanging) {
     TempTree left, right;
@@ -196,9 +153,7 @@ constexpr int kDeeperThanWalked = 2048 + 12;
 
 TEST(HostileInputTest, AFolderPairTooDeepToCompareCountsAsADifference) {
     TempTree t;
-    t.folder("L");
-    t.folder("R");
-    DeepChain left(t.path("L"), kDeeperThanWalked), right(t.path("R"), kDeeperThanWalked);
+    for (const char* side : {"L", "R"}) t.chain(side, kDeeperThanWalked, [](int) { return std::string("a"); });
 
     const CommandResult r = runQuorvane({"compare", q(t.path("L")), q(t.path("R")), "--json"});
     ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();
@@ -219,9 +174,8 @@ TEST(HostileInputTest, AFolderPairTooDeepToCompareCountsAsADifference) {
 
 TEST(HostileInputTest, AOneSidedTreeDeeperThanWalkedIsSizedAndRecordedWithinTheLimit) {
     TempTree t;
-    t.folder("L");
     t.folder("R");
-    DeepChain chain(t.path("L"), kDeeperThanWalked);
+    t.chain("L", kDeeperThanWalked, [](int) { return std::string("a"); });
 
     const CommandResult r = runQuorvane({"compare", q(t.path("L")), q(t.path("R")), "--json"});
     ASSERT_EQ(r.exitCode, 1) << r.err.toStdString();

@@ -13,8 +13,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 class SettingsAndRulesCommandTest : public ::testing::Test {
 protected:
     QTemporaryDir config;
@@ -81,13 +79,9 @@ TEST_F(SettingsAndRulesCommandTest, RulesAreEditedCheckedAndAppliedToTheNextComp
     EXPECT_EQ(run({"rules", "check"}).exitCode, 0);
 
     // A rule file stands in for the stored rules for one run only.
-    QTemporaryDir dir;
-    const QString ruleFile = dir.filePath(QStringLiteral("rules.json"));
-    QFile f(ruleFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"({"version":1,"fileRules":{"on":true,"rules":[{"matchType":1,"pattern":"","caseSensitive":false}]}})");
-    f.close();
-    const CommandResult blocked = run({"compare", "--rules", ruleFile, q(left.root()), q(right.root())});
+    TempTree dir;
+    dir.fileWithText("rules.json", R"({"version":1,"fileRules":{"on":true,"rules":[{"matchType":1,"pattern":"","caseSensitive":false}]}})");
+    const CommandResult blocked = run({"compare", "--rules", q(dir.path("rules.json")), q(left.root()), q(right.root())});
     EXPECT_EQ(blocked.exitCode, 2);   // an empty pattern in force stops the run before it starts
     EXPECT_TRUE(blocked.out.isEmpty());
     EXPECT_EQ(run({"compare", "--rules", q(left.root()) + "/keep.txt", q(left.root()), q(right.root())}).exitCode, 2);

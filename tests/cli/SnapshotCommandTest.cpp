@@ -11,8 +11,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 TEST(SnapshotCommandTest, RecordShowExtractAndCompareAgainstTheLiveFolder) {
     TempTree folder, store;
     folder.file("small", 1);

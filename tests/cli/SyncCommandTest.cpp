@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,8 +22,6 @@
 
 namespace qv::test {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 QJsonObject jsonOf(const CommandResult& r) { return QJsonDocument::fromJson(r.out).object(); }
 
@@ -355,20 +352,8 @@ TEST_F(SyncCommandTest, MarksCombineAsPressesOnASelectionDo) {
 // Trees deeper than PATH_MAX allows a path to be are compared and copied whole.
 TEST_F(SyncCommandTest, TreesPastPathMaxAreComparedAndCopied) {
     TempTree pair;
-    pair.folder("L");
     pair.folder("R");
-    int at = ::open(pair.path("L").c_str(), O_RDONLY | O_DIRECTORY);
-    for (int level = 0; level < 30; ++level) {
-        const std::string name = std::to_string(level) + std::string(200, 'd');
-        ASSERT_EQ(::mkdirat(at, name.c_str(), 0755), 0);
-        const int next = ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(at);
-        at = next;
-    }
-    const int fd = ::openat(at, "bottom.txt", O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::write(fd, "deep", 4), 4);
-    ::close(fd);
-    ::close(at);
+    pair.chain("L", 30, [](int level) { return std::to_string(level) + std::string(200, 'd'); }, "bottom.txt", "deep");
     const QStringList sides = {q(pair.path("L")), q(pair.path("R"))};
     // The totals of the root row count every folder and the file at the bottom.
     auto rootRow = [&] {

@@ -17,20 +17,12 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 // What another program reads from the attribute: getfattr's bare value.
 std::optional<QByteArray> attributeByGetfattr(const std::string& path) {
     QProcess p;
     p.start(QStringLiteral("getfattr"), {"-h", "--only-values", "-n", "user.xdg.tags", q(path)});
     if (!p.waitForFinished(10000) || p.exitCode() != 0) return std::nullopt;
     return p.readAllStandardOutput();
-}
-
-bool canMakeMounts() {
-    QProcess p;
-    p.start(QStringLiteral("unshare"), {"-m", "true"});
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 class TagsCommandTest : public ::testing::Test {
@@ -86,15 +78,14 @@ TEST_F(TagsCommandTest, EntriesThatRefuseAreNamedAndTheOthersStillWritten) {
 }
 
 TEST_F(TagsCommandTest, AFileSystemWithoutUserAttributesIsReportedPerFile) {
-    if (!canMakeMounts()) GTEST_SKIP() << "no mount namespace here";
     tree.folder("ram");
     const QString ram = q(tree.path("ram"));
-    const CommandResult r = runQuorvane(
-        {"tags", "set", ram + "/f", "--tags", "Red"}, {}, 60000,
-        {"unshare", "-m", "sh", "-c", QStringLiteral("mount -t ramfs none '%1' && touch '%1/f' && exec \"$0\" \"$@\"").arg(ram)});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains(Messages::text("tagsUnsupported").toUtf8())) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("/f")) << r.err.toStdString();
+    const auto r = runQuorvaneWithMounts(QStringLiteral("mount -t ramfs none '%1' && touch '%1/f'").arg(ram),
+                                         {"tags", "set", ram + "/f", "--tags", "Red"});
+    if (!r) GTEST_SKIP() << "no mount namespace here";
+    EXPECT_EQ(r->exitCode, 1);
+    EXPECT_TRUE(r->err.contains(Messages::text("tagsUnsupported").toUtf8())) << r->err.toStdString();
+    EXPECT_TRUE(r->err.contains("/f")) << r->err.toStdString();
 }
 
 // Without root's privilege a read-only file refuses new tags, and keeps its mode.

@@ -20,10 +20,6 @@ protected:
                                   platform::FileSystem* fs = nullptr) {
         return scanFolders(left.root(), right.root(), options, setup, fs);
     }
-    static int stateOf(const ScanRun& run, const std::string& path) {
-        KItem* n = run.node(path);
-        return n ? n->iState : -1;
-    }
 };
 
 TEST_F(FolderScannerTest, PairsGiveSizeAndDateStatesAndFoldIntoFolders) {
@@ -43,16 +39,16 @@ TEST_F(FolderScannerTest, PairsGiveSizeAndDateStatesAndFoldIntoFolders) {
     right.file("calm/a", 1);
 
     auto run = scan();
-    EXPECT_EQ(stateOf(*run, "same.txt"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "size.txt"), kStateSizesDiffer);
-    EXPECT_EQ(stateOf(*run, "date.txt"), kStateDatesDiffer);
-    EXPECT_EQ(stateOf(*run, "both.txt"), kStateSizesAndDatesDiffer);
-    EXPECT_EQ(stateOf(*run, "close.txt"), kStateEqual);
+    EXPECT_EQ(run->state("same.txt"), kStateEqual);
+    EXPECT_EQ(run->state("size.txt"), kStateSizesDiffer);
+    EXPECT_EQ(run->state("date.txt"), kStateDatesDiffer);
+    EXPECT_EQ(run->state("both.txt"), kStateSizesAndDatesDiffer);
+    EXPECT_EQ(run->state("close.txt"), kStateEqual);
     // A difference deep down marks every folder above it.
-    EXPECT_EQ(stateOf(*run, "deep/er/still/leaf"), kStateSizesDiffer);
-    EXPECT_EQ(stateOf(*run, "deep/er/still"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "deep"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "calm"), kStateEqual);
+    EXPECT_EQ(run->state("deep/er/still/leaf"), kStateSizesDiffer);
+    EXPECT_EQ(run->state("deep/er/still"), kStateDifferent);
+    EXPECT_EQ(run->state("deep"), kStateDifferent);
+    EXPECT_EQ(run->state("calm"), kStateEqual);
     EXPECT_EQ(run->root->iState, kStateDifferent);
     EXPECT_TRUE(run->observer.rootListed);
 }
@@ -64,15 +60,15 @@ TEST_F(FolderScannerTest, OptionsForDatesChangeTheAnswer) {
     right.file("over.txt", 5, 'x', kBaseTimeNs + 2 * kSecond + 500'000'000);
 
     auto strict = scan();
-    EXPECT_EQ(stateOf(*strict, "two.txt"), kStateDatesDiffer);
+    EXPECT_EQ(strict->state("two.txt"), kStateDatesDiffer);
 
     auto lenient = scan({}, {.ignore2sec = true});
-    EXPECT_EQ(stateOf(*lenient, "two.txt"), kStateEqual);
+    EXPECT_EQ(lenient->state("two.txt"), kStateEqual);
     EXPECT_TRUE(lenient->node("two.txt")->iOffsetDate);
-    EXPECT_EQ(stateOf(*lenient, "over.txt"), kStateDatesDiffer);
+    EXPECT_EQ(lenient->state("over.txt"), kStateDatesDiffer);
 
     auto noDates = scan({}, {.ignoreDate = true});
-    EXPECT_EQ(stateOf(*noDates, "over.txt"), kStateEqual);
+    EXPECT_EQ(noDates->state("over.txt"), kStateEqual);
     EXPECT_EQ(noDates->root->iState, kStateEqual);
 }
 
@@ -89,14 +85,14 @@ TEST_F(FolderScannerTest, OneSidedEntriesAndEmptyFolders) {
     right.folder("sub");
 
     auto run = scan();
-    EXPECT_EQ(stateOf(*run, "onlyLeft.txt"), kStateOnlyLeft);
-    EXPECT_EQ(stateOf(*run, "onlyRight.txt"), kStateOnlyRight);
-    EXPECT_EQ(stateOf(*run, "leftTree"), kStateOnlyLeft);
-    EXPECT_EQ(stateOf(*run, "rightTree"), kStateOnlyRight);
-    EXPECT_EQ(stateOf(*run, "emptyBoth"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "emptyLeft"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "sub/leftOnlyFile"), kStateOnlyLeft);
-    EXPECT_EQ(stateOf(*run, "sub"), kStateDifferent);
+    EXPECT_EQ(run->state("onlyLeft.txt"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("onlyRight.txt"), kStateOnlyRight);
+    EXPECT_EQ(run->state("leftTree"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("rightTree"), kStateOnlyRight);
+    EXPECT_EQ(run->state("emptyBoth"), kStateEqual);
+    EXPECT_EQ(run->state("emptyLeft"), kStateDifferent);
+    EXPECT_EQ(run->state("sub/leftOnlyFile"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("sub"), kStateDifferent);
     // One-sided folders are not descended but queued for their sizes.
     EXPECT_TRUE(run->node("rightTree")->iChildren().empty());
     std::vector<std::pair<std::string, int>> queued;
@@ -117,19 +113,19 @@ TEST_F(FolderScannerTest, FileFacingFolderListsTheFolderAsOneSided) {
 
     auto run = scan();
     // A file facing a folder at the root.
-    EXPECT_EQ(stateOf(*run, "clash"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "clash/inner.txt"), kStateOnlyRight);
+    EXPECT_EQ(run->state("clash"), kStateDifferent);
+    EXPECT_EQ(run->state("clash/inner.txt"), kStateOnlyRight);
     KItem* deeper = run->node("clash/deeper");
     ASSERT_NE(deeper, nullptr);
     EXPECT_EQ(deeper->iSize2, 2);   // sized at once inside a one-sided listing
     EXPECT_EQ(run->node("clash")->iSize2, 10);
     EXPECT_EQ(run->node("clash")->iSize1, 5);
     // A folder facing a file below the root.
-    EXPECT_EQ(stateOf(*run, "sub/clash2"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "sub/clash2/inner"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("sub/clash2"), kStateDifferent);
+    EXPECT_EQ(run->state("sub/clash2/inner"), kStateOnlyLeft);
     // A file facing a folder below the root is handled like at the root.
-    EXPECT_EQ(stateOf(*run, "sub/mid"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "sub/mid/y"), kStateOnlyRight);
+    EXPECT_EQ(run->state("sub/mid"), kStateDifferent);
+    EXPECT_EQ(run->state("sub/mid/y"), kStateOnlyRight);
 }
 
 TEST_F(FolderScannerTest, NamesPairAcrossCaseAndNormalisationButNeverMerge) {
@@ -152,12 +148,12 @@ TEST_F(FolderScannerTest, NamesPairAcrossCaseAndNormalisationButNeverMerge) {
     EXPECT_EQ(readme->iState, kStateEqual);
     EXPECT_EQ(readme->PathForSide(kSideLeft), left.path("Readme.txt"));
     EXPECT_EQ(readme->PathForSide(kSideRight), right.path("README.TXT"));
-    EXPECT_EQ(stateOf(*run, "caf\xC3\xA9"), kStateEqual);
+    EXPECT_EQ(run->state("caf\xC3\xA9"), kStateEqual);
 
-    EXPECT_EQ(stateOf(*run, "Note"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "note"), kStateOnlyRight);
-    EXPECT_EQ(stateOf(*run, "dup/a"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "dup/A"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("Note"), kStateEqual);
+    EXPECT_EQ(run->state("note"), kStateOnlyRight);
+    EXPECT_EQ(run->state("dup/a"), kStateEqual);
+    EXPECT_EQ(run->state("dup/A"), kStateOnlyLeft);
     EXPECT_EQ(run->node("dup")->iChildren().size(), 2u);
 }
 
@@ -170,9 +166,9 @@ TEST_F(FolderScannerTest, NamesThatAreNotUtf8PairByteForByte) {
     right.file("bad\xFD" "name", 1);
 
     auto run = scan();
-    EXPECT_EQ(stateOf(*run, bad1), kStateEqual);
-    EXPECT_EQ(stateOf(*run, bad2), kStateOnlyLeft);
-    EXPECT_EQ(stateOf(*run, "bad\xFD" "name"), kStateOnlyRight);
+    EXPECT_EQ(run->state(bad1), kStateEqual);
+    EXPECT_EQ(run->state(bad2), kStateOnlyLeft);
+    EXPECT_EQ(run->state("bad\xFD" "name"), kStateOnlyRight);
     EXPECT_EQ(run->node(bad1)->PathForSide(kSideLeft), left.path(bad1));
 }
 
@@ -187,7 +183,7 @@ TEST_F(FolderScannerTest, SkipListHiddenEntriesAndTotals) {
     auto all = scan();
     EXPECT_EQ(all->node(".DS_Store"), nullptr);
     EXPECT_EQ(all->node("Icon\r"), nullptr);
-    EXPECT_EQ(stateOf(*all, ".hidden"), kStateEqual);
+    EXPECT_EQ(all->state(".hidden"), kStateEqual);
     EXPECT_EQ(all->root->iSize1, 105);
 
     ScanOptions noHidden;
@@ -223,9 +219,9 @@ TEST_F(FolderScannerTest, LinksAreEntriesOfTheirOwnAndAreNotFollowed) {
     EXPECT_TRUE(dangling->isLink(kSideLeft));
     EXPECT_TRUE(dangling->isLink(kSideRight));
     EXPECT_EQ(dangling->iState, kStateEqual);
-    EXPECT_EQ(stateOf(*run, "loop"), kStateEqual);
+    EXPECT_EQ(run->state("loop"), kStateEqual);
     // A link facing a real folder is a file facing a folder.
-    EXPECT_EQ(stateOf(*run, "toFolder"), kStateDifferent);
+    EXPECT_EQ(run->state("toFolder"), kStateDifferent);
 
     ScanOptions noAliases;
     noAliases.iIncludeAliases = false;
@@ -248,9 +244,9 @@ TEST_F(FolderScannerTest, UnreadableFoldersGiveStateTenAndTheRunGoesOn) {
     fs.failListing(right.path("locked"), EACCES);
     fs.failEntry(left.path("odd"), "d", EIO);
     auto run = scan({}, {}, &fs);
-    EXPECT_EQ(stateOf(*run, "locked"), kStateNoEntry);
+    EXPECT_EQ(run->state("locked"), kStateNoEntry);
     EXPECT_TRUE(run->node("locked")->iAError2);
-    EXPECT_EQ(stateOf(*run, "fine/b"), kStateEqual);
+    EXPECT_EQ(run->state("fine/b"), kStateEqual);
     // The unreadable entry was reported, not silently dropped.
     ASSERT_EQ(run->observer.readErrors.size(), 1u);
     EXPECT_EQ(run->observer.readErrors[0], left.path("odd/d"));
@@ -331,16 +327,16 @@ TEST_F(FolderScannerTest, IgnoringExtensionsPairsFilesNotFolders) {
     EXPECT_EQ(a->iState, kStateEqual);
     EXPECT_EQ(a->PathForSide(kSideLeft), left.path("a.txt"));
     EXPECT_EQ(a->PathForSide(kSideRight), right.path("a.md"));
-    EXPECT_EQ(stateOf(*run, "b.txt"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "b.md"), kStateOnlyRight);
-    EXPECT_EQ(stateOf(*run, "dir.x"), kStateOnlyLeft);
-    EXPECT_EQ(stateOf(*run, "dir.y"), kStateOnlyRight);
+    EXPECT_EQ(run->state("b.txt"), kStateEqual);
+    EXPECT_EQ(run->state("b.md"), kStateOnlyRight);
+    EXPECT_EQ(run->state("dir.x"), kStateOnlyLeft);
+    EXPECT_EQ(run->state("dir.y"), kStateOnlyRight);
 
     // Below the root as well.
     left.file("sub/c.txt", 2);
     right.file("sub/c.csv", 2);
     auto nested = scan({}, {.ignoreExt = true});
-    EXPECT_EQ(stateOf(*nested, "sub/c.txt"), kStateEqual);
+    EXPECT_EQ(nested->state("sub/c.txt"), kStateEqual);
 }
 
 TEST_F(FolderScannerTest, WithoutSubfoldersOnlyTheRootFoldersArePaired) {
@@ -351,7 +347,7 @@ TEST_F(FolderScannerTest, WithoutSubfoldersOnlyTheRootFoldersArePaired) {
     ScanOptions options;
     options.iIgnoreSubfolders = true;
     auto run = scan(options);
-    EXPECT_EQ(stateOf(*run, "top/file"), kStateSizesDiffer);
+    EXPECT_EQ(run->state("top/file"), kStateSizesDiffer);
     EXPECT_EQ(run->node("top/inner"), nullptr);
     EXPECT_TRUE(run->scanner->iAnyFilterOn);
 }
@@ -362,7 +358,7 @@ TEST_F(FolderScannerTest, DeepTreesFoldEveryLevel) {
     left.file(deep + "/leaf", 1);
     right.file(deep + "/leaf", 2);
     auto run = scan();
-    EXPECT_EQ(stateOf(*run, deep + "/leaf"), kStateSizesDiffer);
+    EXPECT_EQ(run->state(deep + "/leaf"), kStateSizesDiffer);
     int differentLevels = 0;
     for (KItem* n = run->node(deep); n && !n->isRootItem(); n = n->iParent())
         differentLevels += n->iState == kStateDifferent;

@@ -20,10 +20,6 @@ protected:
     std::unique_ptr<ScanRun> scan(const RootSetup& setup, platform::FileSystem* fs = nullptr) {
         return scanFolders(left.root(), right.root(), {}, setup, fs);
     }
-    static int stateOf(const ScanRun& run, const std::string& path) {
-        KItem* n = run.node(path);
-        return n ? n->iState : -1;
-    }
 };
 
 TEST_F(ItemComparisonTest, ContentsDecideEqualSizedPairs) {
@@ -46,17 +42,17 @@ TEST_F(ItemComparisonTest, ContentsDecideEqualSizedPairs) {
     right.truncate("sparse", 50'000'000);
 
     auto withContents = scan({.contents = true});
-    EXPECT_EQ(stateOf(*withContents, "sameContentOtherDate"), kStateEqual);
-    EXPECT_EQ(stateOf(*withContents, "lastByte"), kStateDifferent);
-    EXPECT_EQ(stateOf(*withContents, "firstByte"), kStateDifferent);
-    EXPECT_EQ(stateOf(*withContents, "blockEdge"), kStateSizesDiffer);   // sizes differ: never read
-    EXPECT_EQ(stateOf(*withContents, "empty"), kStateEqual);
-    EXPECT_EQ(stateOf(*withContents, "sparse"), kStateEqual);
+    EXPECT_EQ(withContents->state("sameContentOtherDate"), kStateEqual);
+    EXPECT_EQ(withContents->state("lastByte"), kStateDifferent);
+    EXPECT_EQ(withContents->state("firstByte"), kStateDifferent);
+    EXPECT_EQ(withContents->state("blockEdge"), kStateSizesDiffer);   // sizes differ: never read
+    EXPECT_EQ(withContents->state("empty"), kStateEqual);
+    EXPECT_EQ(withContents->state("sparse"), kStateEqual);
     EXPECT_EQ(withContents->root->iState, kStateDifferent);
 
     auto metadataOnly = scan({});
-    EXPECT_EQ(stateOf(*metadataOnly, "sameContentOtherDate"), kStateDatesDiffer);
-    EXPECT_EQ(stateOf(*metadataOnly, "lastByte"), kStateEqual);
+    EXPECT_EQ(metadataOnly->state("sameContentOtherDate"), kStateDatesDiffer);
+    EXPECT_EQ(metadataOnly->state("lastByte"), kStateEqual);
 }
 
 TEST_F(ItemComparisonTest, ADifferenceFoundByReadingMarksEveryFolderAbove) {
@@ -66,11 +62,11 @@ TEST_F(ItemComparisonTest, ADifferenceFoundByReadingMarksEveryFolderAbove) {
     right.file("a/other", 5);
     for (unsigned workers : {0u, 2u}) {
         auto run = scan({.contents = true, .contentWorkers = workers});
-        EXPECT_EQ(stateOf(*run, "a/b/c/file"), kStateDifferent) << workers;
-        EXPECT_EQ(stateOf(*run, "a/b/c"), kStateDifferent) << workers;
-        EXPECT_EQ(stateOf(*run, "a/b"), kStateDifferent) << workers;
-        EXPECT_EQ(stateOf(*run, "a"), kStateDifferent) << workers;
-        EXPECT_EQ(stateOf(*run, "a/other"), kStateEqual) << workers;
+        EXPECT_EQ(run->state("a/b/c/file"), kStateDifferent) << workers;
+        EXPECT_EQ(run->state("a/b/c"), kStateDifferent) << workers;
+        EXPECT_EQ(run->state("a/b"), kStateDifferent) << workers;
+        EXPECT_EQ(run->state("a"), kStateDifferent) << workers;
+        EXPECT_EQ(run->state("a/other"), kStateEqual) << workers;
         EXPECT_EQ(run->root->iState, kStateDifferent) << workers;
     }
 }
@@ -107,15 +103,15 @@ TEST_F(ItemComparisonTest, SizeAllowanceAtAndPastItsValue) {
     left.file("past", 1000);
     right.file("past", 1101);
     auto run = scan({.sizeAllowance = 100});
-    EXPECT_EQ(stateOf(*run, "within/f"), kStateEqual);
+    EXPECT_EQ(run->state("within/f"), kStateEqual);
     EXPECT_TRUE(run->node("within/f")->iOffsetSize);
     EXPECT_TRUE(run->node("within")->iOffsetSize);
     EXPECT_TRUE(run->root->iOffsetSize);
-    EXPECT_EQ(stateOf(*run, "past"), kStateSizesDiffer);
+    EXPECT_EQ(run->state("past"), kStateSizesDiffer);
     EXPECT_FALSE(run->node("past")->iOffsetSize);
 
     auto switchedOff = scan({.sizeAllowance = 100, .sizeAllowanceIn = 2});
-    EXPECT_EQ(stateOf(*switchedOff, "within/f"), kStateSizesDiffer);
+    EXPECT_EQ(switchedOff->state("within/f"), kStateSizesDiffer);
 }
 
 TEST_F(ItemComparisonTest, ExtendedAttributesAreComparedByNameAndValue) {
@@ -136,15 +132,15 @@ TEST_F(ItemComparisonTest, ExtendedAttributesAreComparedByNameAndValue) {
     }
 
     auto run = scan({.attributes = true});
-    EXPECT_EQ(stateOf(*run, "same"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "oneSided"), kStateRsrcDiffers);
-    EXPECT_EQ(stateOf(*run, "otherValue"), kStateRsrcDiffers);
-    EXPECT_EQ(stateOf(*run, "none"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "system"), kStateEqual);
+    EXPECT_EQ(run->state("same"), kStateEqual);
+    EXPECT_EQ(run->state("oneSided"), kStateRsrcDiffers);
+    EXPECT_EQ(run->state("otherValue"), kStateRsrcDiffers);
+    EXPECT_EQ(run->state("none"), kStateEqual);
+    EXPECT_EQ(run->state("system"), kStateEqual);
     EXPECT_EQ(run->root->iState, kStateDifferent);
 
     auto off = scan({});
-    EXPECT_EQ(stateOf(*off, "oneSided"), kStateEqual);
+    EXPECT_EQ(off->state("oneSided"), kStateEqual);
 }
 
 TEST_F(ItemComparisonTest, TagsCompareInOrderForFilesAndFolders) {
@@ -166,11 +162,11 @@ TEST_F(ItemComparisonTest, TagsCompareInOrderForFilesAndFolders) {
     }
 
     auto run = scan({.tags = true});
-    EXPECT_EQ(stateOf(*run, "same"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "reordered"), kStateTagsDiffer);
-    EXPECT_EQ(stateOf(*run, "untagged"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "oneSided"), kStateTagsDiffer);
-    EXPECT_EQ(stateOf(*run, "dir"), kStateTagsDiffer);
+    EXPECT_EQ(run->state("same"), kStateEqual);
+    EXPECT_EQ(run->state("reordered"), kStateTagsDiffer);
+    EXPECT_EQ(run->state("untagged"), kStateEqual);
+    EXPECT_EQ(run->state("oneSided"), kStateTagsDiffer);
+    EXPECT_EQ(run->state("dir"), kStateTagsDiffer);
 }
 
 TEST_F(ItemComparisonTest, DanglingLinksCompareByTheirStoredDestination) {
@@ -185,9 +181,9 @@ TEST_F(ItemComparisonTest, DanglingLinksCompareByTheirStoredDestination) {
         right.setTime(n, kBaseTimeNs);
     }
     auto run = scan({.contents = true});
-    EXPECT_EQ(stateOf(*run, "sameTarget"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "otherTarget"), kStateDifferent);
-    EXPECT_EQ(stateOf(*run, "loop"), kStateEqual);
+    EXPECT_EQ(run->state("sameTarget"), kStateEqual);
+    EXPECT_EQ(run->state("otherTarget"), kStateDifferent);
+    EXPECT_EQ(run->state("loop"), kStateEqual);
 }
 
 TEST_F(ItemComparisonTest, LinksToFoldersCompareAsTheFoldersWhenFollowed) {
@@ -206,9 +202,9 @@ TEST_F(ItemComparisonTest, LinksToFoldersCompareAsTheFoldersWhenFollowed) {
         for (const char* n : {"docs", "misc", "sub/up"}) t->setTime(n, kBaseTimeNs);
 
     auto run = scan({.resolveAliases = true});
-    EXPECT_EQ(stateOf(*run, "docs"), kStateEqual);
+    EXPECT_EQ(run->state("docs"), kStateEqual);
     EXPECT_TRUE(run->node("docs")->iChildren().empty());
-    EXPECT_EQ(stateOf(*run, "misc"), kStateDifferent);
+    EXPECT_EQ(run->state("misc"), kStateDifferent);
     ASSERT_NE(run->node("sub/up"), nullptr);
 
     // Not followed, a link is the path it stores: same size and time are not enough.
@@ -219,12 +215,12 @@ TEST_F(ItemComparisonTest, LinksToFoldersCompareAsTheFoldersWhenFollowed) {
     for (TempTree* t : {&left, &right})
         for (const char* n : {"same", "fileVsLink"}) t->setTime(n, kBaseTimeNs);
     auto plain = scan({});
-    EXPECT_EQ(stateOf(*plain, "docs"), kStateDifferent);
-    EXPECT_EQ(stateOf(*plain, "same"), kStateEqual);
-    EXPECT_EQ(stateOf(*plain, "fileVsLink"), kStateDifferent);
+    EXPECT_EQ(plain->state("docs"), kStateDifferent);
+    EXPECT_EQ(plain->state("same"), kStateEqual);
+    EXPECT_EQ(plain->state("fileVsLink"), kStateDifferent);
     EXPECT_TRUE(plain->node("docs")->isLink(kSideLeft));
     auto byContents = scan({.contents = true});
-    EXPECT_EQ(stateOf(*byContents, "same"), kStateEqual);   // never read through to the folder
+    EXPECT_EQ(byContents->state("same"), kStateEqual);   // never read through to the folder
 }
 
 TEST_F(ItemComparisonTest, AFileThatCannotBeReadGivesNoEntryAndTheRunGoesOn) {
@@ -235,8 +231,8 @@ TEST_F(ItemComparisonTest, AFileThatCannotBeReadGivesNoEntryAndTheRunGoesOn) {
     FaultyFileSystem fs;
     fs.failReading(right.path("bad"));
     auto run = scan({.contents = true}, &fs);
-    EXPECT_EQ(stateOf(*run, "bad"), kStateNoEntry);
-    EXPECT_EQ(stateOf(*run, "good"), kStateDifferent);
+    EXPECT_EQ(run->state("bad"), kStateNoEntry);
+    EXPECT_EQ(run->state("good"), kStateDifferent);
     EXPECT_EQ(run->root->iState, kStateDifferent);
 }
 
@@ -259,10 +255,10 @@ TEST_F(ItemComparisonTest, EntriesThatChangeUnderTheScanStillGetAState) {
         ::unlink(right.path("vanishes").c_str());
     };
     auto run = scan({.contents = true, .contentWorkers = 0}, &fs);
-    EXPECT_EQ(stateOf(*run, "becomesFolder"), kStateNoEntry);
-    EXPECT_EQ(stateOf(*run, "vanishes"), kStateNoEntry);
-    EXPECT_EQ(stateOf(*run, "new\nline"), kStateEqual);
-    EXPECT_EQ(stateOf(*run, "zzz"), kStateEqual);
+    EXPECT_EQ(run->state("becomesFolder"), kStateNoEntry);
+    EXPECT_EQ(run->state("vanishes"), kStateNoEntry);
+    EXPECT_EQ(run->state("new\nline"), kStateEqual);
+    EXPECT_EQ(run->state("zzz"), kStateEqual);
     EXPECT_EQ(run->root->iState, kStateDifferent);
     // Nothing on the left was touched.
     platform::EntryStat st;

@@ -42,17 +42,6 @@ TEST(KItemTest, EachSidePathUsesItsOwnSpelling) {
     EXPECT_EQ(root.ItemForPath("/r/Docs/missing", kSideRight), nullptr);
 }
 
-TEST(KItemTest, OffsetSizeMarksEveryAncestor) {
-    KRootItem root;
-    KItem* a = KItem::Item("a", 0, true, kSideRight, &root, "", &root);
-    KItem* b = KItem::Item("b", 0, true, kSideRight, &root, "", a);
-    KItem* c = KItem::Item("c", 1, false, kSideRight, &root, "", b);
-    c->setIOffsetSize(true);
-    EXPECT_TRUE(b->iOffsetSize);
-    EXPECT_TRUE(a->iOffsetSize);
-    EXPECT_TRUE(root.iOffsetSize);
-}
-
 TEST(KItemTest, NodesStayCompact) {
     // The tree of a million-entry comparison must fit in memory comfortably.
     EXPECT_LE(sizeof(KItem), 104u);

@@ -5,6 +5,7 @@
 #include "cli/TreeWriter.h"
 #include "engine/ViewFilter.h"
 #include "snapshot/SnapshotRecording.h"
+#include "support/FaultyFileSystem.h"
 #include "support/ScanHarness.h"
 #include "support/TempTree.h"
 #include "support/TreePairGenerator.h"
@@ -230,24 +231,8 @@ TEST(ParallelListingTest, AFolderThatCannotBeListedIsReportedAsByTheScanItself) 
     randomTrees(3, left, right);
     left.file("shut/x", 1);
     right.file("shut/x", 1);
-    struct FailingFileSystem final : platform::FileSystem {
-        std::string failing;
-        void listFolder(const std::string& path, platform::Listing& out, unsigned fields) override {
-            if (path == failing) {
-                out.clear();
-                out.folderError = EACCES;
-                return;
-            }
-            platform::systemFileSystem().listFolder(path, out, fields);
-        }
-        int statPath(const std::string& path, bool follow, platform::EntryStat& out, unsigned fields) override {
-            return platform::systemFileSystem().statPath(path, follow, out, fields);
-        }
-        int readLink(const std::string& path, std::string& target) override {
-            return platform::systemFileSystem().readLink(path, target);
-        }
-    } fs;
-    fs.failing = right.path("shut");
+    FaultyFileSystem fs;
+    fs.failListing(right.path("shut"), EACCES);
     Variant v;
     v.setup.listingAhead = true;
     auto run = scanFolders(left.root(), right.root(), v.options, v.setup, &fs);

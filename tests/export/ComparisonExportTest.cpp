@@ -5,24 +5,23 @@
 #include "export/ExportDateFormatter.h"
 #include "export/ExportMarks.h"
 #include "export/KSizeFormatter.h"
+#include "support/FileChecks.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 
 #include <QDateTime>
 #include <QLocale>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 namespace qv {
@@ -37,13 +36,6 @@ const std::vector<int> kMainColumns = {0, 1, 2, 3, 4, 5, 6};
 
 std::string goldenPath(const char* name) {
     return (std::filesystem::path(QV_TEST_DATA) / "export" / name).string();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::vector<std::string> lines(const QByteArray& text) {
@@ -94,24 +86,12 @@ std::vector<std::string> split(const std::string& line, char delimiter) {
     return fields;
 }
 
-std::vector<std::string> folderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* e = readdir(dir))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(dir);
-    }
-    return names;
-}
-
 class ComparisonExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         qputenv("TZ", "UTC");
         tzset();
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(settingsDir.filePath(QStringLiteral("qv.ini")), QSettings::IniFormat));
         root.setILeftPath("/data/left");
         root.setIRightPath("/data/right");
         root.setSideValues(kSideLeft, 2'469'134, kChristmas, true);
@@ -157,7 +137,7 @@ protected:
 
     QByteArray render(std::vector<int> columns = kMainColumns, QString status = Messages::text("FoldersDiff0"),
                       ExportView view = {}) {
-        ComparisonExport exporter(root, nullptr, std::move(columns), ExportOptions::fromSettings(*settings),
+        ComparisonExport exporter(root, nullptr, std::move(columns), ExportOptions::fromSettings(settings),
                                   std::move(view), std::move(status));
         return exporter.render();
     }
@@ -165,13 +145,12 @@ protected:
     void expectGolden(const QByteArray& text, const char* name) {
         // After a deliberate change of the format: QV_UPDATE_GOLDEN=1, then review the diff.
         if (qEnvironmentVariableIsSet("QV_UPDATE_GOLDEN")) std::ofstream(goldenPath(name), std::ios::binary) << text.toStdString();
-        const std::string expected = readFile(goldenPath(name));
+        const std::string expected = test::readAll(goldenPath(name));
         ASSERT_FALSE(expected.empty()) << goldenPath(name);
         EXPECT_EQ(text.toStdString(), expected) << "golden file " << name;
     }
 
-    QTemporaryDir settingsDir;
-    std::unique_ptr<Settings> settings;
+    test::TestSettings settings;
     KRootItem root;
     KItem* docs = nullptr;
     KItem* media = nullptr;
@@ -225,11 +204,11 @@ TEST_F(ComparisonExportTest, RegisteredSettingsWriteIndentedNamesWithPrefixAndMa
 
 TEST_F(ComparisonExportTest, SecondDestinationUsesCommasWithoutPrefixAndKeepsDatesInOneField) {
     buildTree();
-    settings->store(QStringLiteral("exportDelimiter"), QStringLiteral(","));
-    settings->store(QStringLiteral("thousandsDelimiter"), QStringLiteral(" "));
-    settings->store(QStringLiteral("noneThousandsDelimiter"), true);
-    settings->store(QStringLiteral("exportPrefix"), false);
-    settings->store(QStringLiteral("optimizedFor"), 2);
+    settings.store(QStringLiteral("exportDelimiter"), QStringLiteral(","));
+    settings.store(QStringLiteral("thousandsDelimiter"), QStringLiteral(" "));
+    settings.store(QStringLiteral("noneThousandsDelimiter"), true);
+    settings.store(QStringLiteral("exportPrefix"), false);
+    settings.store(QStringLiteral("optimizedFor"), 2);
     const QByteArray text = render();
     expectGolden(text, "destination-2.csv");
 
@@ -243,11 +222,11 @@ TEST_F(ComparisonExportTest, SecondDestinationUsesCommasWithoutPrefixAndKeepsDat
 
 TEST_F(ComparisonExportTest, IndentOutsideItsRangeCountsAsFour) {
     buildTree();
-    settings->store(QStringLiteral("exportPrefix"), false);
+    settings.store(QStringLiteral("exportPrefix"), false);
     for (const auto& [setting, spaces] : std::vector<std::pair<QString, int>>{
              {QStringLiteral("30"), 4}, {QStringLiteral("-1"), 4}, {QStringLiteral("x"), 4},
              {QStringLiteral("0"), 0}, {QStringLiteral("24"), 24}}) {
-        settings->store(QStringLiteral("exportIndent"), setting);
+        settings.store(QStringLiteral("exportIndent"), setting);
         const QByteArray text = render();
         // "empty.md" sits two levels below the top.
         const std::string expected = ";" + std::string(2 * spaces, ' ') + "  empty.md;";
@@ -257,7 +236,7 @@ TEST_F(ComparisonExportTest, IndentOutsideItsRangeCountsAsFour) {
 
 TEST_F(ComparisonExportTest, ViewDecidesWhatIsWrittenUnlessEverythingIsAsked) {
     buildTree();
-    settings->store(QStringLiteral("exportPrefix"), false);
+    settings.store(QStringLiteral("exportPrefix"), false);
     // A view sorted backwards that shows Docs collapsed.
     ExportView view;
     view.shownChildren = [](KItem* item) {
@@ -275,7 +254,7 @@ TEST_F(ComparisonExportTest, ViewDecidesWhatIsWrittenUnlessEverythingIsAsked) {
     EXPECT_EQ(rows[6], ";\u25B8 Media");
     EXPECT_EQ(rows.back(), ";\u25B8 Docs");
 
-    settings->store(QStringLiteral("exportAll"), true);
+    settings.store(QStringLiteral("exportAll"), true);
     const QByteArray all = render({1, 6}, {}, view);
     // Every item, in the tree's order, folders with children open.
     EXPECT_NE(all.indexOf(";\u25BE Media;\n"), -1);
@@ -286,7 +265,7 @@ TEST_F(ComparisonExportTest, ViewDecidesWhatIsWrittenUnlessEverythingIsAsked) {
 }
 
 TEST_F(ComparisonExportTest, HostileNamesAreQuotedAndFormulasNeutralised) {
-    settings->store(QStringLiteral("exportPrefix"), false);
+    settings.store(QStringLiteral("exportPrefix"), false);
     const std::vector<std::string> names = {"a;b", "say \"hi\"", "two\nlines", "cr\rhere", "=SUM(A1)", "plain"};
     for (const std::string& name : names) add(&root, name.c_str(), 3, false, 1, 1);
     // A file on the left facing a folder on the right: the left name opens its field.
@@ -315,7 +294,7 @@ TEST_F(ComparisonExportTest, HostileNamesAreQuotedAndFormulasNeutralised) {
     EXPECT_NE(text.find(";'+1;\u25B8 +1;\n"), std::string::npos);
     EXPECT_EQ(rows.back()[3], "text; plain");
 
-    settings->store(QStringLiteral("exportQuotes"), true);
+    settings.store(QStringLiteral("exportQuotes"), true);
     const std::string quoted = render({1, 6, 11}).toStdString();
     EXPECT_NE(quoted.find(";\"  plain\";\"  plain\";\n"), std::string::npos);
     EXPECT_NE(quoted.find(";\"'=cmd|' /C calc'!A0\";\"\u25B8 =cmd|' /C calc'!A0\";\n"), std::string::npos);
@@ -392,8 +371,7 @@ TEST(KSizeFormatterTest, BytesGroupedOrCountedWithUnit) {
     EXPECT_EQ(counted.StringFromNumber(999'960), QStringLiteral("1 MB"));
     EXPECT_EQ(counted.StringFromNumber(5'000'000'000), QStringLiteral("5 GB"));
 
-    QTemporaryDir dir;
-    Settings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("s.ini")), QSettings::IniFormat));
+    test::TestSettings settings;
     EXPECT_EQ(KSizeFormatter::fromSettings(settings).StringFromNumber(1234567), QStringLiteral("1,234,567"));
     settings.store(QStringLiteral("noneThousandsDelimiter"), true);
     EXPECT_EQ(KSizeFormatter::fromSettings(settings).StringFromNumber(1234567), QStringLiteral("1234567"));
@@ -440,7 +418,7 @@ TEST_F(ComparisonExportTest, FoldersLineMarkFollowsTheStatusLine) {
 
     // Below the root, the line shows the shown folder's own values.
     buildTree();
-    ComparisonExport exporter(root, media, {2, 3, 4, 5, 9, 15}, ExportOptions::fromSettings(*settings), {}, {});
+    ComparisonExport exporter(root, media, {2, 3, 4, 5, 9, 15}, ExportOptions::fromSettings(settings), {}, {});
     media->iSize1 = 5'000'000;
     media->iSizeReady = true;
     EXPECT_EQ(lines(exporter.render())[1], "Folders;5,000,000;12/25/20, 6:30:00 PM;;;;");
@@ -451,7 +429,7 @@ class ExportFileTest : public ComparisonExportTest {
 protected:
     QString destination(const char* name) const { return QString::fromStdString(folder.path(name)); }
     std::string exportTo(const QString& path, bool replace, const std::atomic<bool>* cancelled = nullptr) {
-        ComparisonExport exporter(root, nullptr, kMainColumns, ExportOptions::fromSettings(*settings), {},
+        ComparisonExport exporter(root, nullptr, kMainColumns, ExportOptions::fromSettings(settings), {},
                                   Messages::text("FoldersEqual"));
         return exporter.ExportNow(path, replace, cancelled).toStdString();
     }
@@ -462,19 +440,19 @@ TEST_F(ExportFileTest, WritesThroughATemporaryAndNeverLeavesAPartialFile) {
     buildTree();
     const QString target = destination("Quorvane.csv");
     EXPECT_EQ(exportTo(target, false), "");
-    ComparisonExport same(root, nullptr, kMainColumns, ExportOptions::fromSettings(*settings), {},
+    ComparisonExport same(root, nullptr, kMainColumns, ExportOptions::fromSettings(settings), {},
                           Messages::text("FoldersEqual"));
-    EXPECT_EQ(readFile(target.toStdString()), same.render().toStdString());
-    EXPECT_EQ(folderEntries(folder.root()), std::vector<std::string>{"Quorvane.csv"});
+    EXPECT_EQ(test::readAll(target.toStdString()), same.render().toStdString());
+    EXPECT_EQ(test::namesIn(folder.root()), std::set<std::string>{"Quorvane.csv"});
 
     // An existing file stays unless replacing was chosen.
     folder.fileWithText("old.csv", "keep me");
     const std::string refused = exportTo(destination("old.csv"), false);
     EXPECT_NE(refused.find("old.csv"), std::string::npos) << refused;
-    EXPECT_EQ(readFile(folder.path("old.csv")), "keep me");
+    EXPECT_EQ(test::readAll(folder.path("old.csv")), "keep me");
     ::chmod(folder.path("old.csv").c_str(), 0640);
     EXPECT_EQ(exportTo(destination("old.csv"), true), "");
-    EXPECT_EQ(readFile(folder.path("old.csv")), readFile(target.toStdString()));
+    EXPECT_EQ(test::readAll(folder.path("old.csv")), test::readAll(target.toStdString()));
     struct stat st {};
     ::stat(folder.path("old.csv").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);   // a replaced file keeps its permissions
@@ -483,7 +461,7 @@ TEST_F(ExportFileTest, WritesThroughATemporaryAndNeverLeavesAPartialFile) {
     std::atomic<bool> cancelled{true};
     EXPECT_NE(exportTo(destination("cancelled.csv"), false, &cancelled), "");
     cancelled = false;
-    ComparisonExport halfway(root, nullptr, kMainColumns, ExportOptions::fromSettings(*settings),
+    ComparisonExport halfway(root, nullptr, kMainColumns, ExportOptions::fromSettings(settings),
                              ExportView{{}, [&](const KItem* item) {
                                             if (item == docs) cancelled = true;
                                             return item->iExpanded;
@@ -499,9 +477,7 @@ TEST_F(ExportFileTest, WritesThroughATemporaryAndNeverLeavesAPartialFile) {
 
     // A folder that does not exist.
     EXPECT_NE(exportTo(destination("missing/x.csv"), true), "");
-    std::vector<std::string> entries = folderEntries(folder.root());
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{"Quorvane.csv", "old.csv"}));
+    EXPECT_EQ(test::namesIn(folder.root()), (std::set<std::string>{"Quorvane.csv", "old.csv"}));
 }
 
 TEST_F(ExportFileTest, ReadOnlyFolderFailsAndStaleTemporariesGo) {
@@ -519,16 +495,14 @@ TEST_F(ExportFileTest, ReadOnlyFolderFailsAndStaleTemporariesGo) {
         ASSERT_EQ(::seteuid(0), 0);
     }
     EXPECT_NE(error.find("x.csv"), std::string::npos) << error;
-    EXPECT_TRUE(folderEntries(folder.path("ro")).empty());
+    EXPECT_TRUE(test::namesIn(folder.path("ro")).empty());
 
     // Temporaries of dead writers go; a user's file of a similar name stays.
     folder.deadTemporary("w", "partial");
     folder.deadTemporary("w", "");
     folder.fileWithText("w/.qvwrite-mine", "the user's own");
     EXPECT_EQ(exportTo(destination("w/out.csv"), false), "");
-    std::vector<std::string> entries = folderEntries(folder.path("w"));
-    std::sort(entries.begin(), entries.end());
-    EXPECT_EQ(entries, (std::vector<std::string>{".qvwrite-mine", "out.csv"}));
+    EXPECT_EQ(test::namesIn(folder.path("w")), (std::set<std::string>{".qvwrite-mine", "out.csv"}));
 }
 
 }  // namespace

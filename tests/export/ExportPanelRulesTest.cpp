@@ -4,11 +4,8 @@
 
 #include "export/ExportPanelRules.h"
 
-#include "base/Settings.h"
 #include "engine/KItem.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
+#include "support/TestSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +16,7 @@ class ExportPanelRulesTest : public ::testing::Test {
 protected:
     QString text(const char* key) const { return settings.stringValue(QString::fromLatin1(key)); }
     bool flag(const char* key) const { return settings.boolValue(QString::fromLatin1(key)); }
-    QTemporaryDir dir;
-    Settings settings{std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
 };
 
 TEST_F(ExportPanelRulesTest, ADestinationSetsItsDelimiterGroupingAndPrefix) {

@@ -1,6 +1,7 @@
 #include "filecompare/KHexDiff.h"
 
 #include "TextDiffTestSupport.h"
+#include "support/FileChecks.h"
 
 #include <QTemporaryDir>
 
@@ -8,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace qv;
 
@@ -34,10 +34,7 @@ struct DumpSink : HexLineSink {
 };
 
 std::string golden(const char* name) {
-    std::ifstream in(std::filesystem::path(QV_TEST_DATA) / "filecompare" / name);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return qv::test::readAll((std::filesystem::path(QV_TEST_DATA) / "filecompare" / name).string());
 }
 
 QByteArray bytes(int n, int seed = 0) {

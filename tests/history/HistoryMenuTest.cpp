@@ -8,10 +8,9 @@
 #include "base/Settings.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 
 #include <QDir>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -63,8 +62,7 @@ TEST(HistoryMenuTest, ASetOfFoldersShowsItsMembersAndGoesWhenTheSetIsGone) {
     EXPECT_EQ(MultiFolderSets::MultiFolderName(sets + QStringLiteral("/mf1"), &members), QStringLiteral("Docs+pics"));
     EXPECT_EQ(members, 2);
 
-    QTemporaryDir config;
-    Settings settings(std::make_unique<QSettings>(config.filePath(QStringLiteral("h.ini")), QSettings::IniFormat));
+    test::TestSettings settings;
     settings.store(QStringLiteral("maxLenPath"), 40);
     FolderHistory history(settings, true);
     history.StoreFolderHistory(sets + QStringLiteral("/mf1"), QStringLiteral("/r"));

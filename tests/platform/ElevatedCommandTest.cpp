@@ -4,9 +4,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +12,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 namespace qv::platform {
@@ -31,17 +28,6 @@ using qv::test::optionsFor;
 using qv::test::ScopedEnv;
 
 using test::TempTree;
-
-void makeSocket(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
-    ::close(fd);  // the socket file stays, which is all the check looks at
-}
 
 TEST(ElevatedCommand, HandsEveryArgumentOverAsOneWord) {
     TempTree tree;
@@ -130,7 +116,7 @@ TEST(ElevatedCommand, MissingOrUnusableLauncherNeverRuns) {
 TEST(ElevatedCommand, AvailabilityNeedsLauncherGraphicalSessionAndSystemBus) {
     TempTree tree;
     writeScript(tree, "launcher", kPassThrough);
-    makeSocket(tree.path("bus"));
+    tree.socket("bus");
     tree.fileWithText("not-a-socket", "");
     const ElevatedCommandOptions good = optionsFor(tree.path("launcher"), tree.path("bus"));
 

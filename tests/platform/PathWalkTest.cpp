@@ -17,21 +17,6 @@ namespace {
 
 using test::TempTree;
 
-// A chain of `depth` folders whose names are `length` bytes long, made one
-// level at a time (its full path is far past PATH_MAX); returns its relative path.
-std::string deepChain(int base, int depth, std::size_t length) {
-    std::string relative;
-    UniqueFd at(::openat(base, ".", O_RDONLY | O_DIRECTORY));
-    for (int level = 0; level < depth; ++level) {
-        std::string name(length, static_cast<char>('a' + level % 26));
-        name[0] = static_cast<char>('A' + level % 26);
-        EXPECT_EQ(::mkdirat(at.get(), name.c_str(), 0755), 0);
-        at.reset(::openat(at.get(), name.c_str(), O_RDONLY | O_DIRECTORY));
-        relative += (relative.empty() ? "" : "/") + name;
-    }
-    return relative;
-}
-
 // The same answers from openat2 and from the walk one component at a time.
 class PathWalkTest : public ::testing::TestWithParam<bool> {
 protected:
@@ -96,10 +81,14 @@ TEST_P(PathWalkTest, NeverLeavesTheFolderItStartsFrom) {
 
 TEST_P(PathWalkTest, PathsFarPastPathMaxAreReachedPieceByPiece) {
     TempTree tree;
-    tree.folder("root");
+    // Thirty names of 200 bytes: the whole path is far past PATH_MAX.
+    const std::string relative = tree.chain("root", 30, [](int level) {
+        std::string name(200, static_cast<char>('a' + level % 26));
+        name[0] = static_cast<char>('A' + level % 26);
+        return name;
+    });
     UniqueFd root;
     ASSERT_EQ(openFolder(tree.path("root"), root), 0);
-    const std::string relative = deepChain(root.get(), 30, 200);
     ASSERT_GT(relative.size(), std::size_t{PATH_MAX});
 
     UniqueFd bottom;

@@ -17,11 +17,6 @@
 namespace qv::test {
 namespace {
 
-bool present(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 TEST(TemporaryCleanupTest, TheFormOfOurTemporariesIsWhatTheirTemplateMakes) {
     TempTree temporary;
     std::string path = temporary.path(platform::temporaryFolderTemplate("dif"));
@@ -54,17 +49,17 @@ TEST(TemporaryCleanupTest, OnlyOwnTemporariesDirectlyInTheFolderGoAndNoLinkIsFol
     EXPECT_EQ(platform::trashOwnTemporaries(temporary.root()), 1);
     ::close(busy);
 
-    EXPECT_FALSE(present(temporary.path("quorvane-dif-a1B2c3")));
+    EXPECT_FALSE(temporary.exists("quorvane-dif-a1B2c3"));
     EXPECT_EQ(home.contents("data/Trash/files/quorvane-dif-a1B2c3"), "a");
-    EXPECT_TRUE(present(home.path("data/Trash/info/quorvane-dif-a1B2c3.trashinfo")));
+    EXPECT_TRUE(home.exists("data/Trash/info/quorvane-dif-a1B2c3.trashinfo"));
     for (const char* kept : {"checkout/resources/quorvane-dif-x1y2z3", "quorvane-notes.txt", "quorvane-dir-abcdef",
                              "quorvane-lnk-abcdef", "quorvane-fif-abcdef", "quorvane-dif-busy12"})
-        EXPECT_TRUE(present(temporary.path(kept))) << kept;
+        EXPECT_TRUE(temporary.exists(kept)) << kept;
     EXPECT_EQ(outside.contents("target"), "d");
 
     // Released, the file is no longer in use and goes on the next start.
     EXPECT_EQ(platform::trashOwnTemporaries(temporary.root()), 1);
-    EXPECT_FALSE(present(temporary.path("quorvane-dif-busy12")));
+    EXPECT_FALSE(temporary.exists("quorvane-dif-busy12"));
     EXPECT_EQ(platform::trashOwnTemporaries(temporary.path("missing")), 0);
 }
 

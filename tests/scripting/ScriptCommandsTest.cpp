@@ -4,17 +4,15 @@
 // request per comparison.
 
 #include "app/QuorvaneModule.h"
-#include "base/Settings.h"
 #include "scripting/HeadlessComparisons.h"
 #include "scripting/KQuorvaneASCommand.h"
 #include "scripting/KQuorvaneScripting.h"
 #include "scripting/ScriptableComparison.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QEventLoop>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -29,8 +27,7 @@ using Args = QVariantMap;
 
 class ScriptCommandsTest : public ::testing::Test {
 protected:
-    QTemporaryDir configDir;
-    Settings settings{std::make_unique<QSettings>(configDir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     HeadlessComparisons host{settings};
     KQuorvaneScripting scripting{host};
     TempTree left, right;

@@ -1,6 +1,7 @@
 #include "snapshot/KSnapshot.h"
 #include "snapshot/SnapshotRecorder.h"
 #include "snapshot/lzfse/Lzfse.h"
+#include "support/FileChecks.h"
 #include "support/ScanHarness.h"
 #include "support/TempTree.h"
 
@@ -51,11 +52,6 @@ void expectSameTree(const KSnapURL& a, const KSnapURL& b) {
     }
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(KSnapshotTest, RecordingWritesTheDocumentedJson) {
     TempTree tree;
     tree.file("b.txt", 10, 'x', kRecordedAt + 700'000'000);   // 12:00:00.700 reads back as whole seconds
@@ -78,7 +74,7 @@ TEST(KSnapshotTest, RecordingWritesTheDocumentedJson) {
                .replace(QString::fromStdString(tree.root()).replace('/', QStringLiteral("\\/")), QStringLiteral("\\/ROOT"))
                .toStdString();
     // Listing order is the file system's: compare entries, not the order of the text.
-    const std::string golden = readFile(QV_TEST_DATA "/snapshot/small.json");
+    const std::string golden = readAll(QV_TEST_DATA "/snapshot/small.json");
     if (qEnvironmentVariableIsSet("QV_UPDATE_GOLDEN")) std::ofstream(QV_TEST_DATA "/snapshot/small.json") << json;
     KSnapshot fromRecording, fromGolden;
     ASSERT_TRUE(fromRecording.readJson(json));
@@ -206,7 +202,7 @@ TEST(KSnapshotTest, FilesThatAreNotSnapshotsAreRefused) {
     EXPECT_EQ(good.entryAt(tree.path("nope")), nullptr);
 
     std::ofstream(tree.path("plain.qvss")) << json;                       // JSON, not compressed
-    const std::string compressed = readFile(tree.path("good.qvss"));
+    const std::string compressed = readAll(tree.path("good.qvss"));
     std::ofstream(tree.path("cut.qvss"), std::ios::binary) << compressed.substr(0, compressed.size() / 2);
     writeSnapshot(tree.path("array.qvss"), "[1,2,3]");
     writeSnapshot(tree.path("broken.qvss"), json.substr(0, json.size() - 5));

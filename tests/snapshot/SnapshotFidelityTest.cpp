@@ -16,8 +16,6 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
-
 // Rows of compare --json that are not equal, as "path state" lines.
 std::string unequalRows(const CommandResult& r) {
     std::string out;

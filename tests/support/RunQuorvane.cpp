@@ -22,4 +22,14 @@ CommandResult runQuorvane(const QStringList& args, const QString& configHome, in
             p.readAllStandardError()};
 }
 
+std::optional<CommandResult> runQuorvaneWithMounts(const QString& mounts, const QStringList& args) {
+    QProcess probe;
+    probe.start(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")});
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        return std::nullopt;
+    return runQuorvane(args, {}, 60000,
+                       {QStringLiteral("unshare"), QStringLiteral("-m"), QStringLiteral("sh"), QStringLiteral("-c"),
+                        mounts + QStringLiteral(" && exec \"$0\" \"$@\"")});
+}
+
 }  // namespace qv::test

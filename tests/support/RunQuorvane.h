@@ -5,7 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+#include <string>
+
 namespace qv::test {
+
+// A path or any other argument as the command line takes it (file names are UTF-8 to Qt here).
+inline QString q(const std::string& s) { return QString::fromStdString(s); }
 
 struct CommandResult {
     int exitCode = -1;   // -1 when it crashed or hung
@@ -18,5 +24,9 @@ struct CommandResult {
 // quorvane binary and `args` after them.
 CommandResult runQuorvane(const QStringList& args, const QString& configHome = {}, int timeoutMs = 60000,
                           const QStringList& wrapper = {});
+
+// Runs quorvane in a mount namespace of its own after `mounts` (shell
+// commands) ran there; nullopt when this machine gives no such namespace.
+std::optional<CommandResult> runQuorvaneWithMounts(const QString& mounts, const QStringList& args);
 
 }  // namespace qv::test

@@ -40,6 +40,11 @@ struct ScanRun {
 
     // The node at a path relative to the roots ("a/b.txt"), or nullptr.
     KItem* node(const std::string& relativePath) const;
+    // Its state, -1 when there is no such node.
+    int state(const std::string& relativePath) const {
+        const KItem* n = node(relativePath);
+        return n ? n->iState : -1;
+    }
 };
 
 // How a test sets up the root's options before the scan.

@@ -1,8 +1,9 @@
 #pragma once
 // Real folders in a temporary directory, with exact sizes, nanosecond times
-// and links, removed when the test ends.
+// and links, removed when the test ends however deep they go.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qv::test {
@@ -25,6 +26,14 @@ public:
     void fileWithText(const std::string& relative, const std::string& text, std::int64_t mtimeNs = kBaseTimeNs);
     void folder(const std::string& relative);
     void link(const std::string& relative, const std::string& target);
+    // A chain of `depth` folders below `relative` named by `nameAt(level)`,
+    // made one level at a time so that it may go deeper than a path can
+    // name; with `bottomFile`, a file holding `text` at its bottom. Returns
+    // the chain's path below `relative`.
+    std::string chain(const std::string& relative, int depth, const std::function<std::string(int)>& nameAt,
+                      const std::string& bottomFile = {}, const std::string& text = {});
+    // A socket file bound and closed again: the entry stays, no one listens.
+    void socket(const std::string& relative);
     void setTime(const std::string& relative, std::int64_t mtimeNs);
     void setAttribute(const std::string& relative, const std::string& name, const std::string& value);
     // Sets the file-manager tags ("user.xdg.tags"), keeping the modification time.

@@ -1,13 +1,11 @@
 #include "sync/DragCopyQueue.h"
 
-#include "base/Settings.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 
 #include <QCoreApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,8 +16,7 @@ namespace qv::test {
 namespace {
 
 struct DragCopyQueueTest : ::testing::Test {
-    QTemporaryDir config;
-    Settings settings{std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    TestSettings settings;
     ScriptedPrompt prompt;
     TempTree from, into;
 };

@@ -5,9 +5,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -253,16 +251,8 @@ TEST(KAuthCopy, NoLauncherMeansNoRetry) {
     TempTree tree;
     tree.fileWithText("src", "untouched");
     writeScript(tree, "launcher", recordingLauncher(tree.path("argv")));
+    tree.socket("bus");
     const std::string bus = tree.path("bus");
-    {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        ASSERT_GE(fd, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, bus.c_str(), bus.size() + 1);
-        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << std::strerror(errno);
-        ::close(fd);
-    }
     ScopedEnv display("DISPLAY", ":0");
 
     const KAuthCopy present(platform::ElevatedCommand(optionsFor(tree.path("launcher"), bus)));

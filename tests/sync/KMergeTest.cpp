@@ -1,6 +1,5 @@
 #include "app/HeadlessPrompt.h"
 #include "base/Messages.h"
-#include "engine/UserPrompt.h"
 #include "platform/ExtendedAttributes.h"
 #include "sync/KMerge.h"
 #include "sync/MergeList.h"
@@ -8,6 +7,7 @@
 #include "support/FileChecks.h"
 #include "support/ScanHarness.h"
 #include "support/ScopedEnv.h"
+#include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
 
 #include <gtest/gtest.h>
@@ -31,19 +31,6 @@ struct RecordingMergeObserver : MergeObserver {
         if (onProgress) onProgress();
     }
     void rowFinished(const KMergeItem&, std::size_t index) override { finished.push_back(index); }
-};
-
-// A window's questions, answered as a test says.
-struct ScriptedPrompt final : UserPrompt {
-    int button = 0;
-    bool suppress = false;
-    QStringList asked;
-    bool showsUI() const override { return true; }
-    Answer ask(const Question& question) override {
-        asked << question.message;
-        return Answer{button, suppress};
-    }
-    void inform(const QString&, const QString&) override {}
 };
 
 // Two real folders under one temporary tree, with the trash of a private home.
@@ -637,19 +624,19 @@ TEST_F(KMergeTest, DeletingForGoodWhenNoTrashIsTheUsersChoice) {
         mark("one.txt", kDeleteRight);
         mark("two.txt", kDeleteRight);
         ScriptedPrompt window;
-        window.button = answer;
-        window.suppress = true;
+        window.answers.assign(2, Answer{answer, true});
         MergeList list(window);
         list.UpdateMergedArrayFromCHildren(scan->root.get());
         auto merge = KMerge::Start(list.iMergeItems(), *scan->root, window, settings);
         merge->MergeThread(observer);
         if (answer == 0) {
-            EXPECT_EQ(window.asked.size(), 2);
+            EXPECT_EQ(window.questions.size(), 2u);
             EXPECT_EQ(rowFor(*merge, "one.txt").iStatus, kRowFailed);
             EXPECT_EQ(tree.contents("R/one.txt"), "1");
             EXPECT_EQ(tree.contents("R/two.txt"), "2");
         } else {
-            EXPECT_EQ(window.asked, QStringList{Messages::text("syncTrashFailed0")});
+            ASSERT_EQ(window.questions.size(), 1u);
+            EXPECT_EQ(window.questions[0].message, Messages::text("syncTrashFailed0"));
             EXPECT_EQ(merge->lastFailedIndex(), -1);
             EXPECT_FALSE(tree.exists("R/one.txt"));
             EXPECT_FALSE(tree.exists("R/two.txt"));

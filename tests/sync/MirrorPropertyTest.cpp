@@ -17,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -26,7 +25,6 @@
 #include <functional>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -52,13 +50,6 @@ struct Entry {
 // Relative path ("a/b", raw bytes) to entry; folders included.
 using Listing = std::map<std::string, Entry>;
 
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::map<std::string, std::string> userAttributes(const std::string& path) {
     std::map<std::string, std::string> out;
     std::string names(4096, '\0');
@@ -80,17 +71,8 @@ std::map<std::string, std::string> userAttributes(const std::string& path) {
 
 void listInto(const std::string& root, const std::string& relative, Listing& out) {
     const std::string folder = relative.empty() ? root : root + "/" + relative;
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* e = ::readdir(dir)) {
-            const std::string name = e->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        ::closedir(dir);
-    } else {
-        ADD_FAILURE() << "cannot list " << folder;
-    }
-    for (const std::string& name : names) {
+    if (!isFolder(folder)) ADD_FAILURE() << "cannot list " << folder;
+    for (const std::string& name : namesIn(folder)) {
         const std::string rel = relative.empty() ? name : relative + "/" + name;
         const std::string full = root + "/" + rel;
         struct stat st {};
@@ -102,16 +84,13 @@ void listInto(const std::string& root, const std::string& relative, Listing& out
         entry.mtimeNs = st.st_mtim.tv_sec * kSecond + st.st_mtim.tv_nsec;
         if (S_ISLNK(st.st_mode)) {
             entry.type = 'l';
-            std::string target(4096, '\0');
-            const ssize_t n = ::readlink(full.c_str(), target.data(), target.size());
-            target.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
-            entry.data = target;
+            entry.data = linkTarget(full);
             continue;
         }
         entry.attributes = userAttributes(full);
         if (S_ISREG(st.st_mode)) {
             entry.type = 'f';
-            entry.data = readBytes(full);
+            entry.data = readAll(full);
         } else if (S_ISDIR(st.st_mode)) {
             entry.type = 'd';
             listInto(root, rel, out);
@@ -293,19 +272,15 @@ std::string percentDecoded(const std::string& text) {
 // Where each trashed entry came from (its absolute path), and where it lies now.
 std::map<std::string, std::string> trashIndex(const std::string& trash) {
     std::map<std::string, std::string> index;
-    DIR* dir = ::opendir((trash + "/info").c_str());
-    if (!dir) return index;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
+    for (const std::string& name : namesIn(trash + "/info")) {
         const std::string suffix = ".trashinfo";
         if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
-        std::istringstream info(readBytes(trash + "/info/" + name));
+        std::istringstream info(readAll(trash + "/info/" + name));
         for (std::string line; std::getline(info, line);)
             if (line.rfind("Path=", 0) == 0)
                 index[percentDecoded(line.substr(5))] = trash + "/files/" + name.substr(0, name.size() - suffix.size());
     }
-    ::closedir(dir);
     return index;
 }
 
@@ -315,11 +290,8 @@ bool holds(const std::string& kept, const Entry& entry) {
     struct stat st {};
     if (::lstat(kept.c_str(), &st) != 0) return false;
     if (S_ISDIR(st.st_mode)) return entry.type == 'd';
-    if (S_ISREG(st.st_mode)) return entry.type == 'f' && readBytes(kept) == entry.data;
-    if (!S_ISLNK(st.st_mode) || entry.type != 'l') return false;
-    std::string target(4096, '\0');
-    const ssize_t n = ::readlink(kept.c_str(), target.data(), target.size());
-    return n >= 0 && target.substr(0, static_cast<std::size_t>(n)) == entry.data;
+    if (S_ISREG(st.st_mode)) return entry.type == 'f' && readAll(kept) == entry.data;
+    return S_ISLNK(st.st_mode) && entry.type == 'l' && linkTarget(kept) == entry.data;
 }
 
 // Every destination entry gone after the run, one a line, that is neither

@@ -3,6 +3,7 @@
 // version or the new one, whole: never a prefix, never missing. A later run
 // must clear what the killed one left and finish the job.
 
+#include "support/FileChecks.h"
 #include "support/RunQuorvane.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
@@ -112,13 +113,7 @@ bool isTemporary(const std::string& name) { return name.rfind(".qvwrite-", 0) ==
 
 // Every entry below `folder`, relative ("docs/a.txt"), temporaries included.
 void entriesBelow(const std::string& folder, const std::string& relative, std::vector<std::string>& out) {
-    DIR* dir = ::opendir((relative.empty() ? folder : folder + "/" + relative).c_str());
-    if (!dir) return;
-    std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-    ::closedir(dir);
-    for (const std::string& name : names) {
+    for (const std::string& name : namesIn(relative.empty() ? folder : folder + "/" + relative)) {
         const std::string rel = relative.empty() ? name : relative + "/" + name;
         out.push_back(rel);
         struct stat st {};

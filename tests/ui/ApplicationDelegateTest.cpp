@@ -7,10 +7,10 @@
 #include "app/WindowLayout.h"
 #include "app/history/FolderHistory.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "support/ScopedEnv.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ApplicationDelegate.h"
 #include "ui/ComparisonView.h"
@@ -23,7 +23,6 @@
 #include <QDockWidget>
 #include <QHeaderView>
 #include <QLabel>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,8 +46,6 @@ protected:
     void SetUp() override {
         // The launch clears old temporaries from the temporary folder: never the machine's own here.
         tmpdir = std::make_unique<ScopedEnv>("TMPDIR", temporary.path().toStdString());
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
         tree.folder("a");
         tree.folder("b");
         tree.folder("c");
@@ -64,7 +61,7 @@ protected:
         app.reset();
         auto scripted = std::make_unique<ScriptedPrompt>();
         prompt = scripted.get();
-        app = std::make_unique<ApplicationDelegate>(*settings, std::move(scripted));
+        app = std::make_unique<ApplicationDelegate>(settings, std::move(scripted));
         return *app;
     }
     KQVDocument* open(const std::string& left, const std::string& right, bool startIt = false) {
@@ -72,9 +69,9 @@ protected:
         return app->document(app->queue().OpenQueuedFiles());
     }
 
-    QTemporaryDir config, temporary;
+    QTemporaryDir temporary;
     std::unique_ptr<ScopedEnv> tmpdir;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     TempTree tree;
     std::unique_ptr<ApplicationDelegate> app;
     ScriptedPrompt* prompt = nullptr;
@@ -127,11 +124,11 @@ TEST_F(ApplicationDelegateTest, TheWindowsOpenAtQuitComeBackWithTheirPairsAndPla
     ASSERT_EQ(prompt->questions.size(), 2u);
     EXPECT_EQ(prompt->questions[0].message, Messages::text("tabSaveQuit0"));
     // The layout kept for new windows is the front-most window's: the second one's.
-    const auto columns = WindowLayout::storedColumns(*settings);
+    const auto columns = WindowLayout::storedColumns(settings);
     ASSERT_TRUE(columns);
     EXPECT_TRUE(std::any_of(columns->begin(), columns->end(), [](const ColumnLayout& c) { return c.id == "kind2"; }));
-    ASSERT_TRUE(WindowLayout::storedPanes(*settings));
-    EXPECT_GT(WindowLayout::storedPanes(*settings)->rightSplit, 0);
+    ASSERT_TRUE(WindowLayout::storedPanes(settings));
+    EXPECT_GT(WindowLayout::storedPanes(settings)->rightSplit, 0);
 
     start();
     ASSERT_EQ(app->applicationDidFinishLaunching(), 2);
@@ -156,7 +153,7 @@ TEST_F(ApplicationDelegateTest, TheWindowsOpenAtQuitComeBackWithTheirPairsAndPla
     // Answered "start afresh", the next start opens none of them.
     prompt->answers.push_back({1, true});
     ASSERT_TRUE(app->quit());
-    EXPECT_TRUE(settings->boolValue(QStringLiteral("dontShowTabSaveQuit")));
+    EXPECT_TRUE(settings.boolValue(QStringLiteral("dontShowTabSaveQuit")));
     start();
     EXPECT_EQ(app->applicationDidFinishLaunching(), 0);
 }
@@ -177,27 +174,27 @@ TEST_F(ApplicationDelegateTest, TheLastWindowClosedIsTheSessionTheNextStartBring
 }
 
 TEST_F(ApplicationDelegateTest, WithPathsNotKeptOnlyLockedHistorySurvivesAQuit) {
-    FolderHistory folders(*settings, true);
+    FolderHistory folders(settings, true);
     folders.store({{QStringLiteral("/kept/l"), QStringLiteral("/kept/r"), true},
                    {QStringLiteral("/gone/l"), QStringLiteral("/gone/r"), false}});
-    FolderHistory(*settings, false).store({{QStringLiteral("/x"), QStringLiteral("/y"), false}});
+    FolderHistory(settings, false).store({{QStringLiteral("/x"), QStringLiteral("/y"), false}});
     {
-        KLastFolders last(*settings, QStringLiteral("lastFolders"));
+        KLastFolders last(settings, QStringLiteral("lastFolders"));
         last.AddFolder(QStringLiteral("/locked"), true);
         last.AddFolder(QStringLiteral("/plain"));
         last.store();
     }
-    settings->store(QStringLiteral("savePaths"), false);
+    settings.store(QStringLiteral("savePaths"), false);
     start();
     app->applicationDidFinishLaunching();
     open(tree.path("a"), tree.path("b"));
     ASSERT_TRUE(app->quit());
 
-    const std::vector<HistoryPair> pairs = FolderHistory(*settings, true).pairs();
+    const std::vector<HistoryPair> pairs = FolderHistory(settings, true).pairs();
     ASSERT_EQ(pairs.size(), 1u);
     EXPECT_EQ(pairs[0].l, QStringLiteral("/kept/l"));
-    EXPECT_TRUE(FolderHistory(*settings, false).pairs().empty());
-    const KLastFolders last(*settings, QStringLiteral("lastFolders"));
+    EXPECT_TRUE(FolderHistory(settings, false).pairs().empty());
+    const KLastFolders last(settings, QStringLiteral("lastFolders"));
     ASSERT_EQ(last.items().size(), 1u);
     EXPECT_EQ(last.items()[0].path, QStringLiteral("/locked"));
 }

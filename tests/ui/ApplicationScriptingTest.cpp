@@ -7,11 +7,11 @@
 // window), its number never given again.
 
 #include "app/QuorvaneModule.h"
-#include "base/Settings.h"
 #include "scripting/KQuorvaneASCommand.h"
 #include "scripting/KQuorvaneScripting.h"
 #include "support/ScopedEnv.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ApplicationDelegate.h"
 #include "ui/ApplicationScripting.h"
@@ -21,7 +21,6 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -35,9 +34,7 @@ class ApplicationScriptingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         tmpdir = std::make_unique<ScopedEnv>("TMPDIR", temporary.path().toStdString());
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-        delegate = std::make_unique<ApplicationDelegate>(*settings);
+        delegate = std::make_unique<ApplicationDelegate>(settings);
         host = std::make_unique<ApplicationScripting>(*delegate);
         scripting = std::make_unique<KQuorvaneScripting>(*host);
         left.fileWithText("f.txt", "one\n");
@@ -51,16 +48,16 @@ protected:
     }
     ScriptResult run(const char* name, QVariantMap args) {
         std::optional<ScriptResult> result;
-        makeScriptCommand(QString::fromLatin1(name), *scripting, *settings, std::move(args))
+        makeScriptCommand(QString::fromLatin1(name), *scripting, settings, std::move(args))
             ->perform([&](const ScriptResult& r) { result = r; });
         EXPECT_TRUE(waitUntil([&] { return result.has_value(); })) << name;
         return result.value_or(ScriptResult{});
     }
     KQVDocument* document(int id) { return static_cast<KQVDocument*>(host->comparison(id)); }
 
-    QTemporaryDir config, temporary;
+    QTemporaryDir temporary;
     std::unique_ptr<ScopedEnv> tmpdir;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     std::unique_ptr<ApplicationDelegate> delegate;
     std::unique_ptr<ApplicationScripting> host;
     std::unique_ptr<KQuorvaneScripting> scripting;
@@ -165,7 +162,7 @@ TEST_F(ApplicationScriptingTest, CloseHidesAtOnceAndClosesThreeSecondsLater) {
     EXPECT_EQ(host->comparison(made.comparison), d);   // still listed
     QElapsedTimer timer;
     timer.start();
-    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }, 6000));
+    ASSERT_TRUE(waitUntil([&] { return window.isNull(); }));
     EXPECT_GE(timer.elapsed(), KQVDocument::kScriptCloseDelayMs - 200);
     EXPECT_EQ(removed, std::vector<int>{made.comparison});
     EXPECT_TRUE(delegate->documents().empty());
@@ -179,7 +176,7 @@ TEST_F(ApplicationScriptingTest, CloseHidesAtOnceAndClosesThreeSecondsLater) {
     EXPECT_FALSE(run("close", {{"Comparison", bare.comparison}}).error);
     EXPECT_EQ(host->comparison(bare.comparison), bareDocument.data());
     timer.restart();
-    ASSERT_TRUE(waitUntil([&] { return bareDocument.isNull(); }, 6000));
+    ASSERT_TRUE(waitUntil([&] { return bareDocument.isNull(); }));
     EXPECT_GE(timer.elapsed(), KQVDocument::kScriptCloseDelayMs - 200);
     EXPECT_EQ(removed, (std::vector<int>{made.comparison, bare.comparison}));
     EXPECT_TRUE(delegate->documents().empty());

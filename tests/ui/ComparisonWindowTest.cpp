@@ -4,13 +4,13 @@
 
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "engine/KRootItem.h"
 #include "engine/UserPrompt.h"
 #include "engine/ViewFilter.h"
 #include "support/FaultyFileSystem.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
 #include "ui/ComparisonWindow.h"
@@ -28,9 +28,7 @@
 #include <QCheckBox>
 #include <QMessageBox>
 #include <QRadioButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,13 +42,9 @@ namespace {
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-    }
 
     std::unique_ptr<ComparisonWindow> makeWindow(platform::FileSystem& fs = platform::systemFileSystem()) {
-        auto window = std::make_unique<ComparisonWindow>(*settings, nullptr, fs);
+        auto window = std::make_unique<ComparisonWindow>(settings, nullptr, fs);
         window->setPaths(left.root(), right.root());
         window->show();
         return window;
@@ -58,6 +52,12 @@ protected:
 
     static bool idle(ComparisonWindow& w) {
         return !w.module().ComparingFolders() && !w.module().CalculatingSizes();
+    }
+    // The top-level row whose left name is `name` (invalid when there is none).
+    static QModelIndex rowNamed(ComparisonModel& model, const QString& name) {
+        for (int r = 0; r < model.rowCount(); ++r)
+            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
+        return {};
     }
     static void compareAndWait(ComparisonWindow& w) {
         w.compare();
@@ -73,11 +73,9 @@ protected:
         fs.beforeListing = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(25)); };
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     TempTree left, right;
 };
-
 
 TEST_F(WindowTest, ClickThroughMirrorsExecutesAndComparesAgainEqual) {
     left.fileWithText("a.txt", "hello");
@@ -227,9 +225,7 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     auto window = makeWindow();
     compareAndWait(*window);
     ComparisonModel& model = window->model();
-    QModelIndex only;
-    for (int r = 0; r < model.rowCount(); ++r)
-        if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("only")) only = model.index(r, 0);
+    const QModelIndex only = rowNamed(model, QStringLiteral("only"));
     ASSERT_TRUE(only.isValid());
     EXPECT_TRUE(model.hasChildren(only));
     EXPECT_EQ(model.rowCount(only), 0);
@@ -253,21 +249,16 @@ TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
     auto window = makeWindow();
     compareAndWait(*window);
     ComparisonModel& model = window->model();
-    auto rowNamed = [&](const QString& name) {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == name) return model.index(r, 0);
-        return QModelIndex();
-    };
     const QString before = window->module().status().header();
-    window->view().setCurrentIndex(rowNamed(QStringLiteral("a.txt")));
-    window->view().selectionModel()->select(rowNamed(QStringLiteral("a.txt")),
+    window->view().setCurrentIndex(rowNamed(model, QStringLiteral("a.txt")));
+    window->view().selectionModel()->select(rowNamed(model, QStringLiteral("a.txt")),
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier);
-    const QModelIndex a = rowNamed(QStringLiteral("a.txt"));
+    const QModelIndex a = rowNamed(model, QStringLiteral("a.txt"));
     ASSERT_TRUE(a.isValid());   // every row shows while no filter is set
     EXPECT_TRUE(a.data(ComparisonModel::IgnoredRole).toBool());
     EXPECT_TRUE(a.data(Qt::AccessibleTextRole).toString().contains(Messages::text("a11yIgnored")));
-    EXPECT_FALSE(rowNamed(QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_FALSE(rowNamed(model, QStringLiteral("b.txt")).data(ComparisonModel::IgnoredRole).toBool());
     // An ignored pair no longer counts among the differences.
     EXPECT_NE(window->module().status().header(), before) << before.toStdString();
     // Marking an action refuses the ignored row.
@@ -276,14 +267,14 @@ TEST_F(WindowTest, IgnoredRowsAndColumnsSwitchedOnFromTheHeader) {
 
     window->view().selectionModel()->select(a, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     QTest::keyClick(window.get(), Qt::Key_I, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_FALSE(rowNamed(QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
+    EXPECT_FALSE(rowNamed(model, QStringLiteral("a.txt")).data(ComparisonModel::IgnoredRole).toBool());
 
     // The kind column, switched on after the run, is read for the tree on screen.
     const int kind = ComparisonModel::LeftKind;
     EXPECT_TRUE(window->view().isColumnHidden(kind));
     window->showOptionalColumn(kind, true);
     EXPECT_FALSE(window->view().isColumnHidden(kind + 1));
-    const QModelIndex kindCell = rowNamed(QStringLiteral("b.txt")).siblingAtColumn(kind);
+    const QModelIndex kindCell = rowNamed(model, QStringLiteral("b.txt")).siblingAtColumn(kind);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !kindCell.data().toString().isEmpty(); }, 10000));
 }
 
@@ -323,7 +314,7 @@ TEST_F(WindowTest, BadPathsAreToldAndNothingRuns) {
     left.folder("inner/deeper");
     left.fileWithText("file.txt", "x");
     QStringList told;
-    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    ComparisonWindow window(settings, std::make_unique<RecordingPrompt>(told));
     struct Case {
         std::string left, right;
         const char* key;
@@ -362,12 +353,12 @@ TEST_F(WindowTest, AnExecutionThatEmptiesASideAsksFirstAndKeepsItByDefault) {
     right.fileWithText("keep.txt", "k");
     auto owned = std::make_unique<ScriptedPrompt>();
     ScriptedPrompt& prompt = *owned;
-    ComparisonWindow window(*settings, std::move(owned));
+    ComparisonWindow window(settings, std::move(owned));
     window.setPaths(left.root(), right.root());
     compareAndWait(window);
     window.module().StartMirror2(kMirrorSync, kMirrorToRight | kMirrorDeleteOrphans);
     {
-        ExecutionDialog sheet(window.module(), *settings);
+        ExecutionDialog sheet(window.module(), settings);
         sheet.execute();
         EXPECT_FALSE(sheet.isRunning());
         ASSERT_EQ(prompt.questions.size(), 1u);
@@ -379,7 +370,7 @@ TEST_F(WindowTest, AnExecutionThatEmptiesASideAsksFirstAndKeepsItByDefault) {
 
     prompt.questions.clear();
     prompt.answers = {Answer{1}, Answer{1}};   // remove them; then the warning that nothing is archived
-    ExecutionDialog sheet(window.module(), *settings);
+    ExecutionDialog sheet(window.module(), settings);
     sheet.execute();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.hasRun(); }, 20000));
     EXPECT_EQ(prompt.questions.front().message, Messages::text("massDeletionTitle"));
@@ -411,7 +402,7 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     TempTree outside;
     outside.fileWithText("new.txt", "dropped from a file manager");
     QStringList told;
-    ComparisonWindow window(*settings, std::make_unique<RecordingPrompt>(told));
+    ComparisonWindow window(settings, std::make_unique<RecordingPrompt>(told));
     window.setPaths(left.root(), right.root());
     window.resize(1000, 500);
     window.show();
@@ -420,10 +411,7 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     ComparisonModel& model = window.model();
     ComparisonView& view = window.view();
     auto cellOf = [&](const QString& name, int column) {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == name)
-                return view.visualRect(model.index(r, column)).center();
-        return QPoint();
+        return view.visualRect(rowNamed(model, name).siblingAtColumn(column)).center();
     };
     QSignalSpy rescans(&window.module(), &QuorvaneModule::compareThreadFinished);
     // Onto the folder it came from, or over the state column: refused.
@@ -445,13 +433,10 @@ TEST_F(WindowTest, DroppedItemsAreCopiedOneBatchAtATimeAndRowsFollow) {
     EXPECT_NE(window.module().iParentItem()->iState, kStateEqual);   // docs/new.txt exists on the right only
     // The rows follow the finished run once the model has taken it in, which may be an event later.
     const auto stateOfA = [&] {
-        for (int r = 0; r < model.rowCount(); ++r)
-            if (model.index(r, ComparisonModel::LeftName).data().toString() == QLatin1String("a.txt"))
-                return model.index(r, 0).data(ComparisonModel::StateRole).toInt();
-        return -1;
+        const QModelIndex a = rowNamed(model, QStringLiteral("a.txt"));
+        return a.isValid() ? a.data(ComparisonModel::StateRole).toInt() : -1;
     };
-    QTest::qWaitFor([&] { return stateOfA() == kStateEqual; }, 5000);
-    EXPECT_EQ(stateOfA(), kStateEqual);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stateOfA() == kStateEqual; }, 5000)) << "a.txt is in state " << stateOfA();
 }
 
 }  // namespace

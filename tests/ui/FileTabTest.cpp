@@ -7,9 +7,9 @@
 #include "app/FileComparisonSession.h"
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "support/RunQuorvane.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
@@ -31,9 +31,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -44,16 +42,12 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
 class FileTabTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-        settings->store(QStringLiteral("dontSowFCInfoStep1"), true);
-        settings->store(QStringLiteral("dontSowFCInfoStep2"), true);
-        window = std::make_unique<ComparisonWindow>(*settings);
+        settings.store(QStringLiteral("dontSowFCInfoStep1"), true);
+        settings.store(QStringLiteral("dontSowFCInfoStep2"), true);
+        window = std::make_unique<ComparisonWindow>(settings);
         window->resize(1000, 600);
         window->show();
     }
@@ -84,8 +78,7 @@ protected:
         t.fileWithText("b.txt", right);
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     std::unique_ptr<ComparisonWindow> window;
     TempTree t;
 };

@@ -6,8 +6,8 @@
 
 #include "app/FileComparisonSession.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ComparisonWindow.h"
 #include "ui/FileCompareTab.h"
@@ -21,8 +21,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -35,10 +33,8 @@ QString q(const std::string& path) { return QFile::decodeName(path.c_str()); }
 class FileViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-        settings->store(QStringLiteral("dontSowFCInfoStep1"), true);
-        settings->store(QStringLiteral("dontSowFCInfoStep2"), true);
+        settings.store(QStringLiteral("dontSowFCInfoStep1"), true);
+        settings.store(QStringLiteral("dontSowFCInfoStep2"), true);
     }
 
     // A pair of 400-line files where every `period`-th line (from `first`)
@@ -71,8 +67,7 @@ protected:
         return out;
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     TempTree t;
 };
 
@@ -106,7 +101,7 @@ TEST_F(FileViewTest, RowsAreAsTallAsTheirLinesAndTallerWhenLongLinesWrap) {
                                  QStringLiteral("a\nB1\nB2\nB3\nc\n") + longLine + QLatin1Char('\n')));
     TextRowsModel model;
     model.setParser(&parser);
-    KFileTableView view(*settings);
+    KFileTableView view(settings);
     view.resize(700, 400);
     view.setLinesModel(&model);
     view.show();
@@ -139,7 +134,7 @@ TEST_F(FileViewTest, TheQuickCheckAndTheHexFallbackShowWhatTheyFound) {
     t.fileWithText("a.txt", "one\n");
     t.fileWithText("b.txt", "two\n");
     t.fileWithText("latin1.txt", std::string("caf\xe9\n"));
-    ComparisonWindow window(*settings);
+    ComparisonWindow window(settings);
     window.show();
     FileComparisonSession& session = window.fileTab().session();
     session.FileType(FileCompareType::Quick);
@@ -164,7 +159,7 @@ TEST_F(FileViewTest, TheQuickCheckAndTheHexFallbackShowWhatTheyFound) {
 }
 
 TEST_F(FileViewTest, ARepeatedComparisonKeepsItsPlaceAndANewKindComparesAgain) {
-    ComparisonWindow window(*settings);
+    ComparisonWindow window(settings);
     FileCompareTab& tab = openLongPair(window, 50, 7);
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     QScrollBar* bar = tab.view().verticalScrollBar();
@@ -182,11 +177,11 @@ TEST_F(FileViewTest, ARepeatedComparisonKeepsItsPlaceAndANewKindComparesAgain) {
     emit kind->activated(kind->currentIndex());
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     EXPECT_EQ(tab.view().linesModel(), &tab.hexModel());
-    EXPECT_EQ(settings->intValue(QStringLiteral("fileType")), int(FileCompareType::Binary));
+    EXPECT_EQ(settings.intValue(QStringLiteral("fileType")), int(FileCompareType::Binary));
 }
 
 TEST_F(FileViewTest, TheStripJumpsWhereClickedAndWrapFontAndResetAreKept) {
-    ComparisonWindow window(*settings);
+    ComparisonWindow window(settings);
     FileCompareTab& tab = openLongPair(window, 40, 3);
     ASSERT_TRUE(waitFor(&tab.session(), &FileComparisonSession::comparisonFinished));
     EXPECT_EQ(tab.miniMap().marks().size(), 10u);
@@ -205,16 +200,16 @@ TEST_F(FileViewTest, TheStripJumpsWhereClickedAndWrapFontAndResetAreKept) {
     const int lineHeight = view.lineHeight();
     tab.setWordWrap(true);
     EXPECT_TRUE(view.linesWrap());
-    EXPECT_TRUE(settings->boolValue(QStringLiteral("fcWordWrap")));
+    EXPECT_TRUE(settings.boolValue(QStringLiteral("fcWordWrap")));
     QFont bigger = view.font();
     bigger.setPointSize(bigger.pointSize() * 2);
-    settings->store(QStringLiteral("fcFont"), bigger.toString());
+    settings.store(QStringLiteral("fcFont"), bigger.toString());
     tab.applySettings();
     EXPECT_EQ(view.font().pointSize(), bigger.pointSize());
     EXPECT_GT(view.lineHeight(), lineHeight);
     EXPECT_EQ(view.rowHeight(0), view.lineHeight());
     {
-        ComparisonWindow another(*settings);
+        ComparisonWindow another(settings);
         EXPECT_TRUE(another.fileTab().view().linesWrap());
         EXPECT_EQ(another.fileTab().view().font().pointSize(), bigger.pointSize());
     }
@@ -225,11 +220,11 @@ TEST_F(FileViewTest, TheStripJumpsWhereClickedAndWrapFontAndResetAreKept) {
         if (a->text() == Messages::text("fcResetView")) reset = a;
     ASSERT_TRUE(reset);
     reset->trigger();
-    EXPECT_FALSE(settings->isStored(QStringLiteral("fcFont")));
-    EXPECT_FALSE(settings->isStored(QStringLiteral("fcWordWrap")));
+    EXPECT_FALSE(settings.isStored(QStringLiteral("fcFont")));
+    EXPECT_FALSE(settings.isStored(QStringLiteral("fcWordWrap")));
     EXPECT_FALSE(view.linesWrap());
     EXPECT_EQ(view.lineHeight(), lineHeight);
-    EXPECT_EQ(view.font().pointSize(), DiffAppearance::font(*settings).pointSize());
+    EXPECT_EQ(view.font().pointSize(), DiffAppearance::font(settings).pointSize());
     EXPECT_EQ(tab.textModel().rowCount(), 400);
 }
 

@@ -3,10 +3,10 @@
 
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "engine/KItem.h"
 #include "platform/ExtendedAttributes.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "sync/MergeList.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
@@ -17,8 +17,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -29,12 +27,8 @@ namespace {
 
 class PopoverTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
-    }
     std::unique_ptr<ComparisonWindow> compared() {
-        auto window = std::make_unique<ComparisonWindow>(*settings, nullptr);
+        auto window = std::make_unique<ComparisonWindow>(settings, nullptr);
         window->setPaths(left.root(), right.root());
         window->show();
         window->compare();
@@ -54,8 +48,7 @@ protected:
             w.view().selectionModel()->select(rowNamed(w, name), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     TempTree left, right;
 };
 
@@ -91,7 +84,7 @@ TEST_F(PopoverTest, TheNamePanelSwitchesModesShowsTheNameAndDropsTheSeparator) {
     panel->positionMenu()->setCurrentIndex(0);
 
     QTest::mouseClick(panel->modeButton(3), Qt::LeftButton);
-    EXPECT_EQ(settings->intValue(QStringLiteral("renOpt")), 3);
+    EXPECT_EQ(settings.intValue(QStringLiteral("renOpt")), 3);
     QTest::keyClicks(panel->findField(), QStringLiteral("rep:ort"));
     QTest::keyClicks(panel->replaceField(), QStringLiteral("memo"));
     EXPECT_EQ(panel->findField()->text(), QStringLiteral("report"));

@@ -6,11 +6,11 @@
 
 #include "app/QuorvaneModule.h"
 #include "base/Messages.h"
-#include "base/Settings.h"
 #include "filters/KExcludeRules.h"
 #include "support/RunQuorvane.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempTree.h"
+#include "support/TestSettings.h"
 #include "support/WaitFor.h"
 #include "ui/ComparisonModel.h"
 #include "ui/ComparisonView.h"
@@ -32,9 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTableView>
 #include <QTreeView>
@@ -44,16 +42,12 @@
 namespace qv::test {
 namespace {
 
-QString q(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
 class ToolWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings = std::make_unique<Settings>(
-            std::make_unique<QSettings>(config.filePath(QStringLiteral("q.ini")), QSettings::IniFormat));
         auto scripted = std::make_unique<ScriptedPrompt>();
         prompt = scripted.get();
-        window = std::make_unique<ComparisonWindow>(*settings, std::move(scripted));
+        window = std::make_unique<ComparisonWindow>(settings, std::move(scripted));
         window->show();
     }
 
@@ -64,25 +58,24 @@ protected:
         ASSERT_TRUE(window->module().iParentItem());
     }
 
-    QTemporaryDir config;
-    std::unique_ptr<Settings> settings;
+    TestSettings settings;
     ScriptedPrompt* prompt = nullptr;
     std::unique_ptr<ComparisonWindow> window;
     TempTree t;
 };
 
 TEST_F(ToolWindowsTest, PreferencesWriteTheKeyTheyShowAndAResetRestoresTheRegisteredDefault) {
-    PreferencesDialog dialog(*settings, window.get());
+    PreferencesDialog dialog(settings, window.get());
     auto* rowTint = qobject_cast<QCheckBox*>(dialog.controlFor(QStringLiteral("fcHighBcg")));
     ASSERT_TRUE(rowTint);
     EXPECT_TRUE(rowTint->isChecked());   // registered on
     rowTint->click();
-    EXPECT_TRUE(settings->isStored(QStringLiteral("fcHighBcg")));
-    EXPECT_FALSE(settings->boolValue(QStringLiteral("fcHighBcg")));
+    EXPECT_TRUE(settings.isStored(QStringLiteral("fcHighBcg")));
+    EXPECT_FALSE(settings.boolValue(QStringLiteral("fcHighBcg")));
     auto* indent = qobject_cast<QSpinBox*>(dialog.controlFor(QStringLiteral("exportIndent")));
     ASSERT_TRUE(indent);
     indent->setValue(7);
-    EXPECT_EQ(settings->value(QStringLiteral("exportIndent")).toString(), QStringLiteral("7"));   // a text key stays text
+    EXPECT_EQ(settings.value(QStringLiteral("exportIndent")).toString(), QStringLiteral("7"));   // a text key stays text
     auto* opening = qobject_cast<QComboBox*>(dialog.controlFor(QStringLiteral("openCompareIn2")));
     ASSERT_TRUE(opening);
     EXPECT_EQ(opening->currentData().toInt(), 2);
@@ -90,13 +83,13 @@ TEST_F(ToolWindowsTest, PreferencesWriteTheKeyTheyShowAndAResetRestoresTheRegist
     // A page's reset touches that page only.
     dialog.showPage("prefPageFiles");
     dialog.resetCurrentPage();
-    EXPECT_FALSE(settings->isStored(QStringLiteral("fcHighBcg")));
+    EXPECT_FALSE(settings.isStored(QStringLiteral("fcHighBcg")));
     EXPECT_TRUE(rowTint->isChecked());
-    EXPECT_EQ(settings->value(QStringLiteral("exportIndent")).toString(), QStringLiteral("7"));
+    EXPECT_EQ(settings.value(QStringLiteral("exportIndent")).toString(), QStringLiteral("7"));
     dialog.showPage("prefPageExport");
     dialog.resetCurrentPage();
     EXPECT_EQ(indent->value(), 4);
-    EXPECT_FALSE(settings->isStored(QStringLiteral("exportIndent")));
+    EXPECT_FALSE(settings.isStored(QStringLiteral("exportIndent")));
 }
 
 TEST_F(ToolWindowsTest, TheRuleEditorRefusesAnInvalidRegularExpressionWithTheMessage) {
@@ -126,7 +119,7 @@ TEST_F(ToolWindowsTest, TheRuleEditorRefusesAnInvalidRegularExpressionWithTheMes
     editor.accept();
     EXPECT_FALSE(editor.isVisible());
     KExcludeRules stored;
-    stored.load(*settings);
+    stored.load(settings);
     ASSERT_EQ(stored.rules(RuleList::FileRules).size(), 1u);
     EXPECT_EQ(stored.rules(RuleList::FileRules)[0].pattern(), QStringLiteral("\\d+\\.log"));
     EXPECT_TRUE(stored.switchOn(RuleList::FileRules));
@@ -146,14 +139,14 @@ TEST_F(ToolWindowsTest, AnExportFromThePanelIsTheCommandLinesExportWithTheSameOp
     // The panel's destination for plain CSV, then the delimiter typed over.
     const std::vector<int> columns = WindowExport::columnIds(window->view(), window->module().iColumns());
     EXPECT_EQ(columns, (std::vector<int>{1, 2, 3, 0, 6, 5, 4}));
-    ExportPanel panel(*settings, columns, window.get());
+    ExportPanel panel(settings, columns, window.get());
     QComboBox& destination = panel.destinationMenu();
     destination.setCurrentIndex(destination.findData(2));
     emit destination.activated(destination.currentIndex());
-    EXPECT_EQ(settings->stringValue(QStringLiteral("exportDelimiter")), QStringLiteral(","));
+    EXPECT_EQ(settings.stringValue(QStringLiteral("exportDelimiter")), QStringLiteral(","));
     panel.delimiterField().clear();
     QTest::keyClicks(&panel.delimiterField(), QStringLiteral("|x"));   // one character is kept
-    EXPECT_EQ(settings->stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
+    EXPECT_EQ(settings.stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
     EXPECT_EQ(destination.currentData().toInt(), 0);
     EXPECT_TRUE(panel.exportButton().isEnabled());
     // Erased, the field stays empty for the next character and nothing can be exported meanwhile.
@@ -161,16 +154,16 @@ TEST_F(ToolWindowsTest, AnExportFromThePanelIsTheCommandLinesExportWithTheSameOp
     EXPECT_TRUE(panel.delimiterField().text().isEmpty());
     EXPECT_FALSE(panel.exportButton().isEnabled());
     QTest::keyClicks(&panel.delimiterField(), QStringLiteral("|"));
-    EXPECT_EQ(settings->stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
+    EXPECT_EQ(settings.stringValue(QStringLiteral("exportDelimiter")), QStringLiteral("|"));
     EXPECT_TRUE(panel.exportButton().isEnabled());
 
     const QString fromWindow = q(t.path("window.csv"));
-    ASSERT_EQ(WindowExport::run(window.get(), window->module(), window->view(), fromWindow, *settings), QString());
+    ASSERT_EQ(WindowExport::run(window.get(), window->module(), window->view(), fromWindow, settings), QString());
     QStringList args = {QStringLiteral("export"), q(t.path("L")), q(t.path("R")), QStringLiteral("--out"), q(t.path("cli.csv")),
                         QStringLiteral("--columns"), QStringLiteral("1,2,3,0,6,5,4")};
     for (const char* key : {"exportDelimiter", "thousandsDelimiter", "noneThousandsDelimiter", "optimizedFor", "exportPrefix",
                             "exportPrefixChar", "expSizeInBytes", "exportQuotes", "exportIndent", "tabDelimiter"})
-        args << QStringLiteral("--set") << QStringLiteral("%1=%2").arg(QString::fromLatin1(key), settings->value(QString::fromLatin1(key)).toString());
+        args << QStringLiteral("--set") << QStringLiteral("%1=%2").arg(QString::fromLatin1(key), settings.value(QString::fromLatin1(key)).toString());
     const CommandResult cli = runQuorvane(args);
     ASSERT_EQ(cli.exitCode, 0) << cli.err.toStdString();
     EXPECT_FALSE(t.contents("window.csv").empty());
@@ -193,7 +186,7 @@ TEST_F(ToolWindowsTest, ASnapshotRecordedInItsWindowReadsBackInThePreview) {
     ASSERT_TRUE(recorder.save(q(t.path("rec.qvss"))));
     EXPECT_FALSE(recorder.iFinished());
 
-    SnapshotPreviewWindow preview(q(t.path("rec.qvss")), *settings, *prompt);
+    SnapshotPreviewWindow preview(q(t.path("rec.qvss")), settings, *prompt);
     ASSERT_TRUE(waitFor(&preview, &SnapshotPreviewWindow::loadedSnapshot));
     ASSERT_TRUE(preview.loaded());
     SnapshotTreeModel& model = preview.model();
@@ -217,7 +210,7 @@ TEST_F(ToolWindowsTest, ASnapshotRecordedInItsWindowReadsBackInThePreview) {
 
     // A file that is not a snapshot is said so, and the preview closes.
     t.fileWithText("bad.qvss", "not a snapshot");
-    SnapshotPreviewWindow bad(q(t.path("bad.qvss")), *settings, *prompt);
+    SnapshotPreviewWindow bad(q(t.path("bad.qvss")), settings, *prompt);
     bad.show();
     ASSERT_TRUE(waitFor(&bad, &SnapshotPreviewWindow::loadedSnapshot));
     EXPECT_FALSE(bad.loaded());

@@ -1,8 +1,8 @@
-#include "base/Settings.h"
 #include "ui/UpdateAssistant.h"
 #include "ui/UpdateWindow.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/ScopedEnv.h"
+#include "support/TestSettings.h"
 #include "ui/DialogDriver.h"
 
 #include <QCryptographicHash>
@@ -11,7 +11,6 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -33,7 +32,7 @@ class UpdateWindowTest : public ::testing::Test {
 protected:
     test::LoopbackHttpServer server;
     QTemporaryDir dir;
-    Settings settings{std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    test::TestSettings settings;
     test::ScopedEnv url{"QV_UPDATE_URL", server.folder().toString().toStdString()};
     test::ScopedEnv install{"QV_INSTALL_DIR", dir.filePath(QStringLiteral("not-a-release")).toStdString()};
     QDateTime now = QDateTime::currentDateTimeUtc();

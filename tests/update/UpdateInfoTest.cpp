@@ -1,11 +1,8 @@
-#include "base/Settings.h"
 #include "update/KUpgradeDownloader.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateServer.h"
 #include "support/ScopedEnv.h"
-
-#include <QSettings>
-#include <QTemporaryDir>
+#include "support/TestSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -71,8 +68,7 @@ TEST(UpdateInfoTest, TheFirstFiveDigitsDecideAndOnlyAGreaterNumberIsNew) {
 
 class CheckScheduleTest : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
-    Settings settings{std::make_unique<QSettings>(dir.filePath(QStringLiteral("q.ini")), QSettings::IniFormat)};
+    test::TestSettings settings;
     const QDateTime now = QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC);
 
     void lastCheckedHoursAgo(double hours) {

@@ -13,14 +13,11 @@
 #include <QProcess>
 
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstring>
 
 namespace qv::update {
 namespace {
@@ -223,23 +220,12 @@ TEST_F(UpdateInstallerTest, AStaleBackupOfTheSameVersionIsKept) {
               (QStringList{QStringLiteral("neighbour.txt"), QStringLiteral("quorvane"), QStringLiteral("quorvane.00100")}));
 }
 
-void makeSocket(const std::string& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.size(), sizeof address.sun_path);
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-}
-
 TEST_F(UpdateInstallerTest, AFolderTheUserCannotWriteIsSwappedWithElevatedCommands) {
     const std::string log = tree.path("commands");
     // Each command on one line, its arguments separated by "|".
     test::writeScript(tree, "launcher",
                       "shift\nprintf '%s|' \"$@\" >> '" + log + "'\necho >> '" + log + "'\nexec \"$@\"\n");
-    makeSocket(tree.path("bus"));
+    tree.socket("bus");
     InstallerOptions elevated = options();
     elevated.canWrite = [](const QString&) { return false; };
     elevated.elevated = test::optionsFor(tree.path("launcher"), tree.path("bus"));
