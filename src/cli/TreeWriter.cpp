@@ -15,11 +15,18 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace qv {
 namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
+
+// Helper threads work at most this many pieces ahead of the one going out.
+constexpr std::size_t kPiecesAhead = 8;
+constexpr unsigned kWritingThreads = 2;
 
 void appendNumber(std::string& out, long long v) {
     char buf[24];
@@ -36,6 +43,12 @@ constexpr const char* kColumnFields[] = {"created1", "created2", "opened1", "ope
 bool isDateColumn(int column) {
     return column == kColumnCreated1 || column == kColumnCreated2 || column == kColumnOpened1 ||
            column == kColumnOpened2 || column == kColumnAdded1 || column == kColumnAdded2;
+}
+
+// A child's path: its parent's and its name (the left one, when it has both).
+void appendName(std::string& path, const KItem& item) {
+    if (!path.empty()) path += '/';
+    path.append(item.nameForSide(item.hasSide(kSideLeft) ? kSideLeft : kSideRight));
 }
 
 int sideOfColumn(int column) { return column % 2 == 1 ? kSideLeft : kSideRight; }
@@ -98,13 +111,123 @@ void TreeWriter::flush() {
 }
 
 void TreeWriter::writeJson(KRootItem& root) {
+    // Working out which rows a filter of one side's rows shows may list
+    // folders, which changes the rows below them: then each row is written
+    // before its children are worked out. So is a small tree.
+    const FolderPart* totals = root.folderIfAny();
+    const std::uint64_t entries =
+        totals ? totals->iFiles1 + totals->iFiles2 + totals->iFolders1 + totals->iFolders2 : 0;
+    if (entries < 2 * m_rowsPerPiece || m_view.listsWhileFiltering()) return jsonInTurn(root);
+    flush();
+    jsonRowsOnHelpers(rowsInOrder(root));
+}
+
+void TreeWriter::jsonInTurn(KRootItem& root) {
+    // Depth first, parents before children; a stack rather than recursion,
+    // for trees as deep as a folder can be. Below a row's own path the path
+    // held is always one of its descendants', so its parent's is a prefix.
+    struct Pending {
+        KItem* item;
+        std::size_t parentPath;   // length of the parent's path, or kNoPath for the root
+    };
+    constexpr std::size_t kNoPath = SIZE_MAX;
     std::string path;
-    jsonNode(root, path);
+    std::vector<Pending> pending{{&root, kNoPath}};
+    while (!pending.empty()) {
+        const Pending row = pending.back();
+        pending.pop_back();
+        if (row.parentPath != kNoPath) {
+            path.resize(row.parentPath);
+            appendName(path, *row.item);
+        }
+        jsonNode(*row.item, path, m_buffer);
+        if (m_buffer.size() >= kFlushAt) flush();
+        const std::vector<KItem*>& children = m_view.FilteredObjectsForModule(row.item);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back({*it, path.size()});
+    }
     flush();
 }
 
-void TreeWriter::jsonNode(KItem& item, std::string& path) {
-    std::string& o = m_buffer;
+std::vector<TreeWriter::Row> TreeWriter::rowsInOrder(KRootItem& root) {
+    std::vector<Row> rows;
+    std::vector<Row> pending{{&root, kNoParent}};
+    while (!pending.empty()) {
+        const Row row = pending.back();
+        pending.pop_back();
+        const auto index = static_cast<std::uint32_t>(rows.size());
+        rows.push_back(row);
+        const std::vector<KItem*>& children = m_view.FilteredObjectsForModule(row.item);
+        for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back({*it, index});
+    }
+    return rows;
+}
+
+void TreeWriter::jsonRows(const std::vector<Row>& rows, std::size_t from, std::size_t to, std::string& o) const {
+    // The rows whose paths the next rows extend, with their path lengths:
+    // first the ancestors of row `from`, outermost first.
+    std::vector<std::pair<std::uint32_t, std::size_t>> open;
+    std::string path;
+    std::vector<std::uint32_t> ancestors;
+    for (std::uint32_t r = from < rows.size() ? rows[from].parent : kNoParent; r != kNoParent; r = rows[r].parent)
+        ancestors.push_back(r);
+    for (auto it = ancestors.rbegin(); it != ancestors.rend(); ++it) {
+        if (rows[*it].parent != kNoParent) appendName(path, *rows[*it].item);
+        open.push_back({*it, path.size()});
+    }
+    for (std::size_t i = from; i < to; ++i) {
+        const Row& row = rows[i];
+        while (!open.empty() && open.back().first != row.parent) open.pop_back();
+        path.resize(open.empty() ? 0 : open.back().second);
+        if (row.parent != kNoParent) appendName(path, *row.item);
+        jsonNode(*row.item, path, o);
+        open.push_back({static_cast<std::uint32_t>(i), path.size()});
+    }
+}
+
+void TreeWriter::jsonRowsOnHelpers(const std::vector<Row>& rows) {
+    const std::size_t pieces = (rows.size() + m_rowsPerPiece - 1) / m_rowsPerPiece;
+    std::vector<std::string> texts(pieces);
+    std::vector<bool> ready(pieces, false);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, written = 0;
+    const auto write = [&] {
+        for (;;) {
+            std::size_t k = 0;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return next >= pieces || next < written + kPiecesAhead; });
+                if (next >= pieces) return;
+                k = next++;
+            }
+            std::string text;
+            jsonRows(rows, k * m_rowsPerPiece, std::min(rows.size(), (k + 1) * m_rowsPerPiece), text);
+            {
+                std::lock_guard lock(mutex);
+                texts[k] = std::move(text);
+                ready[k] = true;
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned i = 0; i < kWritingThreads; ++i) helpers.emplace_back(write);
+    for (std::size_t k = 0; k < pieces; ++k) {
+        std::string text;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ready[k]; });
+            text = std::move(texts[k]);
+            written = k + 1;
+        }
+        changed.notify_all();
+        std::fwrite(text.data(), 1, text.size(), m_out);
+    }
+    for (std::thread& helper : helpers) helper.join();
+    std::fflush(m_out);
+}
+
+void TreeWriter::jsonNode(const KItem& item, std::string_view path, std::string& o) const {
     o += "{\"path\":";
     platform::appendJsonString(o, path);
     for (int side = kSideLeft; side <= kSideRight; ++side) {
@@ -142,7 +265,7 @@ void TreeWriter::jsonNode(KItem& item, std::string& path) {
         o += "\":";
         appendBool(o, present && item.isLink(side));
     }
-    jsonColumns(item);
+    jsonColumns(item, o);
     if (item.iIgnored) o += ",\"ignored\":true";
     if (item.iDir1 || item.iDir2) {
         const FolderPart* f = item.folderIfAny();
@@ -158,21 +281,11 @@ void TreeWriter::jsonNode(KItem& item, std::string& path) {
         }
     }
     o += "}\n";
-    if (o.size() >= kFlushAt) flush();
-
-    const std::size_t base = path.size();
-    for (KItem* child : m_view.FilteredObjectsForModule(&item)) {
-        if (base) path += '/';
-        path.append(child->nameForSide(child->hasSide(kSideLeft) ? kSideLeft : kSideRight));
-        jsonNode(*child, path);
-        path.resize(base);
-    }
 }
 
-void TreeWriter::jsonColumns(const KItem& item) {
+void TreeWriter::jsonColumns(const KItem& item, std::string& o) const {
     for (int column : m_columns) {
         if (column < kColumnCreated1 || column > kColumnAdded2) continue;
-        std::string& o = m_buffer;
         o += ",\"";
         o += kColumnFields[column - kColumnCreated1];
         o += "\":";

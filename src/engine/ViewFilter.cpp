@@ -67,6 +67,10 @@ bool ViewFilter::keptInSecondPass(KItem* node) {
     return !FilteredObjectsForModule(node).empty();
 }
 
+bool ViewFilter::listsWhileFiltering() const {
+    return m_filter != kFilterOff && !(m_filter & kShowDifferent) && (m_filter & (kShowLeftOnly | kShowRightOnly));
+}
+
 const std::vector<KItem*>& ViewFilter::FilteredObjectsForModule(KItem* node) {
     if (m_filter == kFilterOff || !node->folderIfAny()) return node->iChildren();
     FolderPart& f = node->folder();
@@ -75,7 +79,7 @@ const std::vector<KItem*>& ViewFilter::FilteredObjectsForModule(KItem* node) {
     std::vector<KItem*> kept;
     for (KItem* child : f.children)
         if (keptInFirstPass(child)) kept.push_back(child);
-    if (!(m_filter & kShowDifferent) && (m_filter & (kShowLeftOnly | kShowRightOnly)) && !kept.empty()) {
+    if (listsWhileFiltering() && !kept.empty()) {
         std::vector<KItem*> second;
         for (KItem* child : kept)
             if (keptInSecondPass(child)) second.push_back(child);

@@ -34,6 +34,9 @@ public:
     unsigned iModuleFilter() const { return m_filter; }
     // The children of `node` the view shows, in display order.
     const std::vector<KItem*>& FilteredObjectsForModule(KItem* node);
+    // True when working out a folder's shown children may list one-sided
+    // folders below it (a filter of only one side's rows), which changes them.
+    bool listsWhileFiltering() const;
     // Whether a row can be opened: it has shown children, or it is a one-sided folder.
     bool isExpandable(KItem* node);
     // Set when the filter hid an empty folder.

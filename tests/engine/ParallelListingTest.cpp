@@ -23,19 +23,28 @@ namespace {
 
 constexpr std::int64_t kSecond = 1'000'000'000LL;
 
-// The tree as the command writes it, plus what the scan queued for sizing.
-std::string describe(ScanRun& run) {
+// The tree as the command writes it, in pieces of `rowsPerPiece` rows.
+std::string treeJson(ScanRun& run, std::size_t rowsPerPiece) {
     char* text = nullptr;
     std::size_t length = 0;
     std::FILE* out = ::open_memstream(&text, &length);
     {
         ViewFilter view(*run.root, kFilterOff);
-        TreeWriter writer(out, view);
+        TreeWriter writer(out, view, rowsPerPiece);
         writer.writeJson(*run.root);
     }
     std::fclose(out);
     std::string result(text, length);
     std::free(text);
+    return result;
+}
+
+// The tree as the command writes it, plus what the scan queued for sizing.
+// Written in pieces of a few rows on helper threads, it must read the same:
+// a row's path at a piece's start comes from the rows above it.
+std::string describe(ScanRun& run) {
+    std::string result = treeJson(run, TreeWriter::kRowsPerPiece);
+    EXPECT_EQ(treeJson(run, 3), result);
     for (const SizeRequest& r : run.scanner->iToCalcFolders) result += "\nsize " + std::to_string(r.side) + " " + r.path;
     result += "\nfilter " + std::to_string(run.scanner->iAnyFilterOn);
     return result;
