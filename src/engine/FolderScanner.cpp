@@ -646,9 +646,17 @@ int FolderScanner::CompareFolder(const std::string& left, const std::string& rig
     const bool atRoot = parent->isRootItem();
     if (atRoot) m_reportProgress = false;
 
-    if (!SetFolderContent(parent, right, true, kStateOnlyRight)) return kStateCancelled;
+    // A root level cut short leaves its rows not compared: which side lacks
+    // a row is known only once both sides are listed whole.
+    const auto rootLevelCut = [&] {
+        QMutexLocker lock(&m_root->iSemafor());
+        for (KItem* child : parent->iChildren())
+            if (child->iState == kStateOnlyRight || child->iState == kStateOnlyLeft) child->iState = kStateNotCompared;
+        return kStateCancelled;
+    };
+    if (!SetFolderContent(parent, right, true, kStateOnlyRight)) return atRoot ? rootLevelCut() : kStateCancelled;
     if (atRoot) {
-        if (!SetFolderContent(parent, left, true, kStateOnlyLeft, true)) return kStateCancelled;
+        if (!SetFolderContent(parent, left, true, kStateOnlyLeft, true)) return rootLevelCut();
         m_observer.rootLevelListed(*m_root);
         iProcessedLeftFiles = 1;
         m_reportProgress = true;
