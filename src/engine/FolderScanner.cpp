@@ -260,7 +260,7 @@ int FolderScanner::CompareThread(KRootItem& root) {
         // begun when the scan needs it, the scan lists itself. Without a
         // descent (or at a folder set's root, of links) the root alone.
         if (m_options.iIgnoreSubfolders || root.iMultiFolder) m_prefetcher->request({{kSideLeft, left}});
-        else m_prefetcher->requestTree(kSideLeft, left);
+        else m_prefetcher->requestTree(kSideLeft, left, platform::ListingPrefetcher::kTreeEntries, right);
     }
     const int state = CompareFolder(left, right, &root);
     m_prefetcher.reset();

@@ -48,11 +48,15 @@ void ListingPrefetcher::request(const std::vector<Folder>& folders) {
     m_work.notify_one();
 }
 
-void ListingPrefetcher::requestTree(int side, const std::string& root, std::size_t entries) {
+void ListingPrefetcher::requestTree(int side, const std::string& root, std::size_t entries,
+                                    const std::string& mirrorRoot) {
     {
         std::lock_guard lock(m_mutex);
         m_treeSide = side;
         m_treeLimit = entries;
+        m_treeRoot = root;
+        m_mirrorRoot = fsFor(3 - side) ? mirrorRoot : std::string();
+        m_mirrorSide = m_mirrorRoot.empty() ? 0 : 3 - side;
     }
     request({{side, root}});
 }
@@ -66,6 +70,14 @@ void ListingPrefetcher::requestSubfolders(const std::string& key, const Listing&
         if (child.back() != '/') child += '/';
         child.append(listing.name(e));
         if (!m_slots.try_emplace(child).second) continue;
+        if (!m_mirrorRoot.empty()) {
+            std::string mirror = keyOf(3 - m_treeSide, m_mirrorRoot);
+            const std::string_view below = std::string_view(child).substr(1 + m_treeRoot.size());
+            if (mirror.back() != '/' && !below.starts_with('/')) mirror += '/';
+            if (mirror.back() == '/' && below.starts_with('/')) mirror.pop_back();
+            mirror.append(below);
+            if (m_slots.try_emplace(mirror).second) m_next.push_back(std::move(mirror));
+        }
         m_next.push_back(std::move(child));
     }
     // The first subfolder is served first: depth first, as the scan descends.
@@ -88,7 +100,7 @@ bool ListingPrefetcher::take(int side, const std::string& path, Listing& out) {
     std::swap(out, it->second.listing);
     if (m_spare.size() < kSpareBuffers) m_spare.push_back(std::move(it->second.listing));
     m_slots.erase(it);
-    if (side == m_treeSide) m_treeHeld -= out.entries.size();
+    if (heldByEntries(side)) m_treeHeld -= out.entries.size();
     else --m_readyCount;
     lock.unlock();
     m_work.notify_one();
@@ -117,10 +129,11 @@ void ListingPrefetcher::work() {
         Slot& slot = m_slots.at(key);
         slot.listing = std::move(listing);
         slot.stage = Stage::Ready;
-        if (key[0] - '0' == m_treeSide) {
+        const int side = key[0] - '0';
+        if (heldByEntries(side)) {
             // The tree's listings are held to an entry count of their own, not to the number of listings.
             m_treeHeld += slot.listing.entries.size();
-            requestSubfolders(key, slot.listing);
+            if (side == m_treeSide) requestSubfolders(key, slot.listing);
             // Another thread may be idle for want of a folder.
             if (!m_next.empty()) m_work.notify_one();
         } else {

@@ -48,8 +48,13 @@ public:
     // listings waiting to be taken are held to `entries` entries instead of
     // to a number of listings: past that, no subfolders are asked for. The
     // default holds a tree of a quarter of a million entries whole.
+    // With `mirrorRoot`, each subfolder found is also asked for below
+    // `mirrorRoot` on the other side, at the same relative path: there the
+    // scan's partner most often stands, and the scan need not ask for it
+    // only once it gets there.
     static constexpr std::size_t kTreeEntries = 250'000;
-    void requestTree(int side, const std::string& root, std::size_t entries = kTreeEntries);
+    void requestTree(int side, const std::string& root, std::size_t entries = kTreeEntries,
+                     const std::string& mirrorRoot = {});
     // Moves the listing of a requested folder into `out`, waiting while it is
     // being made. False when it was not requested or not begun: the caller
     // lists it itself (and it is no longer listed ahead).
@@ -65,6 +70,9 @@ private:
     FileSystem* fsFor(int side) const { return side == 1 ? m_left : m_right; }
     void work();
     bool stopping() const;
+    // The walked side's and the mirror's listings are held to a number of
+    // entries: a mirrored folder that does not exist holds none.
+    bool heldByEntries(int side) const { return side == m_treeSide || side == m_mirrorSide; }
     // Under the lock: the subfolders of a folder of requestTree's side just listed.
     void requestSubfolders(const std::string& key, const Listing& listing);
 
@@ -82,7 +90,10 @@ private:
     std::vector<Listing> m_spare;   // buffers handed back by the scan, reused
     std::size_t m_readyCount = 0;
     int m_treeSide = 0;              // the side requestTree descends, 0 for none
-    std::size_t m_treeLimit = 0;     // entries its listings may hold while they wait
+    std::string m_treeRoot;          // the folder it descends from
+    std::string m_mirrorRoot;        // the other side's folder its subfolders are mirrored below, or none
+    int m_mirrorSide = 0;            // that side, 0 for none
+    std::size_t m_treeLimit = 0;     // entries its listings (and the mirror's) may hold while they wait
     std::size_t m_treeHeld = 0;      // entries they hold
     bool m_closing = false;
     std::vector<std::thread> m_threads;

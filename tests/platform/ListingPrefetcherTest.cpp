@@ -90,5 +90,27 @@ TEST(ListingPrefetcherTest, ATreeIsListedFolderByFolderAndEachListingGoesToItsFo
     }
 }
 
+TEST(ListingPrefetcherTest, EachSubfolderIsAlsoAskedForAtTheSamePlaceOnTheMirroredSide) {
+    TempTree left, right;
+    for (const char* file : {"a/b/one", "a/two", "c/three"}) left.file(file, 1);
+    for (const char* file : {"a/b/uno", "a/dos"}) right.file(file, 1);   // no "c" on the right
+
+    RecordingFileSystem fs;
+    platform::ListingPrefetcher prefetcher(&fs, &fs, platform::kStatBasic, nullptr,
+                                           platform::ListingPrefetcher::kMaxReady, 2);
+    prefetcher.requestTree(1, left.root(), 1000, right.root());
+    // The left tree, and the right side's folders where the left ones are,
+    // "c" too, which the right side lacks.
+    EXPECT_EQ(whenListed(fs, 7), (std::set<std::string>{left.root(), left.path("a"), left.path("a/b"), left.path("c"),
+                                                         right.path("a"), right.path("a/b"), right.path("c")}));
+    for (const auto& [folder, names] : std::vector<std::pair<std::string, std::set<std::string>>>{
+             {"a/b", {"uno"}}, {"a", {"b", "dos"}}}) {
+        SCOPED_TRACE(folder);
+        platform::Listing listing;
+        ASSERT_TRUE(prefetcher.take(2, right.path(folder), listing));
+        EXPECT_EQ(namesIn(listing), names);
+    }
+}
+
 }  // namespace
 }  // namespace qv::test
