@@ -247,6 +247,8 @@ TEST_F(ItemComparisonTest, EntriesThatChangeUnderTheScanStillGetAState) {
     right.file("zzz/later", 1);
     // With no reading threads the files are read when the scan ends, after
     // the listing of "zzz" has replaced one file by a folder and removed another.
+    // Listed in order, "zzz" comes after the top level: listed ahead, the
+    // right "zzz" may come first, and the changes would be seen as listed.
     FaultyFileSystem fs;
     fs.beforeListing = [&](const std::string& path) {
         if (path != right.path("zzz")) return;
@@ -254,7 +256,7 @@ TEST_F(ItemComparisonTest, EntriesThatChangeUnderTheScanStillGetAState) {
         ::mkdir(right.path("becomesFolder").c_str(), 0755);
         ::unlink(right.path("vanishes").c_str());
     };
-    auto run = scan({.contents = true, .contentWorkers = 0}, &fs);
+    auto run = scan({.contents = true, .contentWorkers = 0, .listingAhead = false}, &fs);
     EXPECT_EQ(run->state("becomesFolder"), kStateNoEntry);
     EXPECT_EQ(run->state("vanishes"), kStateNoEntry);
     EXPECT_EQ(run->state("new\nline"), kStateEqual);
