@@ -1,10 +1,19 @@
 #include "platform/ListingPrefetcher.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace qv::platform {
 namespace {
 constexpr std::size_t kSpareBuffers = 16;
+
+// `path` (a key) followed by `below`, a name or relative path, with one slash between.
+std::string joined(std::string path, std::string_view below) {
+    if (below.starts_with('/')) below.remove_prefix(1);
+    if (path.back() != '/') path += '/';
+    path.append(below);
+    return path;
+}
 }
 
 ListingPrefetcher::ListingPrefetcher(FileSystem* left, FileSystem* right, unsigned fields,
@@ -66,16 +75,12 @@ void ListingPrefetcher::requestSubfolders(const std::string& key, const Listing&
     const std::size_t before = m_next.size();
     for (const ListedEntry& e : listing.entries) {
         if (e.stat.type != EntryType::Folder) continue;
-        std::string child = key;
-        if (child.back() != '/') child += '/';
-        child.append(listing.name(e));
+        std::string child = joined(key, listing.name(e));
         if (!m_slots.try_emplace(child).second) continue;
         if (!m_mirrorRoot.empty()) {
-            std::string mirror = keyOf(3 - m_treeSide, m_mirrorRoot);
-            const std::string_view below = std::string_view(child).substr(1 + m_treeRoot.size());
-            if (mirror.back() != '/' && !below.starts_with('/')) mirror += '/';
-            if (mirror.back() == '/' && below.starts_with('/')) mirror.pop_back();
-            mirror.append(below);
+            // The same path below the other side's root.
+            std::string mirror = joined(keyOf(3 - m_treeSide, m_mirrorRoot),
+                                        std::string_view(child).substr(1 + m_treeRoot.size()));
             if (m_slots.try_emplace(mirror).second) m_next.push_back(std::move(mirror));
         }
         m_next.push_back(std::move(child));
