@@ -91,17 +91,20 @@ void DragCopyQueue::run() {
         std::lock_guard lock(m_mutex);
         m_copying = false;
         m_failures += failures;
-        if (m_queue.empty()) QMetaObject::invokeMethod(this, [this] { endBatch(); }, Qt::QueuedConnection);
+        if (!m_queue.empty()) continue;
+        const std::uint64_t serial = ++m_endsPosted;
+        QMetaObject::invokeMethod(this, [this, serial] { endBatch(serial); }, Qt::QueuedConnection);
     }
 }
 
-void DragCopyQueue::endBatch() {
+void DragCopyQueue::endBatch(std::uint64_t serial) {
     int failed = 0;
     {
         std::lock_guard lock(m_mutex);
         // A drop made while this call was on its way belongs to the same
-        // batch: the queue ends once, after it, with one question.
-        if (m_copying || !m_queue.empty()) return;
+        // batch: the queue ends once, after it, with one question. Only the
+        // last end posted counts, since it follows every item's report.
+        if (serial != m_endsPosted || m_copying || !m_queue.empty()) return;
         m_busy = false;
         m_itemsLeft = 0;
         failed = m_failures;

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -57,8 +58,8 @@ private:
 
     void run();
     // On the queue's own thread (the caller's): the batch ends when nothing
-    // was queued since the worker ran empty.
-    void endBatch();
+    // was queued since the worker ran empty for the `serial`th time.
+    void endBatch(std::uint64_t serial);
     void copyOperation(const Operation& op, int& failures);
 
     UserPrompt& m_prompt;
@@ -73,6 +74,7 @@ private:
     bool m_stopping = false;
     bool m_copying = false;   // the worker holds an operation, under m_mutex
     int m_failures = 0;       // of the running batch, under m_mutex
+    std::uint64_t m_endsPosted = 0;   // times the worker ran empty, under m_mutex
     std::thread m_thread;
 };
 
