@@ -90,6 +90,14 @@ void ComparisonView::reveal(KItem* item, bool forward) {
     scrollTo(target);
 }
 
+void ComparisonView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+    // Rows told of as a range may gain or lose their expand arrows (a
+    // one-sided folder opens once the sizes are in). The tree takes the new
+    // arrows in but repaints only the cells, not the indentation they sit in.
+    if (topLeft.column() == 0 && topLeft.row() != bottomRight.row()) viewport()->update();
+}
+
 void ComparisonView::contextMenuEvent(QContextMenuEvent* event) {
     const QModelIndex at = indexAt(event->pos());
     if (at.isValid() && !selectionModel()->isRowSelected(at.row(), at.parent())) {

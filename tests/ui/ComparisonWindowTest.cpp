@@ -27,6 +27,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -75,6 +76,18 @@ protected:
 
     TestSettings settings;
     TempTree left, right;
+};
+
+// Keeps the regions a widget is asked to paint.
+class PaintRecorder : public QObject {
+public:
+    PaintRecorder(QWidget& widget, QRegion& painted) : m_painted(painted) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) m_painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+private:
+    QRegion& m_painted;
 };
 
 TEST_F(WindowTest, ClickThroughMirrorsExecutesAndComparesAgainEqual) {
@@ -230,6 +243,18 @@ TEST_F(WindowTest, OneSidedFolderListsItsContentsWhenExpanded) {
     EXPECT_TRUE(model.hasChildren(only));
     EXPECT_EQ(model.rowCount(only), 0);
     EXPECT_TRUE(model.canFetchMore(only));
+
+    // Its arrow may come only once the sizes are in, told as a change of all
+    // rows: the repaint that follows must reach the indentation it sits in.
+    ComparisonView& view = window->view();
+    QRegion painted;
+    PaintRecorder recorder(*view.viewport(), painted);
+    QCoreApplication::processEvents();
+    painted = QRegion();
+    model.refreshValues();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !painted.isEmpty(); }, 5000));
+    const QRect cell = view.visualRect(only);
+    EXPECT_TRUE(painted.contains(QRect(0, cell.top(), cell.left(), cell.height()))) << "the arrow is not repainted";
 
     window->view().expand(only);
     ASSERT_EQ(model.rowCount(only), 2);
