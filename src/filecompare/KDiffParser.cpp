@@ -165,6 +165,23 @@ std::vector<DisplayLine> withFillers(std::vector<DisplayLine> lines, const std::
     return lines;
 }
 
+// The characters of display lines [from, to), each with its break.
+std::uint64_t charactersOf(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t to) {
+    std::uint64_t n = 0;
+    for (std::size_t i = from; i < to; ++i) n += std::uint64_t(lines[i].text.size()) + (lines[i].hasBreak ? 1 : 0);
+    return n;
+}
+
+// The same for lines between two changes: no fillers, and one stretch of
+// the file's text, cut from it in order. Their length is where the stretch
+// ends less where it begins, without visiting the lines in between.
+std::uint64_t charactersOfUnchanged(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t to) {
+    if (from == to) return 0;
+    const DisplayLine& last = lines[to - 1];
+    const QChar* end = last.text.constData() + last.text.size();
+    return std::uint64_t(end - lines[from].text.constData()) + (last.hasBreak ? 1 : 0);
+}
+
 }  // namespace
 
 std::optional<std::pair<float, int>> KDiffParser::FindNextDistanceIn(const QStringList& bigLines, const QString& smallItem,
@@ -349,17 +366,17 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     m_numOfLinesForR = m_orgNumOfRLines + m_addedRLines;
 
     // Character positions in the aligned texts, every line counted with its break.
-    std::vector<std::uint64_t> start1(m_lines1.size() + 1, 0), start2(m_lines2.size() + 1, 0);
-    for (std::size_t i = 0; i < m_lines1.size(); ++i) {
-        start1[i + 1] = start1[i] + std::uint64_t(m_lines1[i].text.size()) + (m_lines1[i].hasBreak ? 1 : 0);
-        start2[i + 1] = start2[i] + std::uint64_t(m_lines2[i].text.size()) + (m_lines2[i].hasBreak ? 1 : 0);
-    }
+    std::size_t line = 0;
+    std::uint64_t position[2] = {0, 0};
     for (ChangeRecord& r : m_zmiany) {
-        const std::size_t last = r.l + r.nol - 1;
-        r.c[0] = start1[r.l];
-        r.c[1] = start2[r.l];
-        r.lc[0] = start1[last + 1] - (start1[last + 1] > 0 ? 1 : 0);
-        r.lc[1] = start2[last + 1] - (start2[last + 1] > 0 ? 1 : 0);
+        const std::size_t end = r.l + r.nol;
+        for (int side = 0; side < 2; ++side) {
+            const auto& lines = side == 0 ? m_lines1 : m_lines2;
+            r.c[side] = position[side] += charactersOfUnchanged(lines, line, r.l);
+            position[side] += charactersOf(lines, r.l, end);
+            r.lc[side] = position[side] - (position[side] > 0 ? 1 : 0);
+        }
+        line = end;
     }
     buildRows();
     markBlocks(blocksToMark, ahead);
@@ -429,19 +446,6 @@ QString KDiffParser::rowText(int side, std::size_t row) const {
         t += lines[first + k].text;
     }
     return t;
-}
-
-std::vector<MarkRun> KDiffParser::rowMarks(int side, std::size_t row) const {
-    const auto& lines = side == 0 ? m_lines1 : m_lines2;
-    const auto [first, count] = m_rows[row];
-    std::vector<MarkRun> out;
-    qsizetype offset = 0;
-    for (std::uint64_t k = 0; k < count; ++k) {
-        const DisplayLine& dl = lines[first + k];
-        for (const MarkRun& m : dl.marks) out.push_back({m.start + offset, m.length, m.kind});
-        offset += dl.text.size() + 1;
-    }
-    return out;
 }
 
 namespace {

@@ -246,6 +246,31 @@ TEST(KDiffParserTest, SeveralChangesShiftLaterRecordsByEarlierFillers) {
     EXPECT_EQ(run.parser.iNumOfLines(), 7u);
 }
 
+TEST(KDiffParserTest, ChangesKnowWhereTheyBeginAndEndInTheAlignedTexts) {
+    // Lines of every length between the changes, empty ones, an insertion,
+    // a deletion, a change, and a last line without its break.
+    const QByteArray left = "first line\n\nsecond, longer line\nremoved\nthird\n\tfourth\nold\nlast kept\nend";
+    const QByteArray right = "first line\n\nsecond, longer line\nthird\nadded\nmore\n\tfourth\nnew one\nlast kept\nend";
+    RealDiff run;
+    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done);
+    const auto& z = run.parser.iZmiany();
+    ASSERT_EQ(z.size(), 3u);
+    // Each display line counted with its break, one after the other.
+    const auto startOf = [](const std::vector<DisplayLine>& lines, std::uint64_t line) {
+        std::uint64_t at = 0;
+        for (std::uint64_t i = 0; i < line; ++i) at += std::uint64_t(lines[i].text.size()) + (lines[i].hasBreak ? 1 : 0);
+        return at;
+    };
+    for (const ChangeRecord& r : z) {
+        for (int side = 0; side < 2; ++side) {
+            const auto& lines = side == 0 ? run.parser.lines1() : run.parser.lines2();
+            EXPECT_EQ(r.c[side], startOf(lines, r.l)) << "change " << r.nz << " side " << side;
+            const std::uint64_t after = startOf(lines, r.l + r.nol);
+            EXPECT_EQ(r.lc[side], after - (after > 0 ? 1 : 0)) << "change " << r.nz << " side " << side;
+        }
+    }
+}
+
 TEST(KDiffParserTest, PartnerSearchFollowsDistancesAndSharedWords) {
     const QStringList big{"new=one", "alpha=beta2", "other=stuff"};
     const auto first = KDiffParser::FindNextDistanceIn(big, "alpha=beta", std::nullopt);
