@@ -136,10 +136,16 @@ private:
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
-// Output collected in a buffer and written in large pieces.
+// Output collected in a buffer and written in large pieces. A large diff's
+// records are hundreds of thousands of short pieces: the text pieces of the
+// program's own (literals) are copied by their known length.
 class Out {
 public:
     ~Out() { flush(); }
+    template <std::size_t N>
+    Out& operator<<(const char (&literal)[N]) {
+        return *this << std::string_view(literal, N - 1);
+    }
     Out& operator<<(std::string_view s) {
         if (s.size() > kBuffered) {
             // A large piece goes out as it is rather than through the buffer.
@@ -151,7 +157,6 @@ public:
         flushWhenFull();
         return *this;
     }
-    Out& operator<<(const char* s) { return *this << std::string_view(s); }
     Out& operator<<(char c) {
         m_buf += c;
         return *this;
@@ -160,8 +165,9 @@ public:
         const QByteArray utf8 = s.toUtf8();
         return *this << std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()));
     }
-    // Numbers straight into the buffer: a large diff's records hold hundreds of thousands.
+    // Numbers straight into the buffer.
     Out& operator<<(std::uint64_t n) { return number(n); }
+    Out& operator<<(qsizetype n) { return number(n); }
     Out& operator<<(int n) { return number(n); }
     void flush() {
         if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
@@ -228,11 +234,22 @@ private:
 };
 
 void writeMarks(Out& out, const std::vector<MarkRun>& marks) {
-    out << "[";
-    for (std::size_t i = 0; i < marks.size(); ++i)
-        out << (i ? "," : "") << "[" << std::uint64_t(marks[i].start) << "," << std::uint64_t(marks[i].length) << ","
-            << int(marks[i].kind) << "]";
-    out << "]";
+    out << '[';
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        if (i) out << ',';
+        out << '[' << marks[i].start << ',' << marks[i].length << ',' << int(marks[i].kind) << ']';
+    }
+    out << ']';
+}
+
+void writeRowMarks(Out& out, const KDiffParser& p, int side, std::size_t row) {
+    out << '[';
+    bool any = false;
+    p.forEachRowMark(side, row, [&](const MarkRun& m) {
+        if (std::exchange(any, true)) out << ',';
+        out << '[' << m.start << ',' << m.length << ',' << int(m.kind) << ']';
+    });
+    out << ']';
 }
 
 void writeRecord(Out& out, const ChangeRecord& r) {
@@ -241,7 +258,10 @@ void writeRecord(Out& out, const ChangeRecord& r) {
         << "]";
     if (!r.el.empty()) {
         out << ",\"el\":[";
-        for (std::size_t i = 0; i < r.el.size(); ++i) out << (i ? "," : "") << r.el[i];
+        for (std::size_t i = 0; i < r.el.size(); ++i) {
+            if (i) out << ',';
+            out << r.el[i];
+        }
         out << "],\"els\":" << std::string_view(r.els ? "true" : "false");
     }
     if (r.diffChunk) {
@@ -396,12 +416,13 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
             << ",\"lineEndings\":" << std::string_view(lineEndsDiffer ? "\"differ\"" : "\"same\"")
             << std::string_view(meta.json()) << ",\"changes\":[";
         for (std::size_t i = 0; i < z.size(); ++i) {
-            out << (i ? ",\n" : "\n");
+            if (i) out << ',';
+            out << '\n';
             writeRecord(out, z[i]);
             out << ",\"marks1\":";
-            writeMarks(out, p.rowMarks(0, z[i].lr));
+            writeRowMarks(out, p, 0, z[i].lr);
             out << ",\"marks2\":";
-            writeMarks(out, p.rowMarks(1, z[i].lr));
+            writeRowMarks(out, p, 1, z[i].lr);
             out << "}";
         }
         for (int side = 0; side < 2; ++side) {
@@ -441,7 +462,8 @@ public:
     void hexLine(std::uint64_t, const HexLine& l, const HexLine& r, const ChangeRecord* rec) override {
         if (m_json) {
             if (!rec) return;
-            m_out << (m_count++ ? ",\n" : "\n");
+            if (m_count++) m_out << ',';
+            m_out << '\n';
             writeRecord(m_out, *rec);
             m_out << ",\"left\":";
             m_out.json(l.text);

@@ -115,8 +115,17 @@ public:
     const std::vector<std::pair<std::uint64_t, std::uint64_t>>& rows() const { return m_rows; }
     // A row's text: its lines joined, every line with its break except the last.
     QString rowText(int side, std::size_t row) const;
-    // Marks of a row, offsets in rowText.
-    std::vector<MarkRun> rowMarks(int side, std::size_t row) const;
+    // Calls `f` with each mark of a row, its offset in rowText.
+    template <class F>
+    void forEachRowMark(int side, std::size_t row, F&& f) const {
+        const auto& lines = side == 0 ? m_lines1 : m_lines2;
+        const auto [first, count] = m_rows[row];
+        qsizetype offset = 0;
+        for (std::uint64_t k = first; k < first + count; ++k) {
+            for (const MarkRun& m : lines[k].marks) f(MarkRun{m.start + offset, m.length, m.kind});
+            offset += lines[k].text.size() + 1;
+        }
+    }
     const QStringList& diagnostics() const { return m_log; }
 
     void clear();
