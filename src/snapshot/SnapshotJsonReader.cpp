@@ -4,16 +4,19 @@
 #include "snapshot/KSnapshot.h"
 #include "snapshot/lzfse/Lzfse.h"
 
-#include <nlohmann/json.hpp>
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
+#include <string_view>
 #include <utility>
 
 namespace qv {
 namespace {
 
-bool parseMD5(const std::string& hex, std::array<std::uint8_t, 16>& out) {
+bool parseMD5(std::string_view hex, std::array<std::uint8_t, 16>& out) {
     if (hex.size() != 32) return false;
     auto nibble = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
@@ -31,8 +34,8 @@ bool parseMD5(const std::string& hex, std::array<std::uint8_t, 16>& out) {
 
 // The text of a string as SurrogateEscapes handed it on, with each NUL and
 // the two hex digits after it turned back into the byte they stand for.
-std::string restoredBytes(const std::string& text) {
-    if (text.find('\0') == std::string::npos) return text;
+std::string restoredBytes(std::string_view text) {
+    if (text.find('\0') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -41,7 +44,7 @@ std::string restoredBytes(const std::string& text) {
             out += text[i];
             continue;
         }
-        out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
         i += 2;
     }
     return out;
@@ -56,12 +59,12 @@ std::string lastComponent(const std::string& path) {
 
 // Events of the JSON parser turned into entries. Unknown keys are passed
 // over; a value of an unexpected type is ignored (the key reads as missing).
-class Builder final : public nlohmann::json_sax<nlohmann::json> {
+class Builder final : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Builder> {
 public:
     explicit Builder(KSnapshot& snapshot) : m_snapshot(snapshot) {}
 
-    bool null() override { return value(); }
-    bool boolean(bool v) override {
+    bool Null() { return value(); }
+    bool Bool(bool v) {
         if (KSnapURL* e = current()) {
             if (m_key == "fol") e->iFolder = v;
             else if (m_key == "hid") e->iHidden = v;
@@ -70,12 +73,17 @@ public:
         }
         return value();
     }
-    bool number_integer(number_integer_t v) override { return number(v < 0 ? 0 : static_cast<std::uint64_t>(v)); }
-    bool number_unsigned(number_unsigned_t v) override { return number(v); }
-    bool number_float(number_float_t v, const string_t&) override {
-        return number(v < 0 ? 0 : static_cast<std::uint64_t>(v));
+    bool Int(int v) { return number(v < 0 ? 0 : static_cast<std::uint64_t>(v)); }
+    bool Uint(unsigned v) { return number(v); }
+    bool Int64(std::int64_t v) { return number(v < 0 ? 0 : static_cast<std::uint64_t>(v)); }
+    bool Uint64(std::uint64_t v) { return number(v); }
+    bool Double(double v) {
+        // Sizes and counts are whole and not negative; beyond the largest one, the largest.
+        constexpr double kPastLargest = 18446744073709551616.0;
+        return number(v <= 0 ? 0 : v >= kPastLargest ? std::numeric_limits<std::uint64_t>::max() : static_cast<std::uint64_t>(v));
     }
-    bool string(string_t& v) override {
+    bool String(const char* text, rapidjson::SizeType length, bool) {
+        const std::string_view v(text, length);
         if (m_inTags) {
             if (KSnapURL* e = current()) {
                 if (!e->iTags) e->iTags = std::make_unique<std::vector<std::string>>();
@@ -99,9 +107,8 @@ public:
         }
         return value();
     }
-    bool binary(binary_t&) override { return value(); }
 
-    bool start_object(std::size_t) override {
+    bool StartObject() {
         if (m_skip || (!m_depth.empty() && !m_inChildren)) return skipContainer();
         if (m_depth.size() >= kMaxTreeDepth) {
             m_error = "nested deeper than " + std::to_string(kMaxTreeDepth) + " levels";
@@ -119,18 +126,18 @@ public:
         m_inChildren = false;
         return true;
     }
-    bool key(string_t& k) override {
-        if (!m_skip) m_key = k;
+    bool Key(const char* text, rapidjson::SizeType length, bool) {
+        if (!m_skip) m_key.assign(text, length);
         return true;
     }
-    bool end_object() override {
+    bool EndObject(rapidjson::SizeType) {
         if (m_skip) return endSkipped();
         m_depth.pop_back();
         m_inChildren = !m_depth.empty();
         m_key.clear();
         return true;
     }
-    bool start_array(std::size_t) override {
+    bool StartArray() {
         if (m_skip) return skipContainer();
         if (!m_depth.empty() && m_key == "chi") {
             m_inChildren = true;
@@ -142,16 +149,17 @@ public:
         }
         return skipContainer();
     }
-    bool end_array() override {
+    bool EndArray(rapidjson::SizeType) {
         if (m_skip) return endSkipped();
         if (m_inTags) m_inTags = false;
         else m_inChildren = false;
         m_key.clear();
         return true;
     }
-    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& e) override {
-        m_error = "not JSON at byte " + std::to_string(position) + " (" + e.what() + ")";
-        return false;
+    // Why the parser stopped at byte `position`, unless this side stopped it.
+    void parseFailed(rapidjson::ParseErrorCode code, std::size_t position) {
+        if (m_error.empty())
+            m_error = "not JSON at byte " + std::to_string(position) + " (" + rapidjson::GetParseError_En(code) + ")";
     }
 
     KSnapURL* root() const { return m_root; }
@@ -235,16 +243,30 @@ private:
 // into a NUL followed by "00"), which restoredBytes() turns back into the
 // bytes. A surrogate that follows a high surrogate is half of a real
 // character and passes unchanged. Escapes are rewritten a piece at a time,
-// so that the parser reads plain memory character by character.
+// so that the parser reads plain memory character by character: this is the
+// stream it reads (Peek and Take a character, '\0' at the end, Tell how many
+// were taken).
 template <class Pieces>
 class EscapedJson {
 public:
+    using Ch = char;
     explicit EscapedJson(Pieces& pieces) : m_pieces(pieces) {}
-    bool atEnd() { return m_at == m_end && !refill(); }
-    char current() const { return *m_at; }
-    void advance() { ++m_at; }
+    Ch Peek() { return atEnd() ? '\0' : *m_at; }
+    Ch Take() {
+        if (atEnd()) return '\0';
+        ++m_taken;
+        return *m_at++;
+    }
+    std::size_t Tell() const { return m_taken; }
+    // Parsing in place writes into the stream; it is not asked for here.
+    Ch* PutBegin() { return nullptr; }
+    void Put(Ch) {}
+    void Flush() {}
+    std::size_t PutEnd(Ch*) { return 0; }
 
 private:
+    bool atEnd() { return m_at == m_end && !refill(); }
+
     // The next piece rewritten; an escape it cuts short waits for the piece after it.
     bool refill() {
         m_text.clear();
@@ -304,39 +326,20 @@ private:
     std::string m_carried;   // the start of an escape the last piece cut short
     const char* m_at = nullptr;
     const char* m_end = nullptr;
+    std::size_t m_taken = 0;
     bool m_afterHigh = false;
-};
-
-// An input iterator over a source of characters; a default-made one is the end.
-template <class Source>
-class CharIterator {
-public:
-    using iterator_category = std::input_iterator_tag;
-    using value_type = char;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const char*;
-    using reference = char;
-
-    CharIterator() = default;
-    explicit CharIterator(Source* source) : m_source(source) {}
-    char operator*() const { return m_source->current(); }
-    CharIterator& operator++() {
-        m_source->advance();
-        return *this;
-    }
-    bool operator==(const CharIterator& other) const { return atEnd() == other.atEnd(); }
-    bool operator!=(const CharIterator& other) const { return !(*this == other); }
-
-private:
-    bool atEnd() const { return !m_source || m_source->atEnd(); }
-    Source* m_source = nullptr;
 };
 
 template <class Pieces>
 bool parse(Pieces& pieces, Builder& builder) {
     EscapedJson<Pieces> text(pieces);
-    using Iterator = CharIterator<EscapedJson<Pieces>>;
-    return nlohmann::json::sax_parse(Iterator(&text), Iterator(), &builder);
+    rapidjson::Reader reader;
+    // Strings are checked as UTF-8: a name that is not was written escaped.
+    // The iterative form keeps open containers on the heap: no nesting reaches the stack's end.
+    const rapidjson::ParseResult result =
+        reader.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(text, builder);
+    if (result.IsError()) builder.parseFailed(result.Code(), result.Offset());
+    return !result.IsError();
 }
 
 bool finishReading(KSnapshot& snapshot, Builder& builder, bool ok, std::string* error) {

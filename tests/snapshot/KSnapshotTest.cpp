@@ -1,4 +1,5 @@
 #include "snapshot/KSnapshot.h"
+#include "base/InputLimits.h"
 #include "snapshot/SnapshotRecorder.h"
 #include "snapshot/lzfse/Lzfse.h"
 #include "support/FileChecks.h"
@@ -13,6 +14,7 @@
 #include <ctime>
 
 #include <fstream>
+#include <limits>
 
 namespace qv::test {
 namespace {
@@ -158,6 +160,39 @@ TEST(KSnapshotTest, EscapedBytesOfNamesComeBackAsTheSameBytes) {
     const KSnapURL* nul = snapshot.entryAt(std::string_view("/r/nul\0in", 9));
     ASSERT_NE(nul, nullptr);
     EXPECT_EQ(nul->iLinkTarget, "\xFF/target");
+}
+
+TEST(KSnapshotTest, NumbersAreReadAsSizesAndOnlyTreesTooDeepAreRefused) {
+    // Sizes are whole and not negative, whatever the number's form.
+    const std::string json = R"({"pth":"/r","fol":true,"chi":[)"
+                             R"({"pth":"/r/neg","siz":-5},{"pth":"/r/frac","siz":2.9},)"
+                             R"({"pth":"/r/huge","siz":1e30},{"pth":"/r/max","siz":18446744073709551615}]})";
+    KSnapshot snapshot;
+    std::string error;
+    ASSERT_TRUE(snapshot.readJson(json, &error)) << error;
+    EXPECT_EQ(snapshot.entryAt("/r/neg")->iDataSize, 0u);
+    EXPECT_EQ(snapshot.entryAt("/r/frac")->iDataSize, 2u);
+    EXPECT_EQ(snapshot.entryAt("/r/huge")->iDataSize, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(snapshot.entryAt("/r/max")->iDataSize, std::numeric_limits<std::uint64_t>::max());
+
+    // Lists nested far past any tree under a key nobody reads: passed over.
+    const std::string deepLists =
+        R"({"pth":"/r","fol":true,"x":)" + std::string(1000000, '[') + std::string(1000000, ']') + "}";
+    KSnapshot lists;
+    EXPECT_TRUE(lists.readJson(deepLists, &error)) << error;
+    // Entries nested one level deeper than a tree may be: refused.
+    std::string deepEntries;
+    for (std::size_t level = 0; level <= kMaxTreeDepth; ++level) deepEntries += R"({"pth":"/r","fol":true,"chi":[)";
+    KSnapshot deep;
+    EXPECT_FALSE(deep.readJson(deepEntries, &error));
+    EXPECT_EQ(error, "snapErrTooDeep");
+    // Just inside the limit, the tree is read.
+    std::string deepest;
+    for (std::size_t level = 0; level < kMaxTreeDepth; ++level) deepest += R"({"pth":"/r","fol":true,"chi":[)";
+    for (std::size_t level = 0; level < kMaxTreeDepth; ++level) deepest += "]}";
+    KSnapshot inside;
+    error.clear();
+    EXPECT_TRUE(inside.readJson(deepest, &error)) << error;
 }
 
 TEST(KSnapshotTest, EscapesCutByTheDecodersPiecesComeBackWhole) {
