@@ -15,6 +15,7 @@
 
 #include <fstream>
 #include <limits>
+#include <random>
 
 namespace qv::test {
 namespace {
@@ -193,6 +194,40 @@ TEST(KSnapshotTest, NumbersAreReadAsSizesAndOnlyTreesTooDeepAreRefused) {
     KSnapshot inside;
     error.clear();
     EXPECT_TRUE(inside.readJson(deepest, &error)) << error;
+}
+
+TEST(KSnapshotTest, DamagedTextIsReadOrRefusedWithAReason) {
+    TempTree tree;
+    tree.fileWithText("a b/c\"d.txt", "1");
+    tree.fileWithText("x/y/z", "22");
+    const std::string json = recordJson(tree.root(), true);
+    // Bytes changed, cut, repeated, and JSON's own characters put anywhere.
+    const std::string specials = "{}[]\",:\\u0";
+    std::mt19937 random(7);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string damaged = json;
+        for (int k = 0, edits = 1 + int(random() % 3); k < edits; ++k) {
+            const std::size_t at = random() % damaged.size();
+            switch (random() % 4) {
+                case 0: damaged[at] = char(random() % 256); break;
+                case 1: damaged.resize(at); break;
+                case 2: damaged.insert(at, damaged.substr(at, random() % 40)); break;
+                default: damaged.insert(at, 1, specials[random() % specials.size()]);
+            }
+            if (damaged.empty()) damaged = "{";
+        }
+        KSnapshot snapshot;
+        std::string error;
+        if (snapshot.readJson(damaged, &error)) {
+            EXPECT_NE(snapshot.iSnapshot(), nullptr);
+        } else {
+            ++refused;
+            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(snapshot.iSnapshot(), nullptr);
+        }
+    }
+    EXPECT_GT(refused, 1000);
 }
 
 TEST(KSnapshotTest, EscapesCutByTheDecodersPiecesComeBackWhole) {
