@@ -209,11 +209,17 @@ class RenderedLines {
 public:
     void render(const std::vector<DisplayLine>& lines) {
         JsonStrings json;
+        m_text.clear();
+        m_ends.clear();
         m_ends.reserve(lines.size());
-        // Plain lines take their length, two quotes and a comma; escapes may grow it later.
+        // Plain lines take their length, two quotes and a comma. Escapes
+        // grow a line (a quote to two bytes, a control character to six):
+        // room for twice as much is only reserved, and costs no memory
+        // unless written, where growing would copy the text into pages
+        // without the huge-page advice.
         std::size_t plain = 0;
         for (const DisplayLine& line : lines) plain += std::size_t(line.text.size()) + 3;
-        m_text.reserve(plain + plain / 64);
+        m_text.reserve(2 * plain);
         platform::adviseHugePages(m_text.data(), m_text.capacity());
         for (const DisplayLine& line : lines) {
             if (!m_ends.empty()) m_text += ',';
@@ -695,10 +701,14 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         const auto l = run.CheckTheFile(left);
         const auto r = l ? run.CheckTheFile(right) : std::nullopt;
         if (!l || !r) return fail(Messages::format("fcTempFailed", l ? right : left));
-        KDiffParser parser;
+        // Kept to the process's end, never destroyed: the command ends once
+        // its answer is written, and the kernel takes back a large
+        // comparison's memory at the exit faster than its million lines
+        // are destroyed one by one.
+        static KDiffParser& parser = *new KDiffParser;
+        static RenderedLines* const rendered = new RenderedLines[2];
         bool equal = false;
         QString error;
-        RenderedLines rendered[2];
         const bool renderJson = o.json && !o.merge;
         const auto whileToolRuns = [&](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
             history.store();

@@ -413,6 +413,7 @@ void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const Chang
 void KDiffParser::buildRows() {
     m_rows.clear();
     m_rows.reserve(m_lines1.size());
+    platform::adviseHugePages(m_rows.data(), m_rows.capacity() * sizeof(m_rows[0]));
     std::uint64_t line = 0;
     int nz = 0;
     for (ChangeRecord& r : m_zmiany) {
