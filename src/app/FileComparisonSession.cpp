@@ -209,7 +209,7 @@ QStringList FileComparisonSession::originalLines(int side) const {
     bool endsWithBreak = true;
     for (const DisplayLine& line : lines) {
         if (line.filler) continue;
-        out.append(line.text);
+        out.append(line.text.toString());
         endsWithBreak = line.hasBreak;
     }
     if (endsWithBreak) out.append(QString());

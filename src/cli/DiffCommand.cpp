@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <sys/ioctl.h>
 #include <utility>
 #include <unistd.h>
@@ -51,7 +52,7 @@ constexpr auto kNeedsEscape = [] {
 // never an allocation per line.
 class JsonStrings {
 public:
-    void append(std::string& out, const QString& s) {
+    void append(std::string& out, QStringView s) {
         // constData, not utf16: the lines refer to the file's text, and utf16
         // would copy each one to end it with a zero.
         const auto* chars = reinterpret_cast<const char16_t*>(s.constData());
@@ -174,7 +175,7 @@ public:
         m_buf.clear();
     }
     // A JSON string with its quotes.
-    void json(const QString& s) {
+    void json(QStringView s) {
         m_strings.append(m_buf, s);
         flushWhenFull();
     }
@@ -312,7 +313,7 @@ const char* markColour(std::uint8_t kind) {
 
 // A line with its tabs expanded to stops every 8 columns and other control
 // characters shown as ".", and where each original character now starts.
-QString expandedLine(const QString& text, std::vector<qsizetype>& at) {
+QString expandedLine(QStringView text, std::vector<qsizetype>& at) {
     QString t;
     at.assign(std::size_t(text.size()) + 1, 0);
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -326,7 +327,7 @@ QString expandedLine(const QString& text, std::vector<qsizetype>& at) {
 }
 
 // A line cut or padded to `width` characters, its marks as colours.
-std::string cell(const QString& text, const std::vector<MarkRun>& marks, int width, bool colour) {
+std::string cell(QStringView text, std::span<const MarkRun> marks, int width, bool colour) {
     std::vector<qsizetype> at;
     QString t = expandedLine(text, at);
     t.truncate(width);
@@ -405,7 +406,8 @@ void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines*
         } else {
             writeRun();
             separate();
-            out.json(count > 1 ? p.rowText(side, r) : line.text);
+            if (count > 1) out.json(p.rowText(side, r));
+            else out.json(line.text);
         }
         for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
     }

@@ -89,7 +89,7 @@ BlockMarks markChangedBlock(BlockSide left, BlockSide right, const ChangesAhead*
     return {highlightBlock(left, leftSize, leftComps, *common), highlightBlock(right, rightSize, rightComps, *common)};
 }
 
-std::vector<MarkRun> wholeLineMarks(const QString& text, std::uint8_t kind) {
+std::vector<MarkRun> wholeLineMarks(QStringView text, std::uint8_t kind) {
     if (text.isEmpty()) return {};
     return {{0, text.size(), kind}};
 }

@@ -36,7 +36,7 @@ bool pairedLineByLine(BlockSide left, BlockSide right);
 BlockMarks markChangedBlock(BlockSide left, BlockSide right, const ChangesAhead* ahead);
 
 // All of a line marked as `kind`; an empty line has nothing to mark.
-std::vector<MarkRun> wholeLineMarks(const QString& text, std::uint8_t kind);
+std::vector<MarkRun> wholeLineMarks(QStringView text, std::uint8_t kind);
 
 // The runs of a split text that are not the common words, in order.
 std::vector<MarkRun> highlightComponents(const std::vector<TextComponent>& comps, qsizetype textSize,

@@ -27,7 +27,7 @@ private:
 std::vector<std::size_t> lineHashes(const std::vector<DisplayLine>& lines) {
     std::vector<std::size_t> hashes;
     hashes.reserve(lines.size());
-    for (const DisplayLine& line : lines) hashes.push_back(qHash(QStringView(line.text)));
+    for (const DisplayLine& line : lines) hashes.push_back(qHash(line.text));
     return hashes;
 }
 
@@ -60,7 +60,7 @@ bool ChangesAhead::splitWords(const std::vector<DisplayLine>& left, const std::v
         const HashBits other(hashes[1 - side]);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             if (stopped() || components > kMaxComponents) return false;
-            const QString& text = lines[i].text;
+            const QStringView text = lines[i].text;
             if (other.mayHold(hashes[side][i]) || text.size() > kMaxLineChars) continue;
             Words words;
             KLCS::AppendComponents(text, 0, words.components, words.anyWord);

@@ -37,7 +37,7 @@ std::vector<DisplayLine> splitTextLines(const QString& text) {
         const qsizetype nl = text.indexOf(QLatin1Char('\n'), start);
         DisplayLine& line = lines.emplace_back();
         const qsizetype end = nl < 0 ? text.size() : nl;
-        line.text = QString::fromRawData(data + start, end - start);
+        line.text = QStringView(data + start, end - start);
         if (nl < 0) {
             line.hasBreak = false;
             break;
@@ -316,8 +316,8 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
             const bool bigLeft = dl > dr;
             if (pairedLineByLine({&left[lFrom], lCount, lFrom}, {&right[rFrom], rCount, rFrom})) {
                 QStringList big, small;
-                for (std::size_t k = 0; k < lCount; ++k) (bigLeft ? big : small).append(left[lFrom + k].text);
-                for (std::size_t k = 0; k < rCount; ++k) (bigLeft ? small : big).append(right[rFrom + k].text);
+                for (std::size_t k = 0; k < lCount; ++k) (bigLeft ? big : small).append(left[lFrom + k].text.toString());
+                for (std::size_t k = 0; k < rCount; ++k) (bigLeft ? small : big).append(right[rFrom + k].text.toString());
                 pairing = DopasujLinie(big, small, m_cancel);
                 if (cancelled()) return false;
                 if (!pairing) m_log.append(QStringLiteral("NOT FOUND"));

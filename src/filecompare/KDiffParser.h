@@ -9,10 +9,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -30,12 +33,42 @@ struct MarkRun {
     bool operator==(const MarkRun&) const = default;
 };
 
+// A line's marks. A line table holds hundreds of thousands of lines and
+// most have no marks: an empty list takes one pointer's room.
+class MarkList {
+public:
+    MarkList() = default;
+    MarkList(std::vector<MarkRun> runs)
+        : m_runs(runs.empty() ? nullptr : std::make_unique<std::vector<MarkRun>>(std::move(runs))) {}
+    MarkList(const MarkList& other) : MarkList(other.toVector()) {}
+    MarkList(MarkList&&) noexcept = default;
+    MarkList& operator=(MarkList other) noexcept {
+        m_runs = std::move(other.m_runs);
+        return *this;
+    }
+
+    const MarkRun* begin() const { return m_runs ? m_runs->data() : nullptr; }
+    const MarkRun* end() const { return begin() + size(); }
+    std::size_t size() const { return m_runs ? m_runs->size() : 0; }
+    bool empty() const { return !m_runs; }
+    const MarkRun& operator[](std::size_t i) const { return (*m_runs)[i]; }
+    std::vector<MarkRun> toVector() const { return {begin(), end()}; }
+    friend bool operator==(const MarkList& a, const MarkList& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+
+private:
+    std::unique_ptr<std::vector<MarkRun>> m_runs;   // none without marks
+};
+
+// Kept small: a large file has a table of hundreds of thousands of lines.
 struct DisplayLine {
-    QString text;                 // without its line break
+    QStringView text;             // without its line break, in the text the lines were cut from
+    MarkList marks;               // offsets into text; unmarked characters are the same
     bool filler = false;          // stands for a line the other side has
     bool hasBreak = true;         // false only for a last line without one
-    std::vector<MarkRun> marks;   // offsets into text; unmarked characters are the same
 };
+static_assert(sizeof(DisplayLine) <= 32);
 
 struct ChangeRecord {
     std::uint64_t l = 0;     // first display line, 0-based

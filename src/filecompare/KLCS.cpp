@@ -59,7 +59,7 @@ void KLCS::AppendComponents(QStringView s, qsizetype offset, std::vector<TextCom
     ubrk_setText(it, nullptr, 0, &status);
 }
 
-std::vector<TextComponent> KLCS::SplitComponentsFrom(const QString& s) {
+std::vector<TextComponent> KLCS::SplitComponentsFrom(QStringView s) {
     std::vector<TextComponent> out;
     bool anyWord = false;
     AppendComponents(s, 0, out, anyWord);

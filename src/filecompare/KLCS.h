@@ -32,7 +32,7 @@ public:
     // Words (by ICU word segmentation) are components; between them every run
     // of spaces is one component and every other character one of its own.
     // A string without any word yields no components. The views point into `s`.
-    static std::vector<TextComponent> SplitComponentsFrom(const QString& s);
+    static std::vector<TextComponent> SplitComponentsFrom(QStringView s);
     // The components of one line (or any text), all of them, with `offset`
     // added to their positions, appended to `out`; `anyWord` is set when one
     // is a word. A line break always stands alone between words, so a block's

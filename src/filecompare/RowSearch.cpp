@@ -7,7 +7,7 @@
 namespace qv {
 namespace {
 
-bool atWordBoundary(const QString& line, qsizetype position) {
+bool atWordBoundary(QStringView line, qsizetype position) {
     QTextBoundaryFinder finder(QTextBoundaryFinder::Word, line);
     finder.setPosition(position);
     return finder.isAtBoundary();
@@ -15,7 +15,7 @@ bool atWordBoundary(const QString& line, qsizetype position) {
 
 }  // namespace
 
-std::optional<qsizetype> RowSearch::matchIn(const QString& line, const QString& text, const RowSearchOptions& options,
+std::optional<qsizetype> RowSearch::matchIn(QStringView line, const QString& text, const RowSearchOptions& options,
                                              qsizetype from, bool forward) const {
     const Qt::CaseSensitivity cs = options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
     qsizetype at = forward ? line.indexOf(text, from, cs) : (from < 0 ? -1 : line.lastIndexOf(text, from, cs));

@@ -47,7 +47,7 @@ public:
     std::pair<std::size_t, qsizetype> rowOfLine(std::size_t line, int side) const;
 
 private:
-    std::optional<qsizetype> matchIn(const QString& line, const QString& text, const RowSearchOptions& options,
+    std::optional<qsizetype> matchIn(QStringView line, const QString& text, const RowSearchOptions& options,
                                      qsizetype from, bool forward) const;
 
     const KDiffParser& m_parser;

@@ -4,7 +4,7 @@
 
 namespace qv {
 
-qsizetype FileLinesModel::columnsOf(const QString& text) {
+qsizetype FileLinesModel::columnsOf(QStringView text) {
     qsizetype columns = 0;
     for (const QChar c : text) columns = c == u'\t' ? (columns / kTabWidth + 1) * kTabWidth : columns + 1;
     return columns;

@@ -50,7 +50,7 @@ public:
 
     // Tabs widened to the next multiple of this many cells.
     static constexpr int kTabWidth = 8;
-    static qsizetype columnsOf(const QString& text);
+    static qsizetype columnsOf(QStringView text);
     // The text with tabs widened, and its marks moved along.
     static QString expandTabs(const QString& text, std::vector<MarkRun>* marks = nullptr);
 

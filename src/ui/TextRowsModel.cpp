@@ -55,8 +55,8 @@ std::uint64_t TextRowsModel::fillersBefore(int side, std::uint64_t line) const {
 
 void TextRowsModel::lineAt(int row, int side, int k, Line& out) const {
     const DisplayLine& line = displayLine(row, side, k);
-    out.text = line.text;
-    out.marks = line.marks;
+    out.text = line.text.toString();
+    out.marks = line.marks.toVector();
     out.filler = line.filler;
     const std::uint64_t at = m_parser->rows()[std::size_t(row)].first + std::uint64_t(k);
     out.number = line.filler ? -1 : qint64(at - fillersBefore(side, at) + 1);

@@ -145,8 +145,8 @@ TEST(KDiffParserTest, UnequalBlockPairsSimilarLinesAndFillsTheGaps) {
     EXPECT_EQ(z[0].l, 2u);
     EXPECT_EQ(z[0].nol, 5u);
     EXPECT_EQ(fillers(run.parser.lines1()), (std::vector<bool>{false, false, true, false, true, false, true, false}));
-    EXPECT_EQ(run.parser.lines1()[3].text, "alpha=beta");
-    EXPECT_EQ(run.parser.lines1()[5].text, "gamma=delta");
+    EXPECT_EQ(run.parser.lines1()[3].text, u"alpha=beta");
+    EXPECT_EQ(run.parser.lines1()[5].text, u"gamma=delta");
     EXPECT_EQ(run.parser.lines1()[3].marks, (std::vector<MarkRun>{{6, 4, MarkChanged}}));
     EXPECT_EQ(run.parser.lines2()[3].marks, (std::vector<MarkRun>{{6, 5, MarkChanged}}));
     EXPECT_EQ(run.parser.lines2()[2].marks, (std::vector<MarkRun>{{0, 7, MarkAdded}}));
@@ -307,8 +307,11 @@ TEST(KDiffParserTest, LargeFilesDecodeWholeWhereverAReadPieceEnds) {
         // The byte-order mark at the start is not part of the first line; later ones are text.
         QString expected = QString::fromUtf8(text.mid(3));
         QString joined;
-        for (const DisplayLine& line : run.parser.lines1())
-            if (!line.filler) joined += line.text + (line.hasBreak ? "\n" : "");
+        for (const DisplayLine& line : run.parser.lines1()) {
+            if (line.filler) continue;
+            joined += line.text;
+            if (line.hasBreak) joined += u'\n';
+        }
         ASSERT_EQ(joined.size(), expected.size()) << shift;
         EXPECT_TRUE(joined == expected) << shift;
         EXPECT_EQ(run.parser.iZmiany().size(), 1u) << shift;
@@ -332,10 +335,10 @@ TEST(KDiffParserTest, ManyChangedBlocksEachMarkOnlyTheirOwnWord) {
         for (int side = 0; side < 2; ++side) {
             const DisplayLine& line = (side == 0 ? run.parser.lines1() : run.parser.lines2())[c.l];
             const qsizetype word = line.text.indexOf(side == 0 ? u"alpha" : u"omega");
-            ASSERT_GE(word, 0) << line.text.toStdString();
-            ASSERT_EQ(line.marks.size(), 1u) << line.text.toStdString();
-            EXPECT_EQ(line.marks[0].start, word) << line.text.toStdString();
-            EXPECT_EQ(line.marks[0].length, 5) << line.text.toStdString();
+            ASSERT_GE(word, 0) << line.text.toString().toStdString();
+            ASSERT_EQ(line.marks.size(), 1u) << line.text.toString().toStdString();
+            EXPECT_EQ(line.marks[0].start, word) << line.text.toString().toStdString();
+            EXPECT_EQ(line.marks[0].length, 5) << line.text.toString().toStdString();
         }
     }
 }

@@ -27,7 +27,7 @@ QStringList texts(const std::vector<TextComponent>& comps) {
 TEST(KLCSTest, ComponentsAreWordsSpaceRunsAndSingleOtherCharacters) {
     const QString s = "foo,  bar\tbaz";
     EXPECT_EQ(texts(KLCS::SplitComponentsFrom(s)), (QStringList{"foo", ",", "  ", "bar", "\t", "baz"}));
-    EXPECT_TRUE(KLCS::SplitComponentsFrom("!! --").empty());
+    EXPECT_TRUE(KLCS::SplitComponentsFrom(u"!! --").empty());
     const auto comps = KLCS::SplitComponentsFrom(s);
     EXPECT_EQ(comps[3].pos, 6);
 }
