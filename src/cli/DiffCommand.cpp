@@ -378,40 +378,43 @@ struct Metadata {
     }
 };
 
-// One side's row list: rows that are a file line as it is come from the
-// rendered lines in runs; fillers and changes of several lines are written here.
+// One side's row list, visited change by change: the unchanged lines between
+// two changes are a run of the file's lines, and come from the rendered
+// lines in one piece; fillers and changes of several lines are written here.
 void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines* rendered) {
     const auto& lines = side == 0 ? p.lines1() : p.lines2();
     bool firstItem = true;
     const auto separate = [&] {
         if (!std::exchange(firstItem, false)) out << ',';
     };
-    std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
-    std::size_t runFrom = 0, runTo = 0;   // rendered lines not yet written
-    const auto writeRun = [&] {
-        if (runFrom == runTo) return;
-        separate();
-        out << rendered[side].lines(runFrom, runTo);
-        runFrom = runTo;
-    };
-    for (std::size_t r = 0; r < p.rows().size(); ++r) {
-        const auto [first, count] = p.rows()[r];
-        const DisplayLine& line = lines[first];
-        if (count == 1 && !line.filler && rendered && fileLine < rendered[side].size()) {
-            if (runTo != fileLine) {
-                writeRun();
-                runFrom = fileLine;
-            }
-            runTo = fileLine + 1;
-        } else {
-            writeRun();
+    // File lines [from, to), shown from display line `display` on, each a row.
+    const auto writeFileLines = [&](std::uint64_t display, std::size_t from, std::size_t to) {
+        if (from == to) return;
+        if (rendered && to <= rendered[side].size()) {
             separate();
-            if (count > 1) out.json(p.rowText(side, r));
-            else out.json(line.text);
+            out << rendered[side].lines(from, to);
+            return;
         }
-        for (std::uint64_t k = first; k < first + count; ++k) fileLine += lines[k].filler ? 0 : 1;
+        for (std::size_t k = 0; k < to - from; ++k) {
+            separate();
+            out.json(lines[display + k].text);
+        }
+    };
+    std::uint64_t line = 0;     // display lines so far
+    std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
+    for (const ChangeRecord& r : p.iZmiany()) {
+        writeFileLines(line, fileLine, fileLine + (r.l - line));
+        fileLine += r.l - line;
+        if (r.nol == 1 && !lines[r.l].filler) {
+            writeFileLines(r.l, fileLine, fileLine + 1);
+        } else {
+            separate();
+            out.json(p.rowText(side, r.lr));
+        }
+        for (std::uint64_t k = r.l; k < r.l + r.nol; ++k) fileLine += lines[k].filler ? 0 : 1;
+        line = r.l + r.nol;
     }
-    writeRun();
+    writeFileLines(line, fileLine, fileLine + (lines.size() - line));
 }
 
 // `rendered`, when given, holds the lines of both files as JSON strings.

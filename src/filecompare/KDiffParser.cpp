@@ -53,7 +53,7 @@ void KDiffParser::clear() {
     m_lines2.clear();
     m_text1.clear();
     m_text2.clear();
-    m_rows.clear();
+    m_rowCount = 0;
     m_log.clear();
     m_orgNumOfLLines = m_orgNumOfRLines = m_numOfLines = m_numOfLinesForR = 0;
     m_addedLLines = m_addedRLines = 0;
@@ -411,16 +411,13 @@ void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const Chang
 }
 
 void KDiffParser::buildRows() {
-    m_rows.clear();
-    m_rows.reserve(m_lines1.size());
-    platform::adviseHugePages(m_rows.data(), m_rows.capacity() * sizeof(m_rows[0]));
     std::uint64_t line = 0;
+    std::size_t rows = 0;
     int nz = 0;
     for (ChangeRecord& r : m_zmiany) {
-        for (; line < r.l; ++line) m_rows.push_back({line, 1});
-        r.lr = m_rows.size();
+        rows += r.l - line;
+        r.lr = rows++;
         r.nz = ++nz;
-        m_rows.push_back({r.l, r.nol});
         line = r.l + r.nol;
         for (int side = 0; side < 2; ++side) {
             const auto& lines = side == 0 ? m_lines1 : m_lines2;
@@ -435,12 +432,32 @@ void KDiffParser::buildRows() {
             }
         }
     }
-    for (; line < m_lines1.size(); ++line) m_rows.push_back({line, 1});
+    m_rowCount = rows + (m_lines1.size() - line);
+}
+
+std::pair<std::uint64_t, std::uint64_t> KDiffParser::row(std::size_t r) const {
+    // The last change at or before the row: the rows after it, up to the
+    // next change, are its following lines one by one.
+    const auto after = std::upper_bound(m_zmiany.begin(), m_zmiany.end(), std::uint64_t(r),
+                                        [](std::uint64_t row, const ChangeRecord& c) { return row < c.lr; });
+    if (after == m_zmiany.begin()) return {r, 1};
+    const ChangeRecord& change = *(after - 1);
+    if (change.lr == r) return {change.l, change.nol};
+    return {change.l + change.nol + (r - change.lr - 1), 1};
+}
+
+std::size_t KDiffParser::rowOfLine(std::uint64_t line) const {
+    const auto after = std::upper_bound(m_zmiany.begin(), m_zmiany.end(), line,
+                                        [](std::uint64_t l, const ChangeRecord& c) { return l < c.l; });
+    if (after == m_zmiany.begin()) return std::size_t(line);
+    const ChangeRecord& change = *(after - 1);
+    const std::uint64_t end = change.l + change.nol;
+    return std::size_t(line < end ? change.lr : change.lr + 1 + (line - end));
 }
 
 QString KDiffParser::rowText(int side, std::size_t row) const {
     const auto& lines = side == 0 ? m_lines1 : m_lines2;
-    const auto [first, count] = m_rows[row];
+    const auto [first, count] = this->row(row);
     QString t;
     for (std::uint64_t k = 0; k < count; ++k) {
         if (k > 0) t += QLatin1Char('\n');

@@ -144,15 +144,20 @@ public:
     const std::vector<ChangeRecord>& iZmiany() const { return m_zmiany; }
     const std::vector<DisplayLine>& lines1() const { return m_lines1; }
     const std::vector<DisplayLine>& lines2() const { return m_lines2; }
-    // Rows: one per unchanged line, one per change; the first display line and count.
-    const std::vector<std::pair<std::uint64_t, std::uint64_t>>& rows() const { return m_rows; }
+    // Rows: one per unchanged line, one per change. They are not stored: a
+    // row is found from the changes around it.
+    std::size_t rowCount() const { return m_rowCount; }
+    // A row's first display line and count of lines.
+    std::pair<std::uint64_t, std::uint64_t> row(std::size_t r) const;
+    // The row that holds a display line.
+    std::size_t rowOfLine(std::uint64_t line) const;
     // A row's text: its lines joined, every line with its break except the last.
     QString rowText(int side, std::size_t row) const;
     // Calls `f` with each mark of a row, its offset in rowText.
     template <class F>
     void forEachRowMark(int side, std::size_t row, F&& f) const {
         const auto& lines = side == 0 ? m_lines1 : m_lines2;
-        const auto [first, count] = m_rows[row];
+        const auto [first, count] = this->row(row);
         qsizetype offset = 0;
         for (std::uint64_t k = first; k < first + count; ++k) {
             for (const MarkRun& m : lines[k].marks) f(MarkRun{m.start + offset, m.length, m.kind});
@@ -186,7 +191,7 @@ private:
     std::vector<ChangeRecord> m_zmiany;
     QString m_text1, m_text2;   // the compared texts, which the lines refer to
     std::vector<DisplayLine> m_lines1, m_lines2;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> m_rows;
+    std::size_t m_rowCount = 0;
     QStringList m_log;
 };
 

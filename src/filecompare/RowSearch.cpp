@@ -63,13 +63,10 @@ std::optional<RowMatch> RowSearch::find(const QString& text, const RowSearchOpti
 }
 
 std::pair<std::size_t, qsizetype> RowSearch::rowOfLine(std::size_t line, int side) const {
-    const auto& rows = m_parser.rows();
-    const auto it = std::upper_bound(rows.begin(), rows.end(), std::uint64_t(line),
-                                     [](std::uint64_t l, const auto& row) { return l < row.first; });
-    const std::size_t row = it == rows.begin() ? 0 : std::size_t(it - rows.begin()) - 1;
+    const std::size_t row = m_parser.rowOfLine(line);
     const auto& lines = side == 0 ? m_parser.lines1() : m_parser.lines2();
     qsizetype offset = 0;
-    for (std::uint64_t k = rows.empty() ? line : rows[row].first; k < line; ++k) offset += lines[k].text.size() + 1;
+    for (std::uint64_t k = m_parser.row(row).first; k < line; ++k) offset += lines[k].text.size() + 1;
     return {row, offset};
 }
 

@@ -30,14 +30,14 @@ void TextRowsModel::setParser(const KDiffParser* parser) {
 }
 
 int TextRowsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !m_parser ? 0 : int(m_parser->rows().size());
+    return parent.isValid() || !m_parser ? 0 : int(m_parser->rowCount());
 }
 
-int TextRowsModel::linesInRow(int row) const { return int(m_parser->rows()[std::size_t(row)].second); }
+int TextRowsModel::linesInRow(int row) const { return int(m_parser->row(std::size_t(row)).second); }
 
 const DisplayLine& TextRowsModel::displayLine(int row, int side, int k) const {
     const auto& lines = side == 0 ? m_parser->lines1() : m_parser->lines2();
-    return lines[m_parser->rows()[std::size_t(row)].first + std::uint64_t(k)];
+    return lines[m_parser->row(std::size_t(row)).first + std::uint64_t(k)];
 }
 
 std::uint64_t TextRowsModel::fillersBefore(int side, std::uint64_t line) const {
@@ -58,7 +58,7 @@ void TextRowsModel::lineAt(int row, int side, int k, Line& out) const {
     out.text = line.text.toString();
     out.marks = line.marks.toVector();
     out.filler = line.filler;
-    const std::uint64_t at = m_parser->rows()[std::size_t(row)].first + std::uint64_t(k);
+    const std::uint64_t at = m_parser->row(std::size_t(row)).first + std::uint64_t(k);
     out.number = line.filler ? -1 : qint64(at - fillersBefore(side, at) + 1);
 }
 

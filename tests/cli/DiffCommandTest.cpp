@@ -289,8 +289,8 @@ TEST(DiffCommandTest, JsonRowsHoldTheAlignedTextsOfBothFiles) {
     ASSERT_GT(parser.iZmiany().size(), 10u);
     for (int side = 0; side < 2; ++side) {
         const QJsonArray rows = o.value(side == 0 ? "rows1" : "rows2").toArray();
-        ASSERT_EQ(std::size_t(rows.size()), parser.rows().size());
-        for (std::size_t row = 0; row < parser.rows().size(); ++row)
+        ASSERT_EQ(std::size_t(rows.size()), parser.rowCount());
+        for (std::size_t row = 0; row < parser.rowCount(); ++row)
             EXPECT_EQ(rows[qsizetype(row)].toString(), parser.rowText(side, row)) << "side " << side << " row " << row;
     }
 }

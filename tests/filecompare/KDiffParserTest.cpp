@@ -50,7 +50,7 @@ TEST(KDiffParserTest, IdenticalTextsGiveOneRowPerLineAndNoChanges) {
     ASSERT_EQ(run.run("a\nb\nc\n", "a\nb\nc\n"), KDiffParser::Outcome::Done) << run.error.toStdString();
     EXPECT_TRUE(run.equal);
     EXPECT_TRUE(run.parser.iZmiany().empty());
-    EXPECT_EQ(run.parser.rows().size(), 3u);
+    EXPECT_EQ(run.parser.rowCount(), 3u);
     EXPECT_EQ(run.parser.iNumOfLines(), 3u);
 }
 
@@ -98,7 +98,7 @@ TEST(KDiffParserTest, InsertionAtStartPutsFillersFirstOnTheLeft) {
     EXPECT_EQ(run.parser.lines2()[1].marks, (std::vector<MarkRun>{{0, 1, MarkAdded}}));
     EXPECT_EQ(z[0].el, (std::vector<std::uint64_t>{0, 1, 2}));
     EXPECT_TRUE(z[0].els);
-    EXPECT_EQ(run.parser.rows().size(), 3u);
+    EXPECT_EQ(run.parser.rowCount(), 3u);
     EXPECT_EQ(run.parser.rowText(1, 0), "p\nq\nr");
 }
 
@@ -119,7 +119,7 @@ TEST(KDiffParserTest, DeletionMarksLeftAndFillsRightAfterTheNamedLine) {
     EXPECT_EQ(z[0].c[0], 2u);
     EXPECT_EQ(z[0].c[1], 2u);
     EXPECT_EQ(run.parser.rowText(0, z[0].lr), "b\nc\nd");
-    EXPECT_EQ(run.parser.rows().size(), 3u);
+    EXPECT_EQ(run.parser.rowCount(), 3u);
 }
 
 TEST(KDiffParserTest, SameSizeChangeMarksOnlyTheChangedWords) {
@@ -186,7 +186,7 @@ TEST(KDiffParserTest, LineEndingsAndOddContent) {
         RealDiff run;
         ASSERT_EQ(run.run("a\nb", "a\nc"), KDiffParser::Outcome::Done);
         EXPECT_EQ(run.parser.iOrgNumOfLLines(), 2u);
-        EXPECT_EQ(run.parser.rows().size(), 2u);
+        EXPECT_EQ(run.parser.rowCount(), 2u);
         EXPECT_EQ(run.parser.rowText(0, 1), "b");
         EXPECT_FALSE(run.parser.lines1()[1].hasBreak);
     }
@@ -269,6 +269,30 @@ TEST(KDiffParserTest, ChangesKnowWhereTheyBeginAndEndInTheAlignedTexts) {
             EXPECT_EQ(r.lc[side], after - (after > 0 ? 1 : 0)) << "change " << r.nz << " side " << side;
         }
     }
+}
+
+TEST(KDiffParserTest, RowsTileTheAlignedLinesAndEveryLineFindsItsRow) {
+    // Changes on the first and the last line, one of several lines between
+    // them, and unchanged runs of one and of two lines.
+    const QByteArray left = "a\nb\nc\nd\ne\nf\n";
+    const QByteArray right = "A\nb\nc\nX\nY\nZ\ne\nF\n";
+    RealDiff run;
+    ASSERT_EQ(run.run(left, right), KDiffParser::Outcome::Done);
+    const KDiffParser& p = run.parser;
+    ASSERT_EQ(p.iZmiany().size(), 3u);
+    std::uint64_t next = 0;
+    std::size_t change = 0;
+    for (std::size_t r = 0; r < p.rowCount(); ++r) {
+        const auto [first, count] = p.row(r);
+        EXPECT_EQ(first, next) << "row " << r;
+        const bool isChange = change < p.iZmiany().size() && p.iZmiany()[change].lr == r;
+        EXPECT_EQ(count, isChange ? p.iZmiany()[change].nol : 1u) << "row " << r;
+        if (isChange) EXPECT_EQ(first, p.iZmiany()[change++].l) << "row " << r;
+        for (std::uint64_t line = first; line < first + count; ++line) EXPECT_EQ(p.rowOfLine(line), r) << "line " << line;
+        next = first + count;
+    }
+    EXPECT_EQ(change, p.iZmiany().size());
+    EXPECT_EQ(next, p.lines1().size());
 }
 
 TEST(KDiffParserTest, PartnerSearchFollowsDistancesAndSharedWords) {

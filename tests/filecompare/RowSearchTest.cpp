@@ -75,7 +75,7 @@ TEST(RowSearchTest, CaseWholeWordsAndColumnsNarrowTheSearch) {
 
 TEST(RowSearchTest, AMatchInsideAChangeIsPlacedInItsRowsText) {
     const KDiffParser p = parse("2,3c2,3\n", "x\none two\nthree\nend\n", "x\nONE two\nthree four\nend\n");
-    ASSERT_EQ(p.rows().size(), 3u);
+    ASSERT_EQ(p.rowCount(), 3u);
     for (const char* text : {"three", "two", "end", "four"}) {
         const auto m = RowSearch(p).find(QString::fromLatin1(text), {}, std::nullopt, true);
         ASSERT_TRUE(m) << text;
