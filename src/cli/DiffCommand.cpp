@@ -24,12 +24,16 @@
 #include <emmintrin.h>
 #endif
 #include <cstdio>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <span>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <utility>
+#include <vector>
 #include <unistd.h>
 
 namespace qv {
@@ -139,10 +143,16 @@ private:
 
 // Output collected in a buffer and written in large pieces. A large diff's
 // records are hundreds of thousands of short pieces: the text pieces of the
-// program's own (literals) are copied by their known length.
+// program's own (literals) are copied by their known length. Text that
+// lives on until the output ends (the rendered lines) is not copied: it is
+// written from where it lies, between the buffer's pieces, by one writev.
 class Out {
 public:
+    // What the C library holds for standard output goes first.
+    Out() { std::fflush(stdout); }
     ~Out() { flush(); }
+    Out(const Out&) = delete;
+    Out& operator=(const Out&) = delete;
     template <std::size_t N>
     Out& operator<<(const char (&literal)[N]) {
         return *this << std::string_view(literal, N - 1);
@@ -151,7 +161,7 @@ public:
         if (s.size() > kBuffered) {
             // A large piece goes out as it is rather than through the buffer.
             flush();
-            std::fwrite(s.data(), 1, s.size(), stdout);
+            writeAll({{const_cast<char*>(s.data()), s.size()}});
             return *this;
         }
         m_buf.append(s);
@@ -170,9 +180,28 @@ public:
     Out& operator<<(std::uint64_t n) { return number(n); }
     Out& operator<<(qsizetype n) { return number(n); }
     Out& operator<<(int n) { return number(n); }
+    // Text that stays as it is until the output is flushed, written from where it lies.
+    Out& kept(std::string_view s) {
+        m_kept.push_back({m_buf.size(), s});
+        if (m_kept.size() >= kKeptPieces) flush();
+        return *this;
+    }
     void flush() {
-        if (!m_buf.empty()) std::fwrite(m_buf.data(), 1, m_buf.size(), stdout);
+        std::vector<iovec> pieces;
+        pieces.reserve(2 * m_kept.size() + 1);
+        std::size_t from = 0;
+        const auto add = [&](const char* data, std::size_t size) {
+            if (size) pieces.push_back({const_cast<char*>(data), size});
+        };
+        for (const Kept& k : m_kept) {
+            add(m_buf.data() + from, k.bufferBefore - from);
+            add(k.text.data(), k.text.size());
+            from = k.bufferBefore;
+        }
+        add(m_buf.data() + from, m_buf.size() - from);
+        writeAll(std::move(pieces));
         m_buf.clear();
+        m_kept.clear();
     }
     // A JSON string with its quotes.
     void json(QStringView s) {
@@ -185,6 +214,32 @@ public:
     }
 
 private:
+    // A kept piece, and how much of the buffer goes before it.
+    struct Kept {
+        std::size_t bufferBefore;
+        std::string_view text;
+    };
+
+    // Writes every piece in order, past short writes and interruptions. A
+    // reader that went away ends the writing: there is no one to tell.
+    static void writeAll(std::vector<iovec> pieces) {
+        std::size_t next = 0;
+        while (next < pieces.size()) {
+            const int count = int(std::min<std::size_t>(pieces.size() - next, IOV_MAX));
+            ssize_t written = ::writev(STDOUT_FILENO, pieces.data() + next, count);
+            if (written < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            for (; next < pieces.size() && std::size_t(written) >= pieces[next].iov_len; ++next)
+                written -= ssize_t(pieces[next].iov_len);
+            if (next < pieces.size()) {
+                pieces[next].iov_base = static_cast<char*>(pieces[next].iov_base) + written;
+                pieces[next].iov_len -= std::size_t(written);
+            }
+        }
+    }
+
     template <class Number>
     Out& number(Number n) {
         char digits[24];
@@ -193,12 +248,14 @@ private:
         return *this;
     }
 
+    static constexpr std::size_t kKeptPieces = 512;
     static constexpr std::size_t kBuffered = std::size_t(1) << 16;
     void flushWhenFull() {
         if (m_buf.size() > kBuffered) flush();
     }
 
     std::string m_buf;
+    std::vector<Kept> m_kept;
     JsonStrings m_strings;
 };
 
@@ -392,7 +449,7 @@ void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines*
         if (from == to) return;
         if (rendered && to <= rendered[side].size()) {
             separate();
-            out << rendered[side].lines(from, to);
+            out.kept(rendered[side].lines(from, to));
             return;
         }
         for (std::size_t k = 0; k < to - from; ++k) {
@@ -715,19 +772,19 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         bool equal = false;
         QString error;
         const bool renderJson = o.json && !o.merge;
+        bool lineEndsDiffer = false;
         const auto whileToolRuns = [&](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
             history.store();
+            lineEndsDiffer = TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd;
             if (!renderJson) return;
             rendered[0].render(leftLines);
-            rendered[1].render(rightLines);
-        };
+            rendered[1].render(rightLines); };
         const auto outcome = parser.ParseDiffFile1(*l, *r, equal, error, whileToolRuns);
         history.store();
         switch (outcome) {
             case KDiffParser::Outcome::Done:
                 if (o.merge) return runMerge(o, parser, *l, *r, left);
-                return printText(parser, o, equal, TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd,
-                                 Metadata::of(equal, left, right), rendered);
+                return printText(parser, o, equal, lineEndsDiffer, Metadata::of(equal, left, right), rendered);
             case KDiffParser::Outcome::NotText:
                 if (o.merge) return fail(Messages::text("cliMergeNeedsText"));
                 if (!hexAsked) return binaryFilesDiffer(left, right);
