@@ -265,23 +265,23 @@ private:
 // file's lines, written as one piece.
 class RenderedLines {
 public:
-    void render(const std::vector<DisplayLine>& lines) {
-        JsonStrings json;
+    // Room for the lines of a file of `bytes` bytes. Plain lines take their
+    // length, two quotes and a comma; escapes grow a line (a quote to two
+    // bytes, a control character to six). Room for twice the file is only
+    // reserved, and costs no memory unless written, where growing would
+    // copy the text into pages without the huge-page advice.
+    void start(qint64 bytes) {
         m_text.clear();
         m_ends.clear();
-        m_ends.reserve(lines.size());
-        // Plain lines take their length, two quotes and a comma. Escapes
-        // grow a line (a quote to two bytes, a control character to six):
-        // room for twice as much is only reserved, and costs no memory
-        // unless written, where growing would copy the text into pages
-        // without the huge-page advice.
-        std::size_t plain = 0;
-        for (const DisplayLine& line : lines) plain += std::size_t(line.text.size()) + 3;
-        m_text.reserve(2 * plain);
+        m_text.reserve(2 * std::size_t(std::max<qint64>(bytes, 0)) + 64);
         platform::adviseHugePages(m_text.data(), m_text.capacity());
+        m_ends.reserve(std::size_t(std::max<qint64>(bytes, 0)) / 16 + 64);
+    }
+    // The file's next lines.
+    void append(std::span<const DisplayLine> lines) {
         for (const DisplayLine& line : lines) {
             if (!m_ends.empty()) m_text += ',';
-            json.append(m_text, line.text);
+            m_json.append(m_text, line.text);
             m_ends.push_back(m_text.size());
         }
     }
@@ -295,6 +295,7 @@ public:
 private:
     std::string m_text;
     std::vector<std::size_t> m_ends;
+    JsonStrings m_json;
 };
 
 void writeMarks(Out& out, const std::vector<MarkRun>& marks) {
@@ -771,14 +772,17 @@ int runDiff(QCoreApplication&, const DiffOptions& d) {
         static RenderedLines* const rendered = new RenderedLines[2];
         bool equal = false;
         QString error;
-        const bool renderJson = o.json && !o.merge;
         bool lineEndsDiffer = false;
-        const auto whileToolRuns = [&](const std::vector<DisplayLine>& leftLines, const std::vector<DisplayLine>& rightLines) {
+        KDiffParser::WhileToolRuns whileToolRuns;
+        whileToolRuns.filesRead = [&] {
             history.store();
             lineEndsDiffer = TextConventions::of(left).lineEnd != TextConventions::of(right).lineEnd;
-            if (!renderJson) return;
-            rendered[0].render(leftLines);
-            rendered[1].render(rightLines); };
+        };
+        if (o.json && !o.merge) {
+            rendered[0].start(QFileInfo(*l).size());
+            rendered[1].start(QFileInfo(*r).size());
+            whileToolRuns.linesRead = [&](int side, std::span<const DisplayLine> lines) { rendered[side].append(lines); };
+        }
         const auto outcome = parser.ParseDiffFile1(*l, *r, equal, error, whileToolRuns);
         history.store();
         switch (outcome) {

@@ -1,6 +1,6 @@
 #include "filecompare/ChangesAhead.h"
 
-#include <QHash>
+#include "filecompare/LineCutter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,19 +27,22 @@ private:
 std::vector<std::size_t> lineHashes(const std::vector<DisplayLine>& lines) {
     std::vector<std::size_t> hashes;
     hashes.reserve(lines.size());
-    for (const DisplayLine& line : lines) hashes.push_back(qHash(line.text));
+    for (const DisplayLine& line : lines) hashes.push_back(lineHash(line.text));
     return hashes;
 }
 
 }  // namespace
 
-void ChangesAhead::start(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right) {
+void ChangesAhead::start(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
+                         std::vector<std::size_t> leftHashes, std::vector<std::size_t> rightHashes) {
     finish();
     m_stop = false;
     m_words[0].clear();
     m_words[1].clear();
     m_blocks.clear();
-    m_thread = std::thread([this, &left, &right] { work(left, right); });
+    m_hashes[0] = std::move(leftHashes);
+    m_hashes[1] = std::move(rightHashes);
+    m_thread = std::thread([this, &left, &right] { workOnHashed(left, right); });
 }
 
 void ChangesAhead::finish() {
@@ -48,12 +51,17 @@ void ChangesAhead::finish() {
 }
 
 void ChangesAhead::work(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right) {
-    const std::vector<std::size_t> hashes[2] = {lineHashes(left), lineHashes(right)};
-    if (splitWords(left, right, hashes)) markGuessedBlocks(left, right, hashes);
+    m_hashes[0] = lineHashes(left);
+    m_hashes[1] = lineHashes(right);
+    workOnHashed(left, right);
 }
 
-bool ChangesAhead::splitWords(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
-                              const std::vector<std::size_t> (&hashes)[2]) {
+void ChangesAhead::workOnHashed(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right) {
+    if (splitWords(left, right)) markGuessedBlocks(left, right);
+}
+
+bool ChangesAhead::splitWords(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right) {
+    const auto& hashes = m_hashes;
     std::size_t components = 0;
     for (int side = 0; side < 2; ++side) {
         const std::vector<DisplayLine>& lines = side == 0 ? left : right;
@@ -71,11 +79,12 @@ bool ChangesAhead::splitWords(const std::vector<DisplayLine>& left, const std::v
     return true;
 }
 
-void ChangesAhead::markGuessedBlocks(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
-                                     const std::vector<std::size_t> (&hashes)[2]) {
-    const auto same = [&](std::size_t i, std::size_t j) {
-        return hashes[0][i] == hashes[1][j] && left[i].text == right[j].text;
-    };
+void ChangesAhead::markGuessedBlocks(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right) {
+    // Lines are taken as alike by their hashes alone, without reading their
+    // texts again: a guessed block is used only where the tool cuts the very
+    // same block, and its marks come from its own lines, so a hash shared by
+    // two different lines costs a guess, never a wrong mark.
+    const auto same = [&](std::size_t i, std::size_t j) { return m_hashes[0][i] == m_hashes[1][j]; };
     // A line alike on both sides, or both ends reached.
     const auto agreeAt = [&](std::size_t i, std::size_t j) {
         if (i == left.size() || j == right.size()) return i == left.size() && j == right.size();

@@ -31,12 +31,14 @@ public:
     ChangesAhead& operator=(const ChangesAhead&) = delete;
     ~ChangesAhead() { finish(); }
 
-    // Starts on a thread of its own. The lines and the texts they refer to
-    // must stay as they are until finish() returns.
-    void start(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);
+    // Starts on a thread of its own, with each line's hash (lineHash). The
+    // lines and the texts they refer to must stay as they are until finish() returns.
+    void start(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
+               std::vector<std::size_t> leftHashes, std::vector<std::size_t> rightHashes);
     // Stops where it has come to and waits for the thread.
     void finish();
-    // What the thread does, here and now, until finish() is called.
+    // What the thread does, here and now, until finish() is called; the
+    // lines are hashed first.
     void work(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);
 
     // The words of a side's line (from 0), when they were split in time.
@@ -62,13 +64,13 @@ private:
         BlockMarks marks;
     };
     bool stopped() const { return m_stop.load(std::memory_order_relaxed); }
-    bool splitWords(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
-                    const std::vector<std::size_t> (&hashes)[2]);
-    void markGuessedBlocks(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
-                           const std::vector<std::size_t> (&hashes)[2]);
+    void workOnHashed(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);
+    bool splitWords(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);
+    void markGuessedBlocks(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);
 
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
+    std::vector<std::size_t> m_hashes[2];                      // each line's, in line order
     std::vector<std::pair<std::size_t, Words>> m_words[2];   // in line order
     std::vector<GuessedBlock> m_blocks;                       // in line order
 };

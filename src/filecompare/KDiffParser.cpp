@@ -5,9 +5,11 @@
 #include "filecompare/ChangesAhead.h"
 #include "filecompare/KLCS.h"
 #include "filecompare/Levenshtein.h"
+#include "filecompare/LineCutter.h"
 #include "platform/HugePages.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringDecoder>
 
@@ -20,31 +22,12 @@
 namespace qv {
 
 std::vector<DisplayLine> splitTextLines(const QString& text) {
-    std::vector<DisplayLine> lines;
     // Counted first: growing the table line by line would copy it a dozen
     // times and touch twice its memory.
     const auto* chars = reinterpret_cast<const char16_t*>(text.constData());
-    // Room for fillers a comparison may put between them: only reserved,
-    // it costs no memory unless used.
-    const std::size_t count = std::size_t(std::count(chars, chars + text.size(), u'\n')) + 1;
-    lines.reserve(count + count / 8);
-    platform::adviseHugePages(lines.data(), lines.capacity() * sizeof(DisplayLine));
-    // Each line refers to the text's own characters instead of a copy: a
-    // large file has hundreds of thousands of them. The caller keeps the text.
-    const QChar* data = text.constData();
-    qsizetype start = 0;
-    while (start < text.size()) {
-        const qsizetype nl = text.indexOf(QLatin1Char('\n'), start);
-        DisplayLine& line = lines.emplace_back();
-        const qsizetype end = nl < 0 ? text.size() : nl;
-        line.text = QStringView(data + start, end - start);
-        if (nl < 0) {
-            line.hasBreak = false;
-            break;
-        }
-        start = nl + 1;
-    }
-    return lines;
+    LineCutter cutter(std::size_t(std::count(chars, chars + text.size(), u'\n')) + 1);
+    cutter.finish(text);
+    return std::move(cutter.lines());
 }
 
 void KDiffParser::clear() {
@@ -508,10 +491,12 @@ private:
 // Reads a file as UTF-8 a piece at a time into a text sized for all of it:
 // the file's bytes are never held whole beside their decoded form, which
 // for a large file halves what is allocated and faulted in.
-bool readUtf8File(const QString& path, QString& out) {
+// `decoded` is called after each piece with the text decoded so far.
+bool readUtf8File(const QString& path, QString& out, const std::function<void(QStringView)>& decoded) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
-    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    // A piece's text stays in the processor's cache for `decoded` to use.
+    constexpr qsizetype kPiece = qsizetype(1) << 18;
     QByteArray piece(kPiece + 4, Qt::Uninitialized);
     QStringDecoder decoder(QStringDecoder::Utf8);
     // A UTF-8 byte never makes more than one UTF-16 unit.
@@ -531,6 +516,7 @@ bool readUtf8File(const QString& path, QString& out) {
         if (out.size() < room) out.resize(std::max(room, out.size() * 2));
         used = decoder.appendToBuffer(out.data() + used, QByteArrayView(piece.constData(), whole)) - out.constData();
         if (decoder.hasError()) return false;
+        decoded(QStringView(out.constData(), used));
         if (n == 0) break;
         carried = have - whole;
         std::memmove(piece.data(), piece.constData() + whole, std::size_t(carried));
@@ -555,15 +541,26 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         error = Messages::format("fcToolMissing", kDiff);
         return Outcome::Failed;
     }
-    if (!readUtf8File(file1, m_text1) || !readUtf8File(file2, m_text2)) {
+    // Each file is cut into lines as it is decoded.
+    const auto read = [&](int side, const QString& path, QString& text) {
+        LineCutter::LinesCut linesCut;
+        if (whileToolRuns.linesRead) linesCut = [&](std::span<const DisplayLine> lines) { whileToolRuns.linesRead(side, lines); };
+        // Room for lines of 16 characters on average; only what is used costs memory.
+        auto cutter = std::make_unique<LineCutter>(std::size_t(QFileInfo(path).size() / 16) + 64, std::move(linesCut));
+        if (!readUtf8File(path, text, [&](QStringView decoded) { cutter->take(decoded); })) return std::unique_ptr<LineCutter>();
+        cutter->finish(text);
+        return cutter;
+    };
+    const auto left = read(0, file1, m_text1);
+    const auto right = left ? read(1, file2, m_text2) : nullptr;
+    if (!left || !right) {
         diff.kill();
         diff.waitForFinished();
         return Outcome::NotText;
     }
-    std::vector<DisplayLine> left = splitTextLines(m_text1), right = splitTextLines(m_text2);
-    if (whileToolRuns) whileToolRuns(left, right);
+    if (whileToolRuns.filesRead) whileToolRuns.filesRead();
     ChangesAhead ahead;
-    ahead.start(left, right);
+    ahead.start(left->lines(), right->lines(), std::move(left->hashes()), std::move(right->hashes()));
     CommandLines output;
     while (diff.state() != QProcess::NotRunning) {
         if (cancelled()) {
@@ -585,7 +582,7 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
     if (diff.exitCode() == 1 && output.lines().isEmpty()) return Outcome::NotText;
     const QString commands = QString::fromUtf8(output.lines());
     if (cancelled()) return Outcome::Cancelled;
-    if (!alignLines(commands, std::move(left), std::move(right), &error, &ahead))
+    if (!alignLines(commands, std::move(left->lines()), std::move(right->lines()), &error, &ahead))
         return cancelled() ? Outcome::Cancelled : Outcome::Failed;
     quickEqual = commands.isEmpty();
     return Outcome::Done;

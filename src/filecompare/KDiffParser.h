@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -101,15 +102,20 @@ public:
 
     void setCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
 
-    // Work on the files' lines, in their order, that a caller does while the
-    // tool is still comparing them: the tool takes most of a comparison's time.
-    using WhileToolRuns = std::function<void(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right)>;
+    // Work a caller does while the tool still compares the files: the tool
+    // takes most of a comparison's time.
+    struct WhileToolRuns {
+        // Each file's lines (side 0, then side 1) as they are read, in order.
+        std::function<void(int side, std::span<const DisplayLine> lines)> linesRead;
+        // Once both files are read.
+        std::function<void()> filesRead;
+    };
 
     // Reads both files as UTF-8 and runs "/usr/bin/diff -d", keeping the
     // command lines of its output. NotText when a file is not UTF-8 or the
     // tool treats it as binary (the caller shows the hex view); Failed with
     // `error` set when the tool is missing, fails or prints what does not parse.
-    // `whileToolRuns` is called once both files are read and cut into lines.
+    // `whileToolRuns` is called while the files are read and the tool runs.
     Outcome ParseDiffFile1(const QString& file1, const QString& file2, bool& quickEqual, QString& error,
                            const WhileToolRuns& whileToolRuns = {});
 
