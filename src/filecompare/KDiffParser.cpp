@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -30,7 +31,13 @@ std::vector<DisplayLine> splitTextLines(const QString& text) {
     return std::move(cutter.lines());
 }
 
+KDiffParser::KDiffParser() = default;
+KDiffParser::~KDiffParser() = default;
+KDiffParser::KDiffParser(KDiffParser&&) noexcept = default;
+KDiffParser& KDiffParser::operator=(KDiffParser&&) noexcept = default;
+
 void KDiffParser::clear() {
+    m_ahead.reset();
     m_zmiany.clear();
     m_lines1.clear();
     m_lines2.clear();
@@ -559,7 +566,10 @@ KDiffParser::Outcome KDiffParser::ParseDiffFile1(const QString& file1, const QSt
         return Outcome::NotText;
     }
     if (whileToolRuns.filesRead) whileToolRuns.filesRead();
-    ChangesAhead ahead;
+    m_ahead = std::make_unique<ChangesAhead>();
+    ChangesAhead& ahead = *m_ahead;
+    // Whatever way this ends, the helper stops before the lines it reads go.
+    const auto stopAhead = qScopeGuard([&] { ahead.finish(); });
     ahead.start(left->lines(), right->lines(), std::move(left->hashes()), std::move(right->hashes()));
     CommandLines output;
     while (diff.state() != QProcess::NotRunning) {

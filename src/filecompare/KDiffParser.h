@@ -92,6 +92,11 @@ struct DiffCommand {
 
 class KDiffParser {
 public:
+    KDiffParser();
+    ~KDiffParser();
+    KDiffParser(KDiffParser&&) noexcept;
+    KDiffParser& operator=(KDiffParser&&) noexcept;
+
     // Pairing similar lines searches with backtracking over every candidate
     // pair, word by word: it is tried only for blocks of at most 19 lines a
     // side, at most this many characters a side, and this many search steps.
@@ -191,6 +196,10 @@ private:
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;
+    // The words split and the blocks marked while the tool ran, kept with the
+    // comparison: freeing their tens of thousands of small pieces, made on
+    // another thread, would hold up the answer by a millisecond.
+    std::unique_ptr<ChangesAhead> m_ahead;
     int m_mode = 2;
     std::uint64_t m_orgNumOfLLines = 0, m_orgNumOfRLines = 0, m_numOfLines = 0, m_numOfLinesForR = 0;
     std::uint64_t m_addedLLines = 0, m_addedRLines = 0;

@@ -287,7 +287,9 @@ TEST(KDiffParserTest, RowsTileTheAlignedLinesAndEveryLineFindsItsRow) {
         EXPECT_EQ(first, next) << "row " << r;
         const bool isChange = change < p.iZmiany().size() && p.iZmiany()[change].lr == r;
         EXPECT_EQ(count, isChange ? p.iZmiany()[change].nol : 1u) << "row " << r;
-        if (isChange) EXPECT_EQ(first, p.iZmiany()[change++].l) << "row " << r;
+        if (isChange) {
+            EXPECT_EQ(first, p.iZmiany()[change++].l) << "row " << r;
+        }
         for (std::uint64_t line = first; line < first + count; ++line) EXPECT_EQ(p.rowOfLine(line), r) << "line " << line;
         next = first + count;
     }
