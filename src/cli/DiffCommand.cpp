@@ -276,6 +276,7 @@ public:
         m_text.reserve(2 * std::size_t(std::max<qint64>(bytes, 0)) + 64);
         platform::adviseHugePages(m_text.data(), m_text.capacity());
         m_ends.reserve(std::size_t(std::max<qint64>(bytes, 0)) / 16 + 64);
+        platform::adviseHugePages(m_ends.data(), m_ends.capacity() * sizeof(std::size_t));
     }
     // The file's next lines.
     void append(std::span<const DisplayLine> lines) {

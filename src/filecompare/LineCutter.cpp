@@ -14,6 +14,7 @@ LineCutter::LineCutter(std::size_t expectedLines, LinesCut linesCut) : m_linesCu
     m_lines.reserve(expectedLines + expectedLines / 8);
     platform::adviseHugePages(m_lines.data(), m_lines.capacity() * sizeof(DisplayLine));
     m_hashes.reserve(expectedLines);
+    platform::adviseHugePages(m_hashes.data(), m_hashes.capacity() * sizeof(std::size_t));
 }
 
 void LineCutter::take(QStringView decoded) {
