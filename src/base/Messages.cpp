@@ -1,9 +1,6 @@
 #include "base/Messages.h"
 
 #include <QFile>
-#include <QHash>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLocale>
 #include <QMutex>
 #include <QRegularExpression>
@@ -12,24 +9,68 @@
 #include <unicode/locid.h>
 #include <unicode/plurrule.h>
 
+#include <rapidjson/document.h>
+
+#include <algorithm>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace qv {
 namespace {
 
-using Table = QHash<QString, QString>;
+// A language's texts as its JSON file holds them, in UTF-8, sorted by key.
+// Every command looks a text up: reading the file in place, with no table
+// of strings built from it, keeps that first look-up well under a millisecond.
+class Table {
+public:
+    Table() = default;
+    // The entries point into the text: moved, never copied.
+    Table(Table&&) = default;
+    Table& operator=(Table&&) = default;
 
-Table loadTable(const QString& language) {
-    Table table;
-    QFile file(QStringLiteral(":/messages/%1.json").arg(language));
-    if (!file.open(QIODevice::ReadOnly)) return table;
-    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
-    for (auto it = object.begin(); it != object.end(); ++it) table.insert(it.key(), it.value().toString());
-    return table;
-}
+    static Table load(const QString& language) {
+        Table table;
+        QFile file(QStringLiteral(":/messages/%1.json").arg(language));
+        if (!file.open(QIODevice::ReadOnly)) return table;
+        table.m_json = file.readAll();
+        // Parsed in place: the strings are unescaped inside the file's own bytes.
+        rapidjson::Document document;
+        document.ParseInsitu(table.m_json.data());
+        if (document.HasParseError() || !document.IsObject()) return {};
+        for (const auto& member : document.GetObject()) {
+            const std::string_view text = member.value.IsString()
+                                              ? std::string_view(member.value.GetString(), member.value.GetStringLength())
+                                              : std::string_view();
+            table.m_entries.push_back({{member.name.GetString(), member.name.GetStringLength()}, text});
+        }
+        // A key given twice keeps its last text.
+        std::stable_sort(table.m_entries.begin(), table.m_entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.key < b.key; });
+        const auto last = std::unique(table.m_entries.rbegin(), table.m_entries.rend(),
+                                      [](const Entry& a, const Entry& b) { return a.key == b.key; });
+        table.m_entries.erase(table.m_entries.begin(), last.base());
+        return table;
+    }
+    bool isEmpty() const { return m_entries.empty(); }
+    std::optional<QString> find(std::string_view key) const {
+        const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), key,
+                                         [](const Entry& e, std::string_view k) { return e.key < k; });
+        if (it == m_entries.end() || it->key != key) return std::nullopt;
+        return QString::fromUtf8(it->text.data(), qsizetype(it->text.size()));
+    }
+
+private:
+    struct Entry {
+        std::string_view key, text;   // inside m_json
+    };
+    QByteArray m_json;
+    std::vector<Entry> m_entries;
+};
 
 struct Tables {
-    Table english = loadTable(QStringLiteral("en"));
+    Table english = Table::load(QStringLiteral("en"));
     Table local;
 };
 
@@ -42,8 +83,8 @@ Tables& tables() {
     static Tables t = [] {
         Tables init;
         const QString name = QLocale().name();   // e.g. "de_CH"
-        init.local = loadTable(name);
-        if (init.local.isEmpty()) init.local = loadTable(name.section('_', 0, 0));
+        init.local = Table::load(name);
+        if (init.local.isEmpty()) init.local = Table::load(name.section('_', 0, 0));
         return init;
     }();
     return t;
@@ -52,12 +93,11 @@ Tables& tables() {
 }  // namespace
 
 QString Messages::text(const char* key) {
-    const QString k = QString::fromLatin1(key);
     QMutexLocker lock(&tablesMutex());
     const Tables& t = tables();
-    if (auto it = t.local.constFind(k); it != t.local.constEnd()) return *it;
-    if (auto it = t.english.constFind(k); it != t.english.constEnd()) return *it;
-    return k;
+    if (auto text = t.local.find(key)) return *text;
+    if (auto text = t.english.find(key)) return *text;
+    return QString::fromLatin1(key);
 }
 
 QString Messages::plural(const char* key, qint64 count) { return pluralText(key, count).arg(QLocale().toString(count)); }
@@ -89,7 +129,7 @@ int Messages::placeholderCount(const QString& text) {
 }
 
 bool Messages::useLanguage(const QString& language) {
-    Table table = loadTable(language);
+    Table table = Table::load(language);
     if (table.isEmpty()) return false;
     QMutexLocker lock(&tablesMutex());
     tables().local = std::move(table);
