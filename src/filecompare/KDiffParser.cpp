@@ -155,6 +155,45 @@ std::vector<DisplayLine> withFillers(std::vector<DisplayLine> lines, const std::
     return lines;
 }
 
+// A command exactly as the tool writes it, "L1[,L2]{a|c|d}R1[,R2]", read
+// without a string made for each number: a large comparison has thousands.
+// Anything else is left to the lenient reading below.
+std::optional<DiffCommand> commandAsWritten(QStringView line) {
+    qsizetype i = 0;
+    const auto number = [&](std::uint64_t& out) {
+        const qsizetype from = i;
+        out = 0;
+        for (; i < line.size() && line[i] >= u'0' && line[i] <= u'9'; ++i) {
+            if (i - from == 18) return false;   // longer ones may overflow: read leniently
+            out = out * 10 + (line[i].unicode() - u'0');
+        }
+        return i > from;
+    };
+    const auto range = [&](std::uint64_t& first, std::uint64_t& last) {
+        if (!number(first)) return false;
+        last = first;
+        if (i == line.size() || line[i] != u',') return true;
+        ++i;
+        return number(last);
+    };
+    DiffCommand c;
+    if (!range(c.L1, c.L2) || i == line.size()) return std::nullopt;
+    c.letter = char(line[i++].unicode());
+    if ((c.letter != 'a' && c.letter != 'c' && c.letter != 'd') || !range(c.R1, c.R2) || i != line.size())
+        return std::nullopt;
+    return c;
+}
+
+std::optional<DiffCommand> commandReadLeniently(QStringView line) {
+    QString v1, v2, v3, v4;
+    const char letter = KDiffParser::ScannValuesFromCode(line, v1, v2, v3, v4);
+    bool ok[4] = {false, false, false, false};
+    const DiffCommand c{letter, v1.toULongLong(&ok[0]), v2.toULongLong(&ok[1]), v3.toULongLong(&ok[2]),
+                        v4.toULongLong(&ok[3])};
+    if (!letter || !ok[0] || !ok[1] || !ok[2] || !ok[3]) return std::nullopt;
+    return c;
+}
+
 // The characters of display lines [from, to), each with its break.
 std::uint64_t charactersOf(const std::vector<DisplayLine>& lines, std::size_t from, std::size_t to) {
     std::uint64_t n = 0;
@@ -252,20 +291,23 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
         ++aligned;
     };
 
+    const QList<QStringView> commandLines = QStringView(commands).split(u'\n');
+    // A record or a block for each command at most: the tables never grow by copying.
+    m_zmiany.reserve(std::size_t(commandLines.size()));
     std::vector<BlockToMark> blocksToMark;
+    blocksToMark.reserve(std::size_t(commandLines.size()));
     std::size_t pl = 0, pr = 0;   // next unconsumed line of each side
-    for (QStringView lineView : QStringView(commands).split(u'\n')) {
+    for (QStringView lineView : commandLines) {
         if (lineView.isEmpty()) continue;
         if (cancelled()) return false;
-        QString v1, v2, v3, v4;
-        const char letter = ScannValuesFromCode(lineView, v1, v2, v3, v4);
-        bool ok[4] = {false, false, false, false};
-        DiffCommand cmd{letter, v1.toULongLong(&ok[0]), v2.toULongLong(&ok[1]), v3.toULongLong(&ok[2]),
-                        v4.toULongLong(&ok[3])};
-        if (!letter || !ok[0] || !ok[1] || !ok[2] || !ok[3]) {
+        std::optional<DiffCommand> parsed = commandAsWritten(lineView);
+        if (!parsed) parsed = commandReadLeniently(lineView);
+        if (!parsed) {
             m_log.append(QStringLiteral("Code error: %1").arg(lineView));
             continue;
         }
+        const DiffCommand cmd = *parsed;
+        const char letter = cmd.letter;
         if (cmd.L2 < cmd.L1 || cmd.R2 < cmd.R1) return fail(lineView.toString());
         // Unchanged lines before the command: up to and including the line named
         // by a lone "after" number, up to but excluding a changed block's first line.
