@@ -126,14 +126,15 @@ const ChangesAhead::Words* ChangesAhead::find(int side, std::size_t line) const 
     return it != words.end() && it->first == line ? &it->second : nullptr;
 }
 
-const BlockMarks* ChangesAhead::marksOf(std::size_t leftLine, std::size_t leftCount, std::size_t rightLine,
-                                        std::size_t rightCount) const {
+std::optional<BlockMarks> ChangesAhead::takeMarksOf(std::size_t leftLine, std::size_t leftCount, std::size_t rightLine,
+                                                    std::size_t rightCount) {
     const auto it = std::lower_bound(m_blocks.begin(), m_blocks.end(), leftLine,
                                      [](const GuessedBlock& b, std::size_t l) { return b.leftLine < l; });
-    if (it == m_blocks.end() || it->leftLine != leftLine || it->leftCount != leftCount || it->rightLine != rightLine ||
-        it->rightCount != rightCount)
-        return nullptr;
-    return &it->marks;
+    if (it == m_blocks.end() || it->taken || it->leftLine != leftLine || it->leftCount != leftCount ||
+        it->rightLine != rightLine || it->rightCount != rightCount)
+        return std::nullopt;
+    it->taken = true;
+    return std::move(it->marks);
 }
 
 }  // namespace qv

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -44,9 +45,10 @@ public:
     // The words of a side's line (from 0), when they were split in time.
     const Words* find(int side, std::size_t line) const;
     // The marks of the block of `leftCount` lines from file line `leftLine`
-    // and `rightCount` from `rightLine`, when it was guessed and marked in time.
-    const BlockMarks* marksOf(std::size_t leftLine, std::size_t leftCount, std::size_t rightLine,
-                              std::size_t rightCount) const;
+    // and `rightCount` from `rightLine`, when it was guessed and marked in
+    // time. They are handed over, not copied: a block's marks are taken once.
+    std::optional<BlockMarks> takeMarksOf(std::size_t leftLine, std::size_t leftCount, std::size_t rightLine,
+                                          std::size_t rightCount);
     std::size_t blocksMarked() const { return m_blocks.size(); }
 
     // Past these the work is left for later: a line this long is rare in a
@@ -62,6 +64,7 @@ private:
     struct GuessedBlock {
         std::size_t leftLine, leftCount, rightLine, rightCount;
         BlockMarks marks;
+        bool taken = false;
     };
     bool stopped() const { return m_stop.load(std::memory_order_relaxed); }
     void workOnHashed(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right);

@@ -259,7 +259,7 @@ std::vector<MarkRun> KDiffParser::HighlightTextInRange(const QString& text, bool
 }
 
 bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error,
-                            const ChangesAhead* ahead) {
+                            ChangesAhead* ahead) {
     // The lines point into these two: they live as long as the lines.
     m_text1 = p1;
     m_text2 = p2;
@@ -267,7 +267,7 @@ bool KDiffParser::ParseDiff(const QString& commands, const QString& p1, const QS
 }
 
 bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                             QString* error, const ChangesAhead* ahead) {
+                             QString* error, ChangesAhead* ahead) {
     m_orgNumOfLLines = left.size();
     m_orgNumOfRLines = right.size();
     m_zmiany.clear();
@@ -415,17 +415,17 @@ bool KDiffParser::alignLines(const QString& commands, std::vector<DisplayLine> l
     return !cancelled();
 }
 
-void KDiffParser::markBlockByWords(const BlockToMark& b, const ChangesAhead* ahead) {
-    const BlockMarks* guessed = ahead ? ahead->marksOf(b.leftFileLine, b.leftCount, b.rightFileLine, b.rightCount) : nullptr;
-    const BlockMarks made = guessed ? BlockMarks{}
-                                    : markChangedBlock({&m_lines1[b.line], b.leftCount, b.leftFileLine},
-                                                       {&m_lines2[b.line], b.rightCount, b.rightFileLine}, ahead);
-    const BlockMarks& marks = guessed ? *guessed : made;
-    for (std::size_t k = 0; k < b.leftCount; ++k) m_lines1[b.line + k].marks = marks.left[k];
-    for (std::size_t k = 0; k < b.rightCount; ++k) m_lines2[b.line + k].marks = marks.right[k];
+void KDiffParser::markBlockByWords(const BlockToMark& b, ChangesAhead* ahead) {
+    std::optional<BlockMarks> guessed =
+        ahead ? ahead->takeMarksOf(b.leftFileLine, b.leftCount, b.rightFileLine, b.rightCount) : std::nullopt;
+    BlockMarks marks = guessed ? std::move(*guessed)
+                               : markChangedBlock({&m_lines1[b.line], b.leftCount, b.leftFileLine},
+                                                  {&m_lines2[b.line], b.rightCount, b.rightFileLine}, ahead);
+    for (std::size_t k = 0; k < b.leftCount; ++k) m_lines1[b.line + k].marks = std::move(marks.left[k]);
+    for (std::size_t k = 0; k < b.rightCount; ++k) m_lines2[b.line + k].marks = std::move(marks.right[k]);
 }
 
-void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, const ChangesAhead* ahead) {
+void KDiffParser::markBlocks(const std::vector<BlockToMark>& blocks, ChangesAhead* ahead) {
     // Blocks touch lines of their own only, so two threads can share them:
     // the word comparison is most of the work left once the tool is done.
     const auto markRange = [&](std::size_t from, std::size_t to) {

@@ -126,9 +126,10 @@ public:
 
     // The comparison of two texts given the tool's command lines. False with
     // `error` set when the commands do not fit the texts. `ahead`, when
-    // given, holds words already split from the same texts' lines.
+    // given, holds words already split from the same texts' lines and
+    // blocks already marked, whose marks are moved out of it.
     bool ParseDiff(const QString& commands, const QString& p1, const QString& p2, QString* error = nullptr,
-                   const ChangesAhead* ahead = nullptr);
+                   ChangesAhead* ahead = nullptr);
 
     // "L1[,L2]{a|c|d}R1[,R2]" → the letter and the four numbers as text; 0 when not a command.
     static char ScannValuesFromCode(QStringView line, QString& val1, QString& val2, QString& val3, QString& val4);
@@ -187,12 +188,12 @@ private:
         std::size_t leftFileLine, rightFileLine;   // its first line in each file
         std::size_t leftCount, rightCount;
     };
-    void markBlockByWords(const BlockToMark& block, const ChangesAhead* ahead);
-    void markBlocks(const std::vector<BlockToMark>& blocks, const ChangesAhead* ahead);
+    void markBlockByWords(const BlockToMark& block, ChangesAhead* ahead);
+    void markBlocks(const std::vector<BlockToMark>& blocks, ChangesAhead* ahead);
     // ParseDiff on lines already cut from m_text1 and m_text2, with the
     // words of some lines split ahead.
     bool alignLines(const QString& commands, std::vector<DisplayLine> left, std::vector<DisplayLine> right,
-                    QString* error, const ChangesAhead* ahead = nullptr);
+                    QString* error, ChangesAhead* ahead = nullptr);
     void buildRows();
 
     const std::atomic<bool>* m_cancel = nullptr;
