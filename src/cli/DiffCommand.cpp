@@ -308,10 +308,10 @@ void writeMarks(Out& out, const std::vector<MarkRun>& marks) {
     out << ']';
 }
 
-void writeRowMarks(Out& out, const KDiffParser& p, int side, std::size_t row) {
+void writeChangeMarks(Out& out, const KDiffParser& p, int side, const ChangeRecord& change) {
     out << '[';
     bool any = false;
-    p.forEachRowMark(side, row, [&](const MarkRun& m) {
+    p.forEachChangeMark(side, change, [&](const MarkRun& m) {
         if (std::exchange(any, true)) out << ',';
         out << '[' << m.start << ',' << m.length << ',' << int(m.kind) << ']';
     });
@@ -490,9 +490,9 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
             out << '\n';
             writeRecord(out, z[i]);
             out << ",\"marks1\":";
-            writeRowMarks(out, p, 0, z[i].lr);
+            writeChangeMarks(out, p, 0, z[i]);
             out << ",\"marks2\":";
-            writeRowMarks(out, p, 1, z[i].lr);
+            writeChangeMarks(out, p, 1, z[i]);
             out << "}";
         }
         for (int side = 0; side < 2; ++side) {

@@ -165,13 +165,12 @@ public:
     std::size_t rowOfLine(std::uint64_t line) const;
     // A row's text: its lines joined, every line with its break except the last.
     QString rowText(int side, std::size_t row) const;
-    // Calls `f` with each mark of a row, its offset in rowText.
+    // Calls `f` with each mark of a change's row, its offset in the row's text.
     template <class F>
-    void forEachRowMark(int side, std::size_t row, F&& f) const {
+    void forEachChangeMark(int side, const ChangeRecord& change, F&& f) const {
         const auto& lines = side == 0 ? m_lines1 : m_lines2;
-        const auto [first, count] = this->row(row);
         qsizetype offset = 0;
-        for (std::uint64_t k = first; k < first + count; ++k) {
+        for (std::uint64_t k = change.l; k < change.l + change.nol; ++k) {
             for (const MarkRun& m : lines[k].marks) f(MarkRun{m.start + offset, m.length, m.kind});
             offset += lines[k].text.size() + 1;
         }
