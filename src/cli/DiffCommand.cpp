@@ -437,9 +437,9 @@ struct Metadata {
     }
 };
 
-// One side's row list, visited change by change: the unchanged lines between
-// two changes are a run of the file's lines, and come from the rendered
-// lines in one piece; fillers and changes of several lines are written here.
+// One side's row list, visited change by change: rows that are a file's
+// line as it is come from the rendered lines; fillers and changes of
+// several lines are written here.
 void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines* rendered) {
     const auto& lines = side == 0 ? p.lines1() : p.lines2();
     bool firstItem = true;
@@ -459,21 +459,39 @@ void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines*
             out.json(lines[display + k].text);
         }
     };
+    // Rows that are a file's line as it is follow one another across
+    // unchanged stretches and one-line changes: they go out as one piece.
+    std::uint64_t runDisplay = 0;
+    std::size_t runFrom = 0, runTo = 0;
+    const auto extendRun = [&](std::uint64_t display, std::size_t from, std::size_t to) {
+        if (from == to) return;
+        if (runFrom == runTo) {
+            runDisplay = display;
+            runFrom = from;
+        }
+        runTo = to;
+    };
+    const auto writeRun = [&] {
+        writeFileLines(runDisplay, runFrom, runTo);
+        runFrom = runTo;
+    };
     std::uint64_t line = 0;     // display lines so far
     std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
     for (const ChangeRecord& r : p.iZmiany()) {
-        writeFileLines(line, fileLine, fileLine + (r.l - line));
+        extendRun(line, fileLine, fileLine + (r.l - line));
         fileLine += r.l - line;
         if (r.nol == 1 && !lines[r.l].filler) {
-            writeFileLines(r.l, fileLine, fileLine + 1);
+            extendRun(r.l, fileLine, fileLine + 1);
         } else {
+            writeRun();
             separate();
             out.json(p.rowText(side, r.lr));
         }
         for (std::uint64_t k = r.l; k < r.l + r.nol; ++k) fileLine += lines[k].filler ? 0 : 1;
         line = r.l + r.nol;
     }
-    writeFileLines(line, fileLine, fileLine + (lines.size() - line));
+    extendRun(line, fileLine, fileLine + (lines.size() - line));
+    writeRun();
 }
 
 // `rendered`, when given, holds the lines of both files as JSON strings.
