@@ -22,7 +22,7 @@ namespace {
 
 // A language's texts as its JSON file holds them, in UTF-8, sorted by key.
 // Every command looks a text up: reading the file in place, with no table
-// of strings built from it, keeps that first look-up well under a millisecond.
+// of strings built from it, keeps that first look-up under a millisecond.
 class Table {
 public:
     Table() = default;

@@ -440,63 +440,44 @@ struct Metadata {
 // One side's row list, visited change by change: rows that are a file's
 // line as it is come from the rendered lines; fillers and changes of
 // several lines are written here.
-void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines* rendered) {
+void writeRowList(Out& out, const KDiffParser& p, int side, const RenderedLines& rendered) {
     const auto& lines = side == 0 ? p.lines1() : p.lines2();
     bool firstItem = true;
     const auto separate = [&] {
         if (!std::exchange(firstItem, false)) out << ',';
     };
-    // File lines [from, to), shown from display line `display` on, each a row.
-    const auto writeFileLines = [&](std::uint64_t display, std::size_t from, std::size_t to) {
-        if (from == to) return;
-        if (rendered && to <= rendered[side].size()) {
-            separate();
-            out.kept(rendered[side].lines(from, to));
-            return;
-        }
-        for (std::size_t k = 0; k < to - from; ++k) {
-            separate();
-            out.json(lines[display + k].text);
-        }
-    };
     // Rows that are a file's line as it is follow one another across
     // unchanged stretches and one-line changes: they go out as one piece.
-    std::uint64_t runDisplay = 0;
-    std::size_t runFrom = 0, runTo = 0;
-    const auto extendRun = [&](std::uint64_t display, std::size_t from, std::size_t to) {
-        if (from == to) return;
-        if (runFrom == runTo) {
-            runDisplay = display;
-            runFrom = from;
-        }
-        runTo = to;
-    };
+    std::size_t runFrom = 0, runTo = 0;   // file lines, from 0
     const auto writeRun = [&] {
-        writeFileLines(runDisplay, runFrom, runTo);
+        if (runFrom == runTo) return;
+        separate();
+        out.kept(rendered.lines(runFrom, runTo));
         runFrom = runTo;
     };
     std::uint64_t line = 0;     // display lines so far
     std::size_t fileLine = 0;   // the file's lines come in order, fillers between them
     for (const ChangeRecord& r : p.iZmiany()) {
-        extendRun(line, fileLine, fileLine + (r.l - line));
         fileLine += r.l - line;
         if (r.nol == 1 && !lines[r.l].filler) {
-            extendRun(r.l, fileLine, fileLine + 1);
+            ++fileLine;
         } else {
+            runTo = fileLine;
             writeRun();
             separate();
             out.json(p.rowText(side, r.lr));
+            for (std::uint64_t k = r.l; k < r.l + r.nol; ++k) fileLine += lines[k].filler ? 0 : 1;
+            runFrom = fileLine;
         }
-        for (std::uint64_t k = r.l; k < r.l + r.nol; ++k) fileLine += lines[k].filler ? 0 : 1;
         line = r.l + r.nol;
     }
-    extendRun(line, fileLine, fileLine + (lines.size() - line));
+    runTo = fileLine + (lines.size() - line);
     writeRun();
 }
 
-// `rendered`, when given, holds the lines of both files as JSON strings.
+// `rendered` holds the lines of both files as JSON strings, for --json.
 int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsDiffer, const Metadata& meta,
-              const RenderedLines* rendered = nullptr) {
+              const RenderedLines* rendered) {
     Out out;
     const auto& z = p.iZmiany();
     if (o.json) {
@@ -515,7 +496,7 @@ int printText(const KDiffParser& p, const Options& o, bool equal, bool lineEndsD
         }
         for (int side = 0; side < 2; ++side) {
             out << (side == 0 ? "],\n\"rows1\":[" : "],\n\"rows2\":[");
-            writeRowList(out, p, side, rendered);
+            writeRowList(out, p, side, rendered[side]);
         }
         out << "]}\n";
         return equal ? 0 : 1;
