@@ -1,6 +1,6 @@
 #include "filecompare/ChangesAhead.h"
 
-#include "filecompare/LineCutter.h"
+#include "filecompare/TextHash.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,7 +27,7 @@ private:
 std::vector<std::size_t> lineHashes(const std::vector<DisplayLine>& lines) {
     std::vector<std::size_t> hashes;
     hashes.reserve(lines.size());
-    for (const DisplayLine& line : lines) hashes.push_back(lineHash(line.text));
+    for (const DisplayLine& line : lines) hashes.push_back(textHash(line.text));
     return hashes;
 }
 

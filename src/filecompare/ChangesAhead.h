@@ -32,7 +32,7 @@ public:
     ChangesAhead& operator=(const ChangesAhead&) = delete;
     ~ChangesAhead() { finish(); }
 
-    // Starts on a thread of its own, with each line's hash (lineHash). The
+    // Starts on a thread of its own, with each line's hash (textHash). The
     // lines and the texts they refer to must stay as they are until finish() returns.
     void start(const std::vector<DisplayLine>& left, const std::vector<DisplayLine>& right,
                std::vector<std::size_t> leftHashes, std::vector<std::size_t> rightHashes);

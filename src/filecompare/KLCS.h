@@ -2,7 +2,8 @@
 // Longest common subsequences over characters and over word components.
 // Stateless: class operations only.
 
-#include <QHash>
+#include "filecompare/TextHash.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -18,7 +19,7 @@ struct TextComponent {
     std::size_t hash = 0;   // of the text: tables of components compare it first
 
     TextComponent() = default;
-    TextComponent(qsizetype at, QStringView t) : pos(at), text(t), hash(qHash(t)) {}
+    TextComponent(qsizetype at, QStringView t) : pos(at), text(t), hash(textHash(t)) {}
     bool sameText(const TextComponent& other) const { return hash == other.hash && text == other.text; }
 };
 

@@ -1,12 +1,9 @@
 #include "filecompare/LineCutter.h"
 
+#include "filecompare/TextHash.h"
 #include "platform/HugePages.h"
 
-#include <QHash>
-
 namespace qv {
-
-std::size_t lineHash(QStringView line) { return qHash(line); }
 
 LineCutter::LineCutter(std::size_t expectedLines, LinesCut linesCut) : m_linesCut(std::move(linesCut)) {
     // Room for fillers a comparison may put between the lines: only
@@ -46,7 +43,7 @@ void LineCutter::cutUpTo(QStringView decoded, qsizetype end) {
         line.text = decoded.sliced(m_next, lineEnd - m_next);
         // Only the text's last line can end without a break.
         line.hasBreak = lineEnd < end;
-        m_hashes.push_back(lineHash(line.text));
+        m_hashes.push_back(textHash(line.text));
         m_next = lineEnd + 1;
     }
     m_next = std::min(m_next, end);

@@ -16,9 +16,6 @@
 
 namespace qv {
 
-// The hash two lines are compared by first, the same wherever lines are hashed.
-std::size_t lineHash(QStringView line);
-
 class LineCutter {
 public:
     // Called with each run of lines as they are cut, in order.

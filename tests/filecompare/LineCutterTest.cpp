@@ -3,6 +3,7 @@
 // moves to a larger buffer halfway.
 
 #include "filecompare/LineCutter.h"
+#include "filecompare/TextHash.h"
 
 #include <QRandomGenerator>
 
@@ -83,7 +84,7 @@ TEST(LineCutterTest, LinesCutPieceByPieceAreTheWholeTextsLines) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             EXPECT_EQ(lines[i].text, expected[i].text) << "round " << round << " line " << i;
             EXPECT_EQ(lines[i].hasBreak, expected[i].hasBreak) << "round " << round << " line " << i;
-            EXPECT_EQ(cutter.hashes()[i], lineHash(expected[i].text)) << "round " << round << " line " << i;
+            EXPECT_EQ(cutter.hashes()[i], textHash(expected[i].text)) << "round " << round << " line " << i;
             // The lines refer to the text where it ended up, not to a copy or the old place.
             EXPECT_GE(lines[i].text.data(), buffer.constData());
             EXPECT_LE(lines[i].text.data() + lines[i].text.size(), buffer.constData() + buffer.size());
