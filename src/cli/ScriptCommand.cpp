@@ -4,6 +4,7 @@
 #include "base/Settings.h"
 #include "cli/CliOutput.h"
 #include "cli/CommandLine.h"
+#include "cli/ScriptingModule.h"
 #include "cli/SiblingProgram.h"
 #include "platform/JsonString.h"
 #include "scripting/HeadlessComparisons.h"
@@ -139,17 +140,20 @@ int runScript(const ScriptOptions& o) {
     if (o.headless) {
         outcome = runHere(command, parameters);
     } else {
+        QString why;
+        const ScriptingClientCalls* client = loadScriptingClient(scriptingModulePath(), why);
+        if (!client) return failLine(Messages::format("cliScriptNoApplication", why));
         // Sent at once: asking first whether the application runs and answers costs two round trips each time.
-        outcome = ScriptingClient::call(command, parameters);
+        outcome = client->call(command, parameters);
         if (!outcome.reached) {
-            if (!ScriptingClient::applicationRunning()) {
-                if (const QString why = ScriptingClient::startApplication(QFile::decodeName(programBeside("quorvane-gui").c_str())); !why.isEmpty())
+            if (!client->applicationRunning()) {
+                if (const QString why = client->startApplication(QFile::decodeName(programBeside("quorvane-gui").c_str())); !why.isEmpty())
                     return failLine(Messages::format("cliScriptNoApplication", why));
             } else {
                 // One that is starting up answers scripts a moment after it took its name.
-                ScriptingClient::scriptingReady(ScriptingClient::kStartTimeoutMs);
+                client->scriptingReady(ScriptingClient::kStartTimeoutMs);
             }
-            outcome = ScriptingClient::call(command, parameters);
+            outcome = client->call(command, parameters);
         }
     }
     if (outcome.error) {

@@ -13,6 +13,8 @@
 // command answers with the error org.quorvane.Quorvane.Error.Minus<number>
 // (Code<number> for a positive one) and the command's English text.
 
+#include "scripting/BusNames.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -30,20 +32,6 @@ class ScriptingHost;
 class Settings;
 struct ScriptError;
 struct ScriptResult;
-
-namespace bus {
-inline constexpr const char* kApplicationPath = "/org/quorvane/Quorvane";
-inline constexpr const char* kScriptingInterface = "org.quorvane.Quorvane.Scripting";
-inline constexpr const char* kComparisonInterface = "org.quorvane.Quorvane.Comparison";
-inline constexpr const char* kComparisonPathPrefix = "/org/quorvane/Quorvane/Comparisons/";
-inline constexpr const char* kErrorPrefix = "org.quorvane.Quorvane.Error.";
-QString comparisonPath(int uniqueASID);
-// The comparison number of an object path of ours, 0 when it is none.
-qint64 comparisonOfPath(const QString& path);
-// The bus error name that carries an error number, and back (0 when the name is not one of ours).
-QString errorName(int number);
-int errorNumber(const QString& name);
-}  // namespace bus
 
 class ScriptingAdaptor final : public QDBusAbstractAdaptor {
     Q_OBJECT

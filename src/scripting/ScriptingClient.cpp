@@ -1,6 +1,6 @@
 #include "scripting/ScriptingClient.h"
 
-#include "scripting/ScriptingAdaptor.h"
+#include "scripting/BusNames.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -153,4 +153,11 @@ void ScriptingClient::readComparison(int comparison, ScriptOutcome& outcome) {
     outcome.state = p.value(QStringLiteral("State")).toString();
 }
 
+namespace {
+const ScriptingClientCalls kCalls{&ScriptingClient::applicationRunning, &ScriptingClient::scriptingReady,
+                                  &ScriptingClient::startApplication, &ScriptingClient::call};
+}  // namespace
+
 }  // namespace qv
+
+extern "C" Q_DECL_EXPORT const qv::ScriptingClientCalls* qv_scripting_client_calls() { return &qv::kCalls; }

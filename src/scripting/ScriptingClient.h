@@ -1,7 +1,10 @@
 #pragma once
 // The other end of the session bus: what `quorvane script` does to reach the
 // running application, start it when none runs, send a command, wait for
-// its answer and read the comparison's counts.
+// its answer and read the comparison's counts. Built as a module of its own
+// (libquorvane-bus.so) that the command loads only for a script sent to the
+// application: QtDBus and the libraries it brings are not loaded by every
+// other command.
 
 #include "scripting/ScriptError.h"
 
@@ -51,5 +54,15 @@ public:
     // Reads a comparison's counts into `outcome`.
     static void readComparison(int comparison, ScriptOutcome& outcome);
 };
+
+// The client's calls as the module hands them to the command line, which
+// finds them by the name kScriptingClientEntry.
+struct ScriptingClientCalls {
+    bool (*applicationRunning)();
+    bool (*scriptingReady)(int ms);
+    QString (*startApplication)(const QString& program);
+    ScriptOutcome (*call)(const QString& command, const QVariantMap& parameters);
+};
+inline constexpr const char* kScriptingClientEntry = "qv_scripting_client_calls";
 
 }  // namespace qv

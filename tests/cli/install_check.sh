@@ -20,6 +20,12 @@ grep -q '^quorvane ' <<<"$version" || fail "the installed program does not name 
 updated="$(XDG_CONFIG_HOME="$prefix/config" "$q" update nonsense 2>&1)" && fail "a bad update verb was accepted"
 grep -q 'quorvane-update' <<<"$updated" && fail "the installed program cannot start its update program: $updated"
 [ -x "$prefix/bin/quorvane-update" ] || fail "no update program in $prefix/bin"
+# script reaches the application through a module in lib/quorvane: without a bus it says
+# so, not that the module is missing.
+[ -f "$prefix/lib/quorvane/libquorvane-bus.so" ] || fail "no bus module in $prefix/lib/quorvane"
+scripted="$(DBUS_SESSION_BUS_ADDRESS="unix:path=$prefix/no-bus" XDG_CONFIG_HOME="$prefix/config" "$q" script compare Comparison=1 2>&1)" &&
+    fail "a script without a bus succeeded"
+grep -q 'libquorvane-bus' <<<"$scripted" && fail "the installed program cannot load its bus module: $scripted"
 
 page="$prefix/share/man/man1/quorvane.1"
 [ -f "$page" ] || fail "no manual page at share/man/man1"
