@@ -140,9 +140,9 @@ int runScript(const ScriptOptions& o) {
     if (o.headless) {
         outcome = runHere(command, parameters);
     } else {
-        QString why;
-        const ScriptingClientCalls* client = loadScriptingClient(scriptingModulePath(), why);
-        if (!client) return failLine(Messages::format("cliScriptNoApplication", why));
+        QString loadError;
+        const ScriptingClientCalls* client = loadScriptingClient(scriptingModulePath(), loadError);
+        if (!client) return failLine(Messages::format("cliScriptNoApplication", loadError));
         // Sent at once: asking first whether the application runs and answers costs two round trips each time.
         outcome = client->call(command, parameters);
         if (!outcome.reached) {

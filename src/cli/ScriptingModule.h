@@ -1,8 +1,8 @@
 #pragma once
 // Finds the session-bus client that `quorvane script` sends commands to the
 // application with. It is a module loaded only then, so that no other
-// command loads QtDBus, libdbus, libsystemd and their libraries: about
-// 1.4 ms of every start.
+// command loads QtDBus, libdbus, libsystemd and their libraries: about a
+// millisecond of every start.
 
 #include "scripting/ScriptingClient.h"
 
