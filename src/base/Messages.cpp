@@ -1,5 +1,7 @@
 #include "base/Messages.h"
 
+#include "base/BuiltInMessages.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QMutex>
@@ -69,9 +71,18 @@ private:
     std::vector<Entry> m_entries;
 };
 
+// English is compiled in; another language is read from its file.
+bool isEnglish(const QString& language) { return language.section('_', 0, 0) == QLatin1String("en"); }
+
+std::optional<QString> builtInEnglish(std::string_view key) {
+    const auto it = std::lower_bound(kBuiltInMessages.begin(), kBuiltInMessages.end(), key,
+                                     [](const BuiltInMessage& m, std::string_view k) { return m.key < k; });
+    if (it == kBuiltInMessages.end() || it->key != key) return std::nullopt;
+    return QString::fromUtf8(it->text.data(), qsizetype(it->text.size()));
+}
+
 struct Tables {
-    Table english = Table::load(QStringLiteral("en"));
-    Table local;
+    Table local;   // empty for English
 };
 
 QMutex& tablesMutex() {
@@ -83,6 +94,7 @@ Tables& tables() {
     static Tables t = [] {
         Tables init;
         const QString name = QLocale().name();   // e.g. "de_CH"
+        if (isEnglish(name)) return init;
         init.local = Table::load(name);
         if (init.local.isEmpty()) init.local = Table::load(name.section('_', 0, 0));
         return init;
@@ -96,7 +108,7 @@ QString Messages::text(const char* key) {
     QMutexLocker lock(&tablesMutex());
     const Tables& t = tables();
     if (auto text = t.local.find(key)) return *text;
-    if (auto text = t.english.find(key)) return *text;
+    if (auto text = builtInEnglish(key)) return *text;
     return QString::fromLatin1(key);
 }
 
@@ -129,6 +141,11 @@ int Messages::placeholderCount(const QString& text) {
 }
 
 bool Messages::useLanguage(const QString& language) {
+    if (isEnglish(language)) {
+        QMutexLocker lock(&tablesMutex());
+        tables().local = Table();
+        return true;
+    }
     Table table = Table::load(language);
     if (table.isEmpty()) return false;
     QMutexLocker lock(&tablesMutex());

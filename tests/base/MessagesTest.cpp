@@ -1,5 +1,7 @@
 #include "base/Messages.h"
 
+#include "base/BuiltInMessages.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
@@ -212,6 +214,17 @@ TEST(MessagesTest, EveryKeyLookedUpHasAnEnglishText) {
               (std::set<std::string>{"a1", "b2"}));
     EXPECT_EQ(keysLookedUpIn(QStringLiteral(R"re(Messages::text(d == std::string("lr") ? "c3" : "d4"));)re")),
               (std::set<std::string>{"c3", "d4"}));
+}
+
+// The English texts are compiled in from the file: every one must come out
+// as the file has it, whatever it holds (quotes, backslashes, line breaks,
+// characters beyond ASCII), and be found by its key.
+TEST(MessagesTest, TheCompiledEnglishTextsAreTheFilesTexts) {
+    const QJsonObject english = tableOf(QStringLiteral(":/messages/en.json"));
+    ASSERT_TRUE(Messages::useLanguage(QStringLiteral("en_GB")));
+    EXPECT_EQ(kBuiltInMessages.size(), std::size_t(english.size()));
+    for (auto it = english.begin(); it != english.end(); ++it)
+        EXPECT_EQ(Messages::text(it.key().toUtf8().constData()), it.value().toString()) << it.key().toStdString();
 }
 
 TEST(MessagesTest, LookUpFallsBackToTheKeyAndFormatsInOnePass) {
