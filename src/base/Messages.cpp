@@ -22,9 +22,8 @@
 namespace qv {
 namespace {
 
-// A language's texts as its JSON file holds them, in UTF-8, sorted by key.
-// Every command looks a text up: reading the file in place, with no table
-// of strings built from it, keeps that first look-up under a millisecond.
+// Another language's texts as its JSON file holds them, in UTF-8, sorted by
+// key: read in place, with no table of strings built from it.
 class Table {
 public:
     Table() = default;
