@@ -80,33 +80,27 @@ std::optional<QString> builtInEnglish(std::string_view key) {
     return QString::fromUtf8(it->text.data(), qsizetype(it->text.size()));
 }
 
-struct Tables {
-    Table local;   // empty for English
-};
-
-QMutex& tablesMutex() {
+QMutex& tableMutex() {
     static QMutex mutex;
     return mutex;
 }
 
-Tables& tables() {
-    static Tables t = [] {
-        Tables init;
+// The user's language's table; empty for English.
+Table& localTable() {
+    static Table table = [] {
         const QString name = QLocale().name();   // e.g. "de_CH"
-        if (isEnglish(name)) return init;
-        init.local = Table::load(name);
-        if (init.local.isEmpty()) init.local = Table::load(name.section('_', 0, 0));
-        return init;
+        if (isEnglish(name)) return Table();
+        Table local = Table::load(name);
+        return local.isEmpty() ? Table::load(name.section('_', 0, 0)) : std::move(local);
     }();
-    return t;
+    return table;
 }
 
 }  // namespace
 
 QString Messages::text(const char* key) {
-    QMutexLocker lock(&tablesMutex());
-    const Tables& t = tables();
-    if (auto text = t.local.find(key)) return *text;
+    QMutexLocker lock(&tableMutex());
+    if (auto text = localTable().find(key)) return *text;
     if (auto text = builtInEnglish(key)) return *text;
     return QString::fromLatin1(key);
 }
@@ -140,15 +134,10 @@ int Messages::placeholderCount(const QString& text) {
 }
 
 bool Messages::useLanguage(const QString& language) {
-    if (isEnglish(language)) {
-        QMutexLocker lock(&tablesMutex());
-        tables().local = Table();
-        return true;
-    }
-    Table table = Table::load(language);
-    if (table.isEmpty()) return false;
-    QMutexLocker lock(&tablesMutex());
-    tables().local = std::move(table);
+    Table table = isEnglish(language) ? Table() : Table::load(language);
+    if (!isEnglish(language) && table.isEmpty()) return false;
+    QMutexLocker lock(&tableMutex());
+    localTable() = std::move(table);
     return true;
 }
 
