@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <memory>
@@ -56,19 +57,24 @@ constexpr auto kNeedsEscape = [] {
 // never an allocation per line.
 class JsonStrings {
 public:
-    void append(std::string& out, QStringView s) {
+    // The most a text of n UTF-16 units takes: a control character is six
+    // bytes, any other unit at most three.
+    static std::size_t room(std::size_t n) { return 6 * n + 2; }
+
+    // Writes `s` at `to`, which has room(s.size()) bytes; returns the end.
+    char* write(char* to, QStringView s) {
         // constData, not utf16: the lines refer to the file's text, and utf16
         // would copy each one to end it with a zero.
         const auto* chars = reinterpret_cast<const char16_t*>(s.constData());
         const auto n = static_cast<std::size_t>(s.size());
-        if (m_utf8.size() < 6 * n + 2) m_utf8.resize(6 * n + 2);
-        char* to = m_utf8.data();
+        char* const start = to;
         *to++ = '"';
         for (std::size_t i = 0; i < n; ++i) {
 #ifdef __SSE2__
             // Eight characters at a time, as long as they are plain (printable
             // ASCII without a quote or a backslash): all eight are stored, and
-            // the output moves past the plain ones only.
+            // the output moves past the plain ones only. A block all plain,
+            // the usual case, moves on by eight without waiting for the count.
             while (i + 8 <= n) {
                 const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
                 const __m128i printable = _mm_and_si128(_mm_cmpgt_epi16(v, _mm_set1_epi16(0x1f)),
@@ -77,19 +83,24 @@ public:
                                                      _mm_cmpeq_epi16(v, _mm_set1_epi16('\\')));
                 const unsigned plain = static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(special, printable)));
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm_packus_epi16(v, v));
+                if (plain == 0xffff) {
+                    to += 8;
+                    i += 8;
+                    continue;
+                }
                 const unsigned count = static_cast<unsigned>(__builtin_ctz(~plain)) / 2;
                 to += count;
                 i += count;
-                if (count < 8) break;
+                break;
             }
             if (i >= n) break;
 #endif
             const char16_t c = chars[i];
             if (c >= 0x80) {
-                const auto room = static_cast<std::size_t>(m_encoder.requiredSpace(s.size()));
-                if (m_utf8.size() < room) m_utf8.resize(room);
-                char* end = m_encoder.appendToBuffer(m_utf8.data(), s);
-                return appendBytes(out, std::string_view(m_utf8.data(), static_cast<std::size_t>(end - m_utf8.data())));
+                const auto needed = static_cast<std::size_t>(m_encoder.requiredSpace(s.size()));
+                if (m_encoded.size() < needed) m_encoded.resize(needed);
+                char* end = m_encoder.appendToBuffer(m_encoded.data(), s);
+                return writeBytes(start, std::string_view(m_encoded.data(), static_cast<std::size_t>(end - m_encoded.data())));
             }
             if (!kNeedsEscape[c]) {
                 *to++ = static_cast<char>(c);
@@ -98,23 +109,33 @@ public:
             to = escaped(static_cast<unsigned char>(c), to);
         }
         *to++ = '"';
-        out.append(m_utf8.data(), static_cast<std::size_t>(to - m_utf8.data()));
+        return to;
     }
 
-    // UTF-8 bytes; runs of plain bytes are copied whole.
-    static void appendBytes(std::string& out, std::string_view s) {
-        out += '"';
+    // UTF-8 bytes, written at `to` with room(utf8.size()) bytes; runs of
+    // plain bytes are copied whole.
+    static char* writeBytes(char* to, std::string_view utf8) {
+        *to++ = '"';
         std::size_t start = 0;
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(utf8[i]);
             if (!kNeedsEscape[c]) continue;
-            out.append(s.data() + start, i - start);
+            to = std::copy(utf8.data() + start, utf8.data() + i, to);
             start = i + 1;
-            char esc[8];
-            out.append(esc, static_cast<std::size_t>(escaped(c, esc) - esc));
+            to = escaped(c, to);
         }
-        out.append(s.data() + start, s.size() - start);
-        out += '"';
+        to = std::copy(utf8.data() + start, utf8.data() + utf8.size(), to);
+        *to++ = '"';
+        return to;
+    }
+
+    void append(std::string& out, QStringView s) {
+        char* end = write(scratch(static_cast<std::size_t>(s.size())), s);
+        out.append(m_line.data(), static_cast<std::size_t>(end - m_line.data()));
+    }
+    void append(std::string& out, std::string_view utf8) {
+        char* end = writeBytes(scratch(utf8.size()), utf8);
+        out.append(m_line.data(), static_cast<std::size_t>(end - m_line.data()));
     }
 
 private:
@@ -137,7 +158,13 @@ private:
         return out;
     }
 
-    std::string m_utf8;   // one line's bytes, reused
+    char* scratch(std::size_t n) {
+        if (m_line.size() < room(n)) m_line.resize(room(n));
+        return m_line.data();
+    }
+
+    std::string m_line;      // one text written, reused
+    std::string m_encoded;   // one text's UTF-8 bytes, reused
     QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
@@ -209,7 +236,7 @@ public:
         flushWhenFull();
     }
     void json(std::string_view utf8) {
-        JsonStrings::appendBytes(m_buf, utf8);
+        m_strings.append(m_buf, utf8);
         flushWhenFull();
     }
 
@@ -267,34 +294,45 @@ class RenderedLines {
 public:
     // Room for the lines of a file of `bytes` bytes. Plain lines take their
     // length, two quotes and a comma; escapes grow a line (a quote to two
-    // bytes, a control character to six). Room for twice the file is only
-    // reserved, and costs no memory unless written, where growing would
-    // copy the text into pages without the huge-page advice.
+    // bytes, a control character to six). Room for twice the file is
+    // allocated and never cleared: only what is written costs memory. A text
+    // that needs more moves to a larger buffer.
     void start(qint64 bytes) {
-        m_text.clear();
+        m_size = 0;
         m_ends.clear();
-        m_text.reserve(2 * std::size_t(std::max<qint64>(bytes, 0)) + 64);
-        platform::adviseHugePages(m_text.data(), m_text.capacity());
+        reserve(2 * std::size_t(std::max<qint64>(bytes, 0)) + 64);
         m_ends.reserve(std::size_t(std::max<qint64>(bytes, 0)) / 16 + 64);
         platform::adviseHugePages(m_ends.data(), m_ends.capacity() * sizeof(std::size_t));
     }
-    // The file's next lines.
+    // The file's next lines, each written straight into the buffer.
     void append(std::span<const DisplayLine> lines) {
         for (const DisplayLine& line : lines) {
-            if (!m_ends.empty()) m_text += ',';
-            m_json.append(m_text, line.text);
-            m_ends.push_back(m_text.size());
+            const std::size_t needed = m_size + 1 + JsonStrings::room(std::size_t(line.text.size()));
+            if (needed > m_capacity) reserve(std::max(2 * m_capacity, needed));
+            if (!m_ends.empty()) m_text[m_size++] = ',';
+            m_size = std::size_t(m_json.write(m_text.get() + m_size, line.text) - m_text.get());
+            m_ends.push_back(m_size);
         }
     }
     std::size_t size() const { return m_ends.size(); }
     // Lines `from` to `to` (excluded) of the file, from 0, as a JSON list's items.
     std::string_view lines(std::size_t from, std::size_t to) const {
         const std::size_t begin = from ? m_ends[from - 1] + 1 : 0;
-        return std::string_view(m_text).substr(begin, m_ends[to - 1] - begin);
+        return std::string_view(m_text.get() + begin, m_ends[to - 1] - begin);
     }
 
 private:
-    std::string m_text;
+    void reserve(std::size_t capacity) {
+        // Left uninitialised: a page is touched only when a line is written to it.
+        std::unique_ptr<char[]> larger(new char[capacity]);
+        platform::adviseHugePages(larger.get(), capacity);
+        if (m_size) std::memcpy(larger.get(), m_text.get(), m_size);
+        m_text = std::move(larger);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<char[]> m_text;
+    std::size_t m_size = 0, m_capacity = 0;
     std::vector<std::size_t> m_ends;
     JsonStrings m_json;
 };

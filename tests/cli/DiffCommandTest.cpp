@@ -260,6 +260,8 @@ TEST(DiffCommandTest, JsonRowsHoldTheAlignedTextsOfBothFiles) {
         "ascii for a while until the very end: \xE2\x82\xAC",
         "emoji \xF0\x9F\x98\x80 in the middle of it all",
         "exactly8", "sixteen chars ok",
+        // Six bytes each once escaped: the rendered lines outgrow the room made for them.
+        std::string(700, '\x02') + " controls",
     };
     std::string left, right;
     for (int i = 0; i < 40; ++i) {
