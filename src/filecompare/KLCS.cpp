@@ -4,6 +4,7 @@
 #include <unicode/utypes.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 namespace qv {
@@ -39,9 +40,82 @@ void addNonWords(QStringView s, qsizetype from, qsizetype to, qsizetype offset, 
     }
 }
 
+// How word segmentation sees an ASCII character.
+enum class WordClass : std::uint8_t { Other, Letter, Digit, Connector, MidNumber, MidBoth };
+
+constexpr auto kWordClasses = [] {
+    std::array<WordClass, 128> table{};
+    for (int c = 'a'; c <= 'z'; ++c) table[std::size_t(c)] = WordClass::Letter;
+    for (int c = 'A'; c <= 'Z'; ++c) table[std::size_t(c)] = WordClass::Letter;
+    // ICU counts the at sign as a letter, so that an address stays one word; not the colon.
+    table['@'] = WordClass::Letter;
+    for (int c = '0'; c <= '9'; ++c) table[std::size_t(c)] = WordClass::Digit;
+    table['_'] = WordClass::Connector;
+    table['.'] = table['\''] = WordClass::MidBoth;
+    table[','] = table[';'] = WordClass::MidNumber;
+    return table;
+}();
+
+bool isWordPart(WordClass c) { return c == WordClass::Letter || c == WordClass::Digit || c == WordClass::Connector; }
+
+// Where the word that starts at `from` ends, by the Unicode word rules as
+// ICU applies them to ASCII: letters, digits and underscores hold together;
+// a full stop or apostrophe between two letters or two digits, and a comma
+// or semicolon between two digits, stay inside the word.
+qsizetype asciiWordEnd(const char16_t* s, qsizetype from, qsizetype n) {
+    qsizetype i = from + 1;
+    while (i < n) {
+        const WordClass c = kWordClasses[s[i]];
+        if (isWordPart(c)) {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= n) break;
+        const WordClass before = kWordClasses[s[i - 1]], after = kWordClasses[s[i + 1]];
+        const bool betweenLetters = before == WordClass::Letter && after == WordClass::Letter && c == WordClass::MidBoth;
+        const bool betweenDigits = before == WordClass::Digit && after == WordClass::Digit &&
+                                   (c == WordClass::MidNumber || c == WordClass::MidBoth);
+        if (!betweenLetters && !betweenDigits) break;
+        i += 2;
+    }
+    return i;
+}
+
+// The components of an ASCII text; false, with nothing added, for any other.
+bool appendAsciiComponents(QStringView text, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord) {
+    const auto* s = reinterpret_cast<const char16_t*>(text.data());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (s[i] >= 0x80) return false;
+    qsizetype gap = 0;   // where the text between words began
+    for (qsizetype i = 0; i < n;) {
+        const WordClass c = kWordClasses[s[i]];
+        if (!isWordPart(c)) {
+            ++i;
+            continue;
+        }
+        const qsizetype end = asciiWordEnd(s, i, n);
+        addNonWords(text, gap, i, offset, out);
+        if (end - i == 1 && c == WordClass::Connector) {
+            // A lone underscore is no word; two or more are.
+            addNonWords(text, i, end, offset, out);
+        } else {
+            anyWord = true;
+            out.push_back({offset + i, text.mid(i, end - i)});
+        }
+        gap = i = end;
+    }
+    addNonWords(text, gap, n, offset, out);
+    return true;
+}
+
 }  // namespace
 
 void KLCS::AppendComponents(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord) {
+    if (!appendAsciiComponents(s, offset, out, anyWord)) AppendComponentsWithIcu(s, offset, out, anyWord);
+}
+
+void KLCS::AppendComponentsWithIcu(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord) {
     UBreakIterator* it = wordIterator();
     if (s.isEmpty() || !it) return;
     UErrorCode status = U_ZERO_ERROR;

@@ -39,6 +39,11 @@ public:
     // is a word. A line break always stands alone between words, so a block's
     // components are its lines' components with a line break between them.
     static void AppendComponents(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord);
+    // The same through ICU's word iterator, for any text. AppendComponents
+    // splits ASCII text itself by the same rules, without the iterator's
+    // cost per boundary: the changed lines of a large pair are split while
+    // the line tool runs beside us.
+    static void AppendComponentsWithIcu(QStringView s, qsizetype offset, std::vector<TextComponent>& out, bool& anyWord);
 
     static std::vector<std::vector<std::uint64_t>> GetMatrixForString1(QStringView s1, QStringView s2);
     static QString CommonTextForString1(QStringView s1, QStringView s2);

@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <random>
+
 #include <gtest/gtest.h>
 
 using namespace qv;
@@ -95,6 +97,34 @@ TEST(KLCSTest, ABlockSplitsAsItsLinesWithBreaksBetween) {
         for (std::size_t i = 0; i < whole.size(); ++i) {
             EXPECT_EQ(whole[i].pos, byLine[i].pos) << block.toStdString() << " at " << i;
             EXPECT_EQ(whole[i].text.toString(), byLine[i].text.toString()) << block.toStdString() << " at " << i;
+        }
+    }
+}
+
+// ASCII text is split without ICU: its words, and the pieces between them,
+// must be the ones ICU's word iterator gives, for every mix of the
+// characters the word rules treat apart, and of all ASCII.
+TEST(KLCSTest, AsciiTextSplitsAsIcuSplitsIt) {
+    QString anyAscii;
+    for (int c = 1; c < 128; ++c) anyAscii += QChar(c);
+    const QString alphabets[] = {QStringLiteral("aZq09_@.',;:\" \t-!#\x01"), anyAscii};
+    std::mt19937 random(12345);
+    const auto describe = [](const std::vector<TextComponent>& comps) {
+        QStringList out;
+        for (const auto& c : comps) out << QString::number(c.pos) + QLatin1Char(':') + c.text.toString();
+        return out.join(QLatin1Char('|')).toStdString();
+    };
+    for (const QString& alphabet : alphabets) {
+        for (int round = 0; round < 20000; ++round) {
+            QString s;
+            const int length = int(random() % 32);
+            for (int i = 0; i < length; ++i) s += alphabet[qsizetype(random() % alphabet.size())];
+            std::vector<TextComponent> fast, icu;
+            bool fastWord = false, icuWord = false;
+            KLCS::AppendComponents(s, 7, fast, fastWord);
+            KLCS::AppendComponentsWithIcu(s, 7, icu, icuWord);
+            ASSERT_EQ(describe(fast), describe(icu)) << "text \"" << s.toStdString() << "\"";
+            ASSERT_EQ(fastWord, icuWord) << "text \"" << s.toStdString() << "\"";
         }
     }
 }
