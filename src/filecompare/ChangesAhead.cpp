@@ -71,6 +71,9 @@ bool ChangesAhead::splitWords(const std::vector<DisplayLine>& left, const std::v
             const QStringView text = lines[i].text;
             if (other.mayHold(hashes[side][i]) || text.size() > kMaxLineChars) continue;
             Words words;
+            // About one component for every two characters in code and prose: grown
+            // a piece at a time instead, a line's list was copied five times.
+            words.components.reserve(std::size_t(text.size()) / 2 + 2);
             KLCS::AppendComponents(text, 0, words.components, words.anyWord);
             components += words.components.size();
             m_words[side].emplace_back(i, std::move(words));
